@@ -1,0 +1,74 @@
+#include "acquisition/FftRing.h"
+
+#include <algorithm>
+#include <cstring>
+
+FftRing::FftRing(std::size_t capacityBytes)
+    : m_capacity(capacityBytes), m_buffer(std::make_unique<uint8_t[]>(capacityBytes))
+{
+}
+
+std::size_t FftRing::write(const uint8_t* src, std::size_t length)
+{
+    if (m_capacity == 0 || src == nullptr)
+        return 0;
+    const auto pass = m_gate.enterWriter();
+    if (!pass)
+        return 0;
+    const uint64_t w = m_writeIndex.load(std::memory_order_relaxed);
+    const uint64_t r = m_readIndex.load(std::memory_order_acquire);
+    const std::size_t freeBytes = m_capacity - used(w, r) - 1;
+    const std::size_t m = std::min(length, freeBytes);
+    if (m == 0)
+        return 0;
+    const std::size_t first = std::min<std::size_t>(m, m_capacity - w);
+    std::memcpy(m_buffer.get() + w, src, first);
+    std::memcpy(m_buffer.get(), src + first, m - first);
+    m_writeIndex.store((w + m) % m_capacity, std::memory_order_release);
+    return m;
+}
+
+std::size_t FftRing::read(uint8_t* dst, std::size_t length)
+{
+    if (m_capacity == 0 || dst == nullptr)
+        return 0;
+    const auto pass = m_gate.enterReader();
+    if (!pass)
+        return 0;
+    const uint64_t w = m_writeIndex.load(std::memory_order_acquire);
+    const uint64_t r = m_readIndex.load(std::memory_order_relaxed);
+    const std::size_t m = std::min(length, used(w, r));
+    if (m == 0)
+        return 0;
+    const std::size_t first = std::min<std::size_t>(m, m_capacity - r);
+    std::memcpy(dst, m_buffer.get() + r, first);
+    std::memcpy(dst + first, m_buffer.get(), m - first);
+    m_readIndex.store((r + m) % m_capacity, std::memory_order_release);
+    return m;
+}
+
+std::size_t FftRing::available() const
+{
+    if (m_capacity == 0)
+        return 0;
+    const uint64_t r = m_readIndex.load(std::memory_order_acquire);
+    return used(m_writeIndex.load(std::memory_order_acquire), r);
+}
+
+void FftRing::reset()
+{
+    m_gate.reset([this] {
+        m_writeIndex.store(0, std::memory_order_relaxed);
+        m_readIndex.store(0, std::memory_order_relaxed);
+    });
+}
+
+std::size_t FftRing::capacityFor(uint64_t samplesPerTransfer, uint64_t fftFrameBytes)
+{
+    uint64_t capacity = std::max<uint64_t>(samplesPerTransfer * 256, 4u * 1024 * 1024);
+    capacity = std::max(capacity, 16 * fftFrameBytes);
+    if (fftFrameBytes != 0)
+        capacity = capacity / fftFrameBytes * fftFrameBytes;
+    capacity = std::max(capacity, 4 * fftFrameBytes);
+    return static_cast<std::size_t>(capacity);
+}

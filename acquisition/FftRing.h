@@ -1,0 +1,35 @@
+#pragma once
+
+#include "acquisition/RingResetGate.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// IQ bytes from the RX thread to the spectrum thread. Single producer, single consumer,
+// wrapping indexes with one byte always left free. A write keeps whatever fits.
+class FftRing {
+public:
+    explicit FftRing(std::size_t capacityBytes);
+
+    std::size_t write(const uint8_t* src, std::size_t length);
+    std::size_t read(uint8_t* dst, std::size_t length);
+    std::size_t available() const;
+    std::size_t capacity() const { return m_capacity; }
+
+    // Empties the ring. Safe from the producer while the consumer keeps reading.
+    void reset();
+
+    // The capacity rule for an acquisition run: see the constructor's caller in device control.
+    static std::size_t capacityFor(uint64_t samplesPerTransfer, uint64_t fftFrameBytes);
+
+private:
+    std::size_t used(uint64_t w, uint64_t r) const { return w >= r ? w - r : m_capacity - r + w; }
+
+    const std::size_t m_capacity;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    std::atomic<uint64_t> m_writeIndex{0};
+    std::atomic<uint64_t> m_readIndex{0};
+    RingResetGate m_gate;
+};

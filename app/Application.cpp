@@ -1,0 +1,45 @@
+#include "app/Application.h"
+
+#include "app/RtsaController.h"
+#include "display/SpectrumItem.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QUrl>
+
+#include <memory>
+
+int runApplication(int argc, char** argv)
+{
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/app.ico")));
+    // Before any window exists: the spectrum renderer draws with OpenGL into a framebuffer object.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    qmlRegisterType<SpectrumItem>("NorvaleRTSA", 1, 0, "SpectrumView");
+
+    // The controller exists before any QML that binds to "rtsa" is loaded.
+    auto controller = std::make_unique<RtsaController>(nullptr);
+    auto engine = std::make_unique<QQmlApplicationEngine>(nullptr);
+    engine->rootContext()->setContextProperty(QStringLiteral("rtsa"), controller.get());
+
+    const QUrl mainUrl(QStringLiteral("qrc:/qml/Main.qml"));
+    QObject::connect(
+        engine.get(), &QQmlApplicationEngine::objectCreated, app.get(),
+        [mainUrl](QObject* object, const QUrl& url) {
+            if (object == nullptr && url == mainUrl)
+                QCoreApplication::exit(-1);
+        },
+        Qt::QueuedConnection);
+    engine->load(mainUrl);
+
+    const int result = QGuiApplication::exec();
+
+    // Every SpectrumView goes with the engine, before the controller that refers to it.
+    engine.reset();
+    controller.reset();
+    app.reset();
+    return result;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QQuickFramebufferObject>
+
+class SpectrumRenderer : public QQuickFramebufferObject::Renderer {
+public:
+    QOpenGLFramebufferObject* createFramebufferObject(const QSize& size) override;
+    void render() override;
+};
