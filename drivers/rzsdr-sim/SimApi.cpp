@@ -3,15 +3,18 @@
 #include "SimReceiver.h"
 #include "acquisition/RzSdrAbi.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
 
+// Every find hands out a receiver of its own, so two hosts (or two drivers in one host) never
+// share a record that one of them may release.
 std::mutex g_mutex;
-std::array<std::unique_ptr<SimReceiver>, 2> g_receivers;
+std::vector<std::unique_ptr<SimReceiver>> g_receivers;
 
 RzSdrDevice* find(int32_t kind)
 {
@@ -20,10 +23,6 @@ RzSdrDevice* find(int32_t kind)
     const SimConfig config = SimConfig::fromEnvironment();
     if (!(kind == kRzKindRz640Usb ? config.kind0Present : config.kind1Present))
         return nullptr;
-    std::lock_guard lock(g_mutex);
-    std::unique_ptr<SimReceiver>& slot = g_receivers[static_cast<std::size_t>(kind)];
-    if (slot)
-        return slot->record();
     std::optional<Recording> recording;
     if (!config.replayPath.empty()) {
         std::string error;
@@ -33,16 +32,25 @@ RzSdrDevice* find(int32_t kind)
             return nullptr;
         }
     }
-    slot = std::make_unique<SimReceiver>(kind, config, std::move(recording));
-    return slot->record();
+    auto receiver = std::make_unique<SimReceiver>(kind, config, std::move(recording));
+    RzSdrDevice* record = receiver->record();
+    std::lock_guard lock(g_mutex);
+    g_receivers.push_back(std::move(receiver));
+    return record;
 }
 
 void release(RzSdrDevice* device)
 {
-    std::lock_guard lock(g_mutex);
-    for (auto& slot : g_receivers)
-        if (slot && slot->record() == device)
-            slot.reset();
+    std::unique_ptr<SimReceiver> released;
+    {
+        std::lock_guard lock(g_mutex);
+        const auto it = std::find_if(g_receivers.begin(), g_receivers.end(),
+                                     [device](const auto& receiver) { return receiver->record() == device; });
+        if (it == g_receivers.end())
+            return;
+        released = std::move(*it);
+        g_receivers.erase(it);
+    }
 }
 
 void setFrequency(RzSdrDevice* device, uint64_t hz)
