@@ -1,6 +1,7 @@
 #include "acquisition/RZ640Device.h"
 #include "platform/SharedLibrary.h"
 #include "tests/acquisition/FakeSdkCalls.h"
+#include "tests/acquisition/OpenError.h"
 
 #include <gtest/gtest.h>
 
@@ -33,16 +34,6 @@ private:
     std::unique_ptr<SharedLibrary> m_library;
     FakeSdkCalls* m_calls;
 };
-
-std::string openError(RZ640Device& device)
-{
-    try {
-        device.open();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no error";
-}
 
 TEST(RZ640DeviceSdkSearch, CandidatesStartWithTheBareNameThenLookAroundTheExecutable)
 {

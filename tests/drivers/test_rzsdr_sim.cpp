@@ -1,6 +1,8 @@
 #include "acquisition/RZ640Device.h"
+#include "drivers/rzsdr-sim/Fft.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SharedLibrary.h"
+#include "tests/acquisition/OpenError.h"
 
 #include <gtest/gtest.h>
 
@@ -25,39 +27,9 @@ constexpr const char* kVariables[] = {"RZSIM_KINDS",  "RZSIM_REPLAY",   "RZSIM_R
                                       "RZSIM_SERIAL", "RZSIM_REALTIME", "RZSIM_SPT",       "RZSIM_SEED"};
 constexpr const char* kNotFound = "RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)";
 
-std::string openError(RZ640Device& device)
-{
-    try {
-        device.open();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 void fft(std::vector<Complex>& x)
 {
-    const std::size_t n = x.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(x[i], x[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const Complex step = std::polar(1.0, -2 * std::numbers::pi / static_cast<double>(len));
-        for (std::size_t i = 0; i < n; i += len) {
-            Complex w = 1.0;
-            for (std::size_t k = 0; k < len / 2; ++k) {
-                const Complex u = x[i + k], v = x[i + k + len / 2] * w;
-                x[i + k] = u + v;
-                x[i + k + len / 2] = u - v;
-                w *= step;
-            }
-        }
-    }
+    radix2Fft(x, false);
 }
 
 // Mean power per FFT bin over many Hann-windowed frames, bins ordered from -rate/2 to +rate/2,
