@@ -1,4 +1,6 @@
+#include "acquisition/FftRing.h"
 #include "acquisition/RZ640Device.h"
+#include "acquisition/RxThread.h"
 #include "drivers/rzsdr-sim/Fft.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SharedLibrary.h"
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <numbers>
 #include <stdexcept>
 #include <thread>
@@ -411,6 +414,42 @@ TEST_F(SimulatorTest, ReadsArePacedInRealTimeAndStopWakesThem)
     EXPECT_FALSE(device->readSamples(big.data(), static_cast<uint32_t>(big.size())));
     EXPECT_LT(std::chrono::steady_clock::now() - readStart, std::chrono::milliseconds(1500));
     stopper.join();
+}
+
+TEST_F(SimulatorTest, RxThreadReadsTheReceiverAtItsRate)
+{
+    setenv("RZSIM_REALTIME", "1", 1);
+    // Room for more than the first report period, as nothing reads the ring here. Made before
+    // the stream starts so that the first period holds no backlog.
+    FftRing ring(16 << 20);
+    auto device = tuned(1'000'000'000, 2'000'000);
+    std::atomic<bool> running{true};
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    RxCallbacks callbacks;
+    callbacks.log = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    RxThread thread(running, {device.get(), &ring, nullptr, device->samplesPerTransfer() * 4, nullptr}, callbacks);
+    thread.start();
+    for (int i = 0; i < 300; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::lock_guard lock(mutex);
+        if (!lines.empty())
+            break;
+    }
+    running = false;
+    device->stopStreaming();
+    thread.join();
+
+    // 2 MS/s of 4-byte samples is 7.63 MiB/s.
+    ASSERT_GE(lines.size(), 2u);
+    double rate = 0.0;
+    char rest[80] = {};
+    ASSERT_EQ(std::sscanf(lines[0].c_str(), "RX %lf MB/s, %79[^\n]", &rate, rest), 2) << lines[0];
+    EXPECT_NEAR(rate, 7.63, 0.4);
+    EXPECT_STREQ(rest, "timeouts=0, fftDrop=0, demodOvf=0");
 }
 
 } // namespace
