@@ -19,32 +19,23 @@ std::string boundedText(const char* text, std::size_t size)
 
 } // namespace
 
-#ifdef _WIN32
-const char* const RZ640Device::kSdkFileName = "rzsdr.dll";
-#else
-const char* const RZ640Device::kSdkFileName = "librzsdr.so";
-#endif
+std::string RZ640Device::sdkFileName()
+{
+    return SharedLibrary::fileName("rzsdr");
+}
 
 std::vector<std::string> RZ640Device::sdkCandidates(const std::string& executablePath)
 {
-    const std::string file = kSdkFileName;
+    const std::string file = sdkFileName();
     std::vector<std::string> candidates{file};
     const std::size_t cut = executablePath.find_last_of("\\/");
     if (cut == std::string::npos)
         return candidates;
-#ifdef _WIN32
-    const std::string sep = "\\";
-#else
-    const std::string sep = "/";
-#endif
-    const std::string dir = executablePath.substr(0, cut);
-    for (const char* sub : {"", "api", "..\\api", "..\\..\\api"}) {
-        std::string folder = sub;
-        for (char& c : folder)
-            if (c == '\\')
-                c = sep[0];
-        candidates.push_back(dir + sep + (folder.empty() ? "" : folder + sep) + file);
-    }
+    const std::string sep(1, SharedLibrary::kPathSeparator);
+    const std::string dir = executablePath.substr(0, cut) + sep;
+    const std::string up = ".." + sep;
+    for (const std::string& sub : {std::string(), "api" + sep, up + "api" + sep, up + up + "api" + sep})
+        candidates.push_back(dir + sub + file);
     return candidates;
 }
 
@@ -73,16 +64,11 @@ void RZ640Device::loadSdk()
                 break;
         }
         if (!m_library)
-            throw std::runtime_error(std::string("Failed to load ") + kSdkFileName);
+            throw std::runtime_error("Failed to load " + sdkFileName());
     }
     const auto init = reinterpret_cast<RzInitFn>(m_library->symbol(kRzSdrInitSymbol));
-    if (init == nullptr) {
-#ifdef _WIN32
-        throw std::runtime_error("GetProcAddress(rzsdr_init) failed");
-#else
-        throw std::runtime_error("dlsym(rzsdr_init) failed");
-#endif
-    }
+    if (init == nullptr)
+        throw std::runtime_error(std::string(SharedLibrary::kLookupName) + "(" + kRzSdrInitSymbol + ") failed");
     m_api = init();
     if (m_api == nullptr)
         throw std::runtime_error("rzsdr_init returned NULL");

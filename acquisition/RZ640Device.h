@@ -15,7 +15,7 @@ struct RzSdrDevice;
 class RZ640Device : public IDevice {
 public:
     // File name of the SDK library on this platform.
-    static const char* const kSdkFileName;
+    static std::string sdkFileName();
 
     // Where the SDK is sought, in order: the bare name, then beside the executable and in the
     // api folders around it. An empty or separator-less path gives the bare name only.

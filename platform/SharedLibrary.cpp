@@ -2,6 +2,14 @@
 
 #include <dlfcn.h>
 
+std::string SharedLibrary::fileName(const std::string& baseName)
+{
+    return "lib" + baseName + ".so";
+}
+
+const char SharedLibrary::kPathSeparator = '/';
+const char* const SharedLibrary::kLookupName = "dlsym";
+
 std::unique_ptr<SharedLibrary> SharedLibrary::open(const std::string& path)
 {
     // Local binding keeps the library's symbols from resolving another library's references.

@@ -6,6 +6,13 @@
 // A shared library loaded into the process for as long as the object lives.
 class SharedLibrary {
 public:
+    // Platform conventions: a library's file name for a base name ("librzsdr.so" or
+    // "rzsdr.dll" for "rzsdr"), the path separator, and the name of the symbol lookup for
+    // messages.
+    static std::string fileName(const std::string& baseName);
+    static const char kPathSeparator;
+    static const char* const kLookupName;
+
     // Loads the library at path (a bare file name uses the platform's own search).
     // Returns null when it cannot be loaded.
     static std::unique_ptr<SharedLibrary> open(const std::string& path);
