@@ -46,7 +46,9 @@ RxThread::~RxThread()
 
 void RxThread::start()
 {
-    m_thread = std::thread([this] { run(); });
+    // One run per object: a second start would otherwise abandon a running thread.
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
 }
 
 void RxThread::join()

@@ -51,6 +51,7 @@ public:
     RxThread(const RxThread&) = delete;
     RxThread& operator=(const RxThread&) = delete;
 
+    // Starts the thread unless it is already running.
     void start();
     // Throws std::system_error when called from the RX thread itself.
     void join();
