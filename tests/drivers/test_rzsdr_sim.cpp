@@ -385,7 +385,7 @@ TEST_F(SimulatorTest, IntermittentEmitterBarelyShowsOnAverage)
     std::vector<double> bursts;
     double quiet = 0.0;
     for (int frame = 0; frame < 600; ++frame) {
-        const Spectrum spectrum(capture(*device, Spectrum::kSize * 4), 20e6);
+        const Spectrum spectrum(capture(*device, Spectrum::kSize), 20e6);
         bursts.push_back(spectrum.bandDb(4.05e6, 7.95e6));
         quiet += std::pow(10.0, spectrum.bandDb(-3.0e6, 0.9e6) / 10.0) / 600;
     }
