@@ -303,6 +303,22 @@ TEST_F(SimulatorTest, StartUpViewLevelsAndBandEdges)
     EXPECT_LT(spectrum.densityDb(-9.95e6, -9.8e6), floor - 15.0);
 }
 
+TEST_F(SimulatorTest, EveryRateShowsTheSameStationOverItsOwnNoiseFloor)
+{
+    // Tuned 0.4 MHz above the station: inside the band at every rate. The noise floor per bin
+    // of a fixed-size transform grows with the rate, as the noise power over the band does.
+    double previousFloor = -1000.0;
+    for (uint32_t rate : {2'000'000u, 5'000'000u, 10'000'000u, 20'000'000u, 30'000'000u}) {
+        auto device = tuned(996'000'000, rate);
+        const Spectrum spectrum(capture(*device, 1 << 18), rate);
+        EXPECT_NEAR(spectrum.bandDb(-0.4e6 - 130e3, -0.4e6 + 130e3), -46.0, 1.5) << rate;
+        const double floor = spectrum.densityDb(300e3, 400e3);
+        EXPECT_NEAR(floor, -72.0 + 10 * std::log10(rate / 20e6) - 10 * std::log10(4096.0), 3.0) << rate;
+        EXPECT_GT(floor, previousFloor);
+        previousFloor = floor;
+    }
+}
+
 TEST_F(SimulatorTest, FrontEndSettingsMoveTheLevels)
 {
     auto level = [&](uint8_t port, uint8_t att, uint8_t preamp, uint8_t ifGain) {
