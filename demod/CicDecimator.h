@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// Integer cascaded integrator-comb decimator (differential delay 1). Integrators wrap
+// in two's complement; the comb differences stay exact because the bit growth of at
+// most N*log2(R) bits is far below the 63 bits of headroom.
+class CicDecimator {
+public:
+    static constexpr int kMaxStages = 4;
+
+    CicDecimator(int32_t r, int32_t n);
+
+    // Feeds one input; returns true and sets out (full-scale int16 in gives +-1.0)
+    // on every R-th call.
+    bool push(int16_t x, float& out)
+    {
+        int64_t v = x;
+        for (int i = 0; i < m_n; ++i) {
+            m_integrators[i] += v;
+            v = m_integrators[i];
+        }
+        if (++m_phase < m_r)
+            return false;
+        m_phase = 0;
+        for (int j = 0; j < m_n; ++j) {
+            const int64_t t = m_combs[j];
+            m_combs[j] = v;
+            v -= t;
+        }
+        out = static_cast<float>(static_cast<double>(v) * m_scale);
+        return true;
+    }
+
+    void reset();
+
+    int32_t r() const { return m_r; }
+    int32_t n() const { return m_n; }
+    double dcGain() const { return m_dcGain; }
+    double scale() const { return m_scale; }
+
+private:
+    int32_t m_r;
+    int32_t m_n;
+    double m_dcGain;
+    double m_scale;
+    int32_t m_phase = 0;
+    std::array<int64_t, kMaxStages> m_integrators{};
+    std::array<int64_t, kMaxStages> m_combs{};
+};

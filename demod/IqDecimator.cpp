@@ -1,0 +1,145 @@
+#include "demod/IqDecimator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double kModeTolerance = 500000.0;
+constexpr double kReconfigureStep = 100000.0;
+constexpr float kDcPole = 0.9999975f;
+
+bool near(double rate, double nominal)
+{
+    return std::abs(rate - nominal) <= kModeTolerance;
+}
+
+int16_t toCicInput(float v)
+{
+    return static_cast<int16_t>(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
+}
+
+// The last (input rate, output rate, R) reported, shared by every decimator of the process.
+struct ReportedConfig {
+    double inputRateHz = -1.0;
+    double outputRateHz = -1.0;
+    int32_t r = 0;
+};
+ReportedConfig g_reported;
+
+} // namespace
+
+IqDecimator::IqDecimator(double targetOutputHz)
+    : m_targetOutputHz(targetOutputHz)
+{
+    std::printf("[IqDecimator] Created: target output=%.0f Hz\n", targetOutputHz);
+}
+
+void IqDecimator::useCic(int32_t r, int32_t n, double outputRateHz)
+{
+    m_cicI = std::make_unique<CicDecimator>(r, n);
+    m_cicQ = std::make_unique<CicDecimator>(r, n);
+    m_r = r;
+    m_outputRateHz = outputRateHz;
+    m_dcRemoval = true;
+}
+
+void IqDecimator::bypass(double inputRateHz)
+{
+    m_cicI.reset();
+    m_cicQ.reset();
+    m_r = 1;
+    m_outputRateHz = inputRateHz;
+    m_dcRemoval = false;
+}
+
+void IqDecimator::configure(double inputRateHz)
+{
+    m_inputRateHz = inputRateHz;
+    if (near(inputRateHz, 30e6)) {
+        useCic(6, 4, inputRateHz / 6.0);
+        std::printf("[IqDecimator] 30MHz mode: R=%d, N=%d -> %.2f MHz\n", 6, 4, m_outputRateHz / 1e6);
+    } else if (near(inputRateHz, 20e6)) {
+        useCic(4, 3, inputRateHz * 0.25);
+        std::printf("[IqDecimator] 20MHz mode: R=%d, N=%d -> %.2f MHz\n", 4, 3, m_outputRateHz / 1e6);
+    } else if (near(inputRateHz, 10e6)) {
+        useCic(2, 2, inputRateHz * 0.5);
+        std::printf("[IqDecimator] 10MHz mode: R=%d, N=%d -> %.2f MHz\n", 2, 2, m_outputRateHz / 1e6);
+    } else if (near(inputRateHz, 5e6)) {
+        bypass(inputRateHz);
+        std::printf("[IqDecimator] 5MHz mode: BYPASS (no CIC)\n");
+    } else if (near(inputRateHz, 2e6)) {
+        bypass(inputRateHz);
+        std::printf("[IqDecimator] 2MHz mode: FULL BYPASS\n");
+    } else {
+        bypass(inputRateHz);
+        std::printf("[IqDecimator] Unknown rate %.2f MHz: BYPASS\n", inputRateHz / 1e6);
+    }
+    m_dcPrevInI = m_dcPrevInQ = m_dcPrevOutI = m_dcPrevOutQ = 0.0f;
+}
+
+size_t IqDecimator::process(const std::complex<float>* in, size_t count, double inputRateHz,
+                            std::complex<float>* out, size_t outCapacity)
+{
+    if (!in || !out || count == 0 || outCapacity == 0 || inputRateHz <= 0.0)
+        return 0;
+    if (std::abs(m_inputRateHz - inputRateHz) > kReconfigureStep)
+        configure(inputRateHz);
+
+    if (m_r == 1 || !m_cicI || !m_cicQ) {
+        const size_t n = std::min(count, outCapacity);
+        if (out != in)
+            std::copy(in, in + n, out);
+        reportIfChanged(count, inputRateHz, n);
+        return n;
+    }
+
+    CicDecimator& cicI = *m_cicI;
+    CicDecimator& cicQ = *m_cicQ;
+    size_t produced = 0;
+    for (size_t k = 0; k < count; ++k) {
+        float yi = 0.0f;
+        float yq = 0.0f;
+        const bool gotI = cicI.push(toCicInput(in[k].real()), yi);
+        const bool gotQ = cicQ.push(toCicInput(in[k].imag()), yq);
+        if (!gotI || !gotQ)
+            continue;
+        if (produced == outCapacity)
+            break;
+        if (m_dcRemoval) {
+            const float oi = (yi + m_dcPrevOutI - m_dcPrevInI) * kDcPole;
+            const float oq = (yq + m_dcPrevOutQ - m_dcPrevInQ) * kDcPole;
+            m_dcPrevInI = yi;
+            m_dcPrevInQ = yq;
+            m_dcPrevOutI = oi;
+            m_dcPrevOutQ = oq;
+            yi = oi;
+            yq = oq;
+        }
+        out[produced++] = {yi, yq};
+    }
+    reportIfChanged(count, inputRateHz, produced);
+    return produced;
+}
+
+void IqDecimator::reportIfChanged(size_t count, double inputRateHz, size_t produced) const
+{
+    if (g_reported.inputRateHz == inputRateHz && g_reported.outputRateHz == m_outputRateHz && g_reported.r == m_r)
+        return;
+    g_reported = {inputRateHz, m_outputRateHz, m_r};
+    std::printf("[IqDecimator] in=%zu @ %.0fMHz -> out=%zu @ %.0fMHz (R=%d, DC=%s)\n", count, inputRateHz / 1e6,
+                produced, m_outputRateHz / 1e6, m_r, m_dcRemoval ? "ON" : "OFF");
+}
+
+void IqDecimator::reset()
+{
+    if (m_cicI)
+        m_cicI->reset();
+    if (m_cicQ)
+        m_cicQ->reset();
+    m_r = 1;
+    m_inputRateHz = 0.0;
+    m_outputRateHz = 0.0;
+    m_dcPrevInI = m_dcPrevInQ = m_dcPrevOutI = m_dcPrevOutQ = 0.0f;
+}
