@@ -23,7 +23,9 @@ size_t AudioBusSlot::write(const float* samples, size_t count)
     uint64_t r = m_readPos.load(std::memory_order_relaxed);
     uint64_t a = w < r ? 0 : w - r;
     if (a + count > m_capacity) {
-        r += a + count - m_capacity;
+        // Drop only audio that is actually held: moving the reader past the writer would
+        // make it skip the start of the very block stored now.
+        r += std::min<uint64_t>(a, a + count - m_capacity);
         m_readPos.store(r, std::memory_order_relaxed);
         a = w < r ? 0 : w - r;
     }
