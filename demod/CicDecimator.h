@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Integer cascaded integrator-comb decimator (differential delay 1). Integrators wrap
@@ -33,6 +34,14 @@ public:
         return true;
     }
 
+    // Block form of push for the I and Q decimators of one stream (same R, N and phase),
+    // fed from `pairs` interleaved int16 (I, Q) values; both advance together. Writes at
+    // most outCapacity outputs per component and returns their number; sets consumed to
+    // the pairs taken. Like push, a pair whose output finds no room is still integrated,
+    // and processing stops there.
+    static size_t processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+                              float* outQ, size_t outCapacity, size_t& consumed);
+
     void reset();
 
     int32_t r() const { return m_r; }
@@ -41,6 +50,10 @@ public:
     double scale() const { return m_scale; }
 
 private:
+    template <int N>
+    static size_t runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+                          float* outQ, size_t outCapacity, size_t& consumed);
+
     int32_t m_r;
     int32_t m_n;
     double m_dcGain;

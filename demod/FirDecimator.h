@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/SimdKernels.h"
+
 #include <array>
 #include <complex>
 #include <cstddef>
@@ -11,7 +13,7 @@
 // cost is Taps multiply-adds per output and component.
 template <int Taps, int Factor>
 class PolyphaseFirDecimator {
-    static_assert(Taps % Factor == 0 && (Taps / Factor) % 8 == 0, "phases must split into 8-lane blocks");
+    static_assert(Taps % Factor == 0 && (Taps / Factor) % 16 == 0, "phases must split into 16-tap blocks");
 
 public:
     static constexpr int kTaps = Taps;
@@ -77,29 +79,9 @@ public:
 private:
     std::complex<float> output() const
     {
-        constexpr int kLanes = 8;
-        float accI[kLanes] = {};
-        float accQ[kLanes] = {};
-        for (int p = 0; p < Factor; ++p) {
-            const float* taps = m_dotTaps.data() + kPhaseTaps * p;
-            // Oldest first: the line's last kPhaseTaps samples start at its write index.
-            const size_t start = static_cast<size_t>(2 * kPhaseTaps * p + m_writeIndex[static_cast<size_t>(p)]);
-            const float* xi = m_delayI.data() + start;
-            const float* xq = m_delayQ.data() + start;
-            for (int i = 0; i < kPhaseTaps; i += kLanes) {
-                for (int l = 0; l < kLanes; ++l) {
-                    accI[l] += taps[i + l] * xi[i + l];
-                    accQ[l] += taps[i + l] * xq[i + l];
-                }
-            }
-        }
-        float sumI = 0.0f;
-        float sumQ = 0.0f;
-        for (int l = 0; l < kLanes; ++l) {
-            sumI += accI[l];
-            sumQ += accQ[l];
-        }
-        return {sumI, sumQ};
+        // Oldest first: each phase's latest kPhaseTaps samples start at its write index.
+        return polyphaseDot(m_dotTaps.data(), m_delayI.data(), m_delayQ.data(), m_writeIndex.data(), Factor, kPhaseTaps,
+                            2 * kPhaseTaps);
     }
 
     std::array<float, Taps> m_coeffs{};

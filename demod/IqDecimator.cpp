@@ -1,5 +1,7 @@
 #include "demod/IqDecimator.h"
 
+#include "demod/SimdKernels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,11 +15,6 @@ constexpr float kDcPole = 0.9999975f;
 bool near(double rate, double nominal)
 {
     return std::abs(rate - nominal) <= kModeTolerance;
-}
-
-int16_t toCicInput(float v)
-{
-    return static_cast<int16_t>(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
 }
 
 // The last (input rate, output rate, R) reported, shared by every decimator of the process.
@@ -95,29 +92,43 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
         return n;
     }
 
-    CicDecimator& cicI = *m_cicI;
-    CicDecimator& cicQ = *m_cicQ;
+    // Chunks small enough for the stack: convert to int16, decimate I and Q together,
+    // then block the DC and interleave.
+    constexpr size_t kChunk = 2048;
+    int16_t ints[2 * kChunk];
+    float decI[kChunk];
+    float decQ[kChunk];
     size_t produced = 0;
-    for (size_t k = 0; k < count; ++k) {
-        float yi = 0.0f;
-        float yq = 0.0f;
-        const bool gotI = cicI.push(toCicInput(in[k].real()), yi);
-        const bool gotQ = cicQ.push(toCicInput(in[k].imag()), yq);
-        if (!gotI || !gotQ)
-            continue;
-        if (produced == outCapacity)
-            break;
+    size_t pos = 0;
+    while (pos < count) {
+        const size_t n = std::min(kChunk, count - pos);
+        toInt16FullScale(reinterpret_cast<const float*>(in + pos), ints, 2 * n);
+        size_t used = 0;
+        const size_t got =
+            CicDecimator::processPair(*m_cicI, *m_cicQ, ints, n, decI, decQ, outCapacity - produced, used);
         if (m_dcRemoval) {
-            const float oi = (yi + m_dcPrevOutI - m_dcPrevInI) * kDcPole;
-            const float oq = (yq + m_dcPrevOutQ - m_dcPrevInQ) * kDcPole;
-            m_dcPrevInI = yi;
-            m_dcPrevInQ = yq;
-            m_dcPrevOutI = oi;
-            m_dcPrevOutQ = oq;
-            yi = oi;
-            yq = oq;
+            float inI = m_dcPrevInI, inQ = m_dcPrevInQ, outI = m_dcPrevOutI, outQ = m_dcPrevOutQ;
+            for (size_t k = 0; k < got; ++k) {
+                const float yi = (decI[k] + outI - inI) * kDcPole;
+                const float yq = (decQ[k] + outQ - inQ) * kDcPole;
+                inI = decI[k];
+                inQ = decQ[k];
+                outI = yi;
+                outQ = yq;
+                out[produced + k] = {yi, yq};
+            }
+            m_dcPrevInI = inI;
+            m_dcPrevInQ = inQ;
+            m_dcPrevOutI = outI;
+            m_dcPrevOutQ = outQ;
+        } else {
+            for (size_t k = 0; k < got; ++k)
+                out[produced + k] = {decI[k], decQ[k]};
         }
-        out[produced++] = {yi, yq};
+        produced += got;
+        pos += n;
+        if (used < n || produced == outCapacity)
+            break;
     }
     reportIfChanged(count, inputRateHz, produced);
     return produced;

@@ -1,5 +1,7 @@
 #include "demod/NfmDemodulator.h"
 
+#include "demod/SimdKernels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -41,16 +43,7 @@ float NfmDemodulator::StereoFir::push(float x, const std::array<float, kStereoFi
     const size_t at = static_cast<size_t>(index);
     line[at] = line[at + kStereoFirTaps] = x;
     index = (index + 1) % kStereoFirTaps;
-    const float* window = line.data() + index;
-    constexpr int kLanes = 8;
-    float acc[kLanes] = {};
-    for (int i = 0; i < kStereoFirTaps; i += kLanes)
-        for (int l = 0; l < kLanes; ++l)
-            acc[l] += taps[static_cast<size_t>(i + l)] * window[i + l];
-    float sum = 0.0f;
-    for (float a : acc)
-        sum += a;
-    return sum;
+    return dotProduct(taps.data(), line.data() + index, kStereoFirTaps);
 }
 
 void NfmDemodulator::StereoFir::clear()
