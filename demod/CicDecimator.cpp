@@ -28,7 +28,7 @@ size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16
 {
     // I and Q side by side in two-lane integer vectors, the state in locals so that the
     // per-sample loop stays in registers.
-    using v2di = int64_t __attribute__((vector_size(16)));
+    using v2di = uint64_t __attribute__((vector_size(16)));
     v2di acc[N];
     v2di comb[N];
     for (size_t i = 0; i < N; ++i) {
@@ -43,7 +43,8 @@ size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16
     while (k < pairs) {
         const size_t steps = std::min(pairs - k, static_cast<size_t>(r - phase));
         for (size_t j = 0; j < steps; ++j) {
-            v2di v = {iq[2 * (k + j)], iq[2 * (k + j) + 1]};
+            v2di v = {static_cast<uint64_t>(static_cast<int64_t>(iq[2 * (k + j)])),
+                      static_cast<uint64_t>(static_cast<int64_t>(iq[2 * (k + j) + 1]))};
             for (size_t i = 0; i < N; ++i) {
                 acc[i] += v;
                 v = acc[i];
@@ -62,8 +63,8 @@ size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16
             comb[j] = v;
             v -= t;
         }
-        outI[produced] = static_cast<float>(static_cast<double>(v[0]) * scale);
-        outQ[produced] = static_cast<float>(static_cast<double>(v[1]) * scale);
+        outI[produced] = static_cast<float>(static_cast<double>(static_cast<int64_t>(v[0])) * scale);
+        outQ[produced] = static_cast<float>(static_cast<double>(static_cast<int64_t>(v[1])) * scale);
         ++produced;
     }
     for (size_t i = 0; i < N; ++i) {

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 // Integer cascaded integrator-comb decimator (differential delay 1). Integrators wrap
-// in two's complement; the comb differences stay exact because the bit growth of at
-// most N*log2(R) bits is far below the 63 bits of headroom.
+// in two's complement (kept as unsigned 64-bit values, where wrapping is defined); the
+// comb differences stay exact because the bit growth of at most N*log2(R) bits is far
+// below the 63 bits of headroom.
 class CicDecimator {
 public:
     static constexpr int kMaxStages = 4;
@@ -17,7 +18,7 @@ public:
     // on every R-th call.
     bool push(int16_t x, float& out)
     {
-        int64_t v = x;
+        auto v = static_cast<uint64_t>(static_cast<int64_t>(x));
         for (int i = 0; i < m_n; ++i) {
             m_integrators[i] += v;
             v = m_integrators[i];
@@ -26,11 +27,11 @@ public:
             return false;
         m_phase = 0;
         for (int j = 0; j < m_n; ++j) {
-            const int64_t t = m_combs[j];
+            const uint64_t t = m_combs[j];
             m_combs[j] = v;
             v -= t;
         }
-        out = static_cast<float>(static_cast<double>(v) * m_scale);
+        out = static_cast<float>(static_cast<double>(static_cast<int64_t>(v)) * m_scale);
         return true;
     }
 
@@ -59,6 +60,6 @@ private:
     double m_dcGain;
     double m_scale;
     int32_t m_phase = 0;
-    std::array<int64_t, kMaxStages> m_integrators{};
-    std::array<int64_t, kMaxStages> m_combs{};
+    std::array<uint64_t, kMaxStages> m_integrators{};
+    std::array<uint64_t, kMaxStages> m_combs{};
 };
