@@ -61,6 +61,7 @@ public:
     const float* left() const { return m_outLeft.data(); }
     const float* right() const { return m_outRight.data(); }
     bool stereo() const { return isStereoActive(m_params); }
+    const DemodParams& params() const { return m_params; }
     const Counts& counts() const { return m_counts; }
     double demodRateHz() const { return m_demodRateHz; }
     float squelchGain() const { return m_squelch.gain(); }
