@@ -23,7 +23,7 @@ void CicDecimator::reset()
 }
 
 template <int N>
-size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+inline size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
                              float* outQ, size_t outCapacity, size_t& consumed)
 {
     // I and Q side by side in two-lane integer vectors, the state in locals so that the
@@ -78,7 +78,7 @@ size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16
     return produced;
 }
 
-size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+__attribute__((target_clones("arch=x86-64-v3", "default"))) size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
                                  float* outQ, size_t outCapacity, size_t& consumed)
 {
     switch (cicI.m_n) {

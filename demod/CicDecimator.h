@@ -52,7 +52,7 @@ public:
 
 private:
     template <int N>
-    static size_t runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+    [[gnu::always_inline]] static size_t runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
                           float* outQ, size_t outCapacity, size_t& consumed);
 
     int32_t m_r;

@@ -1,5 +1,8 @@
 #include "demod/NcoMixer.h"
 
+#include "demod/SimdKernels.h"
+
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -57,21 +60,13 @@ void NcoMixer::process(const int16_t* iq, size_t pairs, std::complex<float>* out
     constexpr float kScale = 1.0f / 32768.0f;
     float* dst = reinterpret_cast<float*>(out);
     size_t n = 0;
-    for (; n + kLanes <= pairs; n += kLanes) {
-        const int16_t* src = iq + 2 * n;
-        float* o = dst + 2 * n;
-        for (size_t k = 0; k < kLanes; ++k) {
-            const float c = m_cos * m_powCos[k] - m_sin * m_powSin[k];
-            const float s = m_cos * m_powSin[k] + m_sin * m_powCos[k];
-            const float i = static_cast<float>(src[2 * k]) * kScale;
-            const float q = static_cast<float>(src[2 * k + 1]) * kScale;
-            o[2 * k] = i * c + q * s;
-            o[2 * k + 1] = q * c - i * s;
-        }
-        const float c = m_cos * m_chunkCos - m_sin * m_chunkSin;
-        m_sin = m_cos * m_chunkSin + m_sin * m_chunkCos;
-        m_cos = c;
-        m_counter += kLanes;
+    while (n + kLanes <= pairs) {
+        // Whole chunks up to the next renormalisation.
+        const size_t due = (kRenormInterval - m_counter + kLanes - 1) / kLanes;
+        const size_t chunks = std::min((pairs - n) / kLanes, due);
+        mixChunks(iq + 2 * n, chunks, dst + 2 * n, m_powCos.data(), m_powSin.data(), m_chunkCos, m_chunkSin, m_cos, m_sin);
+        n += chunks * kLanes;
+        m_counter += chunks * kLanes;
         renormaliseIfDue();
     }
     for (; n < pairs; ++n) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/SimdKernels.h"
+
 #include <array>
 #include <complex>
 #include <cstddef>
@@ -30,7 +32,7 @@ public:
     std::complex<float> phasor() const { return {m_cos, m_sin}; }
 
 private:
-    static constexpr size_t kLanes = 16;
+    static constexpr size_t kLanes = kMixChunk;
 
     void renormaliseIfDue();
 

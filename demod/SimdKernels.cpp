@@ -55,7 +55,8 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) float dotProduct(con
     return ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
 }
 
-void toInt16FullScale(const float* in, int16_t* out, size_t n)
+__attribute__((target_clones("arch=x86-64-v3", "default"))) void toInt16FullScale(const float* in, int16_t* out,
+                                                                                   size_t n)
 {
     // Explicit vector operations: the compiler does not vectorise float-to-int
     // conversion by itself while floating-point traps are honoured.
@@ -79,4 +80,30 @@ void toInt16FullScale(const float* in, int16_t* out, size_t n)
         v = v > -1.0f ? v : -1.0f;
         out[k] = static_cast<int16_t>(static_cast<int32_t>(v * 32767.0f));
     }
+}
+
+__attribute__((target_clones("arch=x86-64-v3", "default"))) void
+mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos, const float* powSin, float chunkCos,
+          float chunkSin, float& phaseCos, float& phaseSin)
+{
+    constexpr float kScale = 1.0f / 32768.0f;
+    float pc = phaseCos;
+    float ps = phaseSin;
+    for (size_t chunk = 0; chunk < chunks; ++chunk) {
+        const int16_t* src = iq + 2 * kMixChunk * chunk;
+        float* o = out + 2 * kMixChunk * chunk;
+        for (size_t k = 0; k < kMixChunk; ++k) {
+            const float c = pc * powCos[k] - ps * powSin[k];
+            const float s = pc * powSin[k] + ps * powCos[k];
+            const float i = static_cast<float>(src[2 * k]) * kScale;
+            const float q = static_cast<float>(src[2 * k + 1]) * kScale;
+            o[2 * k] = i * c + q * s;
+            o[2 * k + 1] = q * c - i * s;
+        }
+        const float c = pc * chunkCos - ps * chunkSin;
+        ps = pc * chunkSin + ps * chunkCos;
+        pc = c;
+    }
+    phaseCos = pc;
+    phaseSin = ps;
 }
