@@ -23,16 +23,6 @@ double threadCpuSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-DemodParams benchParams(bool stereo)
-{
-    DemodParams p;
-    p.enabled = true;
-    p.demodFreqHz = 100e6;
-    p.fmStereoEnabled = stereo;
-    p.squelchEnabled = true;
-    return p;
-}
-
 // Runs the whole signal through the chain once; returns thread CPU seconds.
 double runOnce(DemodChain& chain, const std::vector<int16_t>& iq, double rate, double center)
 {
@@ -55,9 +45,9 @@ void bench(std::FILE* out, bool stereo, double rate)
     signal.sampleRateHz = rate;
     signal.carrierOffsetHz = 0.1 * rate;
     const std::vector<int16_t> iq = signal.generate(static_cast<size_t>(kSignalSeconds * rate));
-    const double center = 100e6 - signal.carrierOffsetHz;
+    const double center = signal.centerHz();
 
-    DemodChain chain(benchParams(stereo));
+    DemodChain chain(FmTestSignal::receiverParams(stereo, true));
     runOnce(chain, iq, rate, center); // warm-up: configures every stage
     // Stage timing costs a few clock reads per block, well under 1 % of a block's work.
     chain.setProfiling(true);

@@ -17,24 +17,14 @@ struct Audio {
     double lockSeconds = 0.0;
 };
 
-DemodParams chainParams(bool stereo)
-{
-    DemodParams p;
-    p.enabled = true;
-    p.demodFreqHz = 100e6;
-    p.fmStereoEnabled = stereo;
-    p.squelchEnabled = false;
-    return p;
-}
-
 // Runs the IQ through the chain in blocks of 0.1 ms (at most 4096 pairs, as the channel reads them).
 Audio demodulate(const FmTestSignal& signal, double seconds, bool stereo)
 {
     const auto pairs = static_cast<size_t>(seconds * signal.sampleRateHz);
     const std::vector<int16_t> iq = signal.generate(pairs);
-    DemodChain chain(chainParams(stereo));
+    DemodChain chain(FmTestSignal::receiverParams(stereo, false));
     Audio audio;
-    const double center = 100e6 - signal.carrierOffsetHz;
+    const double center = signal.centerHz();
     constexpr float kLockedRad = 0.2f;
     const auto block = std::min<size_t>(4096, static_cast<size_t>(signal.sampleRateHz / 10000.0));
     for (size_t pos = 0; pos < pairs; pos += block) {
@@ -176,9 +166,9 @@ TEST(DemodChainQuality, EveryInputRateLandsAtTheDemodulatorRate)
         signal.stereo = false;
         signal.leftLevel = 0.8;
         const Audio audio = demodulate(signal, 0.1, false);
-        DemodChain probe(chainParams(false));
+        DemodChain probe(FmTestSignal::receiverParams(false, false));
         const std::vector<int16_t> iq = signal.generate(4096);
-        probe.process(iq.data(), 4096, c.rate, 100e6 - signal.carrierOffsetHz, 0.0);
+        probe.process(iq.data(), 4096, c.rate, signal.centerHz(), 0.0);
         EXPECT_DOUBLE_EQ(probe.demodRateHz(), c.demodRate) << c.rate;
         ASSERT_GT(audio.left.size(), 4000u) << c.rate;
         const double thdn = thdPlusNoise(audio.left, audio.left.size() - 2400, 1000.0);

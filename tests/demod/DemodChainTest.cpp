@@ -12,10 +12,7 @@ namespace {
 
 DemodParams params()
 {
-    DemodParams p;
-    p.enabled = true;
-    p.demodFreqHz = 100e6;
-    return p;
+    return FmTestSignal::receiverParams(false, true);
 }
 
 std::vector<int16_t> noiseOnly(size_t pairs)
@@ -32,7 +29,7 @@ float run(DemodChain& chain, const std::vector<int16_t>& iq, double startSeconds
 {
     float peak = 0.0f;
     for (size_t pos = 0; pos + 4096 <= iq.size() / 2; pos += 4096) {
-        const size_t n = chain.process(iq.data() + 2 * pos, 4096, 5e6, 100e6 - 0.5e6, startSeconds + pos / 5e6);
+        const size_t n = chain.process(iq.data() + 2 * pos, 4096, 5e6, FmTestSignal::kStationHz - 0.5e6, startSeconds + pos / 5e6);
         peak = 0.0f;
         for (size_t k = 0; k < n; ++k)
             peak = std::max(peak, std::abs(chain.left()[k]));
@@ -100,7 +97,7 @@ TEST(DemodChain, ResetRestartsTuningRateControlAndStages)
     EXPECT_EQ(chain.nco().phasor(), std::complex<float>(1.0f, 0.0f));
     EXPECT_EQ(chain.rateControl().smoothedRatio(), 1.0);
     // The first block after the reset resamples at exactly 48000 / 500000.
-    EXPECT_GT(chain.process(noise.data(), 4096, 5e6, 100e6 - 0.5e6, 50.0), 0u);
+    EXPECT_GT(chain.process(noise.data(), 4096, 5e6, FmTestSignal::kStationHz - 0.5e6, 50.0), 0u);
     EXPECT_DOUBLE_EQ(chain.rateControl().smoothedRatio(), 0.096);
     EXPECT_TRUE(chain.counts().ncoRetuned);
     EXPECT_EQ(chain.counts().cic, 4096u);

@@ -86,3 +86,13 @@ std::vector<int16_t> FmTestSignal::generate(size_t pairs) const
     }
     return iq;
 }
+
+DemodParams FmTestSignal::receiverParams(bool stereo, bool squelch)
+{
+    DemodParams p;
+    p.enabled = true;
+    p.demodFreqHz = kStationHz;
+    p.fmStereoEnabled = stereo;
+    p.squelchEnabled = squelch;
+    return p;
+}

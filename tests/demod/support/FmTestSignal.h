@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/DemodParams.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,6 +24,12 @@ struct FmTestSignal {
     double noiseLevel = 0.003;   // uniform noise peak per component, of full scale
     uint32_t seed = 1;
 
+    // The station's frequency; the receiver is tuned so that it lies carrierOffsetHz above the centre.
+    static constexpr double kStationHz = 100e6;
+
     // Interleaved I, Q for `pairs` samples.
     std::vector<int16_t> generate(size_t pairs) const;
+    double centerHz() const { return kStationHz - carrierOffsetHz; }
+    // Channel settings that demodulate this station.
+    static DemodParams receiverParams(bool stereo, bool squelch);
 };
