@@ -107,5 +107,6 @@ void AsrcResampler::account(size_t inCount, size_t used, size_t generated, size_
                     static_cast<unsigned long long>(d.calls), d.inputFrames / calls, d.usedFrames / calls,
                     d.outputFrames / calls, static_cast<unsigned long long>(d.issues), ratio);
     }
-    d = AsrcDiagnostics{ d.ratioMessagePrinted, d.lastRatioMessage, 0, 0, 0, 0, 0, now };
+    d.calls = d.inputFrames = d.usedFrames = d.outputFrames = d.issues = 0;
+    d.windowStart = now;
 }

@@ -2,6 +2,7 @@
 
 #include "demod/SimdKernels.h"
 
+#include <algorithm>
 #include <array>
 #include <complex>
 #include <cstddef>
@@ -11,6 +12,11 @@
 // Complex FIR decimator with real taps in polyphase form: the input is split into one
 // delay line per phase, and a dot product runs only when an output is due, so the
 // cost is Taps multiply-adds per output and component.
+//
+// Each line holds its last kPhaseTaps samples followed by room for a chunk of new
+// ones. A block is taken a chunk at a time: first every input of the chunk is stored,
+// then every output of the chunk is computed, so the dot products never read samples
+// that were stored just before.
 template <int Taps, int Factor>
 class PolyphaseFirDecimator {
     static_assert(Taps % Factor == 0 && (Taps / Factor) % 16 == 0, "phases must split into 16-tap blocks");
@@ -30,24 +36,23 @@ public:
                 m_dotTaps[static_cast<size_t>(kPhaseTaps * p + kPhaseTaps - 1 - j)] = h;
             }
         }
+        reset();
     }
 
     // Feeds one sample; the first sample after a reset and every Factor-th after it
     // yield an output.
     bool push(std::complex<float> x, std::complex<float>& out)
     {
-        const int inPhase = m_phase;
-        const int line = (Factor - inPhase) % Factor;
-        int32_t& w = m_writeIndex[static_cast<size_t>(line)];
-        const size_t at = static_cast<size_t>(2 * kPhaseTaps * line + w);
-        m_delayI[at] = m_delayI[at + kPhaseTaps] = x.real();
-        m_delayQ[at] = m_delayQ[at + kPhaseTaps] = x.imag();
-        w = w + 1 == kPhaseTaps ? 0 : w + 1;
-        m_phase = inPhase + 1 > Factor - 1 ? 0 : inPhase + 1;
-        if (inPhase != 0)
-            return false;
-        out = output();
-        return true;
+        if (m_length[static_cast<size_t>(lineFor(m_phase))] == kLineCapacity)
+            keepHistoryOnly();
+        const bool due = store(x);
+        if (due) {
+            std::array<int32_t, Factor> starts;
+            windowStarts(starts.data());
+            out = polyphaseDot(m_dotTaps.data(), m_lineI.data(), m_lineQ.data(), starts.data(), Factor, kPhaseTaps,
+                               kLineCapacity);
+        }
+        return due;
     }
 
     // Returns the number of outputs; stops before an input whose output would not fit.
@@ -56,20 +61,37 @@ public:
         if (!in || !out || count == 0 || outCapacity == 0)
             return 0;
         size_t produced = 0;
-        for (size_t k = 0; k < count; ++k) {
-            if (m_phase == 0 && produced == outCapacity)
+        size_t k = 0;
+        while (k < count) {
+            keepHistoryOnly();
+            // Each line takes at most one sample per period, so a chunk of this many
+            // inputs fits behind the history.
+            const size_t chunkEnd = std::min(count, k + static_cast<size_t>(kChunkOutputs) * Factor);
+            size_t due = 0;
+            bool full = false;
+            for (; k < chunkEnd; ++k) {
+                if (m_phase == 0 && produced + due == outCapacity) {
+                    full = true;
+                    break;
+                }
+                if (store(in[k]))
+                    windowStarts(m_starts.data() + Factor * due++);
+            }
+            for (size_t j = 0; j < due; ++j)
+                out[produced + j] = polyphaseDot(m_dotTaps.data(), m_lineI.data(), m_lineQ.data(),
+                                                 m_starts.data() + Factor * j, Factor, kPhaseTaps, kLineCapacity);
+            produced += due;
+            if (full)
                 break;
-            if (push(in[k], out[produced]))
-                ++produced;
         }
         return produced;
     }
 
     void reset()
     {
-        m_delayI.fill(0.0f);
-        m_delayQ.fill(0.0f);
-        m_writeIndex.fill(0);
+        m_lineI.fill(0.0f);
+        m_lineQ.fill(0.0f);
+        m_length.fill(kPhaseTaps);
         m_phase = 0;
     }
 
@@ -77,22 +99,57 @@ public:
     const std::array<float, Taps>& coefficients() const { return m_coeffs; }
 
 private:
-    std::complex<float> output() const
+    static constexpr int kChunkOutputs = 256;
+    static constexpr int kLineCapacity = kPhaseTaps + kChunkOutputs;
+
+    // The input at phase q belongs to line (Factor - q) mod Factor: line p then holds
+    // the samples p inputs before each output.
+    static int lineFor(int phase) { return (Factor - phase) % Factor; }
+
+    // Stores x in its line and advances the phase; true when an output is due with it.
+    bool store(std::complex<float> x)
     {
-        // Oldest first: each phase's latest kPhaseTaps samples start at its write index.
-        return polyphaseDot(m_dotTaps.data(), m_delayI.data(), m_delayQ.data(), m_writeIndex.data(), Factor, kPhaseTaps,
-                            2 * kPhaseTaps);
+        const int inPhase = m_phase;
+        const auto line = static_cast<size_t>(lineFor(inPhase));
+        const size_t at = line * kLineCapacity + static_cast<size_t>(m_length[line]++);
+        m_lineI[at] = x.real();
+        m_lineQ[at] = x.imag();
+        m_phase = inPhase + 1 > Factor - 1 ? 0 : inPhase + 1;
+        return inPhase == 0;
+    }
+
+    // Oldest-first start of each line's latest kPhaseTaps samples.
+    void windowStarts(int32_t* starts) const
+    {
+        for (size_t p = 0; p < Factor; ++p)
+            starts[p] = m_length[p] - kPhaseTaps;
+    }
+
+    // Moves each line's latest kPhaseTaps samples to its front.
+    void keepHistoryOnly()
+    {
+        for (size_t p = 0; p < Factor; ++p) {
+            const size_t base = p * kLineCapacity;
+            const auto from = static_cast<size_t>(m_length[p] - kPhaseTaps);
+            if (from == 0)
+                continue;
+            std::copy_n(m_lineI.begin() + static_cast<std::ptrdiff_t>(base + from), kPhaseTaps,
+                        m_lineI.begin() + static_cast<std::ptrdiff_t>(base));
+            std::copy_n(m_lineQ.begin() + static_cast<std::ptrdiff_t>(base + from), kPhaseTaps,
+                        m_lineQ.begin() + static_cast<std::ptrdiff_t>(base));
+            m_length[p] = kPhaseTaps;
+        }
     }
 
     std::array<float, Taps> m_coeffs{};
     // Per phase, reversed so that they line up with a delay line read oldest first.
     std::array<float, Taps> m_dotTaps{};
-    // One line per phase, each kPhaseTaps long and stored twice over so that its
-    // latest kPhaseTaps samples are always contiguous.
-    std::array<float, 2 * Taps> m_delayI{};
-    std::array<float, 2 * Taps> m_delayQ{};
-    std::array<int32_t, Factor> m_writeIndex{};
+    std::array<float, Factor * kLineCapacity> m_lineI{};
+    std::array<float, Factor * kLineCapacity> m_lineQ{};
+    std::array<int32_t, Factor> m_length{};
     int32_t m_phase = 0;
+    // Window starts of the outputs due in the current chunk.
+    std::array<int32_t, Factor * kChunkOutputs> m_starts{};
 };
 
 // 160 taps, decimation by 5: 5 MHz to 1 MHz in the channel.

@@ -121,14 +121,15 @@ template <typename Decimator>
 void expectMatchesDirectConvolution(const std::vector<double>& h, int factor)
 {
     Decimator dec;
-    std::vector<cf> x(1013);
+    std::vector<cf> x(5013);
     for (size_t n = 0; n < x.size(); ++n)
         x[n] = {static_cast<float>(std::sin(0.37 * n) + 0.3 * std::cos(1.91 * n)), static_cast<float>(std::cos(0.11 * n * n))};
     for (int run = 0; run < 2; ++run) {
         std::vector<cf> y(x.size());
         size_t produced = 0;
         size_t pos = 0;
-        for (size_t block : {1u, 7u, 160u, 3u, 500u, 342u}) {
+        // Blocks of up to 3000 cross the decimators' internal chunks.
+        for (size_t block : {1u, 7u, 160u, 3u, 500u, 342u, 3000u, 1000u}) {
             produced += dec.process(x.data() + pos, block, y.data() + produced, y.size() - produced);
             pos += block;
         }
