@@ -36,20 +36,20 @@ bool firstMonoCall = true;
 
 } // namespace
 
-float NfmDemodulator::StereoFir::push(float x, const std::array<float, kStereoFirTaps>& taps)
+void NfmDemodulator::StereoFir::run(const float* in, size_t n, float* out)
 {
-    // Stored twice over so that the latest 64 samples are contiguous, oldest first from
-    // the index after the write; the taps are symmetric, so their order does not matter.
-    const size_t at = static_cast<size_t>(index);
-    line[at] = line[at + kStereoFirTaps] = x;
-    index = (index + 1) % kStereoFirTaps;
-    return dotProduct(taps.data(), line.data() + index, kStereoFirTaps);
+    constexpr size_t kHistory = kStereoFirTaps - 1;
+    std::copy_n(in, n, line.begin() + kHistory);
+    // Output k sees inputs k-63 .. k, oldest first; the taps are symmetric, so their
+    // order does not matter.
+    for (size_t k = 0; k < n; ++k)
+        out[k] = dotProduct(kStereoFir.data(), line.data() + k, kStereoFirTaps);
+    std::copy_n(line.begin() + static_cast<std::ptrdiff_t>(n), kHistory, line.begin());
 }
 
 void NfmDemodulator::StereoFir::clear()
 {
     line.fill(0.0f);
-    index = 0;
 }
 
 NfmDemodulator::NfmDemodulator(const NfmConfig& config)
@@ -177,52 +177,62 @@ size_t NfmDemodulator::processStereo(const std::complex<float>* in, size_t count
     const double lpGain = 1.0 - m_diffLpCoef;
     float cosTheta = std::cos(static_cast<float>(m_pilotPhase));
     float sinTheta = std::sin(static_cast<float>(m_pilotPhase));
-    for (size_t k = 0; k < count; ++k) {
-        const float d = discriminate(in[k]);
-        const float sum = m_sumFir.push(d, kStereoFir);
+    for (size_t done = 0; done < count; done += kStereoChunk) {
+        const size_t n = std::min(kStereoChunk, count - done);
+        // The pilot loop runs sample by sample; the two FIRs then run over the chunk.
+        for (size_t k = 0; k < n; ++k) {
+            const float d = discriminate(in[done + k]);
+            m_mpx[k] = d;
 
-        double pilot = d;
-        for (auto& w : m_bpState) {
-            const double v = pilot - m_bpA1 * w[0] - m_bpA2 * w[1];
-            pilot = m_bpB0 * (v - w[1]);
-            w[1] = w[0];
-            w[0] = v;
+            double pilot = d;
+            for (auto& w : m_bpState) {
+                const double v = pilot - m_bpA1 * w[0] - m_bpA2 * w[1];
+                pilot = m_bpB0 * (v - w[1]);
+                w[1] = w[0];
+                w[0] = v;
+            }
+            // The loop's cosine locks onto the pilot of this very sample. A broadcast
+            // subcarrier crosses zero rising together with the pilot's sine, so its
+            // in-phase reference is -sin(2 theta) at this sample's phase; the phase
+            // already advanced for the next sample would lead it by two pilot steps.
+            const float reference = -2.0f * sinTheta * cosTheta;
+            m_armI = static_cast<float>(cosTheta * pilot * arm + m_armI * m_armCoef);
+            m_armQ = static_cast<float>(sinTheta * pilot * arm + m_armQ * m_armCoef);
+            const float err = std::atan2(m_armQ, m_armI);
+            m_pilotError = err;
+            m_pilotFreq -= m_loopKi * err;
+            double theta = m_pilotPhase + m_pilotFreq - m_loopKp * err;
+            if (theta >= 2.0 * std::numbers::pi)
+                theta -= 2.0 * std::numbers::pi;
+            else if (theta < 0.0)
+                theta += 2.0 * std::numbers::pi;
+            m_pilotPhase = theta;
+            cosTheta = std::cos(static_cast<float>(theta));
+            sinTheta = std::sin(static_cast<float>(theta));
+
+            const auto hp = static_cast<float>((d + m_diffHpOut - m_diffHpIn) * m_diffHpCoef);
+            m_diffHpIn = d;
+            m_diffHpOut = hp;
+            m_diffLp = static_cast<float>(lpGain * hp + m_diffLpCoef * m_diffLp);
+            m_diffIn[k] = static_cast<float>(reference * 2.0f * m_diffLp * m_diffGain);
         }
-        // The loop's cosine locks onto the pilot of this very sample. A broadcast subcarrier
-        // crosses zero rising together with the pilot's sine, so its in-phase reference is
-        // -sin(2 theta) at this sample's phase; the phase already advanced for the next
-        // sample would lead it by two pilot steps.
-        const float reference = -2.0f * sinTheta * cosTheta;
-        m_armI = static_cast<float>(cosTheta * pilot * arm + m_armI * m_armCoef);
-        m_armQ = static_cast<float>(sinTheta * pilot * arm + m_armQ * m_armCoef);
-        const float err = std::atan2(m_armQ, m_armI);
-        m_pilotError = err;
-        m_pilotFreq -= m_loopKi * err;
-        double theta = m_pilotPhase + m_pilotFreq - m_loopKp * err;
-        if (theta >= 2.0 * std::numbers::pi)
-            theta -= 2.0 * std::numbers::pi;
-        else if (theta < 0.0)
-            theta += 2.0 * std::numbers::pi;
-        m_pilotPhase = theta;
-        cosTheta = std::cos(static_cast<float>(theta));
-        sinTheta = std::sin(static_cast<float>(theta));
+        m_sumFir.run(m_mpx.data(), n, m_sum.data());
+        m_diffFir.run(m_diffIn.data(), n, m_diff.data());
 
-        const auto hp = static_cast<float>((d + m_diffHpOut - m_diffHpIn) * m_diffHpCoef);
-        m_diffHpIn = d;
-        m_diffHpOut = hp;
-        m_diffLp = static_cast<float>(lpGain * hp + m_diffLpCoef * m_diffLp);
-        const float diff = m_diffFir.push(static_cast<float>(reference * 2.0f * m_diffLp * m_diffGain), kStereoFir);
-
-        m_deemphMono = static_cast<float>(m_deemphMono + ((sum + diff) * 0.5f - m_deemphMono) * deemph);
-        m_deemphRight = static_cast<float>(m_deemphRight + ((sum - diff) * 0.5f - m_deemphRight) * deemph);
-        const auto l = static_cast<float>((m_deemphMono + m_dcLeftOut - m_dcLeftIn) * m_dcBlockAlpha);
-        m_dcLeftIn = m_deemphMono;
-        m_dcLeftOut = l;
-        const auto r = static_cast<float>((m_deemphRight + m_dcRightOut - m_dcRightIn) * m_dcBlockAlpha);
-        m_dcRightIn = m_deemphRight;
-        m_dcRightOut = r;
-        left[k] = l;
-        right[k] = r;
+        for (size_t k = 0; k < n; ++k) {
+            const float sum = m_sum[k];
+            const float diff = m_diff[k];
+            m_deemphMono = static_cast<float>(m_deemphMono + ((sum + diff) * 0.5f - m_deemphMono) * deemph);
+            m_deemphRight = static_cast<float>(m_deemphRight + ((sum - diff) * 0.5f - m_deemphRight) * deemph);
+            const auto l = static_cast<float>((m_deemphMono + m_dcLeftOut - m_dcLeftIn) * m_dcBlockAlpha);
+            m_dcLeftIn = m_deemphMono;
+            m_dcLeftOut = l;
+            const auto r = static_cast<float>((m_deemphRight + m_dcRightOut - m_dcRightIn) * m_dcBlockAlpha);
+            m_dcRightIn = m_deemphRight;
+            m_dcRightOut = r;
+            left[done + k] = l;
+            right[done + k] = r;
+        }
     }
     return count;
 }

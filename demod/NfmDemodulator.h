@@ -57,10 +57,12 @@ private:
         return std::atan2(im, re) * m_discrScale;
     }
 
+    // The 64-tap FIR over a chunk at a time: the chunk's inputs are stored behind the
+    // last 63 samples before any output is computed.
+    static constexpr size_t kStereoChunk = 256;
     struct StereoFir {
-        std::array<float, 2 * kStereoFirTaps> line{};
-        uint64_t index = 0;
-        float push(float x, const std::array<float, kStereoFirTaps>& taps);
+        std::array<float, kStereoFirTaps - 1 + kStereoChunk> line{};
+        void run(const float* in, size_t n, float* out);
         void clear();
     };
 
@@ -85,6 +87,11 @@ private:
     double m_diffGain = 1.0;
     StereoFir m_sumFir;
     StereoFir m_diffFir;
+    // Per chunk: multiplex, difference before its FIR, and the two FIR outputs.
+    std::array<float, kStereoChunk> m_mpx{};
+    std::array<float, kStereoChunk> m_diffIn{};
+    std::array<float, kStereoChunk> m_sum{};
+    std::array<float, kStereoChunk> m_diff{};
     double m_pilotPhase = 0.0;
     double m_pilotFreq = 0.0;
     double m_pilotNominal = 0.0;
