@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+// Integer cascaded integrator-comb decimator (differential delay 1). Integrators wrap
+// in two's complement (kept as unsigned 64-bit values, where wrapping is defined); the
+// comb differences stay exact because the bit growth of at most N*log2(R) bits is far
+// below the 63 bits of headroom.
+class CicDecimator {
+public:
+    static constexpr int kMaxStages = 4;
+
+    CicDecimator(int32_t r, int32_t n);
+
+    // Feeds one input; returns true and sets out (full-scale int16 in gives +-1.0)
+    // on every R-th call.
+    bool push(int16_t x, float& out)
+    {
+        auto v = static_cast<uint64_t>(static_cast<int64_t>(x));
+        for (int i = 0; i < m_n; ++i) {
+            m_integrators[i] += v;
+            v = m_integrators[i];
+        }
+        if (++m_phase < m_r)
+            return false;
+        m_phase = 0;
+        for (int j = 0; j < m_n; ++j) {
+            const uint64_t t = m_combs[j];
+            m_combs[j] = v;
+            v -= t;
+        }
+        out = static_cast<float>(static_cast<double>(static_cast<int64_t>(v)) * m_scale);
+        return true;
+    }
+
+    // Block form of push for the I and Q decimators of one stream (same R, N and phase),
+    // fed from `pairs` interleaved int16 (I, Q) values; both advance together. Writes at
+    // most outCapacity outputs per component and returns their number; sets consumed to
+    // the pairs taken. Like push, a pair whose output finds no room is still integrated,
+    // and processing stops there.
+    static size_t processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+                              float* outQ, size_t outCapacity, size_t& consumed);
+
+    void reset();
+
+    int32_t r() const { return m_r; }
+    int32_t n() const { return m_n; }
+    double dcGain() const { return m_dcGain; }
+    double scale() const { return m_scale; }
+
+private:
+    template <int N>
+    [[gnu::always_inline]] static size_t runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+                          float* outQ, size_t outCapacity, size_t& consumed);
+
+    int32_t m_r;
+    int32_t m_n;
+    double m_dcGain;
+    double m_scale;
+    int32_t m_phase = 0;
+    std::array<uint64_t, kMaxStages> m_integrators{};
+    std::array<uint64_t, kMaxStages> m_combs{};
+};

@@ -1,0 +1,183 @@
+#include "demod/DemodChain.h"
+
+#include "demod/AudioGain.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+constexpr double kPreFirThresholdHz = 1500000.0;
+
+int64_t nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+DemodChain::DemodChain(const DemodParams& params, AsrcDiagnostics& diagnostics)
+    : m_params(params)
+    , m_iqDecimator(params.decimatorTargetHz)
+    , m_demod(NfmConfig{params.fmDeviationHz, params.deemphasisUs, isStereoActive(params)})
+    , m_hpfLeft(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder)
+    , m_lpfLeft(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder)
+    , m_hpfRight(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder)
+    , m_lpfRight(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder)
+    , m_asrcLeft(kAudioRateHz, diagnostics)
+    , m_asrcRight(kAudioRateHz, diagnostics)
+    , m_mixed(kNcoCapacity)
+    , m_preOut(kPreFirCapacity)
+    , m_polyOut(kPolyFirCapacity)
+    , m_demodLeft(kDemodCapacity)
+    , m_demodRight(kDemodCapacity)
+    , m_asrcOutLeft(kAudioCapacity)
+    , m_asrcOutRight(kAudioCapacity)
+    , m_outLeft(kAudioCapacity)
+    , m_outRight(kAudioCapacity)
+{
+}
+
+void DemodChain::applyParams(const DemodParams& params)
+{
+    const bool squelchWasOn = m_params.squelchEnabled;
+    m_params = params;
+    m_params.squelchCloseDb = std::min(params.squelchOpenDb, params.squelchCloseDb);
+    m_demod.setStereo(isStereoActive(m_params));
+    m_demod.setDeviation(m_params.fmDeviationHz);
+    m_demod.setDeemphasis(m_params.deemphasisUs);
+    if (m_demod.sampleRate() > 0.0)
+        m_demod.updateCoefficients();
+    for (AudioFilter* f : {&m_hpfLeft, &m_hpfRight})
+        f->setCutoff(m_params.audioHpfHz, kAudioRateHz);
+    for (AudioFilter* f : {&m_lpfLeft, &m_lpfRight})
+        f->setCutoff(m_params.audioLpfHz, kAudioRateHz);
+    if (!squelchWasOn && m_params.squelchEnabled)
+        m_squelch.clear();
+    else if (!m_params.squelchEnabled)
+        m_squelch.setOpen();
+}
+
+void DemodChain::reset()
+{
+    m_nco.reset();
+    m_iqDecimator.reset();
+    m_preFir.reset();
+    m_polyFir.reset();
+    m_demod.reset();
+    for (AudioFilter* f : {&m_hpfLeft, &m_lpfLeft, &m_hpfRight, &m_lpfRight})
+        f->reset();
+    m_asrcLeft.reset();
+    m_asrcRight.reset();
+    m_rateControl.reset();
+    m_squelch.clear();
+}
+
+void DemodChain::lap(double& stage)
+{
+    if (!m_profiling)
+        return;
+    const int64_t now = nowNs();
+    stage += static_cast<double>(now - m_lapStart) * 1e-9;
+    m_lapStart = now;
+}
+
+size_t DemodChain::process(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds)
+{
+    m_counts = Counts{};
+    if (!iq || pairs == 0 || inputRateHz <= 0.0)
+        return 0;
+    if (m_profiling)
+        m_lapStart = nowNs();
+    return run(iq, pairs, inputRateHz, centerHz, nowSeconds);
+}
+
+size_t DemodChain::run(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds)
+{
+    m_counts.ncoRetuned = m_nco.tune(inputRateHz, centerHz, m_params.demodFreqHz);
+    const size_t count = std::min(pairs, kNcoCapacity);
+    m_counts.ncoIn = count;
+    m_nco.process(iq, count, m_mixed.data());
+    lap(m_times.nco);
+
+    size_t n = m_iqDecimator.process(m_mixed.data(), count, inputRateHz, m_mixed.data(), m_mixed.size());
+    double rate = m_iqDecimator.outputRateHz();
+    m_counts.cic = n;
+    lap(m_times.cic);
+    if (n == 0)
+        return 0;
+
+    const std::complex<float>* decimated = m_mixed.data();
+    if (rate > kPreFirThresholdHz) {
+        n = m_preFir.process(decimated, n, m_preOut.data(), m_preOut.size());
+        decimated = m_preOut.data();
+        rate /= 5.0;
+    }
+    m_counts.preFir = n;
+    lap(m_times.preFir);
+    if (n == 0)
+        return 0;
+
+    rate *= 0.5;
+    if (std::abs(rate - m_demodRateHz) > 1.0) {
+        m_demod.setSampleRate(rate);
+        m_demodRateHz = rate;
+    }
+    n = m_polyFir.process(decimated, n, m_polyOut.data(), m_polyOut.size());
+    m_counts.polyFir = n;
+    const double blockSeconds = rate > 0.0 ? static_cast<double>(n) / rate : 0.0;
+    lap(m_times.polyFir);
+    if (n == 0)
+        return 0;
+
+    const float squelchGain = m_squelch.step(m_polyOut.data(), n, blockSeconds, m_params);
+    lap(m_times.squelch);
+
+    const bool stereo = isStereoActive(m_params);
+    const size_t demodulated = stereo
+        ? m_demod.processStereo(m_polyOut.data(), n, m_demodLeft.data(), m_demodRight.data(), m_demodLeft.size())
+        : m_demod.process(m_polyOut.data(), n, m_demodLeft.data(), m_demodLeft.size());
+    m_counts.demod = demodulated;
+    lap(m_times.demod);
+    if (demodulated == 0)
+        return 0;
+
+    const auto gain = static_cast<float>(m_params.audioGain);
+    applyGainAndClip(m_demodLeft.data(), demodulated, gain);
+    if (stereo)
+        applyGainAndClip(m_demodRight.data(), demodulated, gain);
+    if (m_params.squelchEnabled && squelchGain < 1.0f) {
+        applyGain(m_demodLeft.data(), demodulated, squelchGain);
+        if (stereo)
+            applyGain(m_demodRight.data(), demodulated, squelchGain);
+    }
+    lap(m_times.gain);
+
+    const double ratio = m_rateControl.update(rate, demodulated, nowSeconds);
+    const size_t produced = m_asrcLeft.process(m_demodLeft.data(), demodulated, m_asrcOutLeft.data(),
+                                               m_asrcOutLeft.size(), ratio);
+    const size_t producedRight = stereo ? m_asrcRight.process(m_demodRight.data(), demodulated, m_asrcOutRight.data(),
+                                                              m_asrcOutRight.size(), ratio)
+                                        : produced;
+    m_counts.asrc = produced;
+    lap(m_times.resample);
+    if (produced == 0 || producedRight == 0)
+        return 0;
+
+    if (m_params.filterEnabled) {
+        m_hpfLeft.process(m_asrcOutLeft.data(), m_outLeft.data(), produced);
+        m_lpfLeft.process(m_outLeft.data(), m_outLeft.data(), produced);
+        if (stereo) {
+            m_hpfRight.process(m_asrcOutRight.data(), m_outRight.data(), produced);
+            m_lpfRight.process(m_outRight.data(), m_outRight.data(), produced);
+        }
+    } else {
+        std::copy_n(m_asrcOutLeft.data(), produced, m_outLeft.data());
+        if (stereo)
+            std::copy_n(m_asrcOutRight.data(), produced, m_outRight.data());
+    }
+    lap(m_times.filter);
+    return produced;
+}

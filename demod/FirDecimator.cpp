@@ -1,0 +1,13 @@
+#include "demod/FirDecimator.h"
+
+#include "demod/FirDesign.h"
+
+PreFirDecimator::PreFirDecimator()
+    : PolyphaseFirDecimator(preFirPrototype())
+{
+}
+
+PolyFirDecimator::PolyFirDecimator()
+    : PolyphaseFirDecimator(polyFirPrototype())
+{
+}

@@ -1,0 +1,156 @@
+#include "demod/IqDecimator.h"
+
+#include "demod/SimdKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double kModeTolerance = 500000.0;
+constexpr double kReconfigureStep = 100000.0;
+constexpr float kDcPole = 0.9999975f;
+
+bool near(double rate, double nominal)
+{
+    return std::abs(rate - nominal) <= kModeTolerance;
+}
+
+// The last (input rate, output rate, R) reported, shared by every decimator of the process.
+struct ReportedConfig {
+    double inputRateHz = -1.0;
+    double outputRateHz = -1.0;
+    int32_t r = 0;
+};
+ReportedConfig g_reported;
+
+} // namespace
+
+IqDecimator::IqDecimator(double targetOutputHz)
+    : m_targetOutputHz(targetOutputHz)
+{
+    std::printf("[IqDecimator] Created: target output=%.0f Hz\n", targetOutputHz);
+}
+
+void IqDecimator::useCic(int32_t r, int32_t n, double outputRateHz)
+{
+    m_cicI = std::make_unique<CicDecimator>(r, n);
+    m_cicQ = std::make_unique<CicDecimator>(r, n);
+    m_r = r;
+    m_outputRateHz = outputRateHz;
+    m_dcRemoval = true;
+}
+
+void IqDecimator::bypass(double inputRateHz)
+{
+    m_cicI.reset();
+    m_cicQ.reset();
+    m_r = 1;
+    m_outputRateHz = inputRateHz;
+    m_dcRemoval = false;
+}
+
+void IqDecimator::configure(double inputRateHz)
+{
+    m_inputRateHz = inputRateHz;
+    if (near(inputRateHz, 30e6)) {
+        useCic(6, 4, inputRateHz / 6.0);
+        std::printf("[IqDecimator] 30MHz mode: R=%d, N=%d -> %.2f MHz\n", 6, 4, m_outputRateHz / 1e6);
+    } else if (near(inputRateHz, 20e6)) {
+        useCic(4, 3, inputRateHz * 0.25);
+        std::printf("[IqDecimator] 20MHz mode: R=%d, N=%d -> %.2f MHz\n", 4, 3, m_outputRateHz / 1e6);
+    } else if (near(inputRateHz, 10e6)) {
+        useCic(2, 2, inputRateHz * 0.5);
+        std::printf("[IqDecimator] 10MHz mode: R=%d, N=%d -> %.2f MHz\n", 2, 2, m_outputRateHz / 1e6);
+    } else if (near(inputRateHz, 5e6)) {
+        bypass(inputRateHz);
+        std::printf("[IqDecimator] 5MHz mode: BYPASS (no CIC)\n");
+    } else if (near(inputRateHz, 2e6)) {
+        bypass(inputRateHz);
+        std::printf("[IqDecimator] 2MHz mode: FULL BYPASS\n");
+    } else {
+        bypass(inputRateHz);
+        std::printf("[IqDecimator] Unknown rate %.2f MHz: BYPASS\n", inputRateHz / 1e6);
+    }
+    m_dcPrevInI = m_dcPrevInQ = m_dcPrevOutI = m_dcPrevOutQ = 0.0f;
+}
+
+size_t IqDecimator::process(const std::complex<float>* in, size_t count, double inputRateHz,
+                            std::complex<float>* out, size_t outCapacity)
+{
+    if (!in || !out || count == 0 || outCapacity == 0 || inputRateHz <= 0.0)
+        return 0;
+    if (std::abs(m_inputRateHz - inputRateHz) > kReconfigureStep)
+        configure(inputRateHz);
+
+    if (m_r == 1 || !m_cicI || !m_cicQ) {
+        const size_t n = std::min(count, outCapacity);
+        if (out != in)
+            std::copy(in, in + n, out);
+        reportIfChanged(count, inputRateHz, n);
+        return n;
+    }
+
+    // Chunks small enough for the stack: convert to int16, decimate I and Q together,
+    // then block the DC and interleave.
+    constexpr size_t kChunk = 2048;
+    int16_t ints[2 * kChunk];
+    float decI[kChunk];
+    float decQ[kChunk];
+    size_t produced = 0;
+    size_t pos = 0;
+    while (pos < count) {
+        const size_t n = std::min(kChunk, count - pos);
+        toInt16FullScale(reinterpret_cast<const float*>(in + pos), ints, 2 * n);
+        size_t used = 0;
+        const size_t got =
+            CicDecimator::processPair(*m_cicI, *m_cicQ, ints, n, decI, decQ, outCapacity - produced, used);
+        if (m_dcRemoval) {
+            float inI = m_dcPrevInI, inQ = m_dcPrevInQ, outI = m_dcPrevOutI, outQ = m_dcPrevOutQ;
+            for (size_t k = 0; k < got; ++k) {
+                const float yi = (decI[k] + outI - inI) * kDcPole;
+                const float yq = (decQ[k] + outQ - inQ) * kDcPole;
+                inI = decI[k];
+                inQ = decQ[k];
+                outI = yi;
+                outQ = yq;
+                out[produced + k] = {yi, yq};
+            }
+            m_dcPrevInI = inI;
+            m_dcPrevInQ = inQ;
+            m_dcPrevOutI = outI;
+            m_dcPrevOutQ = outQ;
+        } else {
+            for (size_t k = 0; k < got; ++k)
+                out[produced + k] = {decI[k], decQ[k]};
+        }
+        produced += got;
+        pos += n;
+        if (used < n || produced == outCapacity)
+            break;
+    }
+    reportIfChanged(count, inputRateHz, produced);
+    return produced;
+}
+
+void IqDecimator::reportIfChanged(size_t count, double inputRateHz, size_t produced) const
+{
+    if (g_reported.inputRateHz == inputRateHz && g_reported.outputRateHz == m_outputRateHz && g_reported.r == m_r)
+        return;
+    g_reported = {inputRateHz, m_outputRateHz, m_r};
+    std::printf("[IqDecimator] in=%zu @ %.0fMHz -> out=%zu @ %.0fMHz (R=%d, DC=%s)\n", count, inputRateHz / 1e6,
+                produced, m_outputRateHz / 1e6, m_r, m_dcRemoval ? "ON" : "OFF");
+}
+
+void IqDecimator::reset()
+{
+    if (m_cicI)
+        m_cicI->reset();
+    if (m_cicQ)
+        m_cicQ->reset();
+    m_r = 1;
+    m_inputRateHz = 0.0;
+    m_outputRateHz = 0.0;
+    m_dcPrevInI = m_dcPrevInQ = m_dcPrevOutI = m_dcPrevOutQ = 0.0f;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "demod/CicDecimator.h"
+
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// First decimation stage: picks a CIC decimation by the receiver's sample rate
+// (30, 20, 10 MHz down to 5 MHz; 5 and 2 MHz and unknown rates pass through) and
+// removes the DC the CIC passes. Reconfigures itself when the input rate moves.
+class IqDecimator {
+public:
+    explicit IqDecimator(double targetOutputHz);
+
+    // in and out may be the same buffer. Returns the number of outputs; 0 on bad
+    // arguments. Stops consuming input once outCapacity outputs are written.
+    size_t process(const std::complex<float>* in, size_t count, double inputRateHz, std::complex<float>* out,
+                   size_t outCapacity);
+    void reset();
+
+    double targetOutputHz() const { return m_targetOutputHz; }
+    double inputRateHz() const { return m_inputRateHz; }
+    double outputRateHz() const { return m_outputRateHz; }
+    int32_t decimation() const { return m_r; }
+    bool dcRemoval() const { return m_dcRemoval; }
+
+private:
+    void configure(double inputRateHz);
+    void useCic(int32_t r, int32_t n, double outputRateHz);
+    void bypass(double inputRateHz);
+    void reportIfChanged(size_t count, double inputRateHz, size_t produced) const;
+
+    double m_targetOutputHz;
+    double m_inputRateHz = 0.0;
+    double m_outputRateHz = 0.0;
+    int32_t m_r = 1;
+    std::unique_ptr<CicDecimator> m_cicI;
+    std::unique_ptr<CicDecimator> m_cicQ;
+    bool m_dcRemoval = false;
+    float m_dcPrevInI = 0.0f;
+    float m_dcPrevInQ = 0.0f;
+    float m_dcPrevOutI = 0.0f;
+    float m_dcPrevOutQ = 0.0f;
+};

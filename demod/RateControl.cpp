@@ -1,0 +1,35 @@
+#include "demod/RateControl.h"
+
+#include <algorithm>
+#include <cstdio>
+
+double RateControl::update(double demodRateHz, uint64_t blockSamples, double nowSeconds)
+{
+    const double theoretical = kOutputRateHz / demodRateHz;
+    m_count += blockSamples;
+    if (!m_initialised) {
+        m_initialised = true;
+        m_windowStart = nowSeconds;
+        m_smoothedRatio = theoretical;
+        m_measuredRateHz = demodRateHz;
+    }
+    const double elapsed = nowSeconds - m_windowStart;
+    if (elapsed >= 1.0 && m_count > 0) {
+        m_measuredRateHz = static_cast<double>(m_count) / elapsed;
+        const double target = std::clamp(kOutputRateHz / m_measuredRateHz, 0.95 * theoretical, 1.05 * theoretical);
+        m_smoothedRatio = 0.3 * target + 0.7 * m_smoothedRatio;
+        m_count = 0;
+        m_windowStart = nowSeconds;
+        std::printf("[ASRC] measured=%.1f Hz, target=%.6f, smoothed=%.6f (theoretical=%.6f)\n", m_measuredRateHz, target,
+                    m_smoothedRatio, theoretical);
+    }
+    return m_smoothedRatio;
+}
+
+void RateControl::reset()
+{
+    m_smoothedRatio = 1.0;
+    m_measuredRateHz = 0.0;
+    m_count = 0;
+    m_initialised = false;
+}

@@ -1,0 +1,284 @@
+#include "demod/AsrcResampler.h"
+#include "demod/AudioFilter.h"
+#include "demod/RateControl.h"
+#include "demod/Squelch.h"
+#include "support/StdoutCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+void expectSection(const AudioFilter& f, double b0, double b1, double b2, double a1, double a2)
+{
+    const AudioFilter::Biquad& s = f.sections().front();
+    EXPECT_NEAR(s.b0, b0, 1e-6);
+    EXPECT_NEAR(s.b1, b1, 1e-6);
+    EXPECT_NEAR(s.b2, b2, 1e-6);
+    EXPECT_NEAR(s.a1, a1, 1e-6);
+    EXPECT_NEAR(s.a2, a2, 1e-6);
+}
+
+std::string constructionError(AudioFilter::Type type, double cutoff, int order)
+{
+    try {
+        AudioFilter f(type, cutoff, 48000.0, order);
+    } catch (const std::invalid_argument& e) {
+        return e.what();
+    }
+    return {};
+}
+
+double rms(const std::vector<float>& x, size_t from)
+{
+    double s = 0.0;
+    for (size_t n = from; n < x.size(); ++n)
+        s += static_cast<double>(x[n]) * x[n];
+    return std::sqrt(s / static_cast<double>(x.size() - from));
+}
+
+std::vector<float> sine(double hz, size_t n)
+{
+    std::vector<float> x(n);
+    for (size_t k = 0; k < n; ++k)
+        x[k] = static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * k / 48000.0));
+    return x;
+}
+
+} // namespace
+
+TEST(AudioFilter, DesignsButterworthSections)
+{
+    expectSection(AudioFilter(AudioFilter::HighPass, 20.0, 48000.0, 4), 0.997585, -1.995171, 0.997585, -1.995167, 0.995174);
+    expectSection(AudioFilter(AudioFilter::LowPass, 20000.0, 48000.0, 4), 0.638202, 1.276404, 0.638202, 1.184762, 0.368045);
+    const AudioFilter lpf3k(AudioFilter::LowPass, 3000.0, 48000.0, 2);
+    ASSERT_EQ(lpf3k.sections().size(), 1u);
+    expectSection(lpf3k, 0.029955, 0.059909, 0.029955, -1.454244, 0.574062);
+    EXPECT_EQ(AudioFilter(AudioFilter::LowPass, 1000.0, 48000.0, 8).sections().size(), 4u);
+}
+
+TEST(AudioFilter, RejectsBadOrderFirstThenBadCutoff)
+{
+    const std::string orderError = "AudioFilter: order must be 2, 4, 6, or 8";
+    const std::string cutoffError = "AudioFilter: cutoffHz must be in range (0, Fs/2)";
+    EXPECT_EQ(constructionError(AudioFilter::LowPass, 1000.0, 5), orderError);
+    EXPECT_EQ(constructionError(AudioFilter::LowPass, 1000.0, 10), orderError);
+    EXPECT_EQ(constructionError(AudioFilter::LowPass, 24000.0, 4), cutoffError);
+    EXPECT_EQ(constructionError(AudioFilter::HighPass, 0.0, 4), cutoffError);
+    EXPECT_EQ(constructionError(AudioFilter::LowPass, 24000.0, 3), orderError);
+}
+
+TEST(AudioFilter, PassesAndStopsBands)
+{
+    AudioFilter lpf(AudioFilter::LowPass, 3000.0, 48000.0, 4);
+    AudioFilter hpf(AudioFilter::HighPass, 3000.0, 48000.0, 4);
+    for (auto [hz, lpfGain, hpfGain] : {std::tuple{300.0, 1.0, 0.0001}, {3000.0, 0.7071, 0.7071}, {12000.0, 0.0036, 1.0}}) {
+        std::vector<float> x = sine(hz, 4800);
+        std::vector<float> low(x.size());
+        lpf.process(x.data(), low.data(), x.size());
+        hpf.process(x.data(), x.data(), x.size()); // in place
+        EXPECT_NEAR(rms(low, 2400) * std::sqrt(2.0), lpfGain, 0.01 + 0.05 * lpfGain) << hz;
+        EXPECT_NEAR(rms(x, 2400) * std::sqrt(2.0), hpfGain, 0.01 + 0.05 * hpfGain) << hz;
+        lpf.reset();
+        hpf.reset();
+    }
+}
+
+TEST(AudioFilter, IgnoresAnInvalidNewCutoffAndKeepsItsState)
+{
+    AudioFilter f(AudioFilter::LowPass, 5000.0, 48000.0, 4);
+    std::vector<float> x = sine(1000.0, 100);
+    f.process(x.data(), x.data(), x.size());
+    const AudioFilter::Biquad before = f.sections().front();
+    f.setCutoff(30000.0, 48000.0);
+    EXPECT_DOUBLE_EQ(f.cutoffHz(), 5000.0);
+    EXPECT_EQ(f.sections().front().w1, before.w1);
+    EXPECT_EQ(f.sections().front().b0, before.b0);
+    f.setCutoff(3000.0, 48000.0);
+    EXPECT_DOUBLE_EQ(f.cutoffHz(), 3000.0);
+    EXPECT_EQ(f.sections().front().w1, 0.0);
+}
+
+namespace {
+
+DemodParams squelchParams()
+{
+    DemodParams p;
+    p.squelchEnabled = true;
+    return p;
+}
+
+// A block of k samples of constant power p (linear, full scale 1).
+std::vector<std::complex<float>> block(double power, size_t k = 200)
+{
+    return std::vector<std::complex<float>>(k, std::complex<float>(static_cast<float>(std::sqrt(power)), 0.0f));
+}
+
+float step(Squelch& s, double power, double seconds, const DemodParams& p)
+{
+    const auto b = block(power);
+    return s.step(b.data(), b.size(), seconds, p);
+}
+
+} // namespace
+
+TEST(Squelch, FirstBlockSetsTheFloorAndOpensOnlyOnLevel)
+{
+    const DemodParams p = squelchParams();
+    Squelch quiet;
+    EXPECT_EQ(step(quiet, 1e-5, 0.0004, p), 0.0f); // -50 dBFS: snr 0 dB, below the level
+    EXPECT_FALSE(quiet.isOpen());
+    EXPECT_NEAR(quiet.noiseFloor(), 1e-5, 1e-12);
+
+    Squelch loud;
+    step(loud, 1e-4, 0.0004, p); // -40 dBFS opens by level whatever the floor
+    EXPECT_TRUE(loud.isOpen());
+    EXPECT_NEAR(loud.gain(), 1.0 - std::exp(-0.1), 1e-6);
+
+    Squelch belowFloor;
+    step(belowFloor, 1e-12, 0.0004, p);
+    EXPECT_NEAR(belowFloor.noiseFloor(), std::pow(10.0, -8.7), 1e-15);
+}
+
+TEST(Squelch, OpensOnSnrAndHoldsTheFloorAgainstTheSignal)
+{
+    const DemodParams p = squelchParams();
+    Squelch s;
+    step(s, 1e-7, 0.001, p);
+    step(s, 1e-6, 0.001, p); // +10 dB over the floor, still below -45 dBFS
+    ASSERT_TRUE(s.isOpen());
+    const double floor = s.noiseFloor();
+    step(s, 1e-6, 0.001, p); // open and above 1.5 x floor: the floor stays
+    EXPECT_EQ(s.noiseFloor(), floor);
+}
+
+TEST(Squelch, ClosesAfterTheHangOfConsecutiveQuietBlocks)
+{
+    const DemodParams p = squelchParams(); // hang 10 ms
+    Squelch s;
+    step(s, 1e-4, 0.004, p);
+    ASSERT_TRUE(s.isOpen());
+    step(s, 1e-10, 0.004, p); // loads 10 ms, 6 left
+    step(s, 1e-10, 0.004, p); // 2 left
+    EXPECT_TRUE(s.isOpen());
+    step(s, 1e-4, 0.004, p); // loud: the hang is cleared
+    step(s, 1e-10, 0.004, p); // reloads the full hang
+    step(s, 1e-10, 0.004, p);
+    EXPECT_TRUE(s.isOpen());
+    step(s, 1e-10, 0.004, p); // 12 ms of quiet
+    EXPECT_FALSE(s.isOpen());
+}
+
+TEST(Squelch, NoiseAlphaAndTimeConstantsAreLimited)
+{
+    for (auto [alpha, used] : {std::pair{0.9, 0.5}, {0.0, 0.0001}}) {
+        DemodParams p = squelchParams();
+        p.squelchNoiseAlpha = alpha;
+        p.squelchOpenDb = 100.0;
+        Squelch s;
+        step(s, 1e-6, 0.001, p);
+        step(s, 2e-6, 0.001, p);
+        EXPECT_NEAR(s.noiseFloor(), (1.0 - used) * 1e-6 + used * 2e-6, 1e-12) << alpha;
+    }
+    DemodParams p = squelchParams();
+    p.squelchAttackMs = 0.0;
+    Squelch s;
+    step(s, 1e-4, 0.0004, p);
+    EXPECT_NEAR(s.gain(), 1.0 - std::exp(-0.4), 1e-6); // 0 ms acts as 1 ms
+    EXPECT_EQ(step(s, 1e-4, 0.0, p), 1.0f);            // no duration: straight to the target
+}
+
+TEST(Squelch, SwitchedOffPassesEverything)
+{
+    DemodParams p = squelchParams();
+    p.squelchEnabled = false;
+    Squelch s;
+    EXPECT_EQ(step(s, 1e-12, 0.001, p), 1.0f);
+    EXPECT_TRUE(s.isOpen());
+    s.clear();
+    EXPECT_FALSE(s.isOpen());
+    EXPECT_FALSE(s.initialised());
+    EXPECT_EQ(s.gain(), 0.0f);
+}
+
+TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
+{
+    AsrcDiagnostics diag;
+    AsrcResampler r(48000.0, diag);
+    ASSERT_TRUE(r.valid());
+    std::vector<float> in(5000, 0.25f), out(16384);
+
+    r.process(in.data(), 10, out.data(), out.size(), 300.0);
+    EXPECT_DOUBLE_EQ(r.lastRatio(), 256.0);
+
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.09605);
+    EXPECT_DOUBLE_EQ(r.lastRatio(), 0.096);
+    StdoutCapture small;
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.0962);
+    EXPECT_DOUBLE_EQ(r.lastRatio(), 0.0962);
+    EXPECT_EQ(small.take().find("Ratio changed"), std::string::npos);
+
+    AsrcDiagnostics fresh;
+    AsrcResampler q(48000.0, fresh);
+    q.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    StdoutCapture large;
+    q.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
+    EXPECT_DOUBLE_EQ(q.lastRatio(), 0.0975);
+    EXPECT_EQ(large.take(), ""); // the first change, from 0 to 0.096, printed within this second
+
+    AsrcDiagnostics quiet;
+    AsrcResampler m(48000.0, quiet);
+    m.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    quiet.ratioMessagePrinted = false;
+    StdoutCapture message;
+    m.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
+    EXPECT_EQ(message.take(), "[AsrcResampler] Ratio changed: 0.096000 -> 0.097500 (inputRate=492308Hz -> 48kHz)\n");
+}
+
+TEST(AsrcResampler, ConvertsAtTheRatioAndRefusesBadArguments)
+{
+    AsrcDiagnostics diag;
+    AsrcResampler r(48000.0, diag);
+    std::vector<float> in(5000), out(16384);
+    for (size_t k = 0; k < in.size(); ++k)
+        in[k] = static_cast<float>(std::sin(0.01 * k));
+    size_t produced = 0;
+    size_t consumed = 0;
+    for (int call = 0; call < 20; ++call) {
+        produced += r.process(in.data(), in.size(), out.data(), out.size(), 0.096, &consumed);
+        EXPECT_EQ(consumed, in.size());
+    }
+    EXPECT_NEAR(static_cast<double>(produced), 20 * 5000 * 0.096, 100.0);
+
+    EXPECT_EQ(r.process(nullptr, 10, out.data(), out.size(), 0.096, &consumed), 0u);
+    EXPECT_EQ(consumed, 0u);
+    EXPECT_EQ(r.process(in.data(), 10, out.data(), out.size(), 0.0), 0u);
+    EXPECT_EQ(r.process(in.data(), 10, out.data(), 0, 0.096), 0u);
+    r.reset();
+    EXPECT_EQ(r.lastRatio(), 0.0);
+}
+
+TEST(RateControl, StartsAtTheoryAndSmoothsMeasuredRates)
+{
+    RateControl rc;
+    EXPECT_DOUBLE_EQ(rc.update(500000.0, 1000, 10.0), 48000.0 / 500000.0);
+    rc.update(500000.0, 509000, 10.5);
+    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), 0.096); // the window is not over yet
+    EXPECT_NEAR(rc.update(500000.0, 0, 11.0), 0.0954353, 1e-7);
+    EXPECT_NEAR(rc.measuredRateHz(), 510000.0, 1e-6);
+
+    RateControl fast;
+    fast.update(500000.0, 0, 0.0);
+    fast.update(500000.0, 600000, 1.0); // target limited to 0.95 x 0.096
+    EXPECT_NEAR(fast.smoothedRatio(), 0.3 * 0.0912 + 0.7 * 0.096, 1e-12);
+
+    fast.reset();
+    EXPECT_DOUBLE_EQ(fast.update(200000.0, 100, 5.0), 0.24);
+}

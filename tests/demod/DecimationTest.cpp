@@ -1,0 +1,373 @@
+#include "demod/CicDecimator.h"
+#include "demod/FirDecimator.h"
+#include "demod/FirDesign.h"
+#include "demod/IqDecimator.h"
+#include "demod/NcoMixer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+using cf = std::complex<float>;
+
+// Magnitude response in dB of a real FIR at a frequency given as a fraction of its rate.
+double responseDb(const std::vector<double>& h, double f)
+{
+    std::complex<double> sum = 0.0;
+    for (size_t t = 0; t < h.size(); ++t)
+        sum += h[t] * std::polar(1.0, -2.0 * std::numbers::pi * f * static_cast<double>(t));
+    return 20.0 * std::log10(std::abs(sum));
+}
+
+// First frequency (fraction of the rate, scanning upwards) where the response drops below levelDb.
+double crossing(const std::vector<double>& h, double levelDb)
+{
+    for (double f = 0.0; f < 0.5; f += 1e-5)
+        if (responseDb(h, f) < levelDb)
+            return f;
+    return 0.5;
+}
+
+void expectRelative(double actual, double expected, double tol = 1e-6)
+{
+    EXPECT_NEAR(actual, expected, std::abs(expected) * tol) << "expected " << expected;
+}
+
+} // namespace
+
+TEST(FirPrototype, PreFirReproducesItsTellingTaps)
+{
+    const auto h = preFirPrototype();
+    ASSERT_EQ(h.size(), 160u);
+    expectRelative(h[0], 2.79057e-06, 2e-6);
+    expectRelative(h[1], 7.260318e-05);
+    expectRelative(h[79], 0.08759247);
+    expectRelative(h[80], 0.08759247);
+    expectRelative(h[78], 0.08532112);
+    expectRelative(h[81], 0.08532112);
+    expectRelative(h[77], 0.08088775);
+    expectRelative(h[82], 0.08088775);
+}
+
+TEST(FirPrototype, PolyFirReproducesItsTellingTaps)
+{
+    const auto h = polyFirPrototype();
+    ASSERT_EQ(h.size(), 128u);
+    expectRelative(h[0], -1.91529e-05, 2e-6);
+    expectRelative(h[1], -1.314405e-04);
+    expectRelative(h[63], 0.4057856);
+    expectRelative(h[64], 0.4057856);
+    expectRelative(h[62], 0.1857167);
+    expectRelative(h[65], 0.1857167);
+    expectRelative(h[61], -0.03919439);
+    expectRelative(h[66], -0.03919439);
+    expectRelative(h[60], -0.08954012);
+    expectRelative(h[67], -0.08954012);
+}
+
+TEST(FirPrototype, ResponsesMeetTheirShape)
+{
+    struct Shape {
+        std::vector<double> h;
+        double rippleLo, rippleHi, passEdge, minus1, minus3, minus6, stopFrom, nyquist;
+    };
+    const Shape shapes[] = {
+        {preFirPrototype(), -0.045, 0.012, 0.0345, 0.0389, 0.0416, 0.0440, 0.0526, 0.1},
+        {polyFirPrototype(), -0.003, 0.006, 0.196, 0.2127, 0.2167, 0.2200, 0.2324, 0.25},
+    };
+    for (const Shape& s : shapes) {
+        for (double f = 0.0; f <= s.passEdge; f += 0.0005) {
+            EXPECT_GE(responseDb(s.h, f), s.rippleLo - 0.002) << f;
+            EXPECT_LE(responseDb(s.h, f), s.rippleHi + 0.002) << f;
+        }
+        EXPECT_NEAR(crossing(s.h, -1.0), s.minus1, 0.0005);
+        EXPECT_NEAR(crossing(s.h, -3.0), s.minus3, 0.0005);
+        EXPECT_NEAR(crossing(s.h, -6.0), s.minus6, 0.0005);
+        for (double f = s.stopFrom; f <= 0.5; f += 0.0005)
+            EXPECT_LE(responseDb(s.h, f), -40.0) << f;
+        EXPECT_NEAR(responseDb(s.h, s.nyquist), -71.0, 1.5);
+    }
+}
+
+TEST(FirDecimator, PolyphaseRowsEachCarryAShareOfTheDcGain)
+{
+    const PreFirDecimator pre;
+    const PolyFirDecimator poly;
+    const auto preProto = preFirPrototype();
+    for (int p = 0; p < 5; ++p) {
+        double row = 0.0;
+        for (int j = 0; j < 32; ++j) {
+            row += pre.coefficients()[static_cast<size_t>(32 * p + j)];
+            EXPECT_EQ(pre.coefficients()[static_cast<size_t>(32 * p + j)], static_cast<float>(preProto[static_cast<size_t>(5 * j + p)]));
+        }
+        EXPECT_NEAR(row, 0.2, 1e-4);
+    }
+    for (int p = 0; p < 2; ++p) {
+        double row = 0.0;
+        for (int j = 0; j < 64; ++j)
+            row += poly.coefficients()[static_cast<size_t>(64 * p + j)];
+        EXPECT_NEAR(row, 0.5, 1e-4);
+    }
+}
+
+// The polyphase decimator must equal the plain convolution sampled at every D-th input,
+// starting with the first input, across arbitrary block boundaries and a reset.
+template <typename Decimator>
+void expectMatchesDirectConvolution(const std::vector<double>& h, int factor)
+{
+    Decimator dec;
+    std::vector<cf> x(5013);
+    for (size_t n = 0; n < x.size(); ++n)
+        x[n] = {static_cast<float>(std::sin(0.37 * n) + 0.3 * std::cos(1.91 * n)), static_cast<float>(std::cos(0.11 * n * n))};
+    for (int run = 0; run < 2; ++run) {
+        std::vector<cf> y(x.size());
+        size_t produced = 0;
+        size_t pos = 0;
+        // Blocks of up to 3000 cross the decimators' internal chunks.
+        for (size_t block : {1u, 7u, 160u, 3u, 500u, 342u, 3000u, 1000u}) {
+            produced += dec.process(x.data() + pos, block, y.data() + produced, y.size() - produced);
+            pos += block;
+        }
+        ASSERT_EQ(pos, x.size());
+        ASSERT_EQ(produced, (x.size() + static_cast<size_t>(factor) - 1) / static_cast<size_t>(factor));
+        for (size_t m = 0; m < produced; ++m) {
+            std::complex<double> ref = 0.0;
+            const size_t n = m * static_cast<size_t>(factor);
+            for (size_t t = 0; t < h.size() && t <= n; ++t)
+                ref += h[t] * std::complex<double>(x[n - t]);
+            ASSERT_NEAR(y[m].real(), ref.real(), 2e-6) << m;
+            ASSERT_NEAR(y[m].imag(), ref.imag(), 2e-6) << m;
+        }
+        dec.reset();
+    }
+}
+
+TEST(FirDecimator, EqualsDirectConvolutionOnTheOutputPhases)
+{
+    expectMatchesDirectConvolution<PreFirDecimator>(preFirPrototype(), 5);
+    expectMatchesDirectConvolution<PolyFirDecimator>(polyFirPrototype(), 2);
+}
+
+TEST(FirDecimator, StopsBeforeAnInputWhoseOutputWouldNotFit)
+{
+    PolyFirDecimator dec;
+    std::vector<cf> x(10, cf{1.0f, 0.0f});
+    std::vector<cf> y(3);
+    EXPECT_EQ(dec.process(x.data(), x.size(), y.data(), y.size()), 3u);
+    cf out;
+    EXPECT_TRUE(dec.push(x[0], out)); // the seventh input was left unconsumed, at an output phase
+    EXPECT_EQ(dec.process(nullptr, 4, y.data(), 3), 0u);
+    EXPECT_EQ(dec.process(x.data(), 4, y.data(), 0), 0u);
+}
+
+TEST(CicDecimator, ClampsItsShape)
+{
+    const CicDecimator cic(0, 7);
+    EXPECT_EQ(cic.r(), 1);
+    EXPECT_EQ(cic.n(), 4);
+    const CicDecimator low(3, 0);
+    EXPECT_EQ(low.n(), 1);
+    EXPECT_DOUBLE_EQ(CicDecimator(6, 4).dcGain(), 1296.0);
+}
+
+TEST(CicDecimator, IsExactAgainstCascadedBoxcars)
+{
+    for (auto [r, n] : {std::pair{6, 4}, {4, 3}, {2, 2}}) {
+        CicDecimator cic(r, n);
+        std::vector<int64_t> x(600);
+        for (size_t k = 0; k < x.size(); ++k)
+            x[k] = (k % 7 == 0) ? 32767 : (k % 5 == 0 ? -32768 : static_cast<int64_t>((k * 7919) % 65536) - 32768);
+        std::vector<int64_t> ref = x;
+        for (int stage = 0; stage < n; ++stage) {
+            std::vector<int64_t> next(ref.size(), 0);
+            for (size_t k = 0; k < ref.size(); ++k)
+                for (int d = 0; d < r && d <= static_cast<int>(k); ++d)
+                    next[k] += ref[k - static_cast<size_t>(d)];
+            ref = next;
+        }
+        size_t outputs = 0;
+        for (size_t k = 0; k < x.size(); ++k) {
+            float y = 0.0f;
+            if (cic.push(static_cast<int16_t>(x[k]), y)) {
+                ASSERT_EQ((k + 1) % static_cast<size_t>(r), 0u);
+                ASSERT_FLOAT_EQ(y, static_cast<float>(static_cast<double>(ref[k]) * cic.scale())) << k;
+                ++outputs;
+            }
+        }
+        EXPECT_EQ(outputs, x.size() / static_cast<size_t>(r));
+    }
+}
+
+TEST(CicDecimator, FullScaleSettlesJustBelowOne)
+{
+    CicDecimator cic(4, 3);
+    float y = 0.0f;
+    for (int k = 0; k < 40; ++k)
+        cic.push(32767, y);
+    EXPECT_FLOAT_EQ(y, 32767.0f / 32768.0f);
+    cic.reset();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_FALSE(cic.push(32767, y));
+    EXPECT_TRUE(cic.push(32767, y));
+    EXPECT_LT(y, 32767.0f / 32768.0f);
+}
+
+TEST(CicDecimator, StaysExactWhileItsIntegratorsWrap)
+{
+    // Full scale for 30000 inputs takes the fourth integrator of R = 6, N = 4 far past
+    // 2^63; the block path over interleaved IQ must agree with push throughout.
+    CicDecimator single(6, 4);
+    CicDecimator pairI(6, 4);
+    CicDecimator pairQ(6, 4);
+    std::vector<int16_t> iq(2 * 30000);
+    for (size_t k = 0; k < 30000; ++k) {
+        iq[2 * k] = 32767;
+        iq[2 * k + 1] = static_cast<int16_t>(k % 3 == 0 ? -32768 : 1234);
+    }
+    std::vector<float> outI(5000), outQ(5000);
+    size_t consumed = 0;
+    ASSERT_EQ(CicDecimator::processPair(pairI, pairQ, iq.data(), 30000, outI.data(), outQ.data(), outI.size(), consumed),
+              5000u);
+    EXPECT_EQ(consumed, 30000u);
+    size_t m = 0;
+    for (size_t k = 0; k < 30000; ++k) {
+        float y = 0.0f;
+        if (single.push(iq[2 * k], y)) {
+            ASSERT_EQ(outI[m++], y) << k;
+        }
+    }
+    EXPECT_FLOAT_EQ(outI.back(), 32767.0f / 32768.0f);
+}
+
+TEST(IqDecimator, PicksItsModeByRate)
+{
+    struct Case {
+        double rate;
+        int r;
+        double out;
+        bool dc;
+    };
+    for (const Case& c : {Case{30e6, 6, 5e6, true}, {29.7e6, 6, 4.95e6, true}, {29.4e6, 1, 29.4e6, false}, {20e6, 4, 5e6, true},
+                          {10e6, 2, 5e6, true}, {5e6, 1, 5e6, false}, {2e6, 1, 2e6, false}, {7e6, 1, 7e6, false}}) {
+        IqDecimator dec(2e6);
+        std::vector<cf> x(1200, cf{0.1f, -0.1f});
+        const size_t n = dec.process(x.data(), x.size(), c.rate, x.data(), x.size());
+        EXPECT_EQ(dec.decimation(), c.r) << c.rate;
+        EXPECT_DOUBLE_EQ(dec.outputRateHz(), c.out) << c.rate;
+        EXPECT_EQ(dec.dcRemoval(), c.dc) << c.rate;
+        EXPECT_EQ(n, x.size() / static_cast<size_t>(c.r)) << c.rate;
+    }
+}
+
+TEST(IqDecimator, FollowsRateChangesAboveOneHundredKilohertz)
+{
+    IqDecimator dec(2e6);
+    std::vector<cf> x(64, cf{0.2f, 0.2f});
+    dec.process(x.data(), x.size(), 10e6, x.data(), x.size());
+    dec.process(x.data(), x.size(), 10.05e6, x.data(), x.size());
+    EXPECT_DOUBLE_EQ(dec.inputRateHz(), 10e6);
+    EXPECT_DOUBLE_EQ(dec.outputRateHz(), 5e6);
+    dec.process(x.data(), x.size(), 10.2e6, x.data(), x.size());
+    EXPECT_DOUBLE_EQ(dec.inputRateHz(), 10.2e6);
+    EXPECT_DOUBLE_EQ(dec.outputRateHz(), 5.1e6);
+    EXPECT_EQ(dec.decimation(), 2);
+    EXPECT_EQ(dec.process(x.data(), x.size(), 0.0, x.data(), x.size()), 0u);
+    EXPECT_EQ(dec.decimation(), 2);
+    dec.reset();
+    EXPECT_EQ(dec.decimation(), 1);
+    EXPECT_DOUBLE_EQ(dec.outputRateHz(), 0.0);
+    EXPECT_EQ(dec.process(x.data(), x.size(), 20e6, x.data(), x.size()), 16u);
+    EXPECT_EQ(dec.decimation(), 4);
+}
+
+TEST(IqDecimator, FullScaleDcSettlesThenTheBlockerDecaysIt)
+{
+    IqDecimator dec(2e6);
+    std::vector<cf> x(4000, cf{1.0f, 1.0f});
+    std::vector<cf> y(x.size());
+    const size_t n = dec.process(x.data(), x.size(), 20e6, y.data(), y.size());
+    ASSERT_EQ(n, 1000u);
+    // Once the CIC has settled on 32767/32768, each output is the previous one times the pole.
+    for (size_t k = 10; k < n; ++k) {
+        EXPECT_FLOAT_EQ(y[k].real(), y[k - 1].real() * 0.9999975f);
+        EXPECT_EQ(y[k].real(), y[k].imag());
+    }
+    EXPECT_LT(y[n - 1].real(), y[10].real());
+    EXPECT_GT(y[n - 1].real(), 0.9f);
+}
+
+TEST(IqDecimator, BypassCopiesAndRespectsCapacity)
+{
+    IqDecimator dec(2e6);
+    std::vector<cf> x = {{0.1f, 0.2f}, {0.3f, 0.4f}, {0.5f, 0.6f}};
+    std::vector<cf> y(2);
+    EXPECT_EQ(dec.process(x.data(), x.size(), 5e6, y.data(), y.size()), 2u);
+    EXPECT_EQ(y[1], x[1]);
+    EXPECT_EQ(dec.process(nullptr, 3, 5e6, y.data(), 2), 0u);
+}
+
+TEST(NcoMixer, ShiftsTheWantedFrequencyToDcAndKeepsPhaseAcrossRetunes)
+{
+    NcoMixer nco;
+    const double rate = 20e6;
+    EXPECT_TRUE(nco.tune(rate, 100e6, 100e6 + 1.234e6));
+    EXPECT_DOUBLE_EQ(nco.offsetHz(), 1.234e6);
+    EXPECT_FALSE(nco.tune(rate, 100e6, 100e6 + 1.234e6 + 0.5));
+
+    // A tone at the offset, mixed in odd-sized blocks over several renormalisations.
+    const size_t total = 70000;
+    std::vector<int16_t> iq(2 * total);
+    double phase = 0.0;
+    for (size_t n = 0; n < total; ++n) {
+        iq[2 * n] = static_cast<int16_t>(std::lround(16000.0 * std::cos(phase)));
+        iq[2 * n + 1] = static_cast<int16_t>(std::lround(16000.0 * std::sin(phase)));
+        phase += 2.0 * std::numbers::pi * 1.234e6 / rate;
+    }
+    std::vector<cf> out(total);
+    for (size_t pos = 0, block = 4093; pos < total; pos += block)
+        nco.process(iq.data() + 2 * pos, std::min(block, total - pos), out.data() + pos);
+    for (size_t n = 0; n < total; n += 997) {
+        EXPECT_NEAR(out[n].real(), 16000.0 / 32768.0, 2e-3) << n;
+        EXPECT_NEAR(out[n].imag(), 0.0, 2e-3) << n;
+    }
+    EXPECT_NEAR(std::abs(nco.phasor()), 1.0f, 1e-5f);
+
+    // Retuning by 2 Hz takes effect without a phase jump: the phasor moves on smoothly.
+    const cf before = nco.phasor();
+    EXPECT_TRUE(nco.tune(rate, 100e6, 100e6 + 1.234e6 + 2.0));
+    std::vector<int16_t> one = {32767, 0};
+    cf y;
+    nco.process(one.data(), 1, &y);
+    EXPECT_NEAR(y.real(), before.real(), 1e-4);
+    EXPECT_NEAR(y.imag(), -before.imag(), 1e-4);
+
+    nco.reset();
+    EXPECT_EQ(nco.phasor(), cf(1.0f, 0.0f));
+    EXPECT_TRUE(nco.tune(rate, 100e6, 100e6 + 1.234e6 + 2.0));
+}
+
+TEST(NcoMixer, FollowsTheSerialPhasorRecurrence)
+{
+    NcoMixer nco;
+    nco.setFrequency(-3.3e6, 30e6);
+    const size_t total = 40000;
+    std::vector<int16_t> iq(2 * total);
+    for (size_t n = 0; n < total; ++n) {
+        iq[2 * n] = static_cast<int16_t>((n * 2654435761u) % 65536 - 32768);
+        iq[2 * n + 1] = static_cast<int16_t>((n * 40503u) % 65536 - 32768);
+    }
+    std::vector<cf> out(total);
+    nco.process(iq.data(), total, out.data());
+    const double step = -3.3e6 * 2.0 * std::numbers::pi / 30e6;
+    for (size_t n = 0; n < total; ++n) {
+        const std::complex<double> x(iq[2 * n] / 32768.0, iq[2 * n + 1] / 32768.0);
+        const std::complex<double> ref = x * std::polar(1.0, -step * static_cast<double>(n));
+        ASSERT_NEAR(out[n].real(), ref.real(), 5e-4) << n;
+        ASSERT_NEAR(out[n].imag(), ref.imag(), 5e-4) << n;
+    }
+}
