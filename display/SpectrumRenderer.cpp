@@ -1,19 +1,137 @@
 #include "display/SpectrumRenderer.h"
 
-#include <QOpenGLContext>
+#include "display/SpectrumItem.h"
+#include "display/SpectrumLayout.h"
+#include "display/WaterfallRows.h"
+
 #include <QOpenGLFramebufferObject>
-#include <QOpenGLFunctions>
+#include <QOpenGLPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <QQuickOpenGLUtils>
+
+namespace {
+
+const QColor kBackground(0x0B, 0x0D, 0x10);
+const QColor kGrid(35, 40, 46);
+const QColor kTrace(255, 200, 66);
+const QColor kPeakLine(0x4F, 0xC3, 0xF7);
+
+} // namespace
+
+SpectrumRenderer::~SpectrumRenderer() = default;
 
 QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize& size)
 {
     QOpenGLFramebufferObjectFormat format;
     format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    format.setSamples(0);
+    // The base class owns the framebuffer object.
     return new QOpenGLFramebufferObject(size, format);
+}
+
+void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
+{
+    const auto* spectrum = static_cast<const SpectrumItem*>(item);
+    m_frame = spectrum->snapshotFrame();
+    m_minDb = spectrum->minDb();
+    m_maxDb = spectrum->maxDb();
+    m_waterfallMinDb = spectrum->waterfallMinDb();
+    m_waterfallMaxDb = spectrum->waterfallMaxDb();
+    m_densityEnabled = spectrum->densityEnabled();
+    m_densityPalette = spectrum->densityPalette();
+    m_peakLineEnabled = spectrum->peakLineEnabled();
+    m_waterfallEnabled = spectrum->waterfallEnabled();
+    m_waterfallHeightRatio = spectrum->waterfallHeightRatio();
 }
 
 void SpectrumRenderer::render()
 {
-    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
-    gl->glClearColor(0x0B / 255.0f, 0x0D / 255.0f, 0x10 / 255.0f, 1.0f);
-    gl->glClear(GL_COLOR_BUFFER_BIT);
+    QOpenGLFramebufferObject* fbo = framebufferObject();
+    if (fbo == nullptr)
+        return;
+    const QSize size = fbo->size();
+    const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_waterfallEnabled,
+                                                m_waterfallHeightRatio);
+    {
+        QOpenGLPaintDevice device(size);
+        QPainter painter(&device);
+        // The framebuffer's rows run bottom-up as the scene graph shows it: paint in screen
+        // coordinates through a vertical flip.
+        painter.setTransform(QTransform(1, 0, 0, -1, 0, size.height()));
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.fillRect(QRect(QPoint(0, 0), size), kBackground);
+
+        drawWaterfall(painter, layout);
+        drawGrid(painter, layout);
+        drawDensity(painter, layout);
+        drawTrace(painter, layout, m_frame.trace, QPen(kTrace, 1.5, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        if (m_peakLineEnabled)
+            drawTrace(painter, layout, m_frame.peakLine, QPen(kPeakLine, 1.2));
+    }
+    QQuickOpenGLUtils::resetOpenGLState();
+    update();
+}
+
+void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
+{
+    const int strip = layout.waterfallHeight;
+    if (!m_waterfallEnabled || strip < 1 || !m_waterfall.update(m_frame.waterfall, m_waterfallMinDb, m_waterfallMaxDb))
+        return;
+
+    const QImage& image = m_waterfall.image();
+    const int lines = image.height();
+    const int w = image.width();
+    const int g = m_waterfall.writeRow();
+    const int width = layout.width;
+
+    // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
+    painter.save();
+    painter.translate(0, layout.spectrumHeight + strip);
+    painter.scale(1, -1);
+    if (g == 0) {
+        painter.drawImage(QRectF(0, 0, width, strip), image, QRectF(0, 0, w, lines));
+    } else {
+        const int older = waterfallOlderPartHeight(strip, lines, g);
+        painter.drawImage(QRectF(0, 0, width, older), image, QRectF(0, g, w, lines - g));
+        painter.drawImage(QRectF(0, older, width, strip - older), image, QRectF(0, 0, w, g));
+    }
+    painter.restore();
+}
+
+void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
+{
+    painter.setPen(QPen(kGrid, 1));
+    for (const int x : verticalGridLines(layout.width))
+        painter.drawLine(x, 0, x, layout.spectrumHeight);
+    for (const int y : horizontalGridLines(layout.spectrumHeight))
+        painter.drawLine(0, y, layout.width, y);
+}
+
+void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layout)
+{
+    if (!m_densityEnabled) {
+        m_density.reset();
+        return;
+    }
+    if (!m_density.update(m_frame.density, m_densityPalette))
+        return;
+    painter.drawImage(QRectF(0, 0, layout.width, layout.spectrumHeight), m_density.image());
+}
+
+void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
+                                 const QPen& pen) const
+{
+    const std::size_t n = values.size();
+    if (n <= 1)
+        return;
+    QPainterPath path;
+    for (std::size_t i = 0; i < n; ++i) {
+        const TracePoint p = tracePoint(i, n, values[i], m_minDb, m_maxDb, layout.width, layout.spectrumHeight);
+        if (i == 0)
+            path.moveTo(p.x, p.y);
+        else
+            path.lineTo(p.x, p.y);
+    }
+    painter.strokePath(path, pen);
 }

@@ -1,9 +1,41 @@
 #pragma once
 
+#include "display/DensityPicture.h"
+#include "display/WaterfallImage.h"
+#include "engine/SpectrumFrame.h"
+
 #include <QQuickFramebufferObject>
 
+class QPainter;
+struct SpectrumLayout;
+
+// Draws the spectrum display into the item's framebuffer object on the render thread:
+// background, waterfall strip, grid, density picture, trace and peak line. It works on its own
+// copy of the frame and settings, taken while the GUI thread is blocked.
 class SpectrumRenderer : public QQuickFramebufferObject::Renderer {
 public:
-    QOpenGLFramebufferObject* createFramebufferObject(const QSize& size) override;
+    ~SpectrumRenderer() override;
     void render() override;
+    QOpenGLFramebufferObject* createFramebufferObject(const QSize& size) override;
+    void synchronize(QQuickFramebufferObject* item) override;
+
+private:
+    void drawWaterfall(QPainter& painter, const SpectrumLayout& layout);
+    void drawGrid(QPainter& painter, const SpectrumLayout& layout);
+    void drawDensity(QPainter& painter, const SpectrumLayout& layout);
+    void drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
+                   const QPen& pen) const;
+
+    SpectrumFrame m_frame;
+    float m_minDb = -120.0f;
+    float m_maxDb = 0.0f;
+    float m_waterfallMinDb = -120.0f;
+    float m_waterfallMaxDb = 0.0f;
+    bool m_densityEnabled = false;
+    int m_densityPalette = 0;
+    bool m_peakLineEnabled = false;
+    bool m_waterfallEnabled = false;
+    double m_waterfallHeightRatio = 0.3;
+    DensityPicture m_density;
+    WaterfallImage m_waterfall;
 };
