@@ -42,3 +42,8 @@ TracePoint tracePoint(std::size_t i, std::size_t n, float levelDb, float minDb, 
     return {static_cast<float>(width) * static_cast<float>(i) / denominator,
             static_cast<float>(spectrumHeight) * (1.0f - c)};
 }
+
+float framebufferNdcY(float screenY, int height)
+{
+    return 2.0f * screenY / static_cast<float>(std::max(1, height)) - 1.0f;
+}

@@ -31,3 +31,7 @@ struct TracePoint {
 // Point i of an n-point trace spread over the full width of the spectrum area.
 TracePoint tracePoint(std::size_t i, std::size_t n, float levelDb, float minDb, float maxDb, int width,
                       int spectrumHeight);
+
+// Vertical position of a screen row in the framebuffer's normalized device coordinates. The
+// scene graph shows the framebuffer bottom row first, so the screen's top edge is at -1.
+float framebufferNdcY(float screenY, int height);

@@ -4,7 +4,9 @@
 #include "display/SpectrumLayout.h"
 #include "display/WaterfallRows.h"
 
+#include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QOpenGLPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
@@ -53,6 +55,7 @@ void SpectrumRenderer::render()
     const QSize size = fbo->size();
     const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_waterfallEnabled,
                                                 m_waterfallHeightRatio);
+    clearBackground();
     {
         QOpenGLPaintDevice device(size);
         QPainter painter(&device);
@@ -60,7 +63,6 @@ void SpectrumRenderer::render()
         // coordinates through a vertical flip.
         painter.setTransform(QTransform(1, 0, 0, -1, 0, size.height()));
         painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.fillRect(QRect(QPoint(0, 0), size), kBackground);
 
         drawWaterfall(painter, layout);
         drawGrid(painter, layout);
@@ -73,12 +75,50 @@ void SpectrumRenderer::render()
     update();
 }
 
+// A clear is far cheaper than painting every pixel on a software rasteriser.
+void SpectrumRenderer::clearBackground()
+{
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    gl->glDisable(GL_SCISSOR_TEST);
+    gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl->glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
+    gl->glClear(GL_COLOR_BUFFER_BIT);
+}
+
 void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
 {
     const int strip = layout.waterfallHeight;
-    if (!m_waterfallEnabled || strip < 1 || !m_waterfall.update(m_frame.waterfall, m_waterfallMinDb, m_waterfallMaxDb))
+    if (!m_waterfallEnabled || strip < 1)
+        return;
+    const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_waterfallMinDb, m_waterfallMaxDb);
+    if (!change.usable)
         return;
 
+    painter.beginNativePainting();
+    const bool onTexture = m_waterfallTexture.follow(m_waterfall.image(), change);
+    if (onTexture) {
+        // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
+        const int lines = m_waterfall.image().height();
+        const int g = m_waterfall.writeRow();
+        const int bottom = layout.spectrumHeight + strip;
+        const auto ndc = [&](int y) { return framebufferNdcY(static_cast<float>(y), layout.height); };
+        if (g == 0) {
+            m_waterfallTexture.drawRows(0, lines, ndc(bottom), ndc(layout.spectrumHeight));
+        } else {
+            const int older = waterfallOlderPartHeight(strip, lines, g);
+            m_waterfallTexture.drawRows(g, lines - g, ndc(bottom), ndc(bottom - older));
+            m_waterfallTexture.drawRows(0, g, ndc(bottom - older), ndc(layout.spectrumHeight));
+        }
+    }
+    painter.endNativePainting();
+    if (!onTexture)
+        drawWaterfallImage(painter, layout);
+}
+
+// For rings wider or longer than the largest texture: the painter splits the image itself.
+void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout)
+{
+    const int strip = layout.waterfallHeight;
     const QImage& image = m_waterfall.image();
     const int lines = image.height();
     const int w = image.width();

@@ -2,6 +2,7 @@
 
 #include "display/DensityPicture.h"
 #include "display/WaterfallImage.h"
+#include "display/WaterfallTexture.h"
 #include "engine/SpectrumFrame.h"
 
 #include <QQuickFramebufferObject>
@@ -20,7 +21,9 @@ public:
     void synchronize(QQuickFramebufferObject* item) override;
 
 private:
+    void clearBackground();
     void drawWaterfall(QPainter& painter, const SpectrumLayout& layout);
+    void drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout);
     void drawGrid(QPainter& painter, const SpectrumLayout& layout);
     void drawDensity(QPainter& painter, const SpectrumLayout& layout);
     void drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
@@ -38,4 +41,5 @@ private:
     double m_waterfallHeightRatio = 0.3;
     DensityPicture m_density;
     WaterfallImage m_waterfall;
+    WaterfallTexture m_waterfallTexture;
 };

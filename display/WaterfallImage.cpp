@@ -5,12 +5,13 @@
 
 #include <cstring>
 
-bool WaterfallImage::update(const WaterfallBlock& block, float colourMinDb, float colourMaxDb)
+WaterfallChange WaterfallImage::update(const WaterfallBlock& block, float colourMinDb, float colourMaxDb)
 {
+    WaterfallChange change;
     const int w = block.width;
     const int lines = block.lines;
     if (w < 1 || lines < 1 || static_cast<int64_t>(block.bytes.size()) < static_cast<int64_t>(w) * lines)
-        return false;
+        return change;
 
     const int g = clampWriteRow(block.writeRow, lines);
     bool recreated = false;
@@ -21,9 +22,12 @@ bool WaterfallImage::update(const WaterfallBlock& block, float colourMinDb, floa
         recreated = true;
     }
 
-    rebuildColourTable(block, recreated, colourMinDb, colourMaxDb);
+    change.usable = true;
+    change.recreated = recreated;
+    change.colourTableChanged = rebuildColourTable(block, recreated, colourMinDb, colourMaxDb);
 
     const RowCopyPlan plan = planRowCopy(recreated, m_lastRow, m_lastTotal, g, block.totalLines, lines);
+    change.rows = plan;
     for (int i = 0; i < plan.count; ++i) {
         const int row = (plan.first + i) % lines;
         std::memcpy(m_image.scanLine(row), block.bytes.data() + static_cast<std::size_t>(row) * w,
@@ -31,10 +35,10 @@ bool WaterfallImage::update(const WaterfallBlock& block, float colourMinDb, floa
     }
     m_lastRow = g;
     m_lastTotal = block.totalLines;
-    return true;
+    return change;
 }
 
-void WaterfallImage::rebuildColourTable(const WaterfallBlock& block, bool recreated, float colourMinDb,
+bool WaterfallImage::rebuildColourTable(const WaterfallBlock& block, bool recreated, float colourMinDb,
                                         float colourMaxDb)
 {
     // Exact comparisons on purpose: the NaN start values force the first build.
@@ -42,7 +46,7 @@ void WaterfallImage::rebuildColourTable(const WaterfallBlock& block, bool recrea
                       block.minDb == m_frameMinDb && block.maxDb == m_frameMaxDb && colourMinDb == m_colourMinDb &&
                       colourMaxDb == m_colourMaxDb;
     if (same)
-        return;
+        return false;
     m_image.setColorTable(
         buildWaterfallColourTable(block.paletteId, block.minDb, block.maxDb, colourMinDb, colourMaxDb));
     m_palette = block.paletteId;
@@ -50,4 +54,5 @@ void WaterfallImage::rebuildColourTable(const WaterfallBlock& block, bool recrea
     m_frameMaxDb = block.maxDb;
     m_colourMinDb = colourMinDb;
     m_colourMaxDb = colourMaxDb;
+    return true;
 }

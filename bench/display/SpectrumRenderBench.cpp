@@ -1,0 +1,245 @@
+// Measures the spectrum renderer's synchronize and render per frame in a 1760 x 980 window
+// with everything on: 2048-bin trace and peak line, 1200-line x 2048 waterfall, 1024 x 512
+// density picture. Run under Xvfb (scripts/xvfb-test.sh). Render times include glFinish, so the
+// rasteriser's work for the frame is counted.
+#include "display/SpectrumItem.h"
+#include "display/SpectrumRenderer.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQuickWindow>
+#include <QRandomGenerator>
+#include <QSGRendererInterface>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+int64_t threadCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+int64_t processCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// Filled by the render thread, read by the GUI thread between scenarios.
+struct Timings {
+    std::mutex mutex;
+    std::vector<double> syncMs;
+    std::vector<double> renderMs;
+    int64_t renderThreadCpuNs = 0;
+
+    void clear()
+    {
+        std::lock_guard lock(mutex);
+        syncMs.clear();
+        renderMs.clear();
+        renderThreadCpuNs = 0;
+    }
+};
+
+class TimedRenderer : public SpectrumRenderer {
+public:
+    explicit TimedRenderer(Timings& timings) : m_timings(timings) {}
+
+    void synchronize(QQuickFramebufferObject* item) override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        SpectrumRenderer::synchronize(item);
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        std::lock_guard lock(m_timings.mutex);
+        m_timings.syncMs.push_back(ms);
+    }
+
+    void render() override
+    {
+        const int64_t cpu0 = threadCpuNs();
+        QElapsedTimer timer;
+        timer.start();
+        SpectrumRenderer::render();
+        QOpenGLContext::currentContext()->functions()->glFinish();
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        const int64_t cpu = threadCpuNs() - cpu0;
+        std::lock_guard lock(m_timings.mutex);
+        m_timings.renderMs.push_back(ms);
+        m_timings.renderThreadCpuNs += cpu;
+    }
+
+private:
+    Timings& m_timings;
+};
+
+class TimedSpectrumItem : public SpectrumItem {
+public:
+    explicit TimedSpectrumItem(Timings& timings) : m_timings(timings) {}
+    Renderer* createRenderer() const override { return new TimedRenderer(m_timings); }
+
+private:
+    Timings& m_timings;
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+// One measured configuration: which layers are on and how each fed frame differs from the last.
+struct Scenario {
+    const char* name;
+    bool density;
+    bool peakLine;
+    bool waterfall;
+    bool colourRangeChange;
+    std::function<void(SpectrumFrame&, int)> step;
+};
+
+SpectrumFrame fullFrame()
+{
+    SpectrumFrame frame;
+    auto* random = QRandomGenerator::global();
+    frame.trace.resize(2048);
+    frame.peakLine.resize(2048);
+    for (std::size_t i = 0; i < 2048; ++i) {
+        frame.trace[i] = -95.0f + static_cast<float>(random->bounded(60.0));
+        frame.peakLine[i] = frame.trace[i] + 6.0f;
+    }
+    frame.density.width = 1024;
+    frame.density.height = 512;
+    frame.density.bytes.resize(1024 * 512);
+    for (auto& b : frame.density.bytes)
+        b = static_cast<uint8_t>(random->bounded(256));
+    WaterfallBlock& wf = frame.waterfall;
+    wf.width = 2048;
+    wf.lines = 1200;
+    wf.writeRow = 0;
+    wf.totalLines = 1200;
+    wf.bytes.resize(2048 * 1200);
+    for (auto& b : wf.bytes)
+        b = static_cast<uint8_t>(random->bounded(256));
+    return frame;
+}
+
+void newWaterfallLine(SpectrumFrame& frame)
+{
+    WaterfallBlock& wf = frame.waterfall;
+    const std::size_t row = static_cast<std::size_t>(wf.writeRow);
+    auto* random = QRandomGenerator::global();
+    for (std::size_t i = 0; i < 2048; ++i)
+        wf.bytes[row * 2048 + i] = static_cast<uint8_t>(random->bounded(256));
+    wf.writeRow = (wf.writeRow + 1) % wf.lines;
+    ++wf.totalLines;
+}
+
+void newDensityPicture(SpectrumFrame& frame)
+{
+    for (std::size_t i = 0; i < frame.density.bytes.size(); i += 97)
+        ++frame.density.bytes[i];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    QGuiApplication app(argc, argv);
+
+    Timings timings;
+    QQuickWindow window;
+    window.resize(1760, 980);
+    auto* item = new TimedSpectrumItem(timings); // owned by the window's content item
+    item->setParentItem(window.contentItem());
+    item->setSize(QSizeF(1760, 980));
+    item->setDemo(false);
+    window.show();
+
+    const auto liveData = [](SpectrumFrame& f, int i) {
+        newWaterfallLine(f);
+        if (i % 5 < 2)
+            newDensityPicture(f);
+    };
+    const auto sameData = [](SpectrumFrame&, int) {};
+    const std::vector<Scenario> scenarios{
+        {"everything on: new waterfall line every frame, new density picture at 12 fps", true, true, true, false,
+         liveData},
+        {"everything on, no new data (same frame again)", true, true, true, false, sameData},
+        {"everything on, waterfall colour range change every frame, no new line", true, true, true, true, sameData},
+        {"background, grid and trace only", false, false, false, false, sameData},
+        {"trace and peak line", false, true, false, false, sameData},
+        {"trace and density, density picture at 12 fps", true, false, false, false, liveData},
+        {"trace and waterfall, new line every frame", false, false, true, false, liveData},
+    };
+
+    SpectrumFrame frame = fullFrame();
+    std::printf("SpectrumRenderer, 1760x980 item, 2048-bin trace + peak line, waterfall 1200 x 2048, "
+                "density 1024 x 512, frames fed at 30 fps\n");
+    std::printf("graphics API OpenGL: %s, renderer: %s\n",
+                window.rendererInterface()->graphicsApi() == QSGRendererInterface::OpenGL ? "yes" : "NO",
+                qgetenv("QSG_RENDER_LOOP").isEmpty() ? "default render loop" : qgetenv("QSG_RENDER_LOOP").constData());
+
+    constexpr int kFramesPerScenario = 90;
+    for (const Scenario& scenario : scenarios) {
+        item->setDensityEnabled(scenario.density);
+        item->setPeakLineEnabled(scenario.peakLine);
+        item->setWaterfallEnabled(scenario.waterfall);
+        // Settle: the first frames build the caches.
+        item->setFrame(frame);
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        timings.clear();
+
+        QElapsedTimer wall;
+        wall.start();
+        const int64_t cpu0 = processCpuNs();
+        for (int i = 0; i < kFramesPerScenario; ++i) {
+            scenario.step(frame, i);
+            if (scenario.colourRangeChange)
+                item->setWaterfallMinDb(i % 2 == 0 ? -110.0f : -100.0f);
+            item->setFrame(frame);
+            const qint64 due = static_cast<qint64>(i + 1) * 1000 / 30;
+            while (wall.elapsed() < due)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        }
+        const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
+        const double processCpu = static_cast<double>(processCpuNs() - cpu0) / 1e9;
+
+        std::lock_guard lock(timings.mutex);
+        const double renders = static_cast<double>(timings.renderMs.size());
+        const double syncMedian = percentile(timings.syncMs, 0.5);
+        const double renderMedian = percentile(timings.renderMs, 0.5);
+        std::printf("\n[%s]\n", scenario.name);
+        std::printf("  renders: %.0f in %.2f s (%.1f per s)\n", renders, seconds, renders / seconds);
+        std::printf("  synchronize: median %.3f ms, p90 %.3f ms\n", syncMedian, percentile(timings.syncMs, 0.9));
+        std::printf("  render (incl. glFinish): median %.3f ms, p90 %.3f ms\n", renderMedian,
+                    percentile(timings.renderMs, 0.9));
+        std::printf("  synchronize + render median: %.3f ms -> %.1f %% of a core at 30 fps\n",
+                    syncMedian + renderMedian, (syncMedian + renderMedian) * 30.0 / 10.0);
+        std::printf("  render thread CPU in render(): %.1f %% of a core at the measured rate\n",
+                    static_cast<double>(timings.renderThreadCpuNs) / 1e9 / seconds * 100.0);
+        std::printf("  whole process CPU (all threads incl. rasteriser): %.1f %% of a core\n",
+                    processCpu / seconds * 100.0);
+    }
+    return 0;
+}
