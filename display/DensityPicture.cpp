@@ -1,7 +1,14 @@
 #include "display/DensityPicture.h"
 
-#include "display/DensityBytes.h"
 #include "display/Palettes.h"
+
+namespace {
+
+// Blocks of 16 x 16 cells: fine enough to skip the empty sky above the trace, coarse enough to
+// keep the number of draws small.
+constexpr int kVisiblePartBlock = 16;
+
+} // namespace
 
 bool DensityPicture::update(const DensityImage& density, int palette)
 {
@@ -27,6 +34,7 @@ bool DensityPicture::update(const DensityImage& density, int palette)
         for (int32_t i = 0; i < c; ++i)
             target[i] = m_pixelTable[source[i]];
     }
+    coverNonZeroCells(density.bytes.data(), c, h, kVisiblePartBlock, m_visibleParts);
     m_width = c;
     m_height = h;
     m_palette = palette;
@@ -37,6 +45,7 @@ bool DensityPicture::update(const DensityImage& density, int palette)
 void DensityPicture::reset()
 {
     m_image = QImage();
+    m_visibleParts.clear();
     m_width = 0;
     m_height = 0;
     m_hash = 0;

@@ -1,7 +1,7 @@
 #include "display/SpectrumRenderer.h"
 
 #include "display/SpectrumItem.h"
-#include "display/SpectrumLayout.h"
+#include "display/TraceStroke.h"
 #include "display/WaterfallRows.h"
 
 #include <QOpenGLContext>
@@ -9,7 +9,6 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLPaintDevice>
 #include <QPainter>
-#include <QPainterPath>
 #include <QQuickOpenGLUtils>
 
 namespace {
@@ -67,9 +66,9 @@ void SpectrumRenderer::render()
         drawWaterfall(painter, layout);
         drawGrid(painter, layout);
         drawDensity(painter, layout);
-        drawTrace(painter, layout, m_frame.trace, QPen(kTrace, 1.5, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        drawTrace(painter, layout, m_frame.trace, kTrace, 1.5f);
         if (m_peakLineEnabled)
-            drawTrace(painter, layout, m_frame.peakLine, QPen(kPeakLine, 1.2));
+            drawTrace(painter, layout, m_frame.peakLine, kPeakLine, 1.2f);
     }
     QQuickOpenGLUtils::resetOpenGLState();
     update();
@@ -156,22 +155,27 @@ void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layo
     }
     if (!m_density.update(m_frame.density, m_densityPalette))
         return;
-    painter.drawImage(QRectF(0, 0, layout.width, layout.spectrumHeight), m_density.image());
+    const QImage& image = m_density.image();
+    const double scaleX = static_cast<double>(layout.width) / image.width();
+    const double scaleY = static_cast<double>(layout.spectrumHeight) / image.height();
+    for (const CellRect& part : m_density.visibleParts()) {
+        const QRectF source(part.x, part.y, part.width, part.height);
+        const QRectF target(part.x * scaleX, part.y * scaleY, part.width * scaleX, part.height * scaleY);
+        painter.drawImage(target, image, source);
+    }
 }
 
 void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
-                                 const QPen& pen) const
+                                 const QColor& colour, float penWidth)
 {
     const std::size_t n = values.size();
     if (n <= 1)
         return;
-    QPainterPath path;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TracePoint p = tracePoint(i, n, values[i], m_minDb, m_maxDb, layout.width, layout.spectrumHeight);
-        if (i == 0)
-            path.moveTo(p.x, p.y);
-        else
-            path.lineTo(p.x, p.y);
-    }
-    painter.strokePath(path, pen);
+    m_tracePoints.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        m_tracePoints[i] = tracePoint(i, n, values[i], m_minDb, m_maxDb, layout.width, layout.spectrumHeight);
+    buildStrokeStrip(m_tracePoints, penWidth, m_traceStrip);
+    painter.beginNativePainting();
+    m_strips.draw(m_traceStrip, colour, layout.width, layout.height);
+    painter.endNativePainting();
 }

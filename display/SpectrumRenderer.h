@@ -1,6 +1,8 @@
 #pragma once
 
 #include "display/DensityPicture.h"
+#include "display/SpectrumLayout.h"
+#include "display/StripPainter.h"
 #include "display/WaterfallImage.h"
 #include "display/WaterfallTexture.h"
 #include "engine/SpectrumFrame.h"
@@ -8,7 +10,6 @@
 #include <QQuickFramebufferObject>
 
 class QPainter;
-struct SpectrumLayout;
 
 // Draws the spectrum display into the item's framebuffer object on the render thread:
 // background, waterfall strip, grid, density picture, trace and peak line. It works on its own
@@ -27,7 +28,7 @@ private:
     void drawGrid(QPainter& painter, const SpectrumLayout& layout);
     void drawDensity(QPainter& painter, const SpectrumLayout& layout);
     void drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
-                   const QPen& pen) const;
+                   const QColor& colour, float penWidth);
 
     SpectrumFrame m_frame;
     float m_minDb = -120.0f;
@@ -42,4 +43,9 @@ private:
     DensityPicture m_density;
     WaterfallImage m_waterfall;
     WaterfallTexture m_waterfallTexture;
+    // Traces are stroked here rather than by the painter, whose general stroker costs
+    // milliseconds per 2048-point path on a software rasteriser.
+    StripPainter m_strips;
+    std::vector<TracePoint> m_tracePoints;
+    std::vector<float> m_traceStrip;
 };

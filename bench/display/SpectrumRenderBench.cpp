@@ -2,6 +2,7 @@
 // with everything on: 2048-bin trace and peak line, 1200-line x 2048 waterfall, 1024 x 512
 // density picture. Run under Xvfb (scripts/xvfb-test.sh). Render times include glFinish, so the
 // rasteriser's work for the frame is counted.
+#include "display/DemoSpectrum.h"
 #include "display/SpectrumItem.h"
 #include "display/SpectrumRenderer.h"
 
@@ -114,21 +115,41 @@ struct Scenario {
     std::function<void(SpectrumFrame&, int)> step;
 };
 
+// A receiver-like trace: noise floor, two signals, a drifting ripple; the peak line above it.
+void newTrace(SpectrumFrame& frame, int index)
+{
+    frame.trace.resize(2048);
+    frame.peakLine.resize(2048);
+    fillDemoTrace(frame.trace.data(), 2048, 0.15f * static_cast<float>(index), -120.0f, 0.0f,
+                  [] { return QRandomGenerator::global()->generate64(); });
+    for (std::size_t i = 0; i < 2048; ++i)
+        frame.peakLine[i] = frame.trace[i] + 6.0f;
+}
+
+// A persistence picture as the trace leaves it: bright at each column's level, fading over 20
+// levels above and below, empty elsewhere.
+void newDensityPicture(SpectrumFrame& frame)
+{
+    constexpr int kColumns = 1024;
+    constexpr int kLevels = 512;
+    frame.density.bytes.assign(static_cast<std::size_t>(kColumns) * kLevels, 0);
+    for (int j = 0; j < kColumns; ++j) {
+        const float db = std::max(frame.trace[2 * j], frame.trace[2 * j + 1]);
+        const int level = std::clamp(static_cast<int>((db + 120.0f) / 120.0f * (kLevels - 1)), 0, kLevels - 1);
+        for (int m = std::max(0, level - 20); m <= std::min(kLevels - 1, level + 20); ++m)
+            frame.density.bytes[static_cast<std::size_t>(m) * kColumns + j] =
+                static_cast<uint8_t>(255 - 12 * std::abs(m - level));
+    }
+}
+
 SpectrumFrame fullFrame()
 {
     SpectrumFrame frame;
     auto* random = QRandomGenerator::global();
-    frame.trace.resize(2048);
-    frame.peakLine.resize(2048);
-    for (std::size_t i = 0; i < 2048; ++i) {
-        frame.trace[i] = -95.0f + static_cast<float>(random->bounded(60.0));
-        frame.peakLine[i] = frame.trace[i] + 6.0f;
-    }
+    newTrace(frame, 0);
     frame.density.width = 1024;
     frame.density.height = 512;
-    frame.density.bytes.resize(1024 * 512);
-    for (auto& b : frame.density.bytes)
-        b = static_cast<uint8_t>(random->bounded(256));
+    newDensityPicture(frame);
     WaterfallBlock& wf = frame.waterfall;
     wf.width = 2048;
     wf.lines = 1200;
@@ -151,12 +172,6 @@ void newWaterfallLine(SpectrumFrame& frame)
     ++wf.totalLines;
 }
 
-void newDensityPicture(SpectrumFrame& frame)
-{
-    for (std::size_t i = 0; i < frame.density.bytes.size(); i += 97)
-        ++frame.density.bytes[i];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -174,6 +189,7 @@ int main(int argc, char** argv)
     window.show();
 
     const auto liveData = [](SpectrumFrame& f, int i) {
+        newTrace(f, i);
         newWaterfallLine(f);
         if (i % 5 < 2)
             newDensityPicture(f);
@@ -185,7 +201,7 @@ int main(int argc, char** argv)
         {"everything on, no new data (same frame again)", true, true, true, false, sameData},
         {"everything on, waterfall colour range change every frame, no new line", true, true, true, true, sameData},
         {"background, grid and trace only", false, false, false, false, sameData},
-        {"trace and peak line", false, true, false, false, sameData},
+        {"background, grid, trace and peak line", false, true, false, false, sameData},
         {"trace and density, density picture at 12 fps", true, false, false, false, liveData},
         {"trace and waterfall, new line every frame", false, false, true, false, liveData},
     };

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QColor>
+#include <QOpenGLBuffer>
+#include <QOpenGLShaderProgram>
+
+#include <memory>
+#include <vector>
+
+// Fills a triangle strip given in screen coordinates (x right, y down, in pixels of the
+// framebuffer) with one opaque colour, without antialiasing. Lives on the render thread; every
+// call, including destruction, needs the context current.
+class StripPainter {
+public:
+    StripPainter();
+    ~StripPainter();
+    StripPainter(const StripPainter&) = delete;
+    StripPainter& operator=(const StripPainter&) = delete;
+
+    void draw(const std::vector<float>& strip, const QColor& colour, int width, int height);
+
+private:
+    bool createResources();
+
+    std::unique_ptr<QOpenGLShaderProgram> m_program;
+    QOpenGLBuffer m_vertices{QOpenGLBuffer::VertexBuffer};
+    bool m_created = false;
+    bool m_failed = false;
+};
