@@ -71,11 +71,24 @@ void SpectrumItem::setFftSize(int fftSize)
     m_fftSize = fftSize;
     {
         std::lock_guard lock(m_frameMutex);
-        m_frame.trace.assign(static_cast<std::size_t>(fftSize), m_minDb);
+        m_frame.trace.assign(static_cast<std::size_t>(fftSize), m_settings.minDb);
     }
     emit fftSizeChanged();
     update();
 }
+
+namespace {
+
+template <typename T>
+bool assignIfChanged(T& member, T value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+} // namespace
 
 bool SpectrumItem::assignScale(float& member, float value)
 {
@@ -87,7 +100,7 @@ bool SpectrumItem::assignScale(float& member, float value)
 
 void SpectrumItem::setMinDb(float minDb)
 {
-    if (!assignScale(m_minDb, minDb))
+    if (!assignScale(m_settings.minDb, minDb))
         return;
     emit minDbChanged();
     update();
@@ -95,7 +108,7 @@ void SpectrumItem::setMinDb(float minDb)
 
 void SpectrumItem::setMaxDb(float maxDb)
 {
-    if (!assignScale(m_maxDb, maxDb))
+    if (!assignScale(m_settings.maxDb, maxDb))
         return;
     emit maxDbChanged();
     update();
@@ -103,7 +116,7 @@ void SpectrumItem::setMaxDb(float maxDb)
 
 void SpectrumItem::setWaterfallMinDb(float minDb)
 {
-    if (!assignScale(m_waterfallMinDb, minDb))
+    if (!assignScale(m_settings.waterfallMinDb, minDb))
         return;
     emit waterfallMinDbChanged();
     update();
@@ -111,7 +124,7 @@ void SpectrumItem::setWaterfallMinDb(float minDb)
 
 void SpectrumItem::setWaterfallMaxDb(float maxDb)
 {
-    if (!assignScale(m_waterfallMaxDb, maxDb))
+    if (!assignScale(m_settings.waterfallMaxDb, maxDb))
         return;
     emit waterfallMaxDbChanged();
     update();
@@ -119,17 +132,15 @@ void SpectrumItem::setWaterfallMaxDb(float maxDb)
 
 void SpectrumItem::setDemo(bool demo)
 {
-    if (demo == m_demo)
+    if (!assignIfChanged(m_demo, demo))
         return;
-    m_demo = demo;
     emit demoChanged();
 }
 
 void SpectrumItem::setDensityEnabled(bool enabled)
 {
-    if (enabled == m_densityEnabled)
+    if (!assignIfChanged(m_settings.densityEnabled, enabled))
         return;
-    m_densityEnabled = enabled;
     emit densityEnabledChanged();
     update();
 }
@@ -137,27 +148,24 @@ void SpectrumItem::setDensityEnabled(bool enabled)
 void SpectrumItem::setDensityPalette(int palette)
 {
     palette = std::clamp(palette, 0, 2);
-    if (palette == m_densityPalette)
+    if (!assignIfChanged(m_settings.densityPalette, palette))
         return;
-    m_densityPalette = palette;
     emit densityPaletteChanged();
     update();
 }
 
 void SpectrumItem::setPeakLineEnabled(bool enabled)
 {
-    if (enabled == m_peakLineEnabled)
+    if (!assignIfChanged(m_settings.peakLineEnabled, enabled))
         return;
-    m_peakLineEnabled = enabled;
     emit peakLineEnabledChanged();
     update();
 }
 
 void SpectrumItem::setWaterfallEnabled(bool enabled)
 {
-    if (enabled == m_waterfallEnabled)
+    if (!assignIfChanged(m_settings.waterfallEnabled, enabled))
         return;
-    m_waterfallEnabled = enabled;
     emit waterfallEnabledChanged();
     update();
 }
@@ -165,9 +173,9 @@ void SpectrumItem::setWaterfallEnabled(bool enabled)
 void SpectrumItem::setWaterfallHeightRatio(double ratio)
 {
     ratio = std::clamp(ratio, 0.1, 0.7);
-    if (std::abs(ratio - m_waterfallHeightRatio) < 1e-6)
+    if (std::abs(ratio - m_settings.waterfallHeightRatio) < 1e-6)
         return;
-    m_waterfallHeightRatio = ratio;
+    m_settings.waterfallHeightRatio = ratio;
     emit waterfallHeightRatioChanged();
     update();
 }
@@ -216,8 +224,8 @@ void SpectrumItem::generateDemoFrame()
     std::lock_guard lock(m_frameMutex);
     const auto n = static_cast<std::size_t>(m_fftSize);
     if (m_frame.trace.size() != n)
-        m_frame.trace.assign(n, m_minDb);
-    fillDemoTrace(m_frame.trace.data(), n, m_demoPhase, m_minDb, m_maxDb,
+        m_frame.trace.assign(n, m_settings.minDb);
+    fillDemoTrace(m_frame.trace.data(), n, m_demoPhase, m_settings.minDb, m_settings.maxDb,
                   [] { return QRandomGenerator64::global()->generate(); });
     m_demoPhase = advanceDemoPhase(m_demoPhase);
 }

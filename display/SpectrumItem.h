@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/DisplaySettings.h"
 #include "engine/SpectrumFrame.h"
 
 #include <QQuickFramebufferObject>
@@ -39,8 +40,8 @@ public:
     Renderer* createRenderer() const override;
 
     int fftSize() const { return m_fftSize; }
-    float minDb() const { return m_minDb; }
-    float maxDb() const { return m_maxDb; }
+    float minDb() const { return m_settings.minDb; }
+    float maxDb() const { return m_settings.maxDb; }
     bool demo() const { return m_demo; }
     float rmsDb() const;
     bool overload() const;
@@ -48,13 +49,13 @@ public:
     double maxFreqHz() const;
     double centerFreqHz() const;
     double rbwHz() const;
-    bool densityEnabled() const { return m_densityEnabled; }
-    int densityPalette() const { return m_densityPalette; }
-    bool peakLineEnabled() const { return m_peakLineEnabled; }
-    bool waterfallEnabled() const { return m_waterfallEnabled; }
-    double waterfallHeightRatio() const { return m_waterfallHeightRatio; }
-    float waterfallMinDb() const { return m_waterfallMinDb; }
-    float waterfallMaxDb() const { return m_waterfallMaxDb; }
+    bool densityEnabled() const { return m_settings.densityEnabled; }
+    int densityPalette() const { return m_settings.densityPalette; }
+    bool peakLineEnabled() const { return m_settings.peakLineEnabled; }
+    bool waterfallEnabled() const { return m_settings.waterfallEnabled; }
+    double waterfallHeightRatio() const { return m_settings.waterfallHeightRatio; }
+    float waterfallMinDb() const { return m_settings.waterfallMinDb; }
+    float waterfallMaxDb() const { return m_settings.waterfallMaxDb; }
 
     void setFftSize(int fftSize);
     void setMinDb(float minDb);
@@ -72,6 +73,7 @@ public:
     void setFrame(const SpectrumFrame& frame);
     // A copy of the current frame, for the renderer's synchronisation.
     SpectrumFrame snapshotFrame() const;
+    const DisplaySettings& displaySettings() const { return m_settings; }
 
 signals:
     void fftSizeChanged();
@@ -100,15 +102,7 @@ private:
     SpectrumFrame m_frame;
     QTimer m_repaintTimer;
     int m_fftSize = 2048;
-    float m_minDb = -120.0f;
-    float m_maxDb = 0.0f;
     bool m_demo = true;
     float m_demoPhase = 0.0f;
-    bool m_densityEnabled = false;
-    int m_densityPalette = 0;
-    bool m_peakLineEnabled = false;
-    bool m_waterfallEnabled = false;
-    double m_waterfallHeightRatio = 0.3;
-    float m_waterfallMinDb = -120.0f;
-    float m_waterfallMaxDb = 0.0f;
+    DisplaySettings m_settings;
 };

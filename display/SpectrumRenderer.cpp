@@ -35,15 +35,7 @@ void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
 {
     const auto* spectrum = static_cast<const SpectrumItem*>(item);
     m_frame = spectrum->snapshotFrame();
-    m_minDb = spectrum->minDb();
-    m_maxDb = spectrum->maxDb();
-    m_waterfallMinDb = spectrum->waterfallMinDb();
-    m_waterfallMaxDb = spectrum->waterfallMaxDb();
-    m_densityEnabled = spectrum->densityEnabled();
-    m_densityPalette = spectrum->densityPalette();
-    m_peakLineEnabled = spectrum->peakLineEnabled();
-    m_waterfallEnabled = spectrum->waterfallEnabled();
-    m_waterfallHeightRatio = spectrum->waterfallHeightRatio();
+    m_settings = spectrum->displaySettings();
 }
 
 void SpectrumRenderer::render()
@@ -52,8 +44,8 @@ void SpectrumRenderer::render()
     if (fbo == nullptr)
         return;
     const QSize size = fbo->size();
-    const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_waterfallEnabled,
-                                                m_waterfallHeightRatio);
+    const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_settings.waterfallEnabled,
+                                                m_settings.waterfallHeightRatio);
     clearBackground();
     {
         QOpenGLPaintDevice device(size);
@@ -67,7 +59,7 @@ void SpectrumRenderer::render()
         drawGrid(painter, layout);
         drawDensity(painter, layout);
         drawTrace(painter, layout, m_frame.trace, kTrace, 1.5f);
-        if (m_peakLineEnabled)
+        if (m_settings.peakLineEnabled)
             drawTrace(painter, layout, m_frame.peakLine, kPeakLine, 1.2f);
     }
     QQuickOpenGLUtils::resetOpenGLState();
@@ -87,9 +79,9 @@ void SpectrumRenderer::clearBackground()
 void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
 {
     const int strip = layout.waterfallHeight;
-    if (!m_waterfallEnabled || strip < 1)
+    if (!m_settings.waterfallEnabled || strip < 1)
         return;
-    const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_waterfallMinDb, m_waterfallMaxDb);
+    const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_settings.waterfallMinDb, m_settings.waterfallMaxDb);
     if (!change.usable)
         return;
 
@@ -149,11 +141,11 @@ void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 
 void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layout)
 {
-    if (!m_densityEnabled) {
+    if (!m_settings.densityEnabled) {
         m_density.reset();
         return;
     }
-    if (!m_density.update(m_frame.density, m_densityPalette))
+    if (!m_density.update(m_frame.density, m_settings.densityPalette))
         return;
     const QImage& image = m_density.image();
     const double scaleX = static_cast<double>(layout.width) / image.width();
@@ -173,7 +165,7 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
         return;
     m_tracePoints.resize(n);
     for (std::size_t i = 0; i < n; ++i)
-        m_tracePoints[i] = tracePoint(i, n, values[i], m_minDb, m_maxDb, layout.width, layout.spectrumHeight);
+        m_tracePoints[i] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width, layout.spectrumHeight);
     buildStrokeStrip(m_tracePoints, penWidth, m_traceStrip);
     painter.beginNativePainting();
     m_strips.draw(m_traceStrip, colour, layout.width, layout.height);

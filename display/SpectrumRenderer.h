@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/DensityPicture.h"
+#include "display/DisplaySettings.h"
 #include "display/SpectrumLayout.h"
 #include "display/StripPainter.h"
 #include "display/WaterfallImage.h"
@@ -31,15 +32,7 @@ private:
                    const QColor& colour, float penWidth);
 
     SpectrumFrame m_frame;
-    float m_minDb = -120.0f;
-    float m_maxDb = 0.0f;
-    float m_waterfallMinDb = -120.0f;
-    float m_waterfallMaxDb = 0.0f;
-    bool m_densityEnabled = false;
-    int m_densityPalette = 0;
-    bool m_peakLineEnabled = false;
-    bool m_waterfallEnabled = false;
-    double m_waterfallHeightRatio = 0.3;
+    DisplaySettings m_settings;
     DensityPicture m_density;
     WaterfallImage m_waterfall;
     WaterfallTexture m_waterfallTexture;

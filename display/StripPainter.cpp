@@ -48,7 +48,7 @@ bool StripPainter::createResources()
 
 void StripPainter::draw(const std::vector<float>& strip, const QColor& colour, int width, int height)
 {
-    if (strip.size() < 6 || !createResources())
+    if (strip.size() < 6 || width < 1 || height < 1 || !createResources())
         return;
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
     const float yOffset = framebufferNdcY(0.0f, height);

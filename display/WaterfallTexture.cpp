@@ -66,6 +66,7 @@ bool WaterfallTexture::createResources()
         return false;
     // One-channel textures need GL 3 or GLES 3; older contexts take luminance.
     m_indexFormat = context->format().majorVersion() >= 3 ? GL_RED : GL_LUMINANCE;
+    m_gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &m_maxTextureSize);
     std::array<GLuint, 2> textures{};
     m_gl->glGenTextures(2, textures.data());
     m_indexTexture = textures[0];
@@ -77,9 +78,7 @@ bool WaterfallTexture::follow(const QImage& image, const WaterfallChange& change
 {
     if (!change.usable || !createResources())
         return false;
-    GLint maxSize = 0;
-    m_gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (image.width() > maxSize || image.height() > maxSize)
+    if (image.width() > m_maxTextureSize || image.height() > m_maxTextureSize)
         return false;
 
     m_gl->glActiveTexture(GL_TEXTURE0);

@@ -42,6 +42,7 @@ private:
     GLuint m_indexTexture = 0;
     GLuint m_paletteTexture = 0;
     GLenum m_indexFormat = 0;
+    GLint m_maxTextureSize = 0;
     int m_width = 0;
     int m_lines = 0;
     bool m_failed = false;
