@@ -10,7 +10,10 @@ int clampWriteRow(int writeRow, int lines)
 RowCopyPlan planRowCopy(bool imageRecreated, int lastRow, uint64_t lastTotal, int writeRow, uint64_t totalLines,
                         int lines)
 {
-    if (lastRow < 0 || imageRecreated)
+    // A whole turn of the ring or more since the last copy: every row may be new, whatever the
+    // write row says.
+    const bool fullTurn = totalLines > lastTotal && totalLines - lastTotal >= static_cast<uint64_t>(lines);
+    if (lastRow < 0 || imageRecreated || fullTurn)
         return {0, lines};
     if (writeRow == lastRow) {
         if (lastTotal != totalLines)

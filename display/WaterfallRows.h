@@ -12,9 +12,9 @@ struct RowCopyPlan {
 // The row written next, as announced by a block; out-of-range values start at row 0.
 int clampWriteRow(int writeRow, int lines);
 
-// lastRow < 0 means the image holds nothing yet. When the write row has not moved but the
-// ring has seen new lines (a one-line ring, or a full turn), only the newest row is copied;
-// a full turn of a longer ring between two renders is indistinguishable from one line.
+// lastRow < 0 means the image holds nothing yet. When the write row has not moved but the ring
+// has seen new lines (a one-line ring), the newest row is copied; when the totals show a whole
+// turn of the ring or more, every row is.
 RowCopyPlan planRowCopy(bool imageRecreated, int lastRow, uint64_t lastTotal, int writeRow, uint64_t totalLines,
                         int lines);
 

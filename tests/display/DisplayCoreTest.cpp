@@ -85,10 +85,10 @@ TEST(WaterfallRows, CopyPlan)
 
     // Nothing new.
     EXPECT_EQ(planRowCopy(false, 4, 30, 4, 30, 8).count, 0);
-    // The write row came round to the same place: the newest row only.
-    const RowCopyPlan turn = planRowCopy(false, 4, 30, 4, 38, 8);
-    EXPECT_EQ(turn.first, 3);
-    EXPECT_EQ(turn.count, 1);
+    // A whole turn (or more) between two frames, wherever the write row ended: every row.
+    EXPECT_EQ(planRowCopy(false, 4, 30, 4, 38, 8).count, 8);
+    EXPECT_EQ(planRowCopy(false, 4, 30, 6, 40, 8).count, 8);
+    EXPECT_EQ(planRowCopy(false, 4, 30, 3, 37, 8).count, 7);
 
     EXPECT_EQ(clampWriteRow(-1, 8), 0);
     EXPECT_EQ(clampWriteRow(8, 8), 0);
