@@ -9,6 +9,7 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLPaintDevice>
 #include <QPainter>
+#include <QPainterPath>
 #include <QQuickOpenGLUtils>
 
 namespace {
@@ -106,7 +107,7 @@ void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& la
         drawWaterfallImage(painter, layout);
 }
 
-// For rings wider or longer than the largest texture: the painter splits the image itself.
+// For rings longer than the largest texture, or without shaders: the painter splits the image.
 void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout)
 {
     const int strip = layout.waterfallHeight;
@@ -168,6 +169,12 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
         m_tracePoints[i] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width, layout.spectrumHeight);
     buildStrokeStrip(m_tracePoints, penWidth, m_traceStrip);
     painter.beginNativePainting();
-    m_strips.draw(m_traceStrip, colour, layout.width, layout.height);
+    const bool drawn = m_strips.draw(m_traceStrip, colour, layout.width, layout.height);
     painter.endNativePainting();
+    if (drawn)
+        return;
+    QPainterPath path(QPointF(m_tracePoints[0].x, m_tracePoints[0].y));
+    for (std::size_t i = 1; i < n; ++i)
+        path.lineTo(m_tracePoints[i].x, m_tracePoints[i].y);
+    painter.strokePath(path, QPen(colour, penWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
 }

@@ -46,10 +46,12 @@ bool StripPainter::createResources()
     return !m_failed;
 }
 
-void StripPainter::draw(const std::vector<float>& strip, const QColor& colour, int width, int height)
+bool StripPainter::draw(const std::vector<float>& strip, const QColor& colour, int width, int height)
 {
-    if (strip.size() < 6 || width < 1 || height < 1 || !createResources())
-        return;
+    if (!createResources())
+        return false;
+    if (strip.size() < 6 || width < 1 || height < 1)
+        return true;
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
     const float yOffset = framebufferNdcY(0.0f, height);
     const float yScale = framebufferNdcY(1.0f, height) - yOffset;
@@ -67,4 +69,5 @@ void StripPainter::draw(const std::vector<float>& strip, const QColor& colour, i
     m_program->disableAttributeArray(position);
     m_vertices.release();
     m_program->release();
+    return true;
 }

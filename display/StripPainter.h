@@ -17,7 +17,8 @@ public:
     StripPainter(const StripPainter&) = delete;
     StripPainter& operator=(const StripPainter&) = delete;
 
-    void draw(const std::vector<float>& strip, const QColor& colour, int width, int height);
+    // False when the shader cannot be built here; the caller then strokes by other means.
+    bool draw(const std::vector<float>& strip, const QColor& colour, int width, int height);
 
 private:
     bool createResources();

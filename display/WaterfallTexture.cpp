@@ -3,6 +3,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -78,7 +79,7 @@ bool WaterfallTexture::follow(const QImage& image, const WaterfallChange& change
 {
     if (!change.usable || !createResources())
         return false;
-    if (image.width() > m_maxTextureSize || image.height() > m_maxTextureSize)
+    if (image.height() > m_maxTextureSize)
         return false;
 
     m_gl->glActiveTexture(GL_TEXTURE0);
@@ -100,20 +101,28 @@ bool WaterfallTexture::follow(const QImage& image, const WaterfallChange& change
 void WaterfallTexture::uploadAll(const QImage& image)
 {
     m_width = image.width();
+    m_textureWidth = std::min(m_width, static_cast<int>(m_maxTextureSize));
     m_lines = image.height();
+    m_thinnedRow.resize(m_textureWidth < m_width ? static_cast<std::size_t>(m_textureWidth) : 0);
     m_gl->glBindTexture(GL_TEXTURE_2D, m_indexTexture);
     setNearest(m_gl);
     const GLint internalFormat = m_indexFormat == GL_RED ? GL_R8 : GL_LUMINANCE;
-    m_gl->glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, m_width, m_lines, 0, m_indexFormat, GL_UNSIGNED_BYTE,
-                       nullptr);
+    m_gl->glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, m_textureWidth, m_lines, 0, m_indexFormat,
+                       GL_UNSIGNED_BYTE, nullptr);
     for (int row = 0; row < m_lines; ++row)
         uploadRow(image, row);
 }
 
 void WaterfallTexture::uploadRow(const QImage& image, int row)
 {
-    m_gl->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, m_width, 1, m_indexFormat, GL_UNSIGNED_BYTE,
-                          image.constScanLine(row));
+    const uchar* bytes = image.constScanLine(row);
+    if (!m_thinnedRow.empty()) {
+        for (int x = 0; x < m_textureWidth; ++x)
+            m_thinnedRow[static_cast<std::size_t>(x)] =
+                bytes[static_cast<int64_t>(x) * m_width / m_textureWidth];
+        bytes = m_thinnedRow.data();
+    }
+    m_gl->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, m_textureWidth, 1, m_indexFormat, GL_UNSIGNED_BYTE, bytes);
 }
 
 void WaterfallTexture::uploadColourTable(const QImage& image)

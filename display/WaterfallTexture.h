@@ -7,7 +7,9 @@
 
 #include <QtGui/qopengl.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class QOpenGLFunctions;
 
@@ -22,8 +24,10 @@ public:
     WaterfallTexture(const WaterfallTexture&) = delete;
     WaterfallTexture& operator=(const WaterfallTexture&) = delete;
 
-    // Follows a change of the image. False when the image is too large for a texture (the
-    // caller then draws the image itself).
+    // Follows a change of the image. A ring wider than the largest texture is thinned to that
+    // width by taking every n-th column (the strip shows far fewer columns anyway). False when
+    // the ring has more lines than a texture can hold, or no shader can be built here: the
+    // caller then draws the image itself.
     bool follow(const QImage& image, const WaterfallChange& change);
 
     // Draws image rows firstRow ... firstRow + rowCount - 1 into a rectangle given in normalized
@@ -44,6 +48,8 @@ private:
     GLenum m_indexFormat = 0;
     GLint m_maxTextureSize = 0;
     int m_width = 0;
+    int m_textureWidth = 0;
     int m_lines = 0;
+    std::vector<uint8_t> m_thinnedRow;
     bool m_failed = false;
 };

@@ -8,6 +8,7 @@
 #include <QSGRendererInterface>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -55,6 +56,7 @@ private slots:
     void rendersWithOpenGl();
     void backgroundTraceAndGrid();
     void peakLineDrawnOnlyWhenEnabled();
+    void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
 
@@ -141,8 +143,17 @@ void SpectrumRenderTest::peakLineDrawnOnlyWhenEnabled()
     QVERIFY2(rows.first() >= 112 - 2 && rows.last() <= 112 + 1, qPrintable(QString::number(rows.first())));
 }
 
+void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("texture") << 16;
+    // Wider than the largest texture: the ring is thinned to fit.
+    QTest::newRow("wider than a texture") << 40000;
+}
+
 void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip()
 {
+    QFETCH(int, width);
     m_item->setWaterfallEnabled(true);
     m_item->setWaterfallHeightRatio(0.5);
     const int strip = kHeight / 2;
@@ -152,12 +163,12 @@ void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip()
     // the newest and row 3 the oldest.
     SpectrumFrame frame = flatFrame(-200.0f);
     WaterfallBlock& block = frame.waterfall;
-    block.width = 16;
+    block.width = width;
     block.lines = 8;
     block.writeRow = 3;
     block.totalLines = 11;
     for (int r = 0; r < block.lines; ++r)
-        block.bytes.insert(block.bytes.end(), 16, static_cast<uint8_t>(30 * r));
+        block.bytes.insert(block.bytes.end(), static_cast<std::size_t>(width), static_cast<uint8_t>(30 * r));
     const QList<QRgb> table = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
 
     const QImage image = renderFrame(frame);
@@ -172,8 +183,7 @@ void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip()
     QVERIFY(near(image.pixel(100, kHeight - older - 2), table[0]));
 
     // A new line arrives: row 3 becomes the newest and moves to the top edge.
-    for (int i = 0; i < 16; ++i)
-        block.bytes[3 * 16 + i] = 255;
+    std::fill_n(block.bytes.begin() + 3 * width, width, 255);
     block.writeRow = 4;
     block.totalLines = 12;
     const QImage next = renderFrame(frame);
