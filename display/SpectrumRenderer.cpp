@@ -167,9 +167,9 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
     m_tracePoints.resize(n);
     for (std::size_t i = 0; i < n; ++i)
         m_tracePoints[i] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width, layout.spectrumHeight);
-    buildStrokeStrip(m_tracePoints, penWidth, m_traceStrip);
+    buildStrokeTriangles(m_tracePoints, penWidth, m_traceTriangles);
     painter.beginNativePainting();
-    const bool drawn = m_strips.draw(m_traceStrip, colour, layout.width, layout.height);
+    const bool drawn = m_triangles.draw(m_traceTriangles, colour, layout.width, layout.height);
     painter.endNativePainting();
     if (drawn)
         return;

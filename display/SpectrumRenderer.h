@@ -3,7 +3,7 @@
 #include "display/DensityPicture.h"
 #include "display/DisplaySettings.h"
 #include "display/SpectrumLayout.h"
-#include "display/StripPainter.h"
+#include "display/TrianglePainter.h"
 #include "display/WaterfallImage.h"
 #include "display/WaterfallTexture.h"
 #include "engine/SpectrumFrame.h"
@@ -38,7 +38,7 @@ private:
     WaterfallTexture m_waterfallTexture;
     // Traces are stroked here rather than by the painter, whose general stroker costs
     // milliseconds per 2048-point path on a software rasteriser.
-    StripPainter m_strips;
+    TrianglePainter m_triangles;
     std::vector<TracePoint> m_tracePoints;
-    std::vector<float> m_traceStrip;
+    std::vector<float> m_traceTriangles;
 };

@@ -4,55 +4,38 @@
 
 namespace {
 
-struct Direction {
-    float dx;
-    float dy;
-};
-
-void emit(std::vector<float>& strip, float x, float y)
+void emit(std::vector<float>& triangles, float x, float y)
 {
-    strip.push_back(x);
-    strip.push_back(y);
+    triangles.push_back(x);
+    triangles.push_back(y);
 }
 
 } // namespace
 
-void buildStrokeStrip(const std::vector<TracePoint>& points, float penWidth, std::vector<float>& strip)
+void buildStrokeTriangles(const std::vector<TracePoint>& points, float penWidth, std::vector<float>& triangles)
 {
-    strip.clear();
+    triangles.clear();
     const float half = penWidth * 0.5f;
-    bool started = false;
-    TracePoint from{};
-    Direction last{};
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (i == 0) {
-            from = points[0];
-            continue;
-        }
-        const TracePoint to = points[i];
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const TracePoint& from = points[i - 1];
+        const TracePoint& to = points[i];
         const float length = std::hypot(to.x - from.x, to.y - from.y);
         if (!(length > 0.0f))
             continue;
-        const Direction d{(to.x - from.x) / length, (to.y - from.y) / length};
-        const float nx = -d.dy * half;
-        const float ny = d.dx * half;
-        // Square cap: the first segment starts half a pen width before its point.
-        const float sx = started ? from.x : from.x - d.dx * half;
-        const float sy = started ? from.y : from.y - d.dy * half;
-        emit(strip, sx + nx, sy + ny);
-        emit(strip, sx - nx, sy - ny);
-        emit(strip, to.x + nx, to.y + ny);
-        emit(strip, to.x - nx, to.y - ny);
-        started = true;
-        last = d;
-        from = to;
-    }
-    if (!started)
-        return;
-    // Square cap at the end: stretch the last pair along the last direction.
-    const std::size_t n = strip.size();
-    for (std::size_t k = n - 4; k < n; k += 2) {
-        strip[k] += last.dx * half;
-        strip[k + 1] += last.dy * half;
+        // Along the segment (a) and across it (n), each half a pen width long.
+        const float ax = (to.x - from.x) / length * half;
+        const float ay = (to.y - from.y) / length * half;
+        const float nx = -ay;
+        const float ny = ax;
+        const float x0 = from.x - ax;
+        const float y0 = from.y - ay;
+        const float x1 = to.x + ax;
+        const float y1 = to.y + ay;
+        emit(triangles, x0 + nx, y0 + ny);
+        emit(triangles, x0 - nx, y0 - ny);
+        emit(triangles, x1 + nx, y1 + ny);
+        emit(triangles, x1 + nx, y1 + ny);
+        emit(triangles, x0 - nx, y0 - ny);
+        emit(triangles, x1 - nx, y1 - ny);
     }
 }

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <vector>
 
-// Outline of a polyline stroked with a pen of the given width, square caps and bevel joins, as a
-// triangle strip of (x, y) pairs in the points' coordinates. Each segment is a quad; a joint
-// repeats its point with the next segment's normal, which fills the bevel on the outer side.
-// Zero-length segments are skipped. Fills `strip` in place, reusing its storage; it is left
-// empty when fewer than two distinct points remain.
-void buildStrokeStrip(const std::vector<TracePoint>& points, float penWidth, std::vector<float>& strip);
+// Outline of a polyline stroked with a pen of the given width, as triangles (x, y pairs, three
+// per triangle) in the points' coordinates. Each segment is one rectangle, two triangles,
+// carrying square caps at both ends: the caps of neighbouring segments cover the outer
+// wedge of every corner, so the outline holds what square caps and bevel joins would, plus
+// at most half a pen width past each corner. A software rasteriser pays per triangle, and a
+// strip with explicit joins needs twice as many. Zero-length segments are skipped. Fills
+// `triangles` in place, reusing its storage.
+void buildStrokeTriangles(const std::vector<TracePoint>& points, float penWidth, std::vector<float>& triangles);

@@ -191,29 +191,77 @@ TEST(DensityBytes, VisiblePartsCoverEveryNonZeroCell)
         }
 }
 
-TEST(TraceStroke, SquareCapsBevelJoinsAndDegenerateInput)
+namespace {
+
+// Whether point (x, y) lies inside any of the triangles (edges included).
+bool covered(const std::vector<float>& t, float x, float y)
 {
-    std::vector<float> strip;
-    buildStrokeStrip({{0, 0}, {10, 0}}, 2.0f, strip);
-    EXPECT_EQ(strip, (std::vector<float>{0 - 1, 1, -1, -1, 11, 1, 11, -1}));
+    for (std::size_t k = 0; k + 5 < t.size(); k += 6) {
+        const auto side = [&](std::size_t a, std::size_t b) {
+            return (t[b] - t[a]) * (y - t[a + 1]) - (t[b + 1] - t[a + 1]) * (x - t[a]);
+        };
+        const float s0 = side(k, k + 2);
+        const float s1 = side(k + 2, k + 4);
+        const float s2 = side(k + 4, k);
+        if ((s0 >= -1e-5f && s1 >= -1e-5f && s2 >= -1e-5f) || (s0 <= 1e-5f && s1 <= 1e-5f && s2 <= 1e-5f))
+            return true;
+    }
+    return false;
+}
 
-    // A repeated point adds nothing.
+} // namespace
+
+TEST(TraceStroke, SegmentsWithSquareCaps)
+{
+    std::vector<float> t;
+    buildStrokeTriangles({{0, 0}, {10, 0}}, 2.0f, t);
+    ASSERT_EQ(t.size(), 12u);
+    // The rectangle runs from -1 to 11 along the segment and from -1 to 1 across it.
+    EXPECT_TRUE(covered(t, -0.9f, 0.9f));
+    EXPECT_TRUE(covered(t, 10.9f, -0.9f));
+    EXPECT_FALSE(covered(t, -1.1f, 0.0f));
+    EXPECT_FALSE(covered(t, 5.0f, 1.1f));
+
+    // A steep segment keeps its full width across its direction, not just vertically.
+    buildStrokeTriangles({{0, 0}, {1, 30}}, 1.5f, t);
+    EXPECT_TRUE(covered(t, -0.2f, 15.0f));
+    EXPECT_TRUE(covered(t, 1.2f, 15.0f));
+    EXPECT_FALSE(covered(t, -0.35f, 15.0f));
+
+    // Repeated points add nothing; fewer than two distinct points give no triangles.
     std::vector<float> repeated;
-    buildStrokeStrip({{0, 0}, {0, 0}, {10, 0}}, 2.0f, repeated);
-    EXPECT_EQ(repeated, strip);
+    buildStrokeTriangles({{0, 0}, {0, 0}, {10, 0}, {10, 0}}, 2.0f, repeated);
+    buildStrokeTriangles({{0, 0}, {10, 0}}, 2.0f, t);
+    EXPECT_EQ(repeated, t);
+    buildStrokeTriangles({{3, 3}}, 1.5f, t);
+    EXPECT_TRUE(t.empty());
+    buildStrokeTriangles({{3, 3}, {3, 3}}, 1.5f, t);
+    EXPECT_TRUE(t.empty());
+}
 
-    // A corner: the joint appears with both normals, the end cap extends the last segment.
-    buildStrokeStrip({{0, 0}, {10, 0}, {10, 10}}, 2.0f, strip);
-    ASSERT_EQ(strip.size(), 16u);
-    EXPECT_EQ(std::vector<float>(strip.begin() + 4, strip.begin() + 12),
-              (std::vector<float>{10, 1, 10, -1, 9, 0, 11, 0}));
-    EXPECT_FLOAT_EQ(strip[13], 11.0f);
-    EXPECT_FLOAT_EQ(strip[15], 11.0f);
-
-    buildStrokeStrip({{3, 3}}, 1.5f, strip);
-    EXPECT_TRUE(strip.empty());
-    buildStrokeStrip({{3, 3}, {3, 3}}, 1.5f, strip);
-    EXPECT_TRUE(strip.empty());
+TEST(TraceStroke, CornersHoldTheBevelWedge)
+{
+    // A noise-like zigzag: every corner's outer bevel triangle must be covered.
+    const std::vector<TracePoint> points{{0, 0}, {1, 30}, {2, 0}, {3, 25}, {4, 5}};
+    std::vector<float> t;
+    buildStrokeTriangles(points, 1.5f, t);
+    const float half = 0.75f;
+    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+        const auto normal = [&](const TracePoint& a, const TracePoint& b) {
+            const float length = std::hypot(b.x - a.x, b.y - a.y);
+            return TracePoint{-(b.y - a.y) / length * half, (b.x - a.x) / length * half};
+        };
+        const TracePoint n1 = normal(points[i - 1], points[i]);
+        const TracePoint n2 = normal(points[i], points[i + 1]);
+        const TracePoint& p = points[i];
+        for (float sign : {1.0f, -1.0f})
+            for (float w : {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}) {
+                // Points along the bevel edge between the two offset ends, pulled in slightly.
+                const float x = p.x + sign * 0.98f * ((1 - w) * n1.x + w * n2.x);
+                const float y = p.y + sign * 0.98f * ((1 - w) * n1.y + w * n2.y);
+                EXPECT_TRUE(covered(t, x, y)) << "corner " << i << " w " << w << " side " << sign;
+            }
+    }
 }
 
 TEST(DemoSpectrum, FloorNotchesAndScale)

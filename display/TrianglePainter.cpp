@@ -1,4 +1,4 @@
-#include "display/StripPainter.h"
+#include "display/TrianglePainter.h"
 
 #include "display/SpectrumLayout.h"
 
@@ -26,15 +26,15 @@ void main()
 
 } // namespace
 
-StripPainter::StripPainter() = default;
+TrianglePainter::TrianglePainter() = default;
 
-StripPainter::~StripPainter()
+TrianglePainter::~TrianglePainter()
 {
     if (m_vertices.isCreated() && QOpenGLContext::currentContext() != nullptr)
         m_vertices.destroy();
 }
 
-bool StripPainter::createResources()
+bool TrianglePainter::createResources()
 {
     if (m_created)
         return !m_failed;
@@ -46,11 +46,11 @@ bool StripPainter::createResources()
     return !m_failed;
 }
 
-bool StripPainter::draw(const std::vector<float>& strip, const QColor& colour, int width, int height)
+bool TrianglePainter::draw(const std::vector<float>& triangles, const QColor& colour, int width, int height)
 {
     if (!createResources())
         return false;
-    if (strip.size() < 6 || width < 1 || height < 1)
+    if (triangles.size() < 6 || width < 1 || height < 1)
         return true;
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
     const float yOffset = framebufferNdcY(0.0f, height);
@@ -61,11 +61,11 @@ bool StripPainter::draw(const std::vector<float>& strip, const QColor& colour, i
     m_program->setUniformValue("colour", colour);
     gl->glDisable(GL_BLEND);
     m_vertices.bind();
-    m_vertices.allocate(strip.data(), static_cast<int>(strip.size() * sizeof(float)));
+    m_vertices.allocate(triangles.data(), static_cast<int>(triangles.size() * sizeof(float)));
     const int position = m_program->attributeLocation("position");
     m_program->enableAttributeArray(position);
     m_program->setAttributeBuffer(position, GL_FLOAT, 0, 2);
-    gl->glDrawArrays(GL_TRIANGLE_STRIP, 0, static_cast<GLsizei>(strip.size() / 2));
+    gl->glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(triangles.size() / 2));
     m_program->disableAttributeArray(position);
     m_vertices.release();
     m_program->release();

@@ -7,18 +7,18 @@
 #include <memory>
 #include <vector>
 
-// Fills a triangle strip given in screen coordinates (x right, y down, in pixels of the
-// framebuffer) with one opaque colour, without antialiasing. Lives on the render thread; every
+// Fills triangles given in screen coordinates (x right, y down, in pixels of the framebuffer)
+// with one opaque colour, without antialiasing. Lives on the render thread; every
 // call, including destruction, needs the context current.
-class StripPainter {
+class TrianglePainter {
 public:
-    StripPainter();
-    ~StripPainter();
-    StripPainter(const StripPainter&) = delete;
-    StripPainter& operator=(const StripPainter&) = delete;
+    TrianglePainter();
+    ~TrianglePainter();
+    TrianglePainter(const TrianglePainter&) = delete;
+    TrianglePainter& operator=(const TrianglePainter&) = delete;
 
     // False when the shader cannot be built here; the caller then strokes by other means.
-    bool draw(const std::vector<float>& strip, const QColor& colour, int width, int height);
+    bool draw(const std::vector<float>& triangles, const QColor& colour, int width, int height);
 
 private:
     bool createResources();
