@@ -206,10 +206,10 @@ void SpectrumItem::setFrame(const SpectrumFrame& frame)
         emit rbwHzChanged();
 }
 
-SpectrumFrame SpectrumItem::snapshotFrame() const
+void SpectrumItem::snapshotFrame(SpectrumFrame& target) const
 {
     std::lock_guard lock(m_frameMutex);
-    return m_frame;
+    target = m_frame;
 }
 
 void SpectrumItem::onTimer()

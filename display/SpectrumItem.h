@@ -71,8 +71,9 @@ public:
 
     // Called in the item's thread with each published frame; the repaint timer shows it.
     void setFrame(const SpectrumFrame& frame);
-    // A copy of the current frame, for the renderer's synchronisation.
-    SpectrumFrame snapshotFrame() const;
+    // Copies the current frame into `target`, for the renderer's synchronisation; assigning
+    // into the renderer's own frame reuses its buffers instead of allocating new ones.
+    void snapshotFrame(SpectrumFrame& target) const;
     const DisplaySettings& displaySettings() const { return m_settings; }
 
 signals:

@@ -35,7 +35,7 @@ QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize&
 void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
 {
     const auto* spectrum = static_cast<const SpectrumItem*>(item);
-    m_frame = spectrum->snapshotFrame();
+    spectrum->snapshotFrame(m_frame);
     m_settings = spectrum->displaySettings();
 }
 

@@ -10,6 +10,17 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+SpectrumFrame snapshot(const SpectrumItem& item)
+{
+    SpectrumFrame frame;
+    item.snapshotFrame(frame);
+    return frame;
+}
+
+} // namespace
+
 class SpectrumItemTest : public QObject {
     Q_OBJECT
 
@@ -29,7 +40,7 @@ void SpectrumItemTest::startsWithAFlatTraceInDemoMode()
 {
     SpectrumItem item;
     item.setDemo(false); // keep the timer from replacing the trace
-    const SpectrumFrame frame = item.snapshotFrame();
+    const SpectrumFrame frame = snapshot(item);
     QCOMPARE(frame.trace.size(), 2048u);
     QVERIFY(std::all_of(frame.trace.begin(), frame.trace.end(), [](float v) { return v == -120.0f; }));
     QCOMPARE(item.rmsDb(), -120.0f);
@@ -56,7 +67,7 @@ void SpectrumItemTest::fftSizeRebuildsTheTrace()
 
     item.setFftSize(512);
     QCOMPARE(spy.count(), 1);
-    const SpectrumFrame frame = item.snapshotFrame();
+    const SpectrumFrame frame = snapshot(item);
     QCOMPARE(frame.trace.size(), 512u);
     QCOMPARE(frame.trace.front(), -100.0f);
 }
@@ -162,7 +173,7 @@ void SpectrumItemTest::setFrameEmitsChangesInOrder()
     QCOMPARE(item.centerFreqHz(), 100e6);
     QCOMPARE(item.rbwHz(), 25e3);
 
-    const SpectrumFrame copy = item.snapshotFrame();
+    const SpectrumFrame copy = snapshot(item);
     QCOMPARE(copy.trace.size(), 1024u);
     QCOMPARE(copy.peakLine.size(), 1024u);
     QCOMPARE(copy.density.bytes, frame.density.bytes);
@@ -173,7 +184,7 @@ void SpectrumItemTest::setFrameEmitsChangesInOrder()
     frame.trace.assign(1024, -10.0f);
     item.setFrame(frame);
     QVERIFY(emitted.isEmpty());
-    QCOMPARE(item.snapshotFrame().trace.front(), -10.0f);
+    QCOMPARE(snapshot(item).trace.front(), -10.0f);
 
     // Only the span moves: only the range is announced.
     frame.stopHz = 111e6;
@@ -202,7 +213,7 @@ void SpectrumItemTest::demoFramesClipToTheScaleAndKeepTheNotches()
     item.setMinDb(-90.0f);
     // Let the 33 ms timer produce demo traces.
     QTest::qWait(120);
-    const std::vector<float> trace = item.snapshotFrame().trace;
+    const std::vector<float> trace = snapshot(item).trace;
     QCOMPARE(trace.size(), 2048u);
     QVERIFY(std::all_of(trace.begin(), trace.end(), [](float v) { return v >= -90.0f && v <= 0.0f; }));
     const auto clipped = std::count(trace.begin(), trace.end(), -90.0f);
@@ -226,7 +237,7 @@ void SpectrumItemTest::demoOffKeepsTheFrame()
     frame.trace.assign(16, -42.0f);
     item.setFrame(frame);
     QTest::qWait(100);
-    const std::vector<float> trace = item.snapshotFrame().trace;
+    const std::vector<float> trace = snapshot(item).trace;
     QCOMPARE(trace.size(), 16u);
     QCOMPARE(trace.front(), -42.0f);
 }
