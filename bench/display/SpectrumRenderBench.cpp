@@ -9,7 +9,11 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QOpenGLContext>
+#include <QOffscreenSurface>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QOpenGLPaintDevice>
+#include <QPainter>
 #include <QQuickWindow>
 #include <QRandomGenerator>
 #include <QSGRendererInterface>
@@ -46,6 +50,7 @@ struct Timings {
     std::vector<double> syncMs;
     std::vector<double> renderMs;
     std::vector<double> threadCpuMs; // render thread CPU time in synchronize + render, per frame
+    std::vector<double> renderProcessCpuMs; // CPU time of all threads while render() runs
 
     void clear()
     {
@@ -53,6 +58,7 @@ struct Timings {
         syncMs.clear();
         renderMs.clear();
         threadCpuMs.clear();
+        renderProcessCpuMs.clear();
     }
 };
 
@@ -74,6 +80,7 @@ public:
 
     void render() override
     {
+        const int64_t processCpu0 = processCpuNs();
         const int64_t cpu0 = threadCpuNs();
         QElapsedTimer timer;
         timer.start();
@@ -81,7 +88,9 @@ public:
         QOpenGLContext::currentContext()->functions()->glFinish();
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         const int64_t cpu = threadCpuNs() - cpu0;
+        const int64_t processCpu = processCpuNs() - processCpu0;
         std::lock_guard lock(m_timings.mutex);
+        m_timings.renderProcessCpuMs.push_back(static_cast<double>(processCpu) / 1e6);
         m_timings.renderMs.push_back(ms);
         m_timings.threadCpuMs.push_back(static_cast<double>(cpu + m_syncCpuNs) / 1e6);
         m_syncCpuNs = 0;
@@ -176,12 +185,65 @@ void newWaterfallLine(SpectrumFrame& frame)
     ++wf.totalLines;
 }
 
+// Why the waterfall is not drawn with QPainter::drawImage: the OpenGL paint engine converts an
+// indexed image to ARGB and uploads it whole whenever the image changed (a new scanline or a
+// new colour table), which is nearly every frame.
+void measurePainterImageDraws()
+{
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    if (!context.create() || !context.makeCurrent(&surface)) {
+        std::printf("no OpenGL context for the painter comparison\n");
+        return;
+    }
+    const QSize size(1760, 980);
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    QOpenGLFramebufferObject fbo(size, format);
+    fbo.bind();
+
+    QImage indexed(2048, 1200, QImage::Format_Indexed8);
+    QList<QRgb> table(256);
+    for (int i = 0; i < 256; ++i)
+        table[i] = qRgb(i, 255 - i, i / 2);
+    indexed.setColorTable(table);
+    for (int y = 0; y < indexed.height(); ++y)
+        for (int x = 0; x < indexed.width(); ++x)
+            indexed.scanLine(y)[x] = static_cast<uchar>(QRandomGenerator::global()->bounded(256));
+    QImage converted = indexed.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+    const auto measure = [&](const char* name, QImage& image, bool touch) {
+        std::vector<double> ms;
+        for (int k = 0; k < 30; ++k) {
+            QElapsedTimer timer;
+            timer.start();
+            {
+                QOpenGLPaintDevice device(size);
+                QPainter painter(&device);
+                if (touch)
+                    image.scanLine(k % image.height())[0] ^= 1;
+                painter.drawImage(QRectF(0, 686, 1760, 294), image);
+            }
+            context.functions()->glFinish();
+            ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        }
+        std::printf("  %-52s median %.3f ms\n", name, percentile(ms, 0.5));
+    };
+    std::printf("QPainter::drawImage of a 2048 x 1200 waterfall into a 1760 x 294 strip (incl. glFinish):\n");
+    measure("indexed image, unchanged", indexed, false);
+    measure("indexed image, one scanline changed per draw", indexed, true);
+    measure("ARGB image, one scanline changed per draw", converted, true);
+    context.doneCurrent();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     QGuiApplication app(argc, argv);
+    measurePainterImageDraws();
 
     Timings timings;
     QQuickWindow window;
@@ -259,6 +321,9 @@ int main(int argc, char** argv)
         std::printf("  render thread's own CPU in synchronize + render: median %.3f ms -> %.1f %% of a core at "
                     "30 fps (the rasteriser's threads do the rest)\n",
                     cpuMedian, cpuMedian * 30.0 / 10.0);
+        std::printf("  CPU of all threads while render() runs (render thread + rasteriser; independent of "
+                    "machine load): median %.3f ms\n",
+                    percentile(timings.renderProcessCpuMs, 0.5));
         std::printf("  whole process CPU at the measured rate (all threads, rasteriser included): %.1f %% of a "
                     "core\n",
                     processCpu / seconds * 100.0);
