@@ -250,4 +250,4 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "SpectrumItemTest.moc"
+#include "test_spectrum_item.moc"
