@@ -211,8 +211,8 @@ void SpectrumItemTest::demoFramesClipToTheScaleAndKeepTheNotches()
 {
     SpectrumItem item;
     item.setMinDb(-90.0f);
-    // Let the 33 ms timer produce demo traces.
-    QTest::qWait(120);
+    // Wait for the 33 ms timer to replace the initial -120 dB trace with a demo trace.
+    QTRY_VERIFY(snapshot(item).trace.front() >= -90.0f);
     const std::vector<float> trace = snapshot(item).trace;
     QCOMPARE(trace.size(), 2048u);
     QVERIFY(std::all_of(trace.begin(), trace.end(), [](float v) { return v >= -90.0f && v <= 0.0f; }));
