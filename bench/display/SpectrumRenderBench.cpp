@@ -50,7 +50,7 @@ struct Timings {
     std::vector<double> syncMs;
     std::vector<double> renderMs;
     std::vector<double> threadCpuMs; // render thread CPU time in synchronize + render, per frame
-    std::vector<double> renderProcessCpuMs; // CPU time of all threads while render() runs
+    std::vector<double> renderProcessCpuMs; // CPU time of the whole process while render() runs
 
     void clear()
     {
@@ -321,8 +321,8 @@ int main(int argc, char** argv)
         std::printf("  render thread's own CPU in synchronize + render: median %.3f ms -> %.1f %% of a core at "
                     "30 fps (the rasteriser's threads do the rest)\n",
                     cpuMedian, cpuMedian * 30.0 / 10.0);
-        std::printf("  CPU of all threads while render() runs (render thread + rasteriser; independent of "
-                    "machine load): median %.3f ms\n",
+        std::printf("  CPU of all threads while render() runs (render thread, rasteriser threads, anything "
+                    "else of the process meanwhile): median %.3f ms\n",
                     percentile(timings.renderProcessCpuMs, 0.5));
         std::printf("  whole process CPU at the measured rate (all threads, rasteriser included): %.1f %% of a "
                     "core\n",
