@@ -1,27 +1,231 @@
 #include "display/SpectrumItem.h"
 
+#include "display/DemoSpectrum.h"
 #include "display/SpectrumRenderer.h"
+
+#include <QRandomGenerator64>
+#include <QtNumeric>
+
+#include <algorithm>
+#include <cmath>
 
 SpectrumItem::SpectrumItem(QQuickItem* parent) : QQuickFramebufferObject(parent)
 {
+    m_frame.trace.assign(2048, -120.0f);
+    m_repaintTimer.setInterval(33);
+    connect(&m_repaintTimer, &QTimer::timeout, this, &SpectrumItem::onTimer);
+    m_repaintTimer.start();
+}
+
+SpectrumItem::~SpectrumItem()
+{
+    m_repaintTimer.stop();
 }
 
 QQuickFramebufferObject::Renderer* SpectrumItem::createRenderer() const
 {
+    // The scene graph takes ownership of the renderer.
     return new SpectrumRenderer;
+}
+
+float SpectrumItem::rmsDb() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.rmsDb;
+}
+
+bool SpectrumItem::overload() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.overload;
+}
+
+double SpectrumItem::minFreqHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.startHz;
+}
+
+double SpectrumItem::maxFreqHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.stopHz;
+}
+
+double SpectrumItem::centerFreqHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.centerHz;
+}
+
+double SpectrumItem::rbwHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.rbwHz;
+}
+
+void SpectrumItem::setFftSize(int fftSize)
+{
+    if (fftSize <= 0 || fftSize == m_fftSize)
+        return;
+    m_fftSize = fftSize;
+    {
+        std::lock_guard lock(m_frameMutex);
+        m_frame.trace.assign(static_cast<std::size_t>(fftSize), m_settings.minDb);
+    }
+    emit fftSizeChanged();
+    update();
+}
+
+namespace {
+
+template <typename T>
+bool assignIfChanged(T& member, T value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+} // namespace
+
+bool SpectrumItem::assignScale(float& member, float value)
+{
+    if (qFuzzyCompare(member, value))
+        return false;
+    member = value;
+    return true;
+}
+
+void SpectrumItem::setMinDb(float minDb)
+{
+    if (!assignScale(m_settings.minDb, minDb))
+        return;
+    emit minDbChanged();
+    update();
+}
+
+void SpectrumItem::setMaxDb(float maxDb)
+{
+    if (!assignScale(m_settings.maxDb, maxDb))
+        return;
+    emit maxDbChanged();
+    update();
+}
+
+void SpectrumItem::setWaterfallMinDb(float minDb)
+{
+    if (!assignScale(m_settings.waterfallMinDb, minDb))
+        return;
+    emit waterfallMinDbChanged();
+    update();
+}
+
+void SpectrumItem::setWaterfallMaxDb(float maxDb)
+{
+    if (!assignScale(m_settings.waterfallMaxDb, maxDb))
+        return;
+    emit waterfallMaxDbChanged();
+    update();
+}
+
+void SpectrumItem::setDemo(bool demo)
+{
+    if (!assignIfChanged(m_demo, demo))
+        return;
+    emit demoChanged();
+}
+
+void SpectrumItem::setDensityEnabled(bool enabled)
+{
+    if (!assignIfChanged(m_settings.densityEnabled, enabled))
+        return;
+    emit densityEnabledChanged();
+    update();
+}
+
+void SpectrumItem::setDensityPalette(int palette)
+{
+    palette = std::clamp(palette, 0, 2);
+    if (!assignIfChanged(m_settings.densityPalette, palette))
+        return;
+    emit densityPaletteChanged();
+    update();
+}
+
+void SpectrumItem::setPeakLineEnabled(bool enabled)
+{
+    if (!assignIfChanged(m_settings.peakLineEnabled, enabled))
+        return;
+    emit peakLineEnabledChanged();
+    update();
+}
+
+void SpectrumItem::setWaterfallEnabled(bool enabled)
+{
+    if (!assignIfChanged(m_settings.waterfallEnabled, enabled))
+        return;
+    emit waterfallEnabledChanged();
+    update();
+}
+
+void SpectrumItem::setWaterfallHeightRatio(double ratio)
+{
+    ratio = std::clamp(ratio, 0.1, 0.7);
+    if (std::abs(ratio - m_settings.waterfallHeightRatio) < 1e-6)
+        return;
+    m_settings.waterfallHeightRatio = ratio;
+    emit waterfallHeightRatioChanged();
+    update();
 }
 
 void SpectrumItem::setFrame(const SpectrumFrame& frame)
 {
+    bool rmsChanged = false;
+    bool overloadFlipped = false;
+    bool rangeChanged = false;
+    bool rbwChanged = false;
     {
         std::lock_guard lock(m_frameMutex);
+        // Negated equality so that a NaN on either side counts as a change.
+        rmsChanged = !(frame.rmsDb == m_frame.rmsDb);
+        overloadFlipped = frame.overload != m_frame.overload;
+        rangeChanged = !(frame.centerHz == m_frame.centerHz) || !(frame.startHz == m_frame.startHz) ||
+                       !(frame.stopHz == m_frame.stopHz);
+        rbwChanged = !(frame.rbwHz == m_frame.rbwHz);
         m_frame = frame;
     }
+    if (rmsChanged)
+        emit rmsDbChanged();
+    if (overloadFlipped)
+        emit overloadChanged();
+    if (rangeChanged)
+        emit freqRangeChanged();
+    if (rbwChanged)
+        emit rbwHzChanged();
+}
+
+void SpectrumItem::snapshotFrame(SpectrumFrame& target) const
+{
+    std::lock_guard lock(m_frameMutex);
+    target = m_frame;
+}
+
+void SpectrumItem::onTimer()
+{
+    if (m_demo)
+        generateDemoFrame();
     update();
 }
 
-SpectrumFrame SpectrumItem::snapshotFrame() const
+void SpectrumItem::generateDemoFrame()
 {
     std::lock_guard lock(m_frameMutex);
-    return m_frame;
+    const auto n = static_cast<std::size_t>(m_fftSize);
+    if (m_frame.trace.size() != n)
+        m_frame.trace.assign(n, m_settings.minDb);
+    fillDemoTrace(m_frame.trace.data(), n, m_demoPhase, m_settings.minDb, m_settings.maxDb,
+                  [] { return QRandomGenerator64::global()->generate(); });
+    m_demoPhase = advanceDemoPhase(m_demoPhase);
 }

@@ -1,27 +1,109 @@
 #pragma once
 
+#include "display/DisplaySettings.h"
 #include "engine/SpectrumFrame.h"
 
 #include <QQuickFramebufferObject>
+#include <QTimer>
 
 #include <mutex>
 
 // The spectrum area of the user interface (QML element SpectrumView). It keeps the latest
-// frame from the spectrum thread; drawing is done by its renderer on the scene graph's render
-// thread, into an OpenGL framebuffer object.
+// frame from the spectrum thread, or a synthetic one in demo mode, and repaints about 30 times
+// per second; drawing is done by its renderer on the scene graph's render thread, into an
+// OpenGL framebuffer object.
 class SpectrumItem : public QQuickFramebufferObject {
     Q_OBJECT
+    Q_PROPERTY(int fftSize READ fftSize WRITE setFftSize NOTIFY fftSizeChanged)
+    Q_PROPERTY(float minDb READ minDb WRITE setMinDb NOTIFY minDbChanged)
+    Q_PROPERTY(float maxDb READ maxDb WRITE setMaxDb NOTIFY maxDbChanged)
+    Q_PROPERTY(bool demo READ demo WRITE setDemo NOTIFY demoChanged)
+    Q_PROPERTY(float rmsDb READ rmsDb NOTIFY rmsDbChanged)
+    Q_PROPERTY(bool overload READ overload NOTIFY overloadChanged)
+    Q_PROPERTY(double minFreqHz READ minFreqHz NOTIFY freqRangeChanged)
+    Q_PROPERTY(double maxFreqHz READ maxFreqHz NOTIFY freqRangeChanged)
+    Q_PROPERTY(double centerFreqHz READ centerFreqHz NOTIFY freqRangeChanged)
+    Q_PROPERTY(double rbwHz READ rbwHz NOTIFY rbwHzChanged)
+    Q_PROPERTY(bool densityEnabled READ densityEnabled WRITE setDensityEnabled NOTIFY densityEnabledChanged)
+    Q_PROPERTY(int densityPalette READ densityPalette WRITE setDensityPalette NOTIFY densityPaletteChanged)
+    Q_PROPERTY(bool peakLineEnabled READ peakLineEnabled WRITE setPeakLineEnabled NOTIFY peakLineEnabledChanged)
+    Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
+    Q_PROPERTY(double waterfallHeightRatio READ waterfallHeightRatio WRITE setWaterfallHeightRatio NOTIFY
+                   waterfallHeightRatioChanged)
+    Q_PROPERTY(float waterfallMinDb READ waterfallMinDb WRITE setWaterfallMinDb NOTIFY waterfallMinDbChanged)
+    Q_PROPERTY(float waterfallMaxDb READ waterfallMaxDb WRITE setWaterfallMaxDb NOTIFY waterfallMaxDbChanged)
 
 public:
     explicit SpectrumItem(QQuickItem* parent = nullptr);
+    ~SpectrumItem() override;
 
     Renderer* createRenderer() const override;
 
-    // Called in the item's thread with each published frame.
+    int fftSize() const { return m_fftSize; }
+    float minDb() const { return m_settings.minDb; }
+    float maxDb() const { return m_settings.maxDb; }
+    bool demo() const { return m_demo; }
+    float rmsDb() const;
+    bool overload() const;
+    double minFreqHz() const;
+    double maxFreqHz() const;
+    double centerFreqHz() const;
+    double rbwHz() const;
+    bool densityEnabled() const { return m_settings.densityEnabled; }
+    int densityPalette() const { return m_settings.densityPalette; }
+    bool peakLineEnabled() const { return m_settings.peakLineEnabled; }
+    bool waterfallEnabled() const { return m_settings.waterfallEnabled; }
+    double waterfallHeightRatio() const { return m_settings.waterfallHeightRatio; }
+    float waterfallMinDb() const { return m_settings.waterfallMinDb; }
+    float waterfallMaxDb() const { return m_settings.waterfallMaxDb; }
+
+    void setFftSize(int fftSize);
+    void setMinDb(float minDb);
+    void setMaxDb(float maxDb);
+    void setDemo(bool demo);
+    void setDensityEnabled(bool enabled);
+    void setDensityPalette(int palette);
+    void setPeakLineEnabled(bool enabled);
+    void setWaterfallEnabled(bool enabled);
+    void setWaterfallHeightRatio(double ratio);
+    void setWaterfallMinDb(float minDb);
+    void setWaterfallMaxDb(float maxDb);
+
+    // Called in the item's thread with each published frame; the repaint timer shows it.
     void setFrame(const SpectrumFrame& frame);
-    SpectrumFrame snapshotFrame() const;
+    // Copies the current frame into `target`, for the renderer's synchronisation; assigning
+    // into the renderer's own frame reuses its buffers instead of allocating new ones.
+    void snapshotFrame(SpectrumFrame& target) const;
+    const DisplaySettings& displaySettings() const { return m_settings; }
+
+signals:
+    void fftSizeChanged();
+    void minDbChanged();
+    void maxDbChanged();
+    void demoChanged();
+    void rmsDbChanged();
+    void overloadChanged();
+    void freqRangeChanged();
+    void rbwHzChanged();
+    void densityEnabledChanged();
+    void densityPaletteChanged();
+    void peakLineEnabledChanged();
+    void waterfallEnabledChanged();
+    void waterfallHeightRatioChanged();
+    void waterfallMinDbChanged();
+    void waterfallMaxDbChanged();
 
 private:
+    void onTimer();
+    void generateDemoFrame();
+    // Stores a dB scale value unless it is fuzzily equal to the current one; true when stored.
+    static bool assignScale(float& member, float value);
+
     mutable std::mutex m_frameMutex;
     SpectrumFrame m_frame;
+    QTimer m_repaintTimer;
+    int m_fftSize = 2048;
+    bool m_demo = true;
+    float m_demoPhase = 0.0f;
+    DisplaySettings m_settings;
 };

@@ -1,19 +1,180 @@
 #include "display/SpectrumRenderer.h"
 
+#include "display/SpectrumItem.h"
+#include "display/TraceStroke.h"
+#include "display/WaterfallRows.h"
+
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QOpenGLPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <QQuickOpenGLUtils>
+
+namespace {
+
+const QColor kBackground(0x0B, 0x0D, 0x10);
+const QColor kGrid(35, 40, 46);
+const QColor kTrace(255, 200, 66);
+const QColor kPeakLine(0x4F, 0xC3, 0xF7);
+
+} // namespace
+
+SpectrumRenderer::~SpectrumRenderer() = default;
 
 QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize& size)
 {
     QOpenGLFramebufferObjectFormat format;
     format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    format.setSamples(0);
+    // The base class owns the framebuffer object.
     return new QOpenGLFramebufferObject(size, format);
+}
+
+void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
+{
+    const auto* spectrum = static_cast<const SpectrumItem*>(item);
+    spectrum->snapshotFrame(m_frame);
+    m_settings = spectrum->displaySettings();
 }
 
 void SpectrumRenderer::render()
 {
+    QOpenGLFramebufferObject* fbo = framebufferObject();
+    if (fbo == nullptr)
+        return;
+    const QSize size = fbo->size();
+    const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_settings.waterfallEnabled,
+                                                m_settings.waterfallHeightRatio);
+    clearBackground();
+    {
+        QOpenGLPaintDevice device(size);
+        QPainter painter(&device);
+        // The framebuffer's rows run bottom-up as the scene graph shows it: paint in screen
+        // coordinates through a vertical flip.
+        painter.setTransform(QTransform(1, 0, 0, -1, 0, size.height()));
+        painter.setRenderHint(QPainter::Antialiasing, false);
+
+        drawWaterfall(painter, layout);
+        drawGrid(painter, layout);
+        drawDensity(painter, layout);
+        drawTrace(painter, layout, m_frame.trace, kTrace, 1.5f);
+        if (m_settings.peakLineEnabled)
+            drawTrace(painter, layout, m_frame.peakLine, kPeakLine, 1.2f);
+    }
+    QQuickOpenGLUtils::resetOpenGLState();
+    update();
+}
+
+// A clear is far cheaper than painting every pixel on a software rasteriser.
+void SpectrumRenderer::clearBackground()
+{
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
-    gl->glClearColor(0x0B / 255.0f, 0x0D / 255.0f, 0x10 / 255.0f, 1.0f);
+    gl->glDisable(GL_SCISSOR_TEST);
+    gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl->glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
     gl->glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
+{
+    const int strip = layout.waterfallHeight;
+    if (!m_settings.waterfallEnabled || strip < 1)
+        return;
+    const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_settings.waterfallMinDb, m_settings.waterfallMaxDb);
+    if (!change.usable)
+        return;
+
+    painter.beginNativePainting();
+    const bool onTexture = m_waterfallTexture.follow(m_waterfall.image(), change);
+    if (onTexture) {
+        // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
+        const int lines = m_waterfall.image().height();
+        const int g = m_waterfall.writeRow();
+        const int bottom = layout.spectrumHeight + strip;
+        const auto ndc = [&](int y) { return framebufferNdcY(static_cast<float>(y), layout.height); };
+        if (g == 0) {
+            m_waterfallTexture.drawRows(0, lines, ndc(bottom), ndc(layout.spectrumHeight));
+        } else {
+            const int older = waterfallOlderPartHeight(strip, lines, g);
+            m_waterfallTexture.drawRows(g, lines - g, ndc(bottom), ndc(bottom - older));
+            m_waterfallTexture.drawRows(0, g, ndc(bottom - older), ndc(layout.spectrumHeight));
+        }
+    }
+    painter.endNativePainting();
+    if (!onTexture)
+        drawWaterfallImage(painter, layout);
+}
+
+// For rings longer than the largest texture, or without shaders: the painter splits the image.
+void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout)
+{
+    const int strip = layout.waterfallHeight;
+    const QImage& image = m_waterfall.image();
+    const int lines = image.height();
+    const int w = image.width();
+    const int g = m_waterfall.writeRow();
+    const int width = layout.width;
+
+    // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
+    painter.save();
+    painter.translate(0, layout.spectrumHeight + strip);
+    painter.scale(1, -1);
+    if (g == 0) {
+        painter.drawImage(QRectF(0, 0, width, strip), image, QRectF(0, 0, w, lines));
+    } else {
+        const int older = waterfallOlderPartHeight(strip, lines, g);
+        painter.drawImage(QRectF(0, 0, width, older), image, QRectF(0, g, w, lines - g));
+        painter.drawImage(QRectF(0, older, width, strip - older), image, QRectF(0, 0, w, g));
+    }
+    painter.restore();
+}
+
+void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
+{
+    painter.setPen(QPen(kGrid, 1));
+    for (const int x : verticalGridLines(layout.width))
+        painter.drawLine(x, 0, x, layout.spectrumHeight);
+    for (const int y : horizontalGridLines(layout.spectrumHeight))
+        painter.drawLine(0, y, layout.width, y);
+}
+
+void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layout)
+{
+    if (!m_settings.densityEnabled) {
+        m_density.reset();
+        return;
+    }
+    if (!m_density.update(m_frame.density, m_settings.densityPalette))
+        return;
+    const QImage& image = m_density.image();
+    const double scaleX = static_cast<double>(layout.width) / image.width();
+    const double scaleY = static_cast<double>(layout.spectrumHeight) / image.height();
+    for (const CellRect& part : m_density.visibleParts()) {
+        const QRectF source(part.x, part.y, part.width, part.height);
+        const QRectF target(part.x * scaleX, part.y * scaleY, part.width * scaleX, part.height * scaleY);
+        painter.drawImage(target, image, source);
+    }
+}
+
+void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
+                                 const QColor& colour, float penWidth)
+{
+    const std::size_t n = values.size();
+    if (n <= 1)
+        return;
+    m_tracePoints.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        m_tracePoints[i] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width, layout.spectrumHeight);
+    buildStrokeTriangles(m_tracePoints, penWidth, m_traceTriangles);
+    painter.beginNativePainting();
+    const bool drawn = m_triangles.draw(m_traceTriangles, colour, layout.width, layout.height);
+    painter.endNativePainting();
+    if (drawn)
+        return;
+    QPainterPath path(QPointF(m_tracePoints[0].x, m_tracePoints[0].y));
+    for (std::size_t i = 1; i < n; ++i)
+        path.lineTo(m_tracePoints[i].x, m_tracePoints[i].y);
+    painter.strokePath(path, QPen(colour, penWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
 }

@@ -10,10 +10,12 @@ Window {
     visible: true
     color: "#15181C"
 
+    // The spectrum area: a synthetic spectrum until acquisition starts.
     SpectrumView {
         id: spectrum
         anchors.fill: parent
         anchors.margins: 8
+        demo: true
         Component.onCompleted: rtsa.spectrumItem = spectrum
     }
 }

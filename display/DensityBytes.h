@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Fingerprint of a density picture from about 64 evenly spaced bytes, so that an unchanged
+// picture is not recoloured. A change confined to unsampled bytes goes unnoticed until a
+// sampled byte, the size or the palette changes.
+uint64_t densitySampleHash(const uint8_t* bytes, std::size_t length);
+
+// Opacity of a density cell with intensity t (t > 0): faint cells stay visible (at least 18),
+// the strongest never hide the trace completely (at most 235).
+int densityAlpha(uint8_t t);
+
+// Palette input of a density cell: brightens the low intensities.
+float densityColourInput(uint8_t t);
+
+// A rectangle of density cells in picture coordinates: x = column, y = picture row counted from
+// the top (the highest level).
+struct CellRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Rectangles that together cover every non-zero cell of a picture whose row m holds level m,
+// built from blocks of blockSize x blockSize cells and merged along each band of rows. Empty
+// cells are fully transparent, so drawing only these rectangles gives the same picture while
+// sparing the rasteriser most of the area. Fills `rects` in place.
+void coverNonZeroCells(const uint8_t* bytes, int width, int height, int blockSize, std::vector<CellRect>& rects);

@@ -1,0 +1,61 @@
+#include "display/DensityPicture.h"
+
+#include "display/Palettes.h"
+
+namespace {
+
+// Blocks of 16 x 16 cells: fine enough to skip the empty sky above the trace, coarse enough to
+// keep the number of draws small.
+constexpr int kVisiblePartBlock = 16;
+
+} // namespace
+
+bool DensityPicture::update(const DensityImage& density, int palette)
+{
+    const int32_t c = density.width;
+    const int32_t h = density.height;
+    if (c < 1 || h < 1 || static_cast<int64_t>(density.bytes.size()) < static_cast<int64_t>(c) * h) {
+        reset();
+        return false;
+    }
+
+    const uint64_t hash = densitySampleHash(density.bytes.data(), density.bytes.size());
+    if (m_image.width() == c && m_image.height() == h &&
+        m_image.format() == QImage::Format_ARGB32_Premultiplied && m_width == c && m_height == h &&
+        m_palette == palette && m_hash == hash)
+        return true;
+
+    if (m_image.width() != c || m_image.height() != h || m_image.format() != QImage::Format_ARGB32_Premultiplied)
+        m_image = QImage(c, h, QImage::Format_ARGB32_Premultiplied);
+    buildPixelTable(palette);
+    for (int32_t m = 0; m < h; ++m) {
+        const uint8_t* source = density.bytes.data() + static_cast<std::size_t>(m) * c;
+        auto* target = reinterpret_cast<QRgb*>(m_image.scanLine(h - 1 - m));
+        for (int32_t i = 0; i < c; ++i)
+            target[i] = m_pixelTable[source[i]];
+    }
+    coverNonZeroCells(density.bytes.data(), c, h, kVisiblePartBlock, m_visibleParts);
+    m_width = c;
+    m_height = h;
+    m_palette = palette;
+    m_hash = hash;
+    return true;
+}
+
+void DensityPicture::reset()
+{
+    m_image = QImage();
+    m_visibleParts.clear();
+    m_width = 0;
+    m_height = 0;
+    m_hash = 0;
+}
+
+void DensityPicture::buildPixelTable(int palette)
+{
+    if (palette == m_pixelTablePalette)
+        return;
+    for (int t = 0; t < 256; ++t)
+        m_pixelTable[t] = densityPixel(static_cast<uint8_t>(t), palette);
+    m_pixelTablePalette = palette;
+}

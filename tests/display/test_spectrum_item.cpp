@@ -1,0 +1,253 @@
+// The display item's property rules, frame hand-over and demo spectrum (no rendering).
+#include "display/SpectrumItem.h"
+
+#include <QGuiApplication>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+SpectrumFrame snapshot(const SpectrumItem& item)
+{
+    SpectrumFrame frame;
+    item.snapshotFrame(frame);
+    return frame;
+}
+
+} // namespace
+
+class SpectrumItemTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsWithAFlatTraceInDemoMode();
+    void fftSizeRebuildsTheTrace();
+    void scalesUseFuzzyComparison();
+    void clampedSetters();
+    void flagsEmitOnlyOnChange();
+    void setFrameEmitsChangesInOrder();
+    void setFrameTreatsNanAsChanged();
+    void demoFramesClipToTheScaleAndKeepTheNotches();
+    void demoOffKeepsTheFrame();
+};
+
+void SpectrumItemTest::startsWithAFlatTraceInDemoMode()
+{
+    SpectrumItem item;
+    item.setDemo(false); // keep the timer from replacing the trace
+    const SpectrumFrame frame = snapshot(item);
+    QCOMPARE(frame.trace.size(), 2048u);
+    QVERIFY(std::all_of(frame.trace.begin(), frame.trace.end(), [](float v) { return v == -120.0f; }));
+    QCOMPARE(item.rmsDb(), -120.0f);
+    QCOMPARE(item.fftSize(), 2048);
+    QCOMPARE(item.waterfallHeightRatio(), 0.3);
+    QCOMPARE(item.densityPalette(), 0);
+    QVERIFY(!item.overload());
+
+    SpectrumItem fresh;
+    QVERIFY(fresh.demo());
+}
+
+void SpectrumItemTest::fftSizeRebuildsTheTrace()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    item.setMinDb(-100.0f);
+    QSignalSpy spy(&item, &SpectrumItem::fftSizeChanged);
+    item.setFftSize(0);
+    item.setFftSize(-5);
+    item.setFftSize(2048);
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(item.fftSize(), 2048);
+
+    item.setFftSize(512);
+    QCOMPARE(spy.count(), 1);
+    const SpectrumFrame frame = snapshot(item);
+    QCOMPARE(frame.trace.size(), 512u);
+    QCOMPARE(frame.trace.front(), -100.0f);
+}
+
+void SpectrumItemTest::scalesUseFuzzyComparison()
+{
+    SpectrumItem item;
+    QSignalSpy minSpy(&item, &SpectrumItem::minDbChanged);
+    QSignalSpy maxSpy(&item, &SpectrumItem::maxDbChanged);
+    QSignalSpy wfMinSpy(&item, &SpectrumItem::waterfallMinDbChanged);
+    QSignalSpy wfMaxSpy(&item, &SpectrumItem::waterfallMaxDbChanged);
+
+    item.setMinDb(-120.0001f);
+    QCOMPARE(minSpy.count(), 0);
+    QCOMPARE(item.minDb(), -120.0f);
+    // Nothing is fuzzily equal to zero except zero.
+    item.setMaxDb(0.0001f);
+    QCOMPARE(maxSpy.count(), 1);
+    QCOMPARE(item.maxDb(), 0.0001f);
+
+    item.setWaterfallMinDb(-120.0001f);
+    QCOMPARE(wfMinSpy.count(), 0);
+    item.setWaterfallMinDb(-90.0f);
+    item.setWaterfallMaxDb(-95.0f); // no ordering check
+    QCOMPARE(wfMinSpy.count(), 1);
+    QCOMPARE(wfMaxSpy.count(), 1);
+    QCOMPARE(item.waterfallMaxDb(), -95.0f);
+}
+
+void SpectrumItemTest::clampedSetters()
+{
+    SpectrumItem item;
+    QSignalSpy ratioSpy(&item, &SpectrumItem::waterfallHeightRatioChanged);
+    item.setWaterfallHeightRatio(0.05);
+    QCOMPARE(item.waterfallHeightRatio(), 0.1);
+    item.setWaterfallHeightRatio(0.9);
+    QCOMPARE(item.waterfallHeightRatio(), 0.7);
+    item.setWaterfallHeightRatio(0.7000001);
+    QCOMPARE(ratioSpy.count(), 2);
+
+    QSignalSpy paletteSpy(&item, &SpectrumItem::densityPaletteChanged);
+    item.setDensityPalette(5);
+    QCOMPARE(item.densityPalette(), 2);
+    item.setDensityPalette(3);
+    QCOMPARE(paletteSpy.count(), 1);
+    item.setDensityPalette(-1);
+    QCOMPARE(item.densityPalette(), 0);
+    QCOMPARE(paletteSpy.count(), 2);
+}
+
+void SpectrumItemTest::flagsEmitOnlyOnChange()
+{
+    SpectrumItem item;
+    QSignalSpy density(&item, &SpectrumItem::densityEnabledChanged);
+    QSignalSpy peak(&item, &SpectrumItem::peakLineEnabledChanged);
+    QSignalSpy waterfall(&item, &SpectrumItem::waterfallEnabledChanged);
+    QSignalSpy demo(&item, &SpectrumItem::demoChanged);
+    for (int i = 0; i < 2; ++i) {
+        item.setDensityEnabled(true);
+        item.setPeakLineEnabled(true);
+        item.setWaterfallEnabled(true);
+        item.setDemo(false);
+    }
+    QCOMPARE(density.count(), 1);
+    QCOMPARE(peak.count(), 1);
+    QCOMPARE(waterfall.count(), 1);
+    QCOMPARE(demo.count(), 1);
+    QVERIFY(item.densityEnabled() && item.peakLineEnabled() && item.waterfallEnabled() && !item.demo());
+}
+
+void SpectrumItemTest::setFrameEmitsChangesInOrder()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    QStringList emitted;
+    connect(&item, &SpectrumItem::rmsDbChanged, this, [&] { emitted << "rms"; });
+    connect(&item, &SpectrumItem::overloadChanged, this, [&] { emitted << "overload"; });
+    connect(&item, &SpectrumItem::freqRangeChanged, this, [&] { emitted << "range"; });
+    connect(&item, &SpectrumItem::rbwHzChanged, this, [&] { emitted << "rbw"; });
+
+    SpectrumFrame frame;
+    frame.trace.assign(1024, -80.0f);
+    frame.centerHz = 100e6;
+    frame.spanHz = 20e6;
+    frame.startHz = 90e6;
+    frame.stopHz = 110e6;
+    frame.rbwHz = 25e3;
+    frame.rmsDb = -30.0f;
+    frame.overload = true;
+    frame.peakLine.assign(1024, -70.0f);
+    frame.density.width = 2;
+    frame.density.height = 2;
+    frame.density.bytes = {1, 2, 3, 4};
+    frame.waterfall.width = 1024;
+    frame.waterfall.lines = 1;
+    frame.waterfall.bytes.assign(1024, 9);
+    item.setFrame(frame);
+    QCOMPARE(emitted, (QStringList{"rms", "overload", "range", "rbw"}));
+    QCOMPARE(item.rmsDb(), -30.0f);
+    QVERIFY(item.overload());
+    QCOMPARE(item.minFreqHz(), 90e6);
+    QCOMPARE(item.maxFreqHz(), 110e6);
+    QCOMPARE(item.centerFreqHz(), 100e6);
+    QCOMPARE(item.rbwHz(), 25e3);
+
+    const SpectrumFrame copy = snapshot(item);
+    QCOMPARE(copy.trace.size(), 1024u);
+    QCOMPARE(copy.peakLine.size(), 1024u);
+    QCOMPARE(copy.density.bytes, frame.density.bytes);
+    QCOMPARE(copy.waterfall.bytes.size(), 1024u);
+
+    // The same values again: nothing to announce, even with new bulk data.
+    emitted.clear();
+    frame.trace.assign(1024, -10.0f);
+    item.setFrame(frame);
+    QVERIFY(emitted.isEmpty());
+    QCOMPARE(snapshot(item).trace.front(), -10.0f);
+
+    // Only the span moves: only the range is announced.
+    frame.stopHz = 111e6;
+    item.setFrame(frame);
+    QCOMPARE(emitted, QStringList{"range"});
+}
+
+void SpectrumItemTest::setFrameTreatsNanAsChanged()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    QSignalSpy rms(&item, &SpectrumItem::rmsDbChanged);
+    QSignalSpy rbw(&item, &SpectrumItem::rbwHzChanged);
+    SpectrumFrame frame;
+    frame.rmsDb = std::numeric_limits<float>::quiet_NaN();
+    frame.rbwHz = std::numeric_limits<double>::quiet_NaN();
+    item.setFrame(frame);
+    item.setFrame(frame);
+    QCOMPARE(rms.count(), 2);
+    QCOMPARE(rbw.count(), 2);
+}
+
+void SpectrumItemTest::demoFramesClipToTheScaleAndKeepTheNotches()
+{
+    SpectrumItem item;
+    item.setMinDb(-90.0f);
+    // Wait for the 33 ms timer to replace the initial -120 dB trace with a demo trace.
+    QTRY_VERIFY(snapshot(item).trace.front() >= -90.0f);
+    const std::vector<float> trace = snapshot(item).trace;
+    QCOMPARE(trace.size(), 2048u);
+    QVERIFY(std::all_of(trace.begin(), trace.end(), [](float v) { return v >= -90.0f && v <= 0.0f; }));
+    const auto clipped = std::count(trace.begin(), trace.end(), -90.0f);
+    QVERIFY2(clipped > 1024, qPrintable(QString::number(clipped)));
+    // Both notches lie wholly on the bottom of the scale, while the floor around them pokes above it.
+    const auto notch = [&](double c) {
+        const auto centre = static_cast<std::ptrdiff_t>(c * 2047);
+        return std::all_of(trace.begin() + centre - 20, trace.begin() + centre + 20,
+                           [](float v) { return v == -90.0f; });
+    };
+    QVERIFY(notch(0.35));
+    QVERIFY(notch(0.72));
+    QVERIFY(std::any_of(trace.begin(), trace.begin() + 500, [](float v) { return v > -90.0f; }));
+}
+
+void SpectrumItemTest::demoOffKeepsTheFrame()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    SpectrumFrame frame;
+    frame.trace.assign(16, -42.0f);
+    item.setFrame(frame);
+    QTest::qWait(100);
+    const std::vector<float> trace = snapshot(item).trace;
+    QCOMPARE(trace.size(), 16u);
+    QCOMPARE(trace.front(), -42.0f);
+}
+
+int main(int argc, char** argv)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    QGuiApplication app(argc, argv);
+    SpectrumItemTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_spectrum_item.moc"

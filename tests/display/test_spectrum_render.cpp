@@ -1,0 +1,226 @@
+// Renders known frames through the real scene graph (OpenGL under Xvfb) and reads back pixels.
+#include "display/Palettes.h"
+#include "display/SpectrumItem.h"
+
+#include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kWidth = 400;
+constexpr int kHeight = 300;
+
+bool near(QRgb a, QRgb b, int tolerance = 2)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+QString describe(QRgb c)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c));
+}
+
+SpectrumFrame flatFrame(float levelDb)
+{
+    SpectrumFrame frame;
+    frame.trace.assign(512, levelDb);
+    return frame;
+}
+
+// Rows in column x whose colour matches, scanning the whole height.
+QList<int> rowsWithColour(const QImage& image, int x, QRgb colour, int yBegin = 0, int yEnd = kHeight)
+{
+    QList<int> rows;
+    for (int y = yBegin; y < yEnd; ++y)
+        if (near(image.pixel(x, y), colour))
+            rows.append(y);
+    return rows;
+}
+
+} // namespace
+
+class SpectrumRenderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void rendersWithOpenGl();
+    void backgroundTraceAndGrid();
+    void peakLineDrawnOnlyWhenEnabled();
+    void waterfallNewestRowAtTopOfStrip_data();
+    void waterfallNewestRowAtTopOfStrip();
+    void densityTransparentWhereByteIsZero();
+
+private:
+    QImage renderFrame(const SpectrumFrame& frame);
+
+    std::unique_ptr<QQuickWindow> m_window;
+    SpectrumItem* m_item = nullptr; // owned by the window's content item
+};
+
+void SpectrumRenderTest::init()
+{
+    m_window = std::make_unique<QQuickWindow>();
+    m_window->resize(kWidth, kHeight);
+    m_item = new SpectrumItem(m_window->contentItem());
+    m_item->setSize(QSizeF(kWidth, kHeight));
+    m_item->setDemo(false);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void SpectrumRenderTest::cleanup()
+{
+    m_window.reset();
+    m_item = nullptr;
+}
+
+QImage SpectrumRenderTest::renderFrame(const SpectrumFrame& frame)
+{
+    m_item->setFrame(frame);
+    m_item->update();
+    return m_window->grabWindow().convertToFormat(QImage::Format_RGB32);
+}
+
+void SpectrumRenderTest::rendersWithOpenGl()
+{
+    QCOMPARE(m_window->rendererInterface()->graphicsApi(), QSGRendererInterface::OpenGL);
+}
+
+void SpectrumRenderTest::backgroundTraceAndGrid()
+{
+    // -30 dB on a -120...0 scale sits a quarter of the way down the spectrum area.
+    const QImage image = renderFrame(flatFrame(-30.0f));
+    QCOMPARE(image.size(), QSize(kWidth, kHeight));
+
+    const QRgb background = qRgb(0x0B, 0x0D, 0x10);
+    QVERIFY2(near(image.pixel(5, 5), background), qPrintable(describe(image.pixel(5, 5))));
+    QVERIFY2(near(image.pixel(kWidth - 5, kHeight - 5), background), qPrintable(describe(image.pixel(395, 295))));
+
+    const QRgb trace = qRgb(255, 200, 66);
+    const QList<int> traceRows = rowsWithColour(image, 25, trace);
+    QVERIFY2(!traceRows.isEmpty(), "no trace colour in column 25");
+    QVERIFY2(traceRows.first() >= kHeight / 4 - 2 && traceRows.last() <= kHeight / 4 + 1,
+             qPrintable(QStringLiteral("trace rows %1...%2").arg(traceRows.first()).arg(traceRows.last())));
+
+    // Vertical lines at W k / 10, horizontal lines at H k / 6, 1 px wide.
+    const QRgb grid = qRgb(35, 40, 46);
+    for (int k = 1; k <= 9; ++k) {
+        const int x = kWidth * k / 10;
+        int hits = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            hits += near(image.pixel(x + dx, 20), grid) ? 1 : 0;
+        QVERIFY2(hits == 1, qPrintable(QStringLiteral("vertical grid line %1: %2 pixels").arg(k).arg(hits)));
+    }
+    for (int k = 1; k <= 5; ++k) {
+        const int y = kHeight * k / 6;
+        const QList<int> rows = rowsWithColour(image, 7, grid, y - 1, y + 2);
+        QVERIFY2(rows.size() == 1, qPrintable(QStringLiteral("horizontal grid line %1").arg(k)));
+    }
+}
+
+void SpectrumRenderTest::peakLineDrawnOnlyWhenEnabled()
+{
+    SpectrumFrame frame = flatFrame(-90.0f);
+    frame.peakLine.assign(512, -45.0f);
+    const QRgb peak = qRgb(0x4F, 0xC3, 0xF7);
+
+    QVERIFY(rowsWithColour(renderFrame(frame), 25, peak).isEmpty());
+
+    m_item->setPeakLineEnabled(true);
+    const QList<int> rows = rowsWithColour(renderFrame(frame), 25, peak);
+    QVERIFY2(!rows.isEmpty(), "peak line missing");
+    // -45 dB: 37.5 % of the way down.
+    QVERIFY2(rows.first() >= 112 - 2 && rows.last() <= 112 + 1, qPrintable(QString::number(rows.first())));
+}
+
+void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("texture") << 16;
+    // Wider than the largest texture: the ring is thinned to fit.
+    QTest::newRow("wider than a texture") << 40000;
+}
+
+void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip()
+{
+    QFETCH(int, width);
+    m_item->setWaterfallEnabled(true);
+    m_item->setWaterfallHeightRatio(0.5);
+    const int strip = kHeight / 2;
+    const int stripTop = kHeight - strip;
+
+    // Eight rows, row r filled with byte 30 r; the ring is about to write row 3, so row 2 is
+    // the newest and row 3 the oldest.
+    SpectrumFrame frame = flatFrame(-200.0f);
+    WaterfallBlock& block = frame.waterfall;
+    block.width = width;
+    block.lines = 8;
+    block.writeRow = 3;
+    block.totalLines = 11;
+    for (int r = 0; r < block.lines; ++r)
+        block.bytes.insert(block.bytes.end(), static_cast<std::size_t>(width), static_cast<uint8_t>(30 * r));
+    const QList<QRgb> table = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
+
+    const QImage image = renderFrame(frame);
+    const QRgb top = image.pixel(100, stripTop + 1);
+    const QRgb bottom = image.pixel(100, kHeight - 1);
+    QVERIFY2(near(top, table[60]), qPrintable(describe(top) + " vs " + describe(table[60])));
+    QVERIFY2(near(bottom, table[90]), qPrintable(describe(bottom) + " vs " + describe(table[90])));
+    // Just below the older part's upper edge sits the newest of the older rows (row 7);
+    // just above it, the oldest of the newer rows (row 0).
+    const int older = strip * (8 - 3) / 8;
+    QVERIFY(near(image.pixel(100, kHeight - older + 1), table[210]));
+    QVERIFY(near(image.pixel(100, kHeight - older - 2), table[0]));
+
+    // A new line arrives: row 3 becomes the newest and moves to the top edge.
+    std::fill_n(block.bytes.begin() + 3 * width, width, 255);
+    block.writeRow = 4;
+    block.totalLines = 12;
+    const QImage next = renderFrame(frame);
+    QVERIFY(near(next.pixel(100, stripTop + 1), table[255]));
+    QVERIFY(near(next.pixel(100, kHeight - 1), table[120]));
+    // The spectrum area above the strip keeps the background.
+    QVERIFY(near(next.pixel(5, stripTop - 3), qRgb(0x0B, 0x0D, 0x10)));
+}
+
+void SpectrumRenderTest::densityTransparentWhereByteIsZero()
+{
+    m_item->setDensityEnabled(true);
+    // Left half of the columns empty, right half saturated, on every level.
+    SpectrumFrame frame = flatFrame(-200.0f);
+    frame.density.width = 8;
+    frame.density.height = 4;
+    for (int level = 0; level < 4; ++level)
+        for (int column = 0; column < 8; ++column)
+            frame.density.bytes.push_back(column < 4 ? 0 : 255);
+
+    const QImage image = renderFrame(frame);
+    const QRgb background = qRgb(0x0B, 0x0D, 0x10);
+    QVERIFY2(near(image.pixel(30, 30), background), qPrintable(describe(image.pixel(30, 30))));
+    // Byte 255: palette colour (240, 40, 40) under alpha 235 over the background.
+    const QRgb saturated = image.pixel(kWidth - 30, 30);
+    QVERIFY2(near(saturated, qRgb(241, 41, 41), 3), qPrintable(describe(saturated)));
+
+    m_item->setDensityEnabled(false);
+    QVERIFY(near(renderFrame(frame).pixel(kWidth - 30, 30), background));
+}
+
+int main(int argc, char** argv)
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    QGuiApplication app(argc, argv);
+    SpectrumRenderTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_spectrum_render.moc"
