@@ -24,6 +24,7 @@ public:
     DensityMap& density() { return m_density; }
     WaterfallBuffer& waterfall() { return m_waterfall; }
     PeakReadout& peakReadout() { return m_peakReadout; }
+    const PeakReadout& peakReadout() const { return m_peakReadout; }
     // Touched by the spectrum thread only; kept here so a restart does not forget the level.
     OverloadMeter& overload() { return m_overload; }
 
