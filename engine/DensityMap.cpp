@@ -1,6 +1,6 @@
 #include "engine/DensityMap.h"
 
-#include "engine/FastLog.h"
+#include "engine/VectorClones.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,5 @@
 #include "engine/FastLog.h"
+#include "engine/VectorClones.h"
 
 namespace fastlog {
 

@@ -1,6 +1,7 @@
 #include "engine/FftAnalyzer.h"
 
 #include "engine/FastLog.h"
+#include "engine/VectorClones.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "engine/LevelMeter.h"
 
-#include "engine/FastLog.h"
+#include "engine/VectorClones.h"
 
 #include <cmath>
 #include <cstdint>
