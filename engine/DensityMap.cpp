@@ -25,15 +25,17 @@ RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float*
                                      int32_t* __restrict smears, std::size_t columns, double minDb,
                                      double levelsPerDb, double topRow)
 {
+    // Every column holds at least one bin (columns <= trace length). Selections come after the
+    // divisions: a division under a condition would keep the loop scalar.
     for (std::size_t j = 0; j < columns; ++j) {
         const double peak = peaks[j];
-        const double avg = counts[j] >= 1.0 ? static_cast<double>(sums[j]) / counts[j] : minDb;
+        const double avg = static_cast<double>(sums[j]) / counts[j];
         double position = (0.28 * avg + 0.72 * peak - minDb) * levelsPerDb + 0.5;
         position = position > 0.0 ? position : 0.0;
         position = position < topRow ? position : topRow;
         levels[j] = static_cast<int32_t>(position);
-        const double spread = peak - avg;
-        double widths = spread > 0.0 ? spread / 6.0 : 0.0;
+        double widths = (peak - avg) / 6.0;
+        widths = widths > 0.0 ? widths : 0.0;
         widths = widths < 3.0 ? widths : 3.0;
         smears[j] = static_cast<int32_t>(widths);
     }
@@ -142,13 +144,13 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         above[k] = static_cast<float>(0.22 / k * s.hitGain);
         below[k] = above[k] * 0.6f;
     }
-    float* hits = m_hits.data();
     for (std::size_t j = 0; j < c; ++j) {
+        float* column = m_hits.data() + j * static_cast<std::size_t>(levels);
         const int level = m_colLevel[j];
-        hits[static_cast<std::size_t>(level) * c + j] += gain;
+        column[level] += gain;
         for (int k = 1; k <= m_colSmear[j]; ++k) {
-            hits[static_cast<std::size_t>(std::min(level + k, levels - 1)) * c + j] += above[k];
-            hits[static_cast<std::size_t>(std::max(level - k, 0)) * c + j] += below[k];
+            column[std::min(level + k, levels - 1)] += above[k];
+            column[std::max(level - k, 0)] += below[k];
         }
     }
 
@@ -169,10 +171,20 @@ void DensityMap::emitLocked(int64_t nowNs)
         for (std::size_t i = 0; i < cells; ++i)
             density[i] = static_cast<float>(static_cast<double>(density[i]) * decay);
     }
-    for (std::size_t i = 0; i < cells; ++i) {
-        density[i] += hits[i];
-        hits[i] = 0.0f;
+    // Hits are column-major; add them in strips of columns so both sides stream.
+    const std::size_t columns = m_columns;
+    const auto levels = static_cast<std::size_t>(m_settings.levels);
+    constexpr std::size_t kStrip = 16;
+    for (std::size_t j0 = 0; j0 < columns; j0 += kStrip) {
+        const std::size_t width = std::min(kStrip, columns - j0);
+        for (std::size_t l = 0; l < levels; ++l) {
+            float* densityRow = density + l * columns + j0;
+            const float* hitColumn = hits + j0 * levels + l;
+            for (std::size_t jj = 0; jj < width; ++jj)
+                densityRow[jj] += hitColumn[jj * levels];
+        }
     }
+    std::fill(m_hits.begin(), m_hits.end(), 0.0f);
     updateByteThresholds();
     uint8_t* image = m_image.data();
     for (std::size_t i = 0; i < cells; ++i)

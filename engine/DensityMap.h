@@ -24,7 +24,9 @@ struct DensitySettings {
 
 // Persistence histogram: how often the trace passes through each (column, level) cell,
 // decaying with time constant tau, turned into intensity bytes at most fps times a second.
-// Cell (level l, column j) sits at l * columns + j in every grid.
+// Cell (level l, column j) sits at l * columns + j in the density and the picture; the hits
+// since the last picture are kept column-major (j * levels + l), so that scoring a column
+// touches one short run of memory instead of one cache line per row.
 class DensityMap {
 public:
     // Once per block with the current settings. Disabled, or a new geometry or dB range, resets.

@@ -35,16 +35,17 @@ RTSA_VECTOR_CLONES void addRow(double* sums, const float* row, std::size_t n)
         sums[k] += static_cast<double>(row[k]);
 }
 
-RTSA_VECTOR_CLONES void maxInto(float* out, const float* row, std::size_t n)
+// out := elementwise max (or min) of a and b; out may be a or b.
+RTSA_VECTOR_CLONES void maxOf(float* out, const float* a, const float* b, std::size_t n)
 {
     for (std::size_t k = 0; k < n; ++k)
-        out[k] = std::max(out[k], row[k]);
+        out[k] = std::max(a[k], b[k]);
 }
 
-RTSA_VECTOR_CLONES void minInto(float* out, const float* row, std::size_t n)
+RTSA_VECTOR_CLONES void minOf(float* out, const float* a, const float* b, std::size_t n)
 {
     for (std::size_t k = 0; k < n; ++k)
-        out[k] = std::min(out[k], row[k]);
+        out[k] = std::min(a[k], b[k]);
 }
 
 RTSA_VECTOR_CLONES void meanOf(float* out, const double* sums, double scale, std::size_t n)
@@ -71,6 +72,8 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
         m_outPower.assign(bins, 0.0f);
         m_sums.assign(bins, 0.0);
         m_history.assign(n * bins, 0.0f);
+        m_prefix.assign(bins, 0.0f);
+        m_suffix.clear();
         m_writeRow = 0;
         m_fill = 0;
         m_bins = bins;
@@ -97,18 +100,41 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
         addRow(sums, row, bins);
 
     if (mode == 1 || mode == 2) {
-        std::copy(m_history.begin(), m_history.begin() + static_cast<std::ptrdiff_t>(bins), out);
-        for (std::size_t r = 1; r < m_fill; ++r) {
-            const float* h = m_history.data() + r * bins;
-            if (mode == 1)
-                maxInto(out, h, bins);
-            else
-                minInto(out, h, bins);
-        }
+        extremeOverWindow(mode == 1 ? maxOf : minOf, row, bins, n);
     } else {
         meanOf(out, sums, 1.0 / static_cast<double>(m_fill), bins);
     }
     m_writeRow = (m_writeRow + 1) % n;
+}
+
+// The extreme over the last n rows without scanning them all: the history is cut into chunks
+// of n rows (one pass of the ring). The window ending at row w of the current chunk is rows
+// 0..w of this chunk plus rows w+1..n-1 of the previous one, so a running prefix extreme of
+// this chunk and the suffix extremes of the previous chunk (built once per chunk) give it in
+// one pass. Max and min are exact, so the result equals the full scan.
+void Detector::extremeOverWindow(void (*extreme)(float*, const float*, const float*, std::size_t),
+                                 const float* row, std::size_t bins, std::size_t n)
+{
+    float* prefix = m_prefix.data();
+    if (m_writeRow == 0)
+        std::copy(row, row + bins, prefix);
+    else
+        extreme(prefix, prefix, row, bins);
+
+    float* out = m_outPower.data();
+    if (m_writeRow + 1 == n || m_suffix.empty())
+        std::copy(prefix, prefix + bins, out);
+    else
+        extreme(out, m_suffix.data() + (m_writeRow + 1) * bins, prefix, bins);
+
+    if (m_writeRow + 1 == n) {
+        m_suffix.resize(n * bins);
+        float* suffix = m_suffix.data();
+        const float* history = m_history.data();
+        std::copy(history + (n - 1) * bins, history + n * bins, suffix + (n - 1) * bins);
+        for (std::size_t r = n - 1; r-- > 0;)
+            extreme(suffix + r * bins, history + r * bins, suffix + (r + 1) * bins, bins);
+    }
 }
 
 const std::vector<float>& Detector::outputDb()

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -63,6 +64,32 @@ TEST(Detector, MaxHoldsAStrongBlockForExactlyNBlocks)
     feed(minimum, -90.0, 2, 3);
     feed(minimum, -10.0, 2, 3);
     EXPECT_NEAR(minimum.outputDb()[1], -90.0, 1e-3);
+}
+
+TEST(Detector, MaxAndMinEqualAFullScanOfTheLastNBlocks)
+{
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> level(1e-9f, 1.0f);
+    for (int mode : {1, 2}) {
+        for (int window : {1, 3, 20}) {
+            Detector detector;
+            std::vector<std::vector<float>> blocks;
+            for (int b = 0; b < 3 * window + 7; ++b) {
+                std::vector<float> power(16);
+                for (float& p : power)
+                    p = level(rng);
+                blocks.push_back(power);
+                detector.process(power.data(), power.size(), mode, window);
+                const std::size_t first = blocks.size() > static_cast<std::size_t>(window) ? blocks.size() - window : 0;
+                for (std::size_t k = 0; k < power.size(); ++k) {
+                    float expected = blocks[first][k];
+                    for (std::size_t r = first; r < blocks.size(); ++r)
+                        expected = mode == 1 ? std::max(expected, blocks[r][k]) : std::min(expected, blocks[r][k]);
+                    ASSERT_EQ(detector.outputPower()[k], expected) << mode << " " << window << " " << b;
+                }
+            }
+        }
+    }
 }
 
 TEST(Detector, NonFiniteBinsCountAsMinus200AndSettingChangesRestart)
