@@ -43,6 +43,15 @@ bool storeIfDifferent(std::atomic<T>& member, T value)
     return true;
 }
 
+// The common setter: store when changed beyond the tolerance (exact for integers), then notify.
+template <typename T>
+void update(RtsaController* controller, std::atomic<T>& member, T value, double tolerance,
+            void (RtsaController::*changed)())
+{
+    if (tolerance > 0.0 ? storeIfChanged(member, value, tolerance) : storeIfDifferent(member, value))
+        emit (controller->*changed)();
+}
+
 // std::clamp keeps NaN; the setters above drop it.
 double clampTo(double v, double lo, double hi)
 {
@@ -125,8 +134,7 @@ void RtsaController::setVbwAlpha(double alpha)
 
 void RtsaController::setVbwHz(double hz)
 {
-    if (storeIfChanged(m_vbwHz, std::max(hz, 0.0), 1e-9))
-        emit vbwHzChanged();
+    update(this, m_vbwHz, std::max(hz, 0.0), 1e-9, &RtsaController::vbwHzChanged);
 }
 
 void RtsaController::setRbwTargetHz(double hz)
@@ -157,20 +165,17 @@ void RtsaController::applyRbwTarget(double hz)
 
 void RtsaController::setMaxFps(double fps)
 {
-    if (storeIfChanged(m_maxFps, fps <= 0.0 ? 1.0 : fps, 1e-6))
-        emit maxFpsChanged();
+    update(this, m_maxFps, fps <= 0.0 ? 1.0 : fps, 1e-6, &RtsaController::maxFpsChanged);
 }
 
 void RtsaController::setDetectorMode(int mode)
 {
-    if (storeIfDifferent(m_detectorMode, std::clamp(mode, 0, 4)))
-        emit detectorModeChanged();
+    update(this, m_detectorMode, std::clamp(mode, 0, 4), 0.0, &RtsaController::detectorModeChanged);
 }
 
 void RtsaController::setDetectorWindow(int window)
 {
-    if (storeIfDifferent(m_detectorWindow, std::clamp(window, 1, 1000)))
-        emit detectorWindowChanged();
+    update(this, m_detectorWindow, std::clamp(window, 1, 1000), 0.0, &RtsaController::detectorWindowChanged);
 }
 
 void RtsaController::setDensityEnabled(bool enabled)
@@ -184,8 +189,7 @@ void RtsaController::setDensityEnabled(bool enabled)
 
 void RtsaController::setDensityLevels(int levels)
 {
-    if (storeIfDifferent(m_densityLevels, std::clamp(levels, 16, 1024)))
-        emit densityLevelsChanged();
+    update(this, m_densityLevels, std::clamp(levels, 16, 1024), 0.0, &RtsaController::densityLevelsChanged);
 }
 
 void RtsaController::setDensityWidthBins(int bins)
@@ -198,74 +202,62 @@ void RtsaController::setDensityWidthBins(int bins)
 
 void RtsaController::setDensityFps(double fps)
 {
-    if (storeIfChanged(m_densityFps, clampTo(fps, 1.0, 60.0), 1e-6))
-        emit densityFpsChanged();
+    update(this, m_densityFps, clampTo(fps, 1.0, 60.0), 1e-6, &RtsaController::densityFpsChanged);
 }
 
 void RtsaController::setDensityTau(double tau)
 {
-    if (storeIfChanged(m_densityTau, clampTo(tau, 0.05, 10.0), 1e-6))
-        emit densityTauChanged();
+    update(this, m_densityTau, clampTo(tau, 0.05, 10.0), 1e-6, &RtsaController::densityTauChanged);
 }
 
 void RtsaController::setDensityHitGain(double gain)
 {
-    if (storeIfChanged(m_densityHitGain, clampTo(gain, 0.1, 10.0), 1e-6))
-        emit densityHitGainChanged();
+    update(this, m_densityHitGain, clampTo(gain, 0.1, 10.0), 1e-6, &RtsaController::densityHitGainChanged);
 }
 
 void RtsaController::setDensityGamma(double gamma)
 {
-    if (storeIfChanged(m_densityGamma, clampTo(gamma, 0.1, 2.0), 1e-6))
-        emit densityGammaChanged();
+    update(this, m_densityGamma, clampTo(gamma, 0.1, 2.0), 1e-6, &RtsaController::densityGammaChanged);
 }
 
 void RtsaController::setDensityMax(double max)
 {
-    if (storeIfChanged(m_densityMax, clampTo(max, 1.0, 200.0), 1e-6))
-        emit densityMaxChanged();
+    update(this, m_densityMax, clampTo(max, 1.0, 200.0), 1e-6, &RtsaController::densityMaxChanged);
 }
 
 void RtsaController::setDensityMinDb(double db)
 {
-    if (storeIfChanged(m_densityMinDb, db, 1e-6))
-        emit densityMinDbChanged();
+    update(this, m_densityMinDb, db, 1e-6, &RtsaController::densityMinDbChanged);
 }
 
 void RtsaController::setDensityMaxDb(double db)
 {
-    if (storeIfChanged(m_densityMaxDb, db, 1e-6))
-        emit densityMaxDbChanged();
+    update(this, m_densityMaxDb, db, 1e-6, &RtsaController::densityMaxDbChanged);
 }
 
 void RtsaController::setPeakLineWindowSec(double seconds)
 {
-    if (storeIfChanged(m_peakLineWindowSec, clampTo(seconds, 0.0, 60.0), 1e-6))
-        emit peakLineWindowSecChanged();
+    update(this, m_peakLineWindowSec, clampTo(seconds, 0.0, 60.0), 1e-6, &RtsaController::peakLineWindowSecChanged);
 }
 
 void RtsaController::setWaterfallEnabled(bool enabled)
 {
-    if (storeIfDifferent(m_waterfallEnabled, enabled))
-        emit waterfallEnabledChanged();
+    update(this, m_waterfallEnabled, enabled, 0.0, &RtsaController::waterfallEnabledChanged);
 }
 
 void RtsaController::setWaterfallLines(int lines)
 {
-    if (storeIfDifferent(m_waterfallLines, std::clamp(lines, 1, 1200)))
-        emit waterfallLinesChanged();
+    update(this, m_waterfallLines, std::clamp(lines, 1, 1200), 0.0, &RtsaController::waterfallLinesChanged);
 }
 
 void RtsaController::setWaterfallFps(double fps)
 {
-    if (storeIfChanged(m_waterfallFps, clampTo(fps, 1.0, 120.0), 1e-6))
-        emit waterfallFpsChanged();
+    update(this, m_waterfallFps, clampTo(fps, 1.0, 120.0), 1e-6, &RtsaController::waterfallFpsChanged);
 }
 
 void RtsaController::setWaterfallPaletteId(int id)
 {
-    if (storeIfDifferent(m_waterfallPaletteId, std::clamp(id, 0, 1)))
-        emit waterfallPaletteIdChanged();
+    update(this, m_waterfallPaletteId, std::clamp(id, 0, 1), 0.0, &RtsaController::waterfallPaletteIdChanged);
 }
 
 void RtsaController::clearDensity()
