@@ -46,6 +46,8 @@ function(rtsa_gui_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  # The OpenGL driver is unloaded before the leak check runs, so its caches show up as leaks
+  # of an unknown module that no suppression can name: leak checking stays with the plain tests.
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} RESOURCE_LOCK xvfb
-                       LABELS "gui;${ARG_LABELS}")
+                       LABELS "gui;${ARG_LABELS}" ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()

@@ -1,0 +1,148 @@
+#include "acquisition/RxThread.h"
+
+#include "acquisition/DemodRing.h"
+#include "acquisition/FftRing.h"
+#include "acquisition/IDevice.h"
+#include "acquisition/IqSample.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int64_t kReportPeriodNs = 1'000'000'000;
+constexpr auto kFailureSleep = std::chrono::milliseconds(2);
+
+int64_t steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+template <typename... Args>
+std::string format(const char* pattern, Args... args)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, pattern, args...);
+    return text;
+}
+
+} // namespace
+
+RxThread::RxThread(const std::atomic<bool>& running, RxSources sources, RxCallbacks callbacks)
+    : m_running(running), m_sources(sources), m_callbacks(std::move(callbacks))
+{
+    if (!m_callbacks.nowNs)
+        m_callbacks.nowNs = steadyNowNs;
+}
+
+RxThread::~RxThread()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void RxThread::start()
+{
+    // One run per object: a second start would otherwise abandon a running thread.
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
+}
+
+void RxThread::join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void RxThread::run()
+{
+    const uint32_t blockBytes = m_sources.readBlockBytes;
+    auto block = std::make_unique<uint8_t[]>(blockBytes);
+    m_periodStart = m_callbacks.nowNs();
+    m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
+    m_highFillCount = 0;
+    uint32_t consecutiveFailures = 0;
+
+    while (m_running.load()) {
+        IDevice* device = m_sources.device;
+        if (device != nullptr && device->readSamples(block.get(), blockBytes)) {
+            consecutiveFailures = 0;
+            if (FftRing* ring = m_sources.fftRing) {
+                const std::size_t written = ring->write(block.get(), blockBytes);
+                m_periodBytes += written;
+                if (written < blockBytes) {
+                    ++m_periodFftDrops;
+                    if (m_sources.fftRingLostBytes)
+                        m_sources.fftRingLostBytes->fetch_add(blockBytes - written);
+                }
+            }
+            DemodRing* demod = m_sources.demodRing;
+            if (demod != nullptr && m_callbacks.demodEnabled && m_callbacks.demodEnabled()) {
+                const std::size_t accepted = demod->write(block.get(), blockBytes);
+                if (accepted > 0) {
+                    if (m_callbacks.demodInput)
+                        m_callbacks.demodInput(accepted / kIqSampleBytes);
+                } else {
+                    ++m_periodDemodOverflows;
+                }
+            }
+            const int64_t now = m_callbacks.nowNs();
+            if (now - m_periodStart >= kReportPeriodNs) {
+                report(now);
+                m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
+                m_periodStart = now;
+            }
+            continue;
+        }
+
+        // A failed read is a timeout. A long run of them leaves only stale samples behind,
+        // which the spectrum thread should not keep analysing.
+        if (++consecutiveFailures >= kFailuresBeforeRingReset && m_sources.fftRing) {
+            m_sources.fftRing->reset();
+            consecutiveFailures = 0;
+        }
+        if (!m_running.load())
+            break;
+        ++m_periodTimeouts;
+        std::this_thread::sleep_for(kFailureSleep);
+    }
+}
+
+void RxThread::report(int64_t now)
+{
+    const FftRing* fft = m_sources.fftRing;
+    const DemodRing* demod = m_sources.demodRing;
+    const uint64_t fftUsed = fft ? fft->available() : 0;
+    const uint64_t fftCap = fft ? fft->capacity() : 0;
+    const uint64_t demodUsed = demod ? demod->available() : 0;
+    const uint64_t demodCap = demod ? demod->capacity() : 0;
+
+    const int64_t elapsedMs = (now - m_periodStart) / 1'000'000;
+    const double rate = static_cast<double>(m_periodBytes) / 1048576.0 * 1000.0 / static_cast<double>(elapsedMs);
+    if (m_callbacks.log) {
+        m_callbacks.log(format("RX %.2f MB/s, timeouts=%llu, fftDrop=%llu, demodOvf=%llu", rate,
+                               static_cast<unsigned long long>(m_periodTimeouts),
+                               static_cast<unsigned long long>(m_periodFftDrops),
+                               static_cast<unsigned long long>(m_periodDemodOverflows)));
+        m_callbacks.log(format("  FFT ring=%llu/%llu, Demod ring=%llu/%llu",
+                               static_cast<unsigned long long>(fftUsed), static_cast<unsigned long long>(fftCap),
+                               static_cast<unsigned long long>(demodUsed),
+                               static_cast<unsigned long long>(demodCap)));
+    }
+    if (m_callbacks.ringUsagePct)
+        m_callbacks.ringUsagePct(fftCap != 0 ? static_cast<double>(fftUsed) * 100.0 / static_cast<double>(fftCap) : 0.0);
+
+    if (fftCap != 0 && fftUsed * 100 / fftCap >= kHighFillPercent) {
+        if (++m_highFillCount >= kHighFillReportsForTrigger) {
+            if (m_callbacks.overloadTrigger)
+                m_callbacks.overloadTrigger(format("ring=%llu/%llu", static_cast<unsigned long long>(fftUsed),
+                                                   static_cast<unsigned long long>(fftCap)));
+            m_highFillCount = 0;
+        }
+    } else {
+        m_highFillCount = 0;
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+class IDevice;
+class FftRing;
+class DemodRing;
+
+// What the RX thread reads from and writes into for one acquisition run. The owner keeps all
+// of it alive until the thread has been joined.
+struct RxSources {
+    IDevice* device = nullptr;
+    FftRing* fftRing = nullptr;
+    DemodRing* demodRing = nullptr;
+    uint32_t readBlockBytes = 0;
+    // Bytes the FFT ring could not take; the spectrum thread turns them into dropped frames.
+    std::atomic<uint64_t>* fftRingLostBytes = nullptr;
+};
+
+// How the RX thread reaches the rest of the system. Every callback runs on the RX thread.
+struct RxCallbacks {
+    std::function<bool()> demodEnabled;
+    // IQ pairs the demod ring accepted.
+    std::function<void(uint64_t)> demodInput;
+    std::function<void(const std::string&)> log;
+    std::function<void(double)> ringUsagePct;
+    // "ring=used/capacity" after three reports in a row with the FFT ring at 95 % or more.
+    std::function<void(const std::string&)> overloadTrigger;
+    // Monotonic nanoseconds; steady clock when empty.
+    std::function<int64_t()> nowNs;
+};
+
+// The only reader of the receiver: pulls blocks into the FFT ring and, while demodulation is
+// on, into the demod ring, and reports throughput once per second. Runs until the shared
+// running flag is cleared.
+class RxThread {
+public:
+    // Consecutive failed reads after which the FFT ring is emptied of stale samples.
+    static constexpr uint32_t kFailuresBeforeRingReset = 20;
+    static constexpr int kHighFillPercent = 95;
+    static constexpr int kHighFillReportsForTrigger = 3;
+
+    RxThread(const std::atomic<bool>& running, RxSources sources, RxCallbacks callbacks);
+    // Joins; the owner clears the running flag first.
+    ~RxThread();
+
+    RxThread(const RxThread&) = delete;
+    RxThread& operator=(const RxThread&) = delete;
+
+    // Starts the thread unless it is already running.
+    void start();
+    // Throws std::system_error when called from the RX thread itself.
+    void join();
+
+private:
+    void run();
+    void report(int64_t now);
+
+    const std::atomic<bool>& m_running;
+    RxSources m_sources;
+    RxCallbacks m_callbacks;
+
+    // Owned by the thread while it runs.
+    int64_t m_periodStart = 0;
+    uint64_t m_periodBytes = 0;
+    uint64_t m_periodTimeouts = 0;
+    uint64_t m_periodFftDrops = 0;
+    uint64_t m_periodDemodOverflows = 0;
+    int m_highFillCount = 0;
+
+    std::thread m_thread;
+};

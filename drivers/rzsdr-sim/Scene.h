@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Modulation.h"
+
+#include <memory>
+#include <vector>
+
+// One transmitter of the simulated RF scene.
+struct Emitter {
+    double frequencyHz;
+    // Level in dBFS at the reference front-end gain (preamp 20 dB, IF gain 30 dB, no attenuation).
+    float levelDbfs;
+    const Modulation* modulation;
+    // Entries into the modulation loop where this emitter starts, so shared programmes differ.
+    std::size_t startEntry;
+    // Half the band the emitter can reach around its frequency (its hops and deviation).
+    double reachHz;
+};
+
+// The default RF scene: broadcast FM stations, amateur band voice and beacon, and a group of
+// signals around 1 GHz (the analyser's start-up view). Built once; immutable afterwards.
+class Scene {
+public:
+    static const Scene& instance();
+
+    const std::vector<Emitter>& emitters() const { return m_emitters; }
+
+private:
+    Scene();
+
+    std::vector<std::unique_ptr<Modulation>> m_programmes;
+    std::vector<Emitter> m_emitters;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// How the simulated receiver behaves, from its RZSIM_* environment variables (see README.md).
+struct SimConfig {
+    enum class Serial { Ok, Absent, Fail, Empty };
+
+    bool kind0Present = true;
+    bool kind1Present = true;
+    std::string replayPath;
+    bool failAllReads = false;
+    uint32_t failEveryNthRead = 0; // 0: none
+    uint64_t stallAfterReads = 0;  // 0: never
+    Serial serial = Serial::Ok;
+    bool realTime = true;
+    uint16_t samplesPerTransfer = 16384;
+    uint64_t seed = 1;
+
+    // Reads the environment now, so a host can change it between two finds. Values that do not
+    // parse are reported on standard error and leave the default.
+    static SimConfig fromEnvironment();
+};

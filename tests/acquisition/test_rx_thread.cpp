@@ -1,0 +1,243 @@
+#include "acquisition/DemodRing.h"
+#include "acquisition/FftRing.h"
+#include "acquisition/IDevice.h"
+#include "acquisition/RxThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A receiver whose reads are scripted by the test; all other operations do nothing.
+class ScriptedDevice : public IDevice {
+public:
+    // Called with the 1-based read number; returns whether the read delivered.
+    std::function<bool(int, uint8_t*, uint32_t)> onRead;
+    std::atomic<int> reads{0};
+
+    bool readSamples(uint8_t* buffer, uint32_t length) override { return onRead(++reads, buffer, length); }
+    bool open() override { return true; }
+    void close() override {}
+    bool startStreaming() override { return true; }
+    void stopStreaming() override {}
+    void setCenterFrequency(uint64_t) override {}
+    void setSampleRate(uint32_t) override {}
+    void setPort(uint8_t) override {}
+    void setAttenuation(uint8_t) override {}
+    void setPreamp(uint8_t) override {}
+    void setIfGain(uint8_t) override {}
+    void selectDevice(const std::string&) override {}
+    std::vector<std::string> listDevices() override { return {}; }
+    void setChannel(int32_t) override {}
+    int32_t integerQuery() override { return 0; }
+    int32_t actualSampleRate() override { return 0; }
+    uint32_t samplesPerTransfer() override { return 4096; }
+    std::string deviceName() override { return {}; }
+    std::string serialNumber() override { return {}; }
+};
+
+// Everything the thread reported, plus a clock that moves one second per reading so that
+// every successful read closes a report period.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    std::vector<double> usage;
+    std::vector<std::string> triggers;
+    std::atomic<uint64_t> demodPairs{0};
+    std::atomic<int64_t> clock{0};
+    std::atomic<bool> demodOn{false};
+
+    RxCallbacks callbacks()
+    {
+        RxCallbacks c;
+        c.demodEnabled = [this] { return demodOn.load(); };
+        c.demodInput = [this](uint64_t pairs) { demodPairs += pairs; };
+        c.log = [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+        };
+        c.ringUsagePct = [this](double pct) {
+            std::lock_guard lock(mutex);
+            usage.push_back(pct);
+        };
+        c.overloadTrigger = [this](const std::string& text) {
+            std::lock_guard lock(mutex);
+            triggers.push_back(text);
+        };
+        c.nowNs = [this] { return clock.fetch_add(1'000'000'000); };
+        return c;
+    }
+};
+
+constexpr uint32_t kBlock = 1 << 20;
+
+// Runs the thread until the device's script clears the running flag.
+void runToEnd(std::atomic<bool>& running, const RxSources& sources, Recorder& recorder)
+{
+    RxThread thread(running, sources, recorder.callbacks());
+    thread.start();
+    thread.join();
+}
+
+TEST(RxThreadFailures, NoReportAndTheFftRingIsClearedAfterTwentyFailures)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(16 * 1024);
+    const std::vector<uint8_t> stale(1000, 1);
+    ring.write(stale.data(), stale.size());
+
+    std::vector<std::size_t> seen(40, 0);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        seen[n] = ring.available();
+        if (n == 30)
+            running = false;
+        return false;
+    };
+    Recorder recorder;
+    std::atomic<uint64_t> lost{0};
+    runToEnd(running, {&device, &ring, nullptr, 4096, &lost}, recorder);
+
+    EXPECT_EQ(seen[20], stale.size()) << "cleared too early";
+    EXPECT_EQ(seen[21], 0u) << "not cleared after the twentieth failure";
+    EXPECT_EQ(device.reads, 30);
+    EXPECT_TRUE(recorder.lines.empty());
+    EXPECT_TRUE(recorder.usage.empty());
+}
+
+TEST(RxThreadFailures, TimeoutsAreReportedAtTheNextSuccessfulRead)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(8 * kBlock);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        if (n == 5)
+            running = false;
+        return n > 3;
+    };
+    Recorder recorder;
+    std::atomic<uint64_t> lost{0};
+    runToEnd(running, {&device, &ring, nullptr, kBlock, &lost}, recorder);
+
+    ASSERT_EQ(recorder.lines.size(), 4u);
+    EXPECT_EQ(recorder.lines[0], "RX 1.00 MB/s, timeouts=3, fftDrop=0, demodOvf=0");
+    EXPECT_EQ(recorder.lines[1], "  FFT ring=1048576/8388608, Demod ring=0/0");
+    EXPECT_EQ(recorder.lines[2], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+    EXPECT_EQ(recorder.lines[3], "  FFT ring=2097152/8388608, Demod ring=0/0");
+    ASSERT_EQ(recorder.usage.size(), 2u);
+    EXPECT_DOUBLE_EQ(recorder.usage[1], 25.0);
+}
+
+TEST(RxThreadFailures, ExitsPromptlyWhenStoppedDuringBlockingReads)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(1 << 16);
+    ScriptedDevice device;
+    device.onRead = [](int n, uint8_t*, uint32_t) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return n % 2 == 0;
+    };
+    RxThread thread(running, {&device, &ring, nullptr, 4096, nullptr}, RxCallbacks{});
+    thread.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto stop = std::chrono::steady_clock::now();
+    running = false;
+    thread.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::milliseconds(500));
+    EXPECT_GT(device.reads, 2);
+}
+
+TEST(RxThreadRings, FullFftRingKeepsWhatFitsAndCountsTheRest)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(2 * kBlock + kBlock / 2 + 1);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        if (n == 4)
+            running = false;
+        return true;
+    };
+    Recorder recorder;
+    std::atomic<uint64_t> lost{0};
+    runToEnd(running, {&device, &ring, nullptr, kBlock, &lost}, recorder);
+
+    EXPECT_EQ(ring.available(), 2 * kBlock + kBlock / 2);
+    EXPECT_EQ(lost, kBlock / 2 + kBlock);
+    ASSERT_EQ(recorder.lines.size(), 8u);
+    EXPECT_EQ(recorder.lines[4], "RX 0.50 MB/s, timeouts=0, fftDrop=1, demodOvf=0");
+    EXPECT_EQ(recorder.lines[6], "RX 0.00 MB/s, timeouts=0, fftDrop=1, demodOvf=0");
+}
+
+TEST(RxThreadRings, DemodRingIsLeftAloneWhileDemodulationIsOff)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(8 * kBlock);
+    DemodRing demod(2 * kBlock + 1);
+    ScriptedDevice device;
+    Recorder recorder;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        recorder.demodOn = n >= 3;
+        if (n == 5)
+            running = false;
+        return true;
+    };
+    std::atomic<uint64_t> lost{0};
+    runToEnd(running, {&device, &ring, &demod, kBlock, &lost}, recorder);
+
+    // Reads 1 and 2 went to the FFT ring only; 3 and 4 filled the demod ring; 5 was refused.
+    EXPECT_EQ(demod.totalWritten(), 2u * kBlock);
+    EXPECT_EQ(recorder.demodPairs, 2u * kBlock / 4);
+    EXPECT_EQ(demod.overflowCount(), 1u);
+    ASSERT_EQ(recorder.lines.size(), 10u);
+    EXPECT_EQ(recorder.lines[1], "  FFT ring=1048576/8388608, Demod ring=0/2097153");
+    EXPECT_EQ(recorder.lines[2], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+    EXPECT_EQ(recorder.lines[8], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=1");
+}
+
+TEST(RxThreadOverload, ThreeHighFillReportsMakeOneTrigger)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(4 * kBlock + 1);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        if (n == 12)
+            running = false;
+        return true;
+    };
+    Recorder recorder;
+    runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
+
+    // Full from the fourth read on: triggers after reads 6, 9 and 12.
+    EXPECT_EQ(recorder.triggers, (std::vector<std::string>(3, "ring=4194304/4194305")));
+}
+
+TEST(RxThreadOverload, AReportBelowTheMarkRestartsTheCount)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(4 * kBlock + 1);
+    std::vector<uint8_t> sink(4 * kBlock);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        // Read 8 finds the ring drained: its report shows one block, and the count starts over.
+        if (n == 8)
+            ring.read(sink.data(), sink.size());
+        if (n == 12)
+            running = false;
+        return true;
+    };
+    Recorder recorder;
+    runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
+
+    EXPECT_EQ(recorder.triggers, std::vector<std::string>{"ring=4194304/4194305"});
+    ASSERT_EQ(recorder.usage.size(), 12u);
+    EXPECT_DOUBLE_EQ(recorder.usage[7], 1048576 * 100.0 / 4194305);
+}
+
+} // namespace
