@@ -56,13 +56,6 @@ RTSA_VECTOR_CLONES void meanOf(float* out, const double* sums, double scale, std
 
 } // namespace
 
-void Detector::invalidate()
-{
-    m_bins = 0;
-    m_mode = -1;
-    m_window = 0;
-}
-
 void Detector::process(const float* power, std::size_t bins, int mode, int window)
 {
     const std::size_t n = static_cast<std::size_t>(std::max(1, window));

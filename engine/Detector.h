@@ -14,8 +14,6 @@ public:
 
     // One spectrum in. A change of bin count, mode or window restarts the statistics.
     void process(const float* power, std::size_t bins, int mode, int window);
-    // Forget the configuration, so the next block restarts the statistics.
-    void invalidate();
 
     bool wasReset() const { return m_reset; }
     const std::vector<float>& outputPower() const { return m_outPower; }
