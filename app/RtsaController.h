@@ -1,8 +1,11 @@
 #pragma once
 
+#include "acquisition/DemodRing.h"
+#include "acquisition/FftRing.h"
 #include "app/ApplyRequest.h"
 #include "app/DeviceWorker.h"
 #include "demod/StatusCallback.h"
+#include "engine/SpectrumEngine.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,6 +14,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class SpectrumItem;
 
@@ -19,14 +24,102 @@ class SpectrumItem;
 // the logMessage line channel.
 class RtsaController : public QObject {
     Q_OBJECT
+    Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(QObject* spectrumItem READ spectrumItem WRITE setSpectrumItem NOTIFY spectrumItemChanged)
+    Q_PROPERTY(int fftSize READ fftSize WRITE setFftSize NOTIFY fftSizeChanged)
+    Q_PROPERTY(int windowType READ windowType WRITE setWindowType NOTIFY windowTypeChanged)
+    Q_PROPERTY(double vbwAlpha READ vbwAlpha WRITE setVbwAlpha NOTIFY vbwAlphaChanged)
+    Q_PROPERTY(double vbwHz READ vbwHz WRITE setVbwHz NOTIFY vbwHzChanged)
+    Q_PROPERTY(double fps READ fps NOTIFY fpsChanged)
+    Q_PROPERTY(double rbwTargetHz READ rbwTargetHz WRITE setRbwTargetHz NOTIFY rbwTargetHzChanged)
+    Q_PROPERTY(double maxFps READ maxFps WRITE setMaxFps NOTIFY maxFpsChanged)
+    Q_PROPERTY(int detectorMode READ detectorMode WRITE setDetectorMode NOTIFY detectorModeChanged)
+    Q_PROPERTY(int detectorWindow READ detectorWindow WRITE setDetectorWindow NOTIFY detectorWindowChanged)
+    Q_PROPERTY(bool densityEnabled READ densityEnabled WRITE setDensityEnabled NOTIFY densityEnabledChanged)
+    Q_PROPERTY(int densityLevels READ densityLevels WRITE setDensityLevels NOTIFY densityLevelsChanged)
+    Q_PROPERTY(int densityWidthBins READ densityWidthBins WRITE setDensityWidthBins NOTIFY densityWidthBinsChanged)
+    Q_PROPERTY(double densityFps READ densityFps WRITE setDensityFps NOTIFY densityFpsChanged)
+    Q_PROPERTY(double densityTau READ densityTau WRITE setDensityTau NOTIFY densityTauChanged)
+    Q_PROPERTY(double densityHitGain READ densityHitGain WRITE setDensityHitGain NOTIFY densityHitGainChanged)
+    Q_PROPERTY(double densityGamma READ densityGamma WRITE setDensityGamma NOTIFY densityGammaChanged)
+    Q_PROPERTY(double densityMax READ densityMax WRITE setDensityMax NOTIFY densityMaxChanged)
+    Q_PROPERTY(double densityMinDb READ densityMinDb WRITE setDensityMinDb NOTIFY densityMinDbChanged)
+    Q_PROPERTY(double densityMaxDb READ densityMaxDb WRITE setDensityMaxDb NOTIFY densityMaxDbChanged)
+    Q_PROPERTY(double peakLineWindowSec READ peakLineWindowSec WRITE setPeakLineWindowSec NOTIFY
+                   peakLineWindowSecChanged)
+    Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
+    Q_PROPERTY(int waterfallLines READ waterfallLines WRITE setWaterfallLines NOTIFY waterfallLinesChanged)
+    Q_PROPERTY(double waterfallFps READ waterfallFps WRITE setWaterfallFps NOTIFY waterfallFpsChanged)
+    Q_PROPERTY(int waterfallPaletteId READ waterfallPaletteId WRITE setWaterfallPaletteId NOTIFY
+                   waterfallPaletteIdChanged)
 
 public:
     explicit RtsaController(QObject* parent = nullptr);
     ~RtsaController() override;
 
+    bool running() const { return m_running.load(); }
     QObject* spectrumItem() const;
     void setSpectrumItem(QObject* item);
+
+    int fftSize() const { return m_fftSize.load(); }
+    void setFftSize(int size);
+    int windowType() const { return m_windowType.load(); }
+    void setWindowType(int type);
+    double vbwAlpha() const { return m_vbwAlpha.load(); }
+    void setVbwAlpha(double alpha);
+    double vbwHz() const { return m_vbwHz.load(); }
+    void setVbwHz(double hz);
+    double fps() const { return m_fps.load(); }
+    double rbwTargetHz() const { return m_rbwTargetHz; }
+    void setRbwTargetHz(double hz);
+    double maxFps() const { return m_maxFps.load(); }
+    void setMaxFps(double fps);
+    int detectorMode() const { return m_detectorMode.load(); }
+    void setDetectorMode(int mode);
+    int detectorWindow() const { return m_detectorWindow.load(); }
+    void setDetectorWindow(int window);
+
+    bool densityEnabled() const { return m_densityEnabled.load(); }
+    void setDensityEnabled(bool enabled);
+    int densityLevels() const { return m_densityLevels.load(); }
+    void setDensityLevels(int levels);
+    int densityWidthBins() const { return m_densityWidthBins.load(); }
+    void setDensityWidthBins(int bins);
+    double densityFps() const { return m_densityFps.load(); }
+    void setDensityFps(double fps);
+    double densityTau() const { return m_densityTau.load(); }
+    void setDensityTau(double tau);
+    double densityHitGain() const { return m_densityHitGain.load(); }
+    void setDensityHitGain(double gain);
+    double densityGamma() const { return m_densityGamma.load(); }
+    void setDensityGamma(double gamma);
+    double densityMax() const { return m_densityMax.load(); }
+    void setDensityMax(double max);
+    double densityMinDb() const { return m_densityMinDb.load(); }
+    void setDensityMinDb(double db);
+    double densityMaxDb() const { return m_densityMaxDb.load(); }
+    void setDensityMaxDb(double db);
+
+    double peakLineWindowSec() const { return m_peakLineWindowSec.load(); }
+    void setPeakLineWindowSec(double seconds);
+
+    bool waterfallEnabled() const { return m_waterfallEnabled.load(); }
+    void setWaterfallEnabled(bool enabled);
+    int waterfallLines() const { return m_waterfallLines.load(); }
+    void setWaterfallLines(int lines);
+    double waterfallFps() const { return m_waterfallFps.load(); }
+    void setWaterfallFps(double fps);
+    int waterfallPaletteId() const { return m_waterfallPaletteId.load(); }
+    void setWaterfallPaletteId(int id);
+
+    // Starts acquisition: rings, then the threads. The user interface's start applies the
+    // current receiver settings first; a restart after a retune does not need to.
+    Q_INVOKABLE bool startRx(bool applyFirst = true);
+    Q_INVOKABLE void stopRx();
+    Q_INVOKABLE void clearDensity();
+    Q_INVOKABLE void clearPeakLine();
+    Q_INVOKABLE double getPeakFreq() const;
+    Q_INVOKABLE double getPeakValue() const;
 
     // Queues a retune for the device worker; a newer request replaces one not yet started.
     void postApplyRequest(const ApplyRequest& request);
@@ -36,13 +129,49 @@ public:
     StatusCallback statusCallback();
 
 signals:
+    void runningChanged();
     void spectrumItemChanged();
+    void fftSizeChanged();
+    void windowTypeChanged();
+    void vbwAlphaChanged();
+    void vbwHzChanged();
+    void fpsChanged();
+    void rbwTargetHzChanged();
+    void maxFpsChanged();
+    void detectorModeChanged();
+    void detectorWindowChanged();
+    void densityEnabledChanged();
+    void densityLevelsChanged();
+    void densityWidthBinsChanged();
+    void densityFpsChanged();
+    void densityTauChanged();
+    void densityHitGainChanged();
+    void densityGammaChanged();
+    void densityMaxChanged();
+    void densityMinDbChanged();
+    void densityMaxDbChanged();
+    void peakLineWindowSecChanged();
+    void waterfallEnabledChanged();
+    void waterfallLinesChanged();
+    void waterfallFpsChanged();
+    void waterfallPaletteIdChanged();
     void centerFreqChanged(double freqMHz);
     void logMessage(QString msg);
 
 private:
-    void apply(const ApplyRequest& request);
+    class SpectrumThreadSink;
+    friend class RtsaControllerTestAccess;
 
+    void apply(const ApplyRequest& request);
+    // Sets the analyser to n points, stopping and restarting a running acquisition around it.
+    void changeFftSize(int n);
+    // Stores a target and the FFT size that follows from it at the current sample rate.
+    void applyRbwTarget(double hz);
+    void runSpectrumThread();
+    QPointer<SpectrumItem> guardedSpectrumItem() const;
+
+    // The spectrum item is also looked up from the spectrum thread.
+    mutable std::mutex m_spectrumItemMutex;
     QPointer<SpectrumItem> m_spectrumItem;
 
     // Last applied receiver settings, as sent to the device.
@@ -52,6 +181,46 @@ private:
     uint8_t m_att = 0;
     uint8_t m_preamp = 0;
     uint8_t m_ifgain = 0;
+
+    // Spectrum settings: written here, read once per block by the spectrum thread.
+    std::atomic<int> m_fftSize{2048};
+    std::atomic<int> m_windowType{0};
+    std::atomic<float> m_vbwAlpha{0.2f};
+    std::atomic<double> m_vbwHz{0.0};
+    std::atomic<double> m_fps{0.0};
+    double m_rbwTargetHz = 0.0;
+    std::atomic<double> m_maxFps{30.0};
+    std::atomic<int> m_detectorMode{3};
+    std::atomic<int> m_detectorWindow{20};
+    std::atomic<bool> m_densityEnabled{false};
+    std::atomic<int> m_densityLevels{512};
+    std::atomic<int> m_densityWidthBins{1024};
+    std::atomic<double> m_densityFps{12.0};
+    std::atomic<double> m_densityTau{0.5};
+    std::atomic<double> m_densityHitGain{1.0};
+    std::atomic<double> m_densityGamma{0.6};
+    std::atomic<double> m_densityMax{20.0};
+    std::atomic<double> m_densityMinDb{-120.0};
+    std::atomic<double> m_densityMaxDb{0.0};
+    std::atomic<double> m_peakLineWindowSec{0.0};
+    std::atomic<bool> m_waterfallEnabled{false};
+    std::atomic<int> m_waterfallLines{400};
+    std::atomic<double> m_waterfallFps{30.0};
+    std::atomic<int> m_waterfallPaletteId{0};
+    uint64_t m_minFftSize = 512;
+    uint64_t m_maxFftSize = 8192;
+
+    SpectrumEngine m_spectrum;
+
+    // Acquisition run: the rings exist from start until both threads are joined.
+    std::atomic<bool> m_rxRunning{false};
+    std::atomic<bool> m_running{false};
+    uint64_t m_fftFrameBytes = 0;
+    uint64_t m_readBlockBytes = 0;
+    std::atomic<uint64_t> m_fftRingLostBytes{0};
+    std::unique_ptr<FftRing> m_fftRing;
+    std::unique_ptr<DemodRing> m_demodRing;
+    std::thread m_spectrumThread;
 
     // Last member: its thread must be gone before anything it touches is destroyed.
     std::unique_ptr<DeviceWorker> m_deviceWorker;

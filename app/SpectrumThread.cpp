@@ -1,0 +1,77 @@
+// The spectrum thread's body and its ties to Qt: frames to the display item by queued call,
+// status lines and the frame rate as signals, settings read from the controller's members.
+#include "app/RtsaController.h"
+
+#include "display/SpectrumItem.h"
+#include "engine/SpectrumLoop.h"
+
+class RtsaController::SpectrumThreadSink : public SpectrumSink {
+public:
+    explicit SpectrumThreadSink(RtsaController& controller) : m_controller(controller) {}
+
+    SpectrumSettings settings() override
+    {
+        SpectrumSettings s;
+        s.fftSize = m_controller.fftSize();
+        s.centerHz = static_cast<double>(m_controller.m_centerHz.load());
+        s.sampleRateHz = static_cast<double>(m_controller.m_sampleRateHz.load());
+        s.windowType = m_controller.windowType();
+        s.detectorMode = m_controller.detectorMode();
+        s.detectorWindow = m_controller.detectorWindow();
+        s.vbwHz = m_controller.vbwHz();
+        s.fps = m_controller.fps();
+        s.maxFps = m_controller.maxFps();
+        s.density.enabled = m_controller.densityEnabled();
+        s.density.widthBins = static_cast<uint64_t>(m_controller.densityWidthBins());
+        s.density.levels = m_controller.densityLevels();
+        s.density.minDb = m_controller.densityMinDb();
+        s.density.maxDb = m_controller.densityMaxDb();
+        s.density.tau = m_controller.densityTau();
+        s.density.hitGain = m_controller.densityHitGain();
+        s.density.gamma = m_controller.densityGamma();
+        s.density.densityMax = m_controller.densityMax();
+        s.density.fps = m_controller.densityFps();
+        s.peakLineWindowSec = m_controller.peakLineWindowSec();
+        s.waterfallEnabled = m_controller.waterfallEnabled();
+        s.waterfallLines = m_controller.waterfallLines();
+        s.waterfallFps = m_controller.waterfallFps();
+        s.waterfallPaletteId = m_controller.waterfallPaletteId();
+        return s;
+    }
+
+    void storeVbwAlpha(float alpha) override { m_controller.m_vbwAlpha = alpha; }
+
+    bool displayAlive() override { return !m_controller.guardedSpectrumItem().isNull(); }
+
+    void deliverFrame(SpectrumFrame&& frame) override
+    {
+        // The guard is taken now; an item destroyed before delivery simply misses the frame.
+        // The call is queued on the controller, which lives in the item's (GUI) thread and,
+        // unlike the item, outlives this thread.
+        QMetaObject::invokeMethod(
+            &m_controller,
+            [item = m_controller.guardedSpectrumItem(), frame = std::move(frame)] {
+                if (item)
+                    item->setFrame(frame);
+            },
+            Qt::QueuedConnection);
+    }
+
+    void statusLine(const std::string& line) override { emit m_controller.logMessage(QString::fromStdString(line)); }
+
+    void fpsMeasured(double fps) override
+    {
+        m_controller.m_fps = fps;
+        emit m_controller.fpsChanged();
+    }
+
+private:
+    RtsaController& m_controller;
+};
+
+void RtsaController::runSpectrumThread()
+{
+    SpectrumThreadSink sink(*this);
+    SpectrumProcessor processor(m_spectrum, sink, m_fftRingLostBytes, static_cast<std::size_t>(m_fftFrameBytes));
+    SpectrumLoop(processor, m_fftRing.get(), m_rxRunning).run();
+}

@@ -1,0 +1,242 @@
+#include "engine/DensityMap.h"
+
+#include "engine/VectorClones.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace {
+
+uint8_t intensityByteExact(float density, double gamma, double densityMax)
+{
+    const double x = static_cast<double>(density) / std::max(1.0, densityMax);
+    const double y = std::pow(std::min(x, 1.0), gamma);
+    const double scaled = std::trunc(y * 255.0);
+    if (!(scaled > 0.0))
+        return 0;
+    return scaled >= 255.0 ? 255 : static_cast<uint8_t>(scaled);
+}
+
+// Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
+// branch-free so that it vectorises; NaN levels land on row 0.
+RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
+                                     const double* __restrict counts, int32_t* __restrict levels,
+                                     int32_t* __restrict smears, std::size_t columns, double minDb,
+                                     double levelsPerDb, double topRow)
+{
+    // Every column holds at least one bin (columns <= trace length). Selections come after the
+    // divisions: a division under a condition would keep the loop scalar.
+    for (std::size_t j = 0; j < columns; ++j) {
+        const double peak = peaks[j];
+        const double avg = static_cast<double>(sums[j]) / counts[j];
+        double position = (0.28 * avg + 0.72 * peak - minDb) * levelsPerDb + 0.5;
+        position = position > 0.0 ? position : 0.0;
+        position = position < topRow ? position : topRow;
+        levels[j] = static_cast<int32_t>(position);
+        double widths = (peak - avg) / 6.0;
+        widths = widths > 0.0 ? widths : 0.0;
+        widths = widths < 3.0 ? widths : 3.0;
+        smears[j] = static_cast<int32_t>(widths);
+    }
+}
+
+} // namespace
+
+void DensityMap::configure(DensitySettings s)
+{
+    std::lock_guard lock(m_mutex);
+    s.tau = std::max(s.tau, 0.05);
+    s.hitGain = std::max(s.hitGain, 0.1);
+    s.gamma = std::clamp(s.gamma, 0.1, 2.0);
+    s.densityMax = std::max(s.densityMax, 1.0);
+    s.fps = std::clamp(s.fps, 1.0, 60.0);
+    s.widthBins = std::max<uint64_t>(s.widthBins, 64);
+    s.levels = std::clamp(s.levels, 16, 1024);
+    const bool changed = s.enabled != m_settings.enabled || s.widthBins != m_settings.widthBins ||
+                         s.levels != m_settings.levels || std::abs(s.minDb - m_settings.minDb) > 1e-6 ||
+                         std::abs(s.maxDb - m_settings.maxDb) > 1e-6;
+    m_settings = s;
+    if (!s.enabled || changed)
+        resetLocked();
+}
+
+void DensityMap::clear()
+{
+    std::lock_guard lock(m_mutex);
+    resetLocked();
+}
+
+void DensityMap::resetLocked()
+{
+    m_columns = 0;
+    m_emitted = false;
+    m_density.clear();
+    m_hits.clear();
+    m_image.clear();
+}
+
+void DensityMap::mapColumns(std::size_t traceLength)
+{
+    if (traceLength == m_mappedTraceLength && m_columns == m_mappedColumns)
+        return;
+    const std::size_t c = m_columns;
+    m_columnStart.assign(c + 1, traceLength);
+    m_colPeak.resize(c);
+    m_colSum.resize(c);
+    m_colCount.resize(c);
+    m_colLevel.resize(c);
+    m_colSmear.resize(c);
+    // Bin i belongs to column min(C - 1, C * i / |T|); the columns are contiguous runs of bins.
+    for (std::size_t i = traceLength; i-- > 0;) {
+        const std::size_t j = std::min<std::size_t>(c - 1, static_cast<std::size_t>((uint64_t{c} * i) / traceLength));
+        m_columnStart[j] = i;
+    }
+    // A column without bins (not possible while C <= |T|) starts where the next one does.
+    for (std::size_t j = c; j-- > 0;) {
+        m_columnStart[j] = std::min(m_columnStart[j], m_columnStart[j + 1]);
+        m_colCount[j] = static_cast<double>(m_columnStart[j + 1] - m_columnStart[j]);
+    }
+    m_mappedTraceLength = traceLength;
+    m_mappedColumns = c;
+}
+
+void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
+{
+    std::lock_guard lock(m_mutex);
+    const DensitySettings& s = m_settings;
+    const int levels = s.levels;
+    if (!s.enabled || trace.empty() || levels <= 0 || s.minDb >= s.maxDb)
+        return;
+    const std::size_t c = std::min<std::size_t>(trace.size(), s.widthBins);
+    if (c == 0)
+        return;
+    const std::size_t cells = static_cast<std::size_t>(levels) * c;
+    if (c != m_columns || m_density.size() != cells) {
+        m_columns = c;
+        m_density.assign(cells, 0.0f);
+        m_hits.assign(cells, 0.0f);
+        m_image.assign(cells, 0);
+        m_emitted = false;
+    }
+    mapColumns(trace.size());
+
+    const float floorDb = static_cast<float>(s.minDb);
+    const float* t = trace.data();
+    for (std::size_t j = 0; j < c; ++j) {
+        float peak = floorDb;
+        float sum = 0.0f;
+        for (std::size_t i = m_columnStart[j]; i < m_columnStart[j + 1]; ++i) {
+            if (t[i] > peak)
+                peak = t[i];
+            sum += t[i];
+        }
+        m_colPeak[j] = peak;
+        m_colSum[j] = sum;
+    }
+    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colCount.data(), m_colLevel.data(), m_colSmear.data(), c,
+                 s.minDb, static_cast<double>(levels - 1) / (s.maxDb - s.minDb), static_cast<double>(levels - 1));
+
+    const float gain = static_cast<float>(s.hitGain);
+    float above[4];
+    float below[4];
+    for (int k = 1; k <= 3; ++k) {
+        above[k] = static_cast<float>(0.22 / k * s.hitGain);
+        below[k] = above[k] * 0.6f;
+    }
+    for (std::size_t j = 0; j < c; ++j) {
+        float* column = m_hits.data() + j * static_cast<std::size_t>(levels);
+        const int level = m_colLevel[j];
+        column[level] += gain;
+        for (int k = 1; k <= m_colSmear[j]; ++k) {
+            column[std::min(level + k, levels - 1)] += above[k];
+            column[std::max(level - k, 0)] += below[k];
+        }
+    }
+
+    if (!m_emitted || static_cast<double>(nowNs - m_lastEmit) / 1e9 >= 1.0 / std::max(s.fps, 1.0))
+        emitLocked(nowNs);
+}
+
+void DensityMap::emitLocked(int64_t nowNs)
+{
+    if (m_columns == 0 || m_settings.levels <= 0)
+        return;
+    const std::size_t cells = m_density.size();
+    float* density = m_density.data();
+    float* hits = m_hits.data();
+    if (m_emitted) {
+        const double decay =
+            std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau));
+        for (std::size_t i = 0; i < cells; ++i)
+            density[i] = static_cast<float>(static_cast<double>(density[i]) * decay);
+    }
+    // Hits are column-major; add them in strips of columns so both sides stream.
+    const std::size_t columns = m_columns;
+    const auto levels = static_cast<std::size_t>(m_settings.levels);
+    constexpr std::size_t kStrip = 16;
+    for (std::size_t j0 = 0; j0 < columns; j0 += kStrip) {
+        const std::size_t width = std::min(kStrip, columns - j0);
+        for (std::size_t l = 0; l < levels; ++l) {
+            float* densityRow = density + l * columns + j0;
+            const float* hitColumn = hits + j0 * levels + l;
+            for (std::size_t jj = 0; jj < width; ++jj)
+                densityRow[jj] += hitColumn[jj * levels];
+        }
+    }
+    std::fill(m_hits.begin(), m_hits.end(), 0.0f);
+    updateByteThresholds();
+    uint8_t* image = m_image.data();
+    for (std::size_t i = 0; i < cells; ++i)
+        image[i] = intensityByte(density[i]);
+    m_lastEmit = nowNs;
+    m_emitted = true;
+}
+
+void DensityMap::updateByteThresholds()
+{
+    const double gamma = m_settings.gamma;
+    const double densityMax = m_settings.densityMax;
+    if (gamma == m_thresholdGamma && densityMax == m_thresholdMax)
+        return;
+    // The exact byte is non-decreasing in the density, so each threshold is found by bisection
+    // over the ordered bit patterns of non-negative floats.
+    constexpr uint32_t kMaxBits = 0x7f7fffffu;
+    for (int b = 1; b <= 255; ++b) {
+        uint32_t lo = 0;
+        uint32_t hi = kMaxBits;
+        while (lo < hi) {
+            const uint32_t mid = lo + (hi - lo) / 2;
+            if (intensityByteExact(std::bit_cast<float>(mid), gamma, densityMax) >= b)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        m_byteThreshold[static_cast<std::size_t>(b - 1)] = std::bit_cast<float>(lo);
+    }
+    m_thresholdGamma = gamma;
+    m_thresholdMax = densityMax;
+}
+
+uint8_t DensityMap::intensityByte(float density) const
+{
+    // Most cells of a persistence picture are empty or faded: they stop at the first test.
+    if (!(density >= m_byteThreshold[0]))
+        return 0;
+    const auto it = std::upper_bound(m_byteThreshold.begin(), m_byteThreshold.end(), density);
+    return static_cast<uint8_t>(it - m_byteThreshold.begin());
+}
+
+DensityImage DensityMap::currentImage() const
+{
+    std::lock_guard lock(m_mutex);
+    DensityImage image;
+    if (m_settings.enabled && m_columns != 0 && !m_image.empty()) {
+        image.width = static_cast<int32_t>(m_columns);
+        image.height = m_settings.levels;
+        image.minDb = static_cast<float>(m_settings.minDb);
+        image.maxDb = static_cast<float>(m_settings.maxDb);
+        image.bytes = m_image;
+    }
+    return image;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "engine/SpectrumFrame.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+// The ten values that shape the persistence picture, in the order configure takes them.
+struct DensitySettings {
+    bool enabled = false;
+    uint64_t widthBins = 768;
+    int levels = 256;
+    double minDb = -120.0;
+    double maxDb = 0.0;
+    double tau = 1.0;
+    double hitGain = 1.0;
+    double gamma = 0.6;
+    double densityMax = 20.0;
+    double fps = 12.0;
+};
+
+// Persistence histogram: how often the trace passes through each (column, level) cell,
+// decaying with time constant tau, turned into intensity bytes at most fps times a second.
+// Cell (level l, column j) sits at l * columns + j in the density and the picture; the hits
+// since the last picture are kept column-major (j * levels + l), so that scoring a column
+// touches one short run of memory instead of one cache line per row.
+class DensityMap {
+public:
+    // Once per block with the current settings. Disabled, or a new geometry or dB range, resets.
+    void configure(DensitySettings settings);
+    // Scores the trace's columns; makes a picture on the first call and then at the picture rate.
+    void accumulate(const std::vector<float>& trace, int64_t nowNs);
+    // The last picture, or an empty one (0 x 0) while disabled or before the first picture.
+    DensityImage currentImage() const;
+    void clear();
+
+private:
+    void resetLocked();
+    void emitLocked(int64_t nowNs);
+    void mapColumns(std::size_t traceLength);
+    void updateByteThresholds();
+    uint8_t intensityByte(float density) const;
+
+    mutable std::mutex m_mutex;
+    DensitySettings m_settings;
+    std::size_t m_columns = 0;
+    bool m_emitted = false;
+    int64_t m_lastEmit = 0;
+    std::vector<float> m_density;
+    std::vector<float> m_hits;
+    std::vector<uint8_t> m_image;
+
+    // Trace bins [m_columnStart[j], m_columnStart[j + 1]) form column j.
+    std::vector<std::size_t> m_columnStart;
+    std::vector<float> m_colPeak;
+    std::vector<float> m_colSum;
+    std::vector<double> m_colCount;
+    std::vector<int32_t> m_colLevel;
+    std::vector<int32_t> m_colSmear;
+    std::size_t m_mappedTraceLength = 0;
+    std::size_t m_mappedColumns = 0;
+
+    // m_byteThreshold[b - 1] is the smallest density whose intensity byte is b or more: the
+    // picture needs a table search per cell instead of a pow call. Rebuilt when gamma or
+    // densityMax change.
+    std::array<float, 255> m_byteThreshold{};
+    double m_thresholdGamma = -1.0;
+    double m_thresholdMax = -1.0;
+};

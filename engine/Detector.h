@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Per-bin statistics over the last N spectra: sample (0), max (1), min (2) or power average
+// (3 and 4). Works on linear power: the history holds power, so the average never converts
+// back and forth through dB, and max/min in power are max/min in dB.
+class Detector {
+public:
+    // A non-finite or non-positive bin counts as -200 dB.
+    static constexpr float kFloorPower = 1e-20f;
+
+    // One spectrum in. A change of bin count, mode or window restarts the statistics.
+    void process(const float* power, std::size_t bins, int mode, int window);
+
+    bool wasReset() const { return m_reset; }
+    const std::vector<float>& outputPower() const { return m_outPower; }
+    // The output in dB, converted on first use after each block.
+    const std::vector<float>& outputDb();
+
+private:
+    void extremeOverWindow(void (*extreme)(float*, const float*, const float*, std::size_t), const float* row,
+                           std::size_t bins, std::size_t n);
+
+    std::size_t m_bins = 0;
+    int m_mode = -1;
+    int m_window = 0;
+    std::vector<float> m_history;  // power, row r at r * bins
+    std::vector<double> m_sums;
+    // Max/min: running extreme of the current pass over the ring, and per row r the extreme
+    // of rows r..N-1 of the previous pass.
+    std::vector<float> m_prefix;
+    std::vector<float> m_suffix;
+    std::size_t m_writeRow = 0;
+    std::size_t m_fill = 0;
+    bool m_reset = false;
+    std::vector<float> m_outPower;
+    std::vector<float> m_outDb;
+    bool m_dbStale = true;
+};

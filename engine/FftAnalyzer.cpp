@@ -1,0 +1,162 @@
+#include "engine/FftAnalyzer.h"
+
+#include "engine/FastLog.h"
+#include "engine/VectorClones.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+float windowValue(int type, std::size_t i, std::size_t n)
+{
+    const float d = n >= 2 ? static_cast<float>(n - 1) : 1.0f;
+    const float ratio = static_cast<float>(i) / d;
+    const float a = ratio * 6.2831855f;
+    switch (type) {
+    case 0:
+        return 0.5f - 0.5f * std::cos(a);
+    case 1:
+        return 0.54f - 0.46f * std::cos(a);
+    case 2:
+        return 0.42f - 0.5f * std::cos(a) + 0.08f * std::cos(ratio * 12.566371f);
+    default:
+        return 1.0f;
+    }
+}
+
+RTSA_VECTOR_CLONES void applyWindow(const int16_t* __restrict raw, const float* __restrict window, float* __restrict input, std::size_t values)
+{
+    for (std::size_t k = 0; k < values; ++k)
+        input[k] = static_cast<float>(raw[k]) * window[k];
+}
+
+// (|X| * scale + 1e-12)^2 for a run of complex bins.
+RTSA_VECTOR_CLONES void flooredPower(const float* __restrict spectrum, float scale, float* __restrict dst, std::size_t bins)
+{
+    for (std::size_t k = 0; k < bins; ++k) {
+        const float re = spectrum[2 * k];
+        const float im = spectrum[2 * k + 1];
+        const float x = std::sqrt(re * re + im * im) * scale + 1e-12f;
+        dst[k] = x * x;
+    }
+}
+
+} // namespace
+
+FftAnalyzer::FftAnalyzer()
+{
+    buildWindow();
+    allocate(m_size);
+}
+
+FftAnalyzer::~FftAnalyzer() = default;
+
+void FftAnalyzer::allocate(std::size_t n)
+{
+    // The old plan refers to the old buffers: it goes before they do.
+    m_plan.reset();
+    if (n > m_capacity) {
+        m_input.reset(fftwf_alloc_complex(n));
+        m_output.reset(fftwf_alloc_complex(n));
+        m_capacity = n;
+    }
+    std::memset(m_input.get(), 0, n * sizeof(fftwf_complex));
+    std::memset(m_output.get(), 0, n * sizeof(fftwf_complex));
+    m_plan.reset(fftwf_plan_dft_1d(static_cast<int>(n), m_input.get(), m_output.get(), FFTW_FORWARD, 0));
+}
+
+void FftAnalyzer::setSize(std::size_t n)
+{
+    if (n == 0)
+        return;
+    m_size = n;
+    buildWindow();
+    allocate(n);
+}
+
+void FftAnalyzer::setWindowType(int type)
+{
+    if (type == m_windowType)
+        return;
+    m_windowType = type;
+    buildWindow();
+}
+
+void FftAnalyzer::buildWindow()
+{
+    ++m_windowBuilds;
+    m_window.resize(m_size);
+    m_interleavedWindow.resize(2 * m_size);
+    float sum = 0.0f;
+    for (std::size_t i = 0; i < m_size; ++i) {
+        const float w = windowValue(m_windowType, i, m_size);
+        m_window[i] = w;
+        m_interleavedWindow[2 * i] = w;
+        m_interleavedWindow[2 * i + 1] = w;
+        sum += w;
+    }
+    m_windowSum = sum;
+}
+
+bool FftAnalyzer::transformToPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
+{
+    if (samples == nullptr || count == 0)
+        return false;
+    const std::size_t n = m_size;
+    out.resize(n);
+    if (m_window.size() != n)
+        buildWindow();
+
+    const std::size_t m = std::min(count, n);
+    // IqSample is two packed int16 values, so the block is read as one interleaved array.
+    const auto* raw = reinterpret_cast<const int16_t*>(samples);
+    float* input = reinterpret_cast<float*>(m_input.get());
+    applyWindow(raw, m_interleavedWindow.data(), input, 2 * m);
+    std::fill(input + 2 * m, input + 2 * n, 0.0f);
+
+    fftwf_execute(m_plan.get());
+
+    const float divisor = m_windowSum > 0.0f ? m_windowSum : static_cast<float>(m);
+    const float scale = 1.0f / (divisor * 32768.0f);
+    const float* spectrum = reinterpret_cast<const float*>(m_output.get());
+    float* dst = out.data();
+    // fft-shift: output bin k lands at (k + N - N/2) mod N, done as two straight runs.
+    const std::size_t half = n / 2;
+    flooredPower(spectrum + 2 * half, scale, dst, n - half);
+    flooredPower(spectrum, scale, dst + (n - half), half);
+    return true;
+}
+
+void FftAnalyzer::processPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
+{
+    transformToPower(samples, count, out);
+}
+
+void FftAnalyzer::process(const IqSample* samples, std::size_t count, std::vector<float>& out)
+{
+    if (transformToPower(samples, count, out))
+        fastlog::powerToDb(out.data(), out.data(), out.size());
+}
+
+double FftAnalyzer::enbwBins(int windowType)
+{
+    switch (windowType) {
+    case 0:
+        return 1.5;
+    case 1:
+        return 1.36;
+    case 2:
+        return 1.73;
+    default:
+        return 1.0;
+    }
+}
+
+double FftAnalyzer::rbwHz(double sampleRateHz, std::size_t n, int windowType)
+{
+    if (n == 0)
+        return 0.0;
+    return sampleRateHz / static_cast<double>(n) * enbwBins(windowType);
+}

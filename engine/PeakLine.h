@@ -1,0 +1,18 @@
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+// The decaying maximum of the displayed trace. Lives across acquisition runs; the GUI thread
+// may clear it at any time, the spectrum thread updates and copies it.
+class PeakLine {
+public:
+    // windowSec <= 0 holds forever; otherwise the line falls 120 dB per window toward the trace.
+    void update(const std::vector<float>& trace, double dtSec, double windowSec);
+    void clear();
+    void copyTo(std::vector<float>& out) const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<float> m_line;
+};

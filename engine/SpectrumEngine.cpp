@@ -1,0 +1,19 @@
+#include "engine/SpectrumEngine.h"
+
+void SpectrumEngine::setFftSize(std::size_t n)
+{
+    std::lock_guard lock(m_spectrumMutex);
+    m_analyzer.setSize(n);
+}
+
+void SpectrumEngine::setWindowType(int type)
+{
+    std::lock_guard lock(m_spectrumMutex);
+    m_analyzer.setWindowType(type);
+}
+
+void SpectrumEngine::analyse(const IqSample* samples, std::size_t count, std::vector<float>& power)
+{
+    std::lock_guard lock(m_spectrumMutex);
+    m_analyzer.processPower(samples, count, power);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "engine/Detector.h"
+#include "engine/SpectrumEngine.h"
+#include "engine/SpectrumSink.h"
+#include "engine/VideoFilter.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// The spectrum thread's work on one block: spectrum, detector, RMS and overload, video filter,
+// waterfall row, peak line, density, and at most maxFps times a second a frame for the display;
+// once a second the status line and the measured frame rate. Holds the thread's own state;
+// constructing it is the thread's start.
+class SpectrumProcessor {
+public:
+    // Monotonic nanoseconds.
+    using Clock = std::function<int64_t()>;
+    static int64_t steadyNowNs();
+
+    // blockBytes is fixed for the run; lostBytes counts IQ bytes the producer could not place.
+    SpectrumProcessor(SpectrumEngine& engine, SpectrumSink& sink, const std::atomic<uint64_t>& lostBytes,
+                      std::size_t blockBytes, Clock clock = steadyNowNs);
+
+    std::size_t blockBytes() const { return m_block.size(); }
+    uint8_t* blockBuffer() { return m_block.data(); }
+    // Runs every per-block step on the block buffer.
+    void processBlock();
+
+private:
+    void publish(const SpectrumSettings& s, int64_t now);
+    double effectiveRbwHz(const SpectrumSettings& s);
+
+    SpectrumEngine& m_engine;
+    SpectrumSink& m_sink;
+    const std::atomic<uint64_t>& m_lostBytes;
+    Clock m_clock;
+
+    std::vector<uint8_t> m_block;
+    std::vector<float> m_power;
+    Detector m_detector;
+    VideoFilter m_videoFilter;
+    SpectrumFrame m_frame;
+    float m_rmsDb = -120.0f;
+    bool m_overload = false;
+
+    struct RbwKey {
+        double sampleRateHz = -1.0;
+        int fftSize = -1;
+        int windowType = -1;
+        double rbwHz = 0.0;
+    } m_rbw;
+
+    int64_t m_lastPublish;
+    int64_t m_lastWaterfall;
+    int64_t m_lastStatus;
+    int64_t m_lastFps;
+    int64_t m_lastOverloadTime;
+    int64_t m_lastPeakTime;
+    uint64_t m_processed = 0;
+    uint64_t m_published = 0;
+    uint64_t m_lostAtLastStatus = 0;
+};

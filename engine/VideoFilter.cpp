@@ -1,0 +1,66 @@
+#include "engine/VideoFilter.h"
+
+#include "engine/FastLog.h"
+#include "engine/VectorClones.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+RTSA_VECTOR_CLONES void smoothDb(float* __restrict trace, const float* __restrict out, float alpha, std::size_t n)
+{
+    const float keep = 1.0f - alpha;
+    for (std::size_t k = 0; k < n; ++k)
+        trace[k] = alpha * out[k] + keep * trace[k];
+}
+
+RTSA_VECTOR_CLONES void smoothPower(float* __restrict state, float* __restrict trace, const float* __restrict p, float alpha, std::size_t n)
+{
+    const float keep = 1.0f - alpha;
+    const float floor = Detector::kFloorPower;
+    for (std::size_t k = 0; k < n; ++k) {
+        const float v = p[k] * alpha + keep * state[k];
+        state[k] = v;
+        trace[k] = v > floor ? v : floor;
+    }
+    fastlog::powerToDb(trace, trace, n);
+}
+
+} // namespace
+
+float VideoFilter::alphaFor(double vbwHz, double fps)
+{
+    const double t = fps > 1.0 ? 1.0 / fps : 1.0 / 60.0;
+    return static_cast<float>(1.0 - std::exp(-2.0 * std::numbers::pi * vbwHz * t));
+}
+
+void VideoFilter::process(Detector& detector, int mode, double vbwHz, float alpha)
+{
+    if (!(vbwHz > 0.0)) {
+        m_trace = detector.outputDb();
+        m_power.clear();
+        return;
+    }
+    const std::size_t bins = detector.outputPower().size();
+    const bool restart = m_trace.size() != bins || detector.wasReset();
+    if (mode == 1 || mode == 2) {
+        const std::vector<float>& out = detector.outputDb();
+        if (restart) {
+            m_trace = out;
+            return;
+        }
+        smoothDb(m_trace.data(), out.data(), alpha, bins);
+        return;
+    }
+
+    const std::vector<float>& p = detector.outputPower();
+    if (restart) {
+        m_trace = detector.outputDb();
+        m_power = p;
+        return;
+    }
+    m_power.resize(bins, 0.0f);
+    smoothPower(m_power.data(), m_trace.data(), p.data(), alpha, bins);
+}

@@ -1,0 +1,226 @@
+#include "app/RtsaController.h"
+#include "display/SpectrumItem.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTest>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+// Reaches into the controller the way the RX thread does: the FFT ring as its producer.
+class RtsaControllerTestAccess {
+public:
+    static FftRing* fftRing(RtsaController& c) { return c.m_fftRing.get(); }
+    static SpectrumEngine& engine(RtsaController& c) { return c.m_spectrum; }
+};
+
+namespace {
+
+// Writes silent blocks into the controller's FFT ring until stopped; the ring must outlive it.
+class Producer {
+public:
+    explicit Producer(FftRing* ring)
+        : m_thread([this, ring] {
+              const std::vector<uint8_t> block(2048 * 4, 0);
+              while (!m_stop.load()) {
+                  ring->write(block.data(), block.size());
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          })
+    {
+    }
+    ~Producer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+class ControllerSpectrumTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void settersClampAndSignalOnlyOnChange();
+    void vbwAlphaSwitchesTheVideoFilterOff();
+    void rbwTargetChoosesTheFftSize();
+    void acquisitionPublishesToTheItemUntilItIsDestroyed();
+};
+
+void ControllerSpectrumTest::settersClampAndSignalOnlyOnChange()
+{
+    RtsaController c;
+    QSignalSpy mode(&c, &RtsaController::detectorModeChanged);
+    c.setDetectorMode(7);
+    QCOMPARE(c.detectorMode(), 4);
+    c.setDetectorMode(4);
+    QCOMPARE(mode.count(), 1);
+
+    c.setDetectorWindow(0);
+    QCOMPARE(c.detectorWindow(), 1);
+    c.setDetectorWindow(5000);
+    QCOMPARE(c.detectorWindow(), 1000);
+    c.setWaterfallLines(5000);
+    QCOMPARE(c.waterfallLines(), 1200);
+    c.setWaterfallLines(-3);
+    QCOMPARE(c.waterfallLines(), 1);
+    c.setWaterfallPaletteId(9);
+    QCOMPARE(c.waterfallPaletteId(), 1);
+    c.setWindowType(-2);
+    QCOMPARE(c.windowType(), 0);
+    c.setDensityLevels(4);
+    QCOMPARE(c.densityLevels(), 16);
+
+    QSignalSpy maxFps(&c, &RtsaController::maxFpsChanged);
+    c.setMaxFps(-5.0);
+    QCOMPARE(c.maxFps(), 1.0);
+    c.setMaxFps(0.0);
+    c.setMaxFps(1.0 + 1e-7);
+    c.setMaxFps(std::numeric_limits<double>::quiet_NaN());
+    QCOMPARE(maxFps.count(), 1);
+    QCOMPARE(c.maxFps(), 1.0);
+
+    QSignalSpy fftSize(&c, &RtsaController::fftSizeChanged);
+    c.setFftSize(0);
+    c.setFftSize(-1024);
+    c.setFftSize(2048);
+    QCOMPARE(fftSize.count(), 0);
+
+    QSignalSpy tau(&c, &RtsaController::densityTauChanged);
+    c.setDensityTau(100.0);
+    QCOMPARE(c.densityTau(), 10.0);
+    c.setDensityTau(10.0 + 5e-7);
+    QCOMPARE(tau.count(), 1);
+
+    // A narrower density map, and switching the density off, both clear the histogram.
+    DensityMap& density = RtsaControllerTestAccess::engine(c).density();
+    DensitySettings on;
+    on.enabled = true;
+    auto fill = [&density, &on] {
+        density.configure(on);
+        density.accumulate(std::vector<float>(512, -60.0f), 0);
+        QVERIFY(density.currentImage().width > 0);
+    };
+    fill();
+    QSignalSpy width(&c, &RtsaController::densityWidthBinsChanged);
+    c.setDensityWidthBins(64);
+    QCOMPARE(c.densityWidthBins(), 128);
+    QCOMPARE(width.count(), 1);
+    QCOMPARE(density.currentImage().width, 0);
+    c.setDensityEnabled(true);
+    fill();
+    c.setDensityEnabled(false);
+    QCOMPARE(density.currentImage().width, 0);
+}
+
+void ControllerSpectrumTest::vbwAlphaSwitchesTheVideoFilterOff()
+{
+    RtsaController c;
+    QStringList order;
+    connect(&c, &RtsaController::vbwHzChanged, this, [&order] { order << "vbwHz"; });
+    connect(&c, &RtsaController::vbwAlphaChanged, this, [&order] { order << "vbwAlpha"; });
+    c.setVbwHz(30.0);
+    c.setVbwHz(30.0 + 1e-10);
+    c.setVbwHz(-4.0);
+    QCOMPARE(order, QStringList({"vbwHz", "vbwHz"}));
+    QCOMPARE(c.vbwHz(), 0.0);
+
+    c.setVbwHz(30.0);
+    order.clear();
+    c.setVbwAlpha(1.7);
+    QCOMPARE(order, QStringList({"vbwHz", "vbwAlpha"}));
+    QCOMPARE(c.vbwHz(), 0.0);
+    QCOMPARE(c.vbwAlpha(), 1.0);
+    c.setVbwAlpha(1.0 + 5e-7);
+    QCOMPARE(order.size(), 2);
+}
+
+void ControllerSpectrumTest::rbwTargetChoosesTheFftSize()
+{
+    RtsaController c;
+    QStringList events;
+    connect(&c, &RtsaController::fftSizeChanged, this, [&] { events << QString::number(c.fftSize()); });
+    connect(&c, &RtsaController::rbwTargetHzChanged, this, [&events] { events << "rbw"; });
+    connect(&c, &RtsaController::logMessage, this, [&events](const QString& line) { events << line; });
+
+    c.setRbwTargetHz(10e3);  // 20 MHz, Hann: 2048 points, the current size
+    QCOMPARE(events, QStringList({"rbw"}));
+    c.setRbwTargetHz(10e3);
+    QCOMPARE(events.size(), 1);
+
+    c.setRbwTargetHz(1e3);
+    QCOMPARE(events, QStringList({"rbw", "RBW target too low, clamped to 3.662 kHz", "8192", "rbw"}));
+    QVERIFY(std::abs(c.rbwTargetHz() - 20e6 / 8192 * 1.5) < 1e-6);
+
+    c.setRbwTargetHz(0.0);
+    QCOMPARE(c.rbwTargetHz(), 0.0);
+    QCOMPARE(c.fftSize(), 8192);
+    QCOMPARE(events.size(), 5);
+    c.setRbwTargetHz(0.0);
+    QCOMPARE(events.size(), 6);
+}
+
+void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()
+{
+    RtsaController c;
+    QStringList lines;
+    connect(&c, &RtsaController::logMessage, this, [&lines](const QString& line) { lines << line; });
+    auto* item = new SpectrumItem;
+    c.setSpectrumItem(item);
+    c.setMaxFps(1.0);
+    QSignalSpy running(&c, &RtsaController::runningChanged);
+
+    QVERIFY(c.startRx());
+    QVERIFY(c.running());
+    QVERIFY(c.startRx());
+    QCOMPARE(running.count(), 1);
+    QCOMPARE(lines, QStringList({"RX started"}));
+    {
+        Producer producer(RtsaControllerTestAccess::fftRing(c));
+        // At one frame per second the first one arrives after a second, with the first rate.
+        QTRY_VERIFY_WITH_TIMEOUT(c.fps() > 0.0, 3000);
+        QVERIFY(std::abs(c.fps() - 1.0) < 0.05);
+        QTRY_COMPARE(item->snapshotFrame().trace.size(), std::size_t{2048});
+        const SpectrumFrame frame = item->snapshotFrame();
+        QCOMPARE(frame.centerHz, 1e9);
+        QCOMPARE(frame.binHz, 20e6 / 2048);
+        // Silence: every bin sits on the -200 dB floor, and the lowest-frequency one is the peak.
+        QCOMPARE(c.getPeakValue(), -200.0);
+        QCOMPARE(c.getPeakFreq(), 1e9 - 10e6);
+        const QRegularExpression status(QStringLiteral("^DSP [1-9][0-9]* fps, dropFrames=0$"));
+        QTRY_COMPARE(lines.filter(status).size(), 1);
+
+        delete item;
+        QCOMPARE(c.spectrumItem(), nullptr);
+        // The next second publishes nothing, but the blocks are still processed.
+        QTRY_VERIFY_WITH_TIMEOUT(c.fps() == 0.0, 3000);
+        QTRY_COMPARE(lines.filter(status).size(), 2);
+    }
+
+    lines.clear();
+    c.setFftSize(1024);
+    QCOMPARE(lines, QStringList({"RX stopped", "RX started"}));
+    QCOMPARE(running.count(), 3);
+    QVERIFY(c.running());
+    QVERIFY(RtsaControllerTestAccess::fftRing(c)->capacity() % (1024 * 4) == 0);
+
+    c.stopRx();
+    c.stopRx();
+    QVERIFY(!c.running());
+    QCOMPARE(RtsaControllerTestAccess::fftRing(c), nullptr);
+    QCOMPARE(lines.last(), QStringLiteral("RX stopped"));
+    QCOMPARE(running.count(), 4);
+}
+
+QTEST_MAIN(ControllerSpectrumTest)
+#include "ControllerSpectrumTest.moc"

@@ -1,0 +1,128 @@
+#include "engine/DensityMap.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int64_t kSecond = 1'000'000'000;
+
+// 16 rows over -150..0 dB (10 dB per row); with gamma 1 and densityMax 1 a byte is the density
+// times 255.
+DensitySettings linearSettings()
+{
+    DensitySettings s;
+    s.enabled = true;
+    s.widthBins = 1024;
+    s.levels = 16;
+    s.minDb = -150.0;
+    s.maxDb = 0.0;
+    s.tau = 0.5;
+    s.gamma = 1.0;
+    s.densityMax = 1.0;
+    return s;
+}
+
+uint8_t cell(const DensityImage& image, int level, int column)
+{
+    return image.bytes[static_cast<std::size_t>(level * image.width + column)];
+}
+
+} // namespace
+
+TEST(DensityMap, OneColumnPerBinForShortTracesAndPairsForLongOnes)
+{
+    DensityMap map;
+    map.configure(linearSettings());
+    map.accumulate(std::vector<float>(100, -100.0f), 0);
+    DensityImage image = map.currentImage();
+    EXPECT_EQ(image.width, 100);
+    EXPECT_EQ(image.height, 16);
+    EXPECT_EQ(cell(image, 5, 42), 255);  // trunc(50 * 0.1 + 0.5) = 5, a single hit
+    EXPECT_EQ(cell(image, 6, 42), 0);
+    EXPECT_EQ(cell(image, 4, 42), 0);
+
+    // Pairs of -20 / -100 dB: peak -20, mean -60, so the hit lands at row 12 and, the peak
+    // standing 40 dB over the mean, smears three rows either way, lighter below.
+    std::vector<float> trace(2048);
+    for (std::size_t i = 0; i < trace.size(); ++i)
+        trace[i] = i % 2 == 0 ? -20.0f : -100.0f;
+    map.accumulate(trace, kSecond);
+    image = map.currentImage();
+    ASSERT_EQ(image.width, 1024);
+    const std::vector<int> expected{0, 11, 16, 33, 255, 56, 28, 18, 0};
+    for (int row = 8; row <= 15; ++row)
+        EXPECT_EQ(cell(image, row, 700), expected[static_cast<std::size_t>(row - 8)]) << row;
+}
+
+TEST(DensityMap, DecaysWithTauAndMapsThroughGamma)
+{
+    DensityMap map;
+    map.configure(linearSettings());
+    map.accumulate(std::vector<float>(8, -100.0f), 0);
+    EXPECT_EQ(cell(map.currentImage(), 5, 0), 255);
+    // Too soon for a new picture (12 per second): nothing changes.
+    map.accumulate(std::vector<float>(8, -30.0f), kSecond / 20);
+    EXPECT_EQ(cell(map.currentImage(), 12, 0), 0);
+    // One second at tau 0.5 leaves exp(-2) = 13.5 % of the old cell.
+    map.accumulate(std::vector<float>(8, -30.0f), kSecond);
+    const DensityImage image = map.currentImage();
+    EXPECT_EQ(cell(image, 5, 0), 34);  // trunc(exp(-2) * 255)
+    EXPECT_EQ(cell(image, 12, 0), 255);  // two undecayed hits, saturated
+
+    DensitySettings s = linearSettings();
+    s.gamma = 0.6;
+    s.densityMax = 20.0;
+    s.hitGain = 5.0;  // one hit is a quarter of densityMax
+    DensityMap curved;
+    curved.configure(s);
+    curved.accumulate(std::vector<float>(8, -100.0f), 0);
+    EXPECT_EQ(cell(curved.currentImage(), 5, 0), 110);
+}
+
+TEST(DensityMap, IntensityBytesMatchTheExactCurve)
+{
+    for (double gamma : {0.1, 0.6, 1.37, 2.0}) {
+        for (double hitGain = 0.1; hitGain <= 10.0; hitGain *= 1.013) {
+            DensitySettings s = linearSettings();
+            s.gamma = gamma;
+            s.densityMax = 7.0;
+            s.hitGain = hitGain;
+            DensityMap map;
+            map.configure(s);
+            map.accumulate({-100.0f}, 0);
+            const double x = static_cast<double>(static_cast<float>(hitGain)) / 7.0;
+            const auto expected = static_cast<int>(std::pow(std::min(x, 1.0), gamma) * 255.0);
+            ASSERT_EQ(cell(map.currentImage(), 5, 0), expected) << gamma << " " << hitGain;
+        }
+    }
+}
+
+TEST(DensityMap, DisablingClearsAndAnEmptyRangeAccumulatesNothing)
+{
+    DensityMap map;
+    DensitySettings s = linearSettings();
+    map.configure(s);
+    map.accumulate(std::vector<float>(8, -100.0f), 0);
+    s.enabled = false;
+    map.configure(s);
+    EXPECT_EQ(map.currentImage().width, 0);
+    EXPECT_TRUE(map.currentImage().bytes.empty());
+
+    s.enabled = true;
+    map.configure(s);
+    map.accumulate(std::vector<float>(8, -30.0f), kSecond);
+    DensityImage image = map.currentImage();
+    EXPECT_EQ(cell(image, 5, 0), 0);
+    EXPECT_EQ(cell(image, 12, 0), 255);
+
+    map.clear();
+    EXPECT_EQ(map.currentImage().width, 0);
+
+    s.minDb = 0.0;
+    map.configure(s);
+    map.accumulate(std::vector<float>(8, -30.0f), 2 * kSecond);
+    EXPECT_EQ(map.currentImage().width, 0);
+}

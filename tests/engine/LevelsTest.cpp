@@ -1,0 +1,81 @@
+#include "engine/LevelMeter.h"
+#include "engine/PeakLine.h"
+#include "engine/PeakReadout.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+TEST(LevelMeter, FullScaleReadsZeroAndSilenceTheFloor)
+{
+    std::vector<IqSample> block(1000);
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        const double a = 2.0 * std::numbers::pi * 0.01 * static_cast<double>(i);
+        block[i] = {static_cast<int16_t>(std::lround(32767 * std::cos(a))),
+                    static_cast<int16_t>(std::lround(32767 * std::sin(a)))};
+    }
+    EXPECT_NEAR(blockRmsDb(block.data(), block.size()), 0.0, 0.01);
+    // Extreme corners must not overflow the per-sample square.
+    std::vector<IqSample> corners(7, IqSample{-32768, -32768});
+    EXPECT_NEAR(blockRmsDb(corners.data(), corners.size()), 20.0 * std::log10(std::sqrt(2.0)), 1e-6);
+    std::vector<IqSample> silence(64, IqSample{0, 0});
+    EXPECT_NEAR(blockRmsDb(silence.data(), silence.size()), -240.0, 1e-6);
+}
+
+TEST(LevelMeter, OverloadNeedsAboutSevenTenthsOfASecondOfLoudInput)
+{
+    OverloadMeter meter;
+    int loudBlocks = 0;
+    while (!meter.update(-1.0, 0.01))
+        ++loudBlocks;
+    EXPECT_GE(loudBlocks, 65);
+    EXPECT_LE(loudBlocks, 72);
+    int quietBlocks = 0;
+    while (meter.update(-60.0, 0.01))
+        ++quietBlocks;
+    EXPECT_LT(meter.level(), 0.5f);
+    EXPECT_LE(quietBlocks, 3);
+    EXPECT_FALSE(meter.update(-1.0, 0.0));
+}
+
+TEST(PeakLine, HoldsFallsOverItsWindowAndFollowsLengthChanges)
+{
+    PeakLine line;
+    std::vector<float> out;
+    line.update({-20.0f, -80.0f}, 0.01, 0.0);
+    line.update({-80.0f, -80.0f}, 0.01, 0.0);
+    line.copyTo(out);
+    EXPECT_EQ(out, (std::vector<float>{-20.0f, -80.0f}));
+
+    // 120 dB per 10 s window: a peak 60 dB above the trace meets it after 5 s.
+    double seconds = 0.0;
+    while (out[0] > -80.0f) {
+        line.update({-80.0f, -80.0f}, 0.1, 10.0);
+        line.copyTo(out);
+        seconds += 0.1;
+    }
+    EXPECT_NEAR(seconds, 5.0, 0.11);
+
+    line.update({-1.0f, -2.0f, -3.0f}, 0.1, 10.0);
+    line.copyTo(out);
+    EXPECT_EQ(out, (std::vector<float>{-1.0f, -2.0f, -3.0f}));
+    line.clear();
+    line.copyTo(out);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(PeakReadout, ReportsTheLowestFrequencyOfEqualMaxima)
+{
+    PeakReadout readout;
+    const auto v = readout.update({-50.0f, -10.0f, -30.0f, -10.0f}, 100e6, 4e6, 4);
+    EXPECT_DOUBLE_EQ(v.startHz, 98e6);
+    EXPECT_DOUBLE_EQ(v.binHz, 1e6);
+    EXPECT_DOUBLE_EQ(v.peakFreqHz, 99e6);
+    EXPECT_FLOAT_EQ(v.peakValueDb, -10.0f);
+    // An empty trace keeps the last peak.
+    readout.update({}, 100e6, 4e6, 0);
+    EXPECT_DOUBLE_EQ(readout.values().peakFreqHz, 99e6);
+    EXPECT_DOUBLE_EQ(readout.values().binHz, 0.0);
+}

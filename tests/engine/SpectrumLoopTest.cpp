@@ -1,0 +1,276 @@
+#include "engine/SpectrumLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int64_t kMs = 1'000'000;
+
+class RecordingSink : public SpectrumSink {
+public:
+    SpectrumSettings settings() override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_settings;
+    }
+    void storeVbwAlpha(float alpha) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_alpha = alpha;
+    }
+    bool displayAlive() override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_alive;
+    }
+    void deliverFrame(SpectrumFrame&& frame) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_frames.push_back(std::move(frame));
+    }
+    void statusLine(const std::string& line) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_lines.push_back(line);
+    }
+    void fpsMeasured(double fps) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_settings.fps = fps;
+        m_fps.push_back(fps);
+    }
+
+    void change(const std::function<void(SpectrumSettings&)>& edit)
+    {
+        std::lock_guard lock(m_mutex);
+        edit(m_settings);
+    }
+    void setAlive(bool alive)
+    {
+        std::lock_guard lock(m_mutex);
+        m_alive = alive;
+    }
+    std::size_t frameCount()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_frames.size();
+    }
+
+    std::mutex m_mutex;
+    SpectrumSettings m_settings;
+    bool m_alive = true;
+    float m_alpha = -1.0f;
+    std::vector<SpectrumFrame> m_frames;
+    std::vector<std::string> m_lines;
+    std::vector<double> m_fps;
+};
+
+std::vector<uint8_t> toneBlock(std::size_t samples, double cyclesPerSample)
+{
+    std::vector<uint8_t> bytes(samples * 4);
+    auto* raw = reinterpret_cast<int16_t*>(bytes.data());
+    for (std::size_t i = 0; i < samples; ++i) {
+        const double a = 2.0 * std::numbers::pi * cyclesPerSample * static_cast<double>(i);
+        raw[2 * i] = static_cast<int16_t>(std::lround(16000.0 * std::cos(a)));
+        raw[2 * i + 1] = static_cast<int16_t>(std::lround(16000.0 * std::sin(a)));
+    }
+    return bytes;
+}
+
+// A processor on a hand-driven clock, for 256-point blocks.
+struct Rig {
+    Rig()
+    {
+        engine.setFftSize(256);
+        sink.change([](SpectrumSettings& s) { s.fftSize = 256; });
+        block = toneBlock(256, 0.25);
+    }
+    void runFor(int64_t durationNs, int64_t stepNs)
+    {
+        for (int64_t t = stepNs; t <= durationNs; t += stepNs) {
+            now += stepNs;
+            std::copy(block.begin(), block.end(), processor.blockBuffer());
+            processor.processBlock();
+        }
+    }
+
+    SpectrumEngine engine;
+    RecordingSink sink;
+    std::atomic<uint64_t> lost{0};
+    int64_t now = 0;
+    SpectrumProcessor processor{engine, sink, lost, 256 * 4, [this] { return now; }};
+    std::vector<uint8_t> block;
+};
+
+} // namespace
+
+TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
+{
+    Rig rig;
+    std::atomic<bool> running{true};
+    const std::size_t b = 1024;
+    FftRing ring(64 * b);
+    SpectrumLoop loop(rig.processor, &ring, running);
+    const std::vector<uint8_t> filler(b, 1);
+    for (int i = 0; i < 10; ++i)
+        ring.write(filler.data(), b);
+    EXPECT_TRUE(loop.iterate());
+    EXPECT_EQ(ring.available(), 3 * b);
+
+    std::vector<uint8_t> drain(8 * b);
+    ring.read(drain.data(), 3 * b);
+    for (int i = 0; i < 8; ++i)
+        ring.write(filler.data(), b);
+    EXPECT_TRUE(loop.iterate());
+    EXPECT_EQ(ring.available(), 7 * b);
+
+    ring.read(drain.data(), 7 * b);
+    ring.write(filler.data(), b - 1);
+    EXPECT_FALSE(loop.iterate());
+    EXPECT_EQ(ring.available(), b - 1);
+
+    SpectrumLoop withoutRing(rig.processor, nullptr, running);
+    EXPECT_FALSE(withoutRing.iterate());
+    running = false;
+    loop.run();
+}
+
+TEST(SpectrumProcessor, PublishesAtMostMaxFpsAndReportsOncePerSecond)
+{
+    Rig rig;
+    rig.sink.change([](SpectrumSettings& s) { s.maxFps = 10.0; });
+    rig.lost = 5 * 1024 + 3;
+    rig.runFor(1000 * kMs, 10 * kMs);
+    EXPECT_EQ(rig.sink.m_frames.size(), 10u);
+    ASSERT_EQ(rig.sink.m_lines.size(), 1u);
+    EXPECT_EQ(rig.sink.m_lines[0], "DSP 100 fps, dropFrames=5");
+    ASSERT_EQ(rig.sink.m_fps.size(), 1u);
+    EXPECT_DOUBLE_EQ(rig.sink.m_fps[0], 10.0);
+
+    // 60 per second is a period of 16.67 ms, which whole milliseconds round up to 17.
+    rig.sink.change([](SpectrumSettings& s) { s.maxFps = 60.0; });
+    rig.runFor(1000 * kMs, 1 * kMs);
+    EXPECT_EQ(rig.sink.m_frames.size(), 10u + 1000 / 17);
+    ASSERT_EQ(rig.sink.m_lines.size(), 2u);
+    EXPECT_EQ(rig.sink.m_lines[1], "DSP 1000 fps, dropFrames=0");
+
+    rig.sink.change([](SpectrumSettings& s) { s.maxFps = 1.0; });
+    rig.runFor(3000 * kMs, 5 * kMs);
+    EXPECT_NEAR(rig.sink.m_fps.back(), 1.0, 1e-9);
+}
+
+TEST(SpectrumProcessor, FramesCarryTheTraceAndTheAccumulatedPictures)
+{
+    Rig rig;
+    rig.sink.change([](SpectrumSettings& s) {
+        s.centerHz = 100e6;
+        s.sampleRateHz = 2.56e6;
+        s.windowType = 2;
+        s.vbwHz = 10.0;
+        s.fps = 30.0;
+        s.density.enabled = true;
+        s.density.widthBins = 128;
+        s.density.levels = 64;
+        s.waterfallEnabled = true;
+        s.waterfallLines = 5;
+        s.waterfallPaletteId = 1;
+    });
+    rig.runFor(110 * kMs, 1 * kMs);
+    ASSERT_EQ(rig.sink.m_frames.size(), 3u);  // at 34, 68 and 102 ms
+    const SpectrumFrame& f = rig.sink.m_frames.back();
+    ASSERT_EQ(f.trace.size(), 256u);
+    EXPECT_DOUBLE_EQ(f.startHz, 100e6 - 1.28e6);
+    EXPECT_DOUBLE_EQ(f.stopHz, 100e6 + 1.28e6);
+    EXPECT_DOUBLE_EQ(f.binHz, 10e3);
+    EXPECT_DOUBLE_EQ(f.rbwHz, 10e3 * 1.73);
+    EXPECT_NEAR(f.rmsDb, 20.0 * std::log10(16000.0 / 32768.0), 0.01);
+    EXPECT_FALSE(f.overload);
+    // The tone at a quarter of the sample rate is the highest bin, also in the readout.
+    const auto peak = std::max_element(f.trace.begin(), f.trace.end()) - f.trace.begin();
+    EXPECT_EQ(peak, 128 + 64);
+    EXPECT_DOUBLE_EQ(rig.engine.peakReadout().values().peakFreqHz, f.startHz + 192 * 10e3);
+    EXPECT_EQ(f.peakLine.size(), 256u);
+    EXPECT_EQ(f.density.width, 128);
+    EXPECT_EQ(f.density.height, 64);
+    EXPECT_EQ(f.waterfall.width, 256);
+    EXPECT_EQ(f.waterfall.lines, 5);
+    EXPECT_EQ(f.waterfall.totalLines, 3u);  // rows at the same times
+    EXPECT_EQ(f.waterfall.paletteId, 1);
+    EXPECT_NEAR(rig.sink.m_alpha, 0.877f, 1e-3f);
+
+    rig.sink.change([](SpectrumSettings& s) {
+        s.density.enabled = false;
+        s.waterfallEnabled = false;
+    });
+    rig.runFor(40 * kMs, 10 * kMs);
+    const SpectrumFrame& off = rig.sink.m_frames.back();
+    EXPECT_EQ(off.density.width, 0);
+    EXPECT_TRUE(off.density.bytes.empty());
+    EXPECT_EQ(off.waterfall.totalLines, 0u);
+    EXPECT_TRUE(off.waterfall.bytes.empty());
+    EXPECT_EQ(off.waterfall.paletteId, 1);
+}
+
+TEST(SpectrumProcessor, KeepsProcessingWithoutPublishingWhenTheDisplayIsGone)
+{
+    Rig rig;
+    rig.sink.change([](SpectrumSettings& s) { s.waterfallEnabled = true; });
+    rig.sink.setAlive(false);
+    rig.runFor(1000 * kMs, 1 * kMs);
+    EXPECT_TRUE(rig.sink.m_frames.empty());
+    EXPECT_EQ(rig.sink.m_lines.size(), 1u);
+    EXPECT_DOUBLE_EQ(rig.sink.m_fps.back(), 0.0);
+    std::vector<float> peakLine;
+    rig.engine.peakLine().copyTo(peakLine);
+    EXPECT_EQ(peakLine.size(), 256u);
+    WaterfallBlock rows;
+    rig.engine.waterfall().copyTo(rows, 400, 0);
+    EXPECT_EQ(rows.totalLines, 1000u / 34);  // a row every 34 ms at 30 per second
+    EXPECT_DOUBLE_EQ(rig.engine.peakReadout().values().peakValueDb, -120.0);
+}
+
+TEST(SpectrumLoop, RunsAgainstAProducerThread)
+{
+    SpectrumEngine engine;
+    engine.setFftSize(512);
+    RecordingSink sink;
+    sink.change([](SpectrumSettings& s) {
+        s.fftSize = 512;
+        s.maxFps = 100.0;
+        s.density.enabled = true;
+        s.waterfallEnabled = true;
+    });
+    std::atomic<uint64_t> lost{0};
+    std::atomic<bool> running{true};
+    FftRing ring(FftRing::capacityFor(4096, 512 * 4));
+    const std::vector<uint8_t> block = toneBlock(512, 0.1);
+
+    std::thread producer([&] {
+        while (running.load()) {
+            const std::size_t written = ring.write(block.data(), block.size());
+            lost += block.size() - written;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    std::thread consumer([&] {
+        SpectrumProcessor processor(engine, sink, lost, 512 * 4);
+        SpectrumLoop(processor, &ring, running).run();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (sink.frameCount() < 5 && std::chrono::steady_clock::now() < deadline) {
+        engine.peakLine().clear();
+        engine.density().clear();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    running = false;
+    producer.join();
+    consumer.join();
+    EXPECT_GE(sink.frameCount(), 5u);
+}
