@@ -2,6 +2,7 @@
 #include "app/RtsaController.h"
 
 #include "acquisition/IqSample.h"
+#include "display/SpectrumItem.h"
 
 namespace {
 
@@ -36,6 +37,11 @@ bool RtsaController::startRx(bool applyFirst)
 
     m_running = true;
     emit runningChanged();
+    // Live data replaces the built-in demonstration spectrum.
+    if (const QPointer<SpectrumItem> live = guardedSpectrumItem()) {
+        QMetaObject::invokeMethod(
+            live.data(), [live] { if (live) live->setDemo(false); }, Qt::QueuedConnection);
+    }
     emit logMessage(QStringLiteral("RX started"));
     return true;
 }

@@ -91,6 +91,8 @@ void RtsaController::setSpectrumItem(QObject* item)
             return;
         m_spectrumItem = qobject_cast<SpectrumItem*>(item);
     }
+    if (const QPointer<SpectrumItem> live = guardedSpectrumItem())
+        live->setDensityEnabled(densityEnabled());
     emit spectrumItemChanged();
 }
 
@@ -182,6 +184,8 @@ void RtsaController::setDensityEnabled(bool enabled)
 {
     if (!storeIfDifferent(m_densityEnabled, enabled))
         return;
+    if (const QPointer<SpectrumItem> live = guardedSpectrumItem())
+        live->setDensityEnabled(enabled);
     if (!enabled)
         m_spectrum.density().clear();
     emit densityEnabledChanged();

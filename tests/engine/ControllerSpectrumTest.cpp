@@ -190,9 +190,16 @@ void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()
         // At one frame per second the first one arrives after a second, with the first rate.
         QTRY_VERIFY_WITH_TIMEOUT(c.fps() > 0.0, 3000);
         QVERIFY(std::abs(c.fps() - 1.0) < 0.05);
-        QTRY_COMPARE(item->snapshotFrame().trace.size(), std::size_t{2048});
-        const SpectrumFrame frame = item->snapshotFrame();
-        QCOMPARE(frame.centerHz, 1e9);
+        const auto frameOf = [&item] {
+            SpectrumFrame frame;
+            item->snapshotFrame(frame);
+            return frame;
+        };
+        // The item shows its own demonstration spectrum until the first published frame.
+        QTRY_COMPARE(frameOf().centerHz, 1e9);
+        QVERIFY(!item->demo());
+        const SpectrumFrame frame = frameOf();
+        QCOMPARE(frame.trace.size(), std::size_t{2048});
         QCOMPARE(frame.binHz, 20e6 / 2048);
         // Silence: every bin sits on the -200 dB floor, and the lowest-frequency one is the peak.
         QCOMPARE(c.getPeakValue(), -200.0);
