@@ -1,7 +1,8 @@
 #include "acquisition/DemodRing.h"
 
+#include "acquisition/RingCopy.h"
+
 #include <algorithm>
-#include <cstring>
 
 DemodRing::DemodRing(std::size_t capacityBytes)
     : m_capacity(capacityBytes), m_buffer(std::make_unique<uint8_t[]>(capacityBytes))
@@ -23,10 +24,7 @@ std::size_t DemodRing::write(const uint8_t* src, std::size_t length)
         m_droppedBytes.fetch_add(length, std::memory_order_relaxed);
         return 0;
     }
-    const std::size_t offset = w % m_capacity;
-    const std::size_t first = std::min(length, m_capacity - offset);
-    std::memcpy(m_buffer.get() + offset, src, first);
-    std::memcpy(m_buffer.get(), src + first, length - first);
+    copyIntoRing(m_buffer.get(), m_capacity, w % m_capacity, src, length);
     m_writeCount.store(w + length, std::memory_order_release);
     m_totalWritten.fetch_add(length, std::memory_order_relaxed);
     return length;
@@ -44,10 +42,7 @@ std::size_t DemodRing::read(uint8_t* dst, std::size_t length)
     const std::size_t m = std::min(length, used(w, r));
     if (m == 0)
         return 0;
-    const std::size_t offset = r % m_capacity;
-    const std::size_t first = std::min(m, m_capacity - offset);
-    std::memcpy(dst, m_buffer.get() + offset, first);
-    std::memcpy(dst + first, m_buffer.get(), m - first);
+    copyOutOfRing(m_buffer.get(), m_capacity, r % m_capacity, dst, m);
     m_readCount.store(r + m, std::memory_order_release);
     m_totalRead.fetch_add(m, std::memory_order_relaxed);
     return m;

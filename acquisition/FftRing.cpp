@@ -1,7 +1,8 @@
 #include "acquisition/FftRing.h"
 
+#include "acquisition/RingCopy.h"
+
 #include <algorithm>
-#include <cstring>
 
 FftRing::FftRing(std::size_t capacityBytes)
     : m_capacity(capacityBytes), m_buffer(std::make_unique<uint8_t[]>(capacityBytes))
@@ -21,9 +22,7 @@ std::size_t FftRing::write(const uint8_t* src, std::size_t length)
     const std::size_t m = std::min(length, freeBytes);
     if (m == 0)
         return 0;
-    const std::size_t first = std::min<std::size_t>(m, m_capacity - w);
-    std::memcpy(m_buffer.get() + w, src, first);
-    std::memcpy(m_buffer.get(), src + first, m - first);
+    copyIntoRing(m_buffer.get(), m_capacity, w, src, m);
     m_writeIndex.store((w + m) % m_capacity, std::memory_order_release);
     return m;
 }
@@ -40,9 +39,7 @@ std::size_t FftRing::read(uint8_t* dst, std::size_t length)
     const std::size_t m = std::min(length, used(w, r));
     if (m == 0)
         return 0;
-    const std::size_t first = std::min<std::size_t>(m, m_capacity - r);
-    std::memcpy(dst, m_buffer.get() + r, first);
-    std::memcpy(dst + first, m_buffer.get(), m - first);
+    copyOutOfRing(m_buffer.get(), m_capacity, r, dst, m);
     m_readIndex.store((r + m) % m_capacity, std::memory_order_release);
     return m;
 }
