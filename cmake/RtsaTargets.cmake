@@ -17,12 +17,20 @@ if(RTSA_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
-# rtsa_library(name [QT] SOURCES ... LIBS ...): one subsystem library with our warnings.
+# Only targets that use Qt directly need moc; the plain C++ ones skip a build step each.
+function(rtsa_moc_only_for_qt name)
+  if(NOT "${ARGN}" MATCHES "Qt6::")
+    set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+  endif()
+endfunction()
+
+# rtsa_library(name SOURCES ... LIBS ...): one subsystem library with our warnings.
 function(rtsa_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC rtsa_options Threads::Threads ${ARG_LIBS})
+  rtsa_moc_only_for_qt(${name} ${ARG_LIBS})
 endfunction()
 
 # rtsa_gtest(name SOURCES ... LIBS ... [LABELS ...]): a GoogleTest executable registered with ctest.
@@ -31,6 +39,7 @@ function(rtsa_gtest name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE rtsa_options GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  rtsa_moc_only_for_qt(${name} ${ARG_LIBS})
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
