@@ -13,16 +13,18 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
 configure_and_build() {
-  local dir=$1; shift
+  local dir=$1 start=$SECONDS; shift
   echo "=== build $dir"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRTSA_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
+  echo "=== built $dir in $((SECONDS - start)) s"
 }
 
 run_tests() {
-  local dir=$1; shift
+  local dir=$1 start=$SECONDS; shift
   echo "=== tests $dir"
   ctest --test-dir "$dir" --output-on-failure -j"$jobs" "$@"
+  echo "=== tested $dir in $((SECONDS - start)) s"
 }
 
 started=$SECONDS
