@@ -97,11 +97,6 @@ void RtsaController::disconnectDevice()
         emit connectedChanged();
         emit logMessage(QStringLiteral("Device disconnected"));
     }
-    clearDeviceInfo();
-}
-
-void RtsaController::clearDeviceInfo()
-{
     m_deviceName.clear();
     m_deviceSerial.clear();
     m_usb3Known = false;

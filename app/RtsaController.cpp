@@ -64,16 +64,8 @@ RtsaController::~RtsaController()
     stopRx();
     // Joins the worker; a request still pending is dropped.
     m_deviceWorker.reset();
-    // The worker may have restarted acquisition just before it ended.
-    stopRx();
-    if (m_connected.load()) {
-        if (m_device)
-            m_device->close();
-        m_connected = false;
-        emit connectedChanged();
-        emit logMessage(QStringLiteral("Device disconnected"));
-    }
-    clearDeviceInfo();
+    // Also stops a run the worker restarted just before it ended.
+    disconnectDevice();
 }
 
 QObject* RtsaController::spectrumItem() const

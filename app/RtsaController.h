@@ -214,7 +214,6 @@ private:
     // device lock held.
     void apply(const ApplyRequest& request);
     ApplyRequest currentSettings() const;
-    void clearDeviceInfo();
     void startRxThread();
     // GUI thread, queued from the RX thread when the FFT ring stays nearly full.
     void handleDspOverload(const QString& trigger);
