@@ -4,35 +4,43 @@
 #include "acquisition/IqSample.h"
 #include "display/SpectrumItem.h"
 
+#include <chrono>
+
 namespace {
 
-// What a transfer holds when no receiver says otherwise.
+// What a transfer holds when the receiver does not say.
 constexpr uint64_t kDefaultSamplesPerTransfer = 4096;
 constexpr std::size_t kDemodRingBytes = 8'388'608;
+// Lets a reader of the demod ring that was detached a moment ago finish its read.
+constexpr auto kDemodDetachGrace = std::chrono::milliseconds(5);
 
 } // namespace
 
 bool RtsaController::startRx(bool applyFirst)
 {
-    // Connecting the receiver, when it is not yet, comes first.
+    const std::lock_guard lock(m_deviceMutex);
+    if (!m_connected.load() && !connectDevice())
+        return false;
     if (running())
         return true;
-    if (applyFirst) {
-        apply({static_cast<double>(m_centerHz.load()) / 1e6, static_cast<double>(m_sampleRateHz.load()) / 1e6, m_port,
-               m_att, m_preamp, m_ifgain});
+    if (applyFirst)
+        apply(currentSettings());
+    if (!m_device || !m_device->startStreaming()) {
+        emit logMessage(QStringLiteral("Device start RX failed"));
+        return false;
     }
-    // The receiver starts streaming here.
 
     m_rxRunning = true;
-    const uint64_t samplesPerTransfer = kDefaultSamplesPerTransfer;
+    // A receiver that reports no transfer size still gets whole blocks to read.
+    const uint32_t reported = m_device->samplesPerTransfer();
+    const uint64_t samplesPerTransfer = reported != 0 ? reported : kDefaultSamplesPerTransfer;
     m_readBlockBytes = samplesPerTransfer * kIqSampleBytes;
     m_fftFrameBytes = static_cast<uint64_t>(fftSize()) * kIqSampleBytes;
     m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, m_fftFrameBytes));
     m_demodRing = std::make_unique<DemodRing>(kDemodRingBytes);
-    // The demodulation channel takes the demod ring as its IQ source here.
     m_spectrum.setFftSize(static_cast<std::size_t>(fftSize()));
     m_fftRingLostBytes = 0;
-    // The RX thread starts here, before the spectrum thread.
+    startRxThread();
     m_spectrumThread = std::thread(&RtsaController::runSpectrumThread, this);
 
     m_running = true;
@@ -46,17 +54,46 @@ bool RtsaController::startRx(bool applyFirst)
     return true;
 }
 
+void RtsaController::startRxThread()
+{
+    RxSources sources;
+    sources.device = m_device.get();
+    sources.fftRing = m_fftRing.get();
+    sources.demodRing = m_demodRing.get();
+    sources.readBlockBytes = static_cast<uint32_t>(m_readBlockBytes);
+    sources.fftRingLostBytes = &m_fftRingLostBytes;
+
+    RxCallbacks callbacks;
+    callbacks.log = [this](const std::string& line) { emit logMessage(QString::fromStdString(line)); };
+    callbacks.ringUsagePct = [this](double pct) {
+        m_ringUsagePct = pct;
+        emit ringUsagePctChanged();
+    };
+    callbacks.overloadTrigger = [this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this, [this, trigger = QString::fromStdString(text)] { handleDspOverload(trigger); },
+            Qt::QueuedConnection);
+    };
+    m_rxThread = std::make_unique<RxThread>(m_rxRunning, sources, std::move(callbacks));
+    m_rxThread->start();
+}
+
 void RtsaController::stopRx()
 {
+    const std::lock_guard lock(m_deviceMutex);
     if (!running())
         return;
     m_rxRunning = false;
     m_running = false;
     emit runningChanged();
-    // The receiver stops streaming, audio stops and the RX thread is joined here, in that order.
+    // Wakes a read that is waiting for samples, so the RX thread sees the flag promptly.
+    if (m_device)
+        m_device->stopStreaming();
+    m_rxThread->join();
     m_spectrumThread.join();
+    m_rxThread.reset();
     m_fftRing.reset();
-    // The demodulation channel lets go of the demod ring here, before it is destroyed.
+    std::this_thread::sleep_for(kDemodDetachGrace);
     m_demodRing.reset();
     emit logMessage(QStringLiteral("RX stopped"));
 }

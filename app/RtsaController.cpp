@@ -1,26 +1,13 @@
 #include "app/RtsaController.h"
 
+#include "acquisition/RZ640Device.h"
 #include "display/SpectrumItem.h"
 #include "engine/RbwRule.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
-
-// MHz as typed to whole Hz by truncation; nonsense (negative, NaN, too large) saturates
-// instead of wrapping into an arbitrary frequency.
-template <typename T>
-T megaToWholeHz(double mega)
-{
-    const double hz = mega * 1e6;
-    if (!(hz > 0.0))
-        return 0;
-    if (hz >= static_cast<double>(std::numeric_limits<T>::max()))
-        return std::numeric_limits<T>::max();
-    return static_cast<T>(hz);
-}
 
 // Stores value unless it is within tolerance of the current one; true when it stored.
 // NaN is never stored: a setting that is not a number would poison every later comparison.
@@ -60,9 +47,16 @@ double clampTo(double v, double lo, double hi)
 
 } // namespace
 
-RtsaController::RtsaController(QObject* parent) : QObject(parent)
+RtsaController::RtsaController(QObject* parent)
+    : RtsaController([] { return std::make_unique<RZ640Device>(); }, parent)
 {
-    m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { apply(request); });
+}
+
+RtsaController::RtsaController(const DeviceFactory& makeDevice, QObject* parent) : QObject(parent)
+{
+    // No SDK is loaded yet: that waits for the first connect.
+    m_device = makeDevice();
+    m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
 }
 
 RtsaController::~RtsaController()
@@ -70,6 +64,8 @@ RtsaController::~RtsaController()
     stopRx();
     // Joins the worker; a request still pending is dropped.
     m_deviceWorker.reset();
+    // Also stops a run the worker restarted just before it ended.
+    disconnectDevice();
 }
 
 QObject* RtsaController::spectrumItem() const
@@ -98,6 +94,8 @@ void RtsaController::setSpectrumItem(QObject* item)
 
 void RtsaController::changeFftSize(int n)
 {
+    // A retune on the worker must not restart acquisition between the stop and the new size.
+    const std::lock_guard lock(m_deviceMutex);
     const bool wasRunning = running();
     if (wasRunning)
         stopRx();
@@ -295,17 +293,4 @@ StatusCallback RtsaController::statusCallback()
         const QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
         QMetaObject::invokeMethod(this, [this, text] { emit logMessage(text); }, Qt::QueuedConnection);
     };
-}
-
-void RtsaController::apply(const ApplyRequest& request)
-{
-    const uint64_t oldCenterHz = m_centerHz.load();
-    m_centerHz = megaToWholeHz<uint64_t>(request.freqMHz);
-    m_sampleRateHz = megaToWholeHz<uint32_t>(request.bwMHz);
-    m_port = static_cast<uint8_t>(request.port);
-    m_att = static_cast<uint8_t>(request.att);
-    m_preamp = static_cast<uint8_t>(request.preamp);
-    m_ifgain = static_cast<uint8_t>(request.ifgain);
-    if (m_centerHz.load() != oldCenterHz)
-        emit centerFreqChanged(request.freqMHz);
 }

@@ -2,6 +2,8 @@
 
 #include "acquisition/DemodRing.h"
 #include "acquisition/FftRing.h"
+#include "acquisition/IDevice.h"
+#include "acquisition/RxThread.h"
 #include "app/ApplyRequest.h"
 #include "app/DeviceWorker.h"
 #include "demod/StatusCallback.h"
@@ -10,9 +12,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QVariantList>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,6 +28,7 @@ class SpectrumItem;
 // the logMessage line channel.
 class RtsaController : public QObject {
     Q_OBJECT
+    Q_PROPERTY(bool connected READ connected NOTIFY connectedChanged)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(QObject* spectrumItem READ spectrumItem WRITE setSpectrumItem NOTIFY spectrumItemChanged)
     Q_PROPERTY(int fftSize READ fftSize WRITE setFftSize NOTIFY fftSizeChanged)
@@ -47,16 +52,30 @@ class RtsaController : public QObject {
     Q_PROPERTY(double densityMaxDb READ densityMaxDb WRITE setDensityMaxDb NOTIFY densityMaxDbChanged)
     Q_PROPERTY(double peakLineWindowSec READ peakLineWindowSec WRITE setPeakLineWindowSec NOTIFY
                    peakLineWindowSecChanged)
+    Q_PROPERTY(double ringUsagePct READ ringUsagePct NOTIFY ringUsagePctChanged)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
     Q_PROPERTY(int waterfallLines READ waterfallLines WRITE setWaterfallLines NOTIFY waterfallLinesChanged)
     Q_PROPERTY(double waterfallFps READ waterfallFps WRITE setWaterfallFps NOTIFY waterfallFpsChanged)
     Q_PROPERTY(int waterfallPaletteId READ waterfallPaletteId WRITE setWaterfallPaletteId NOTIFY
                    waterfallPaletteIdChanged)
+    Q_PROPERTY(QString deviceName READ deviceName NOTIFY deviceInfoChanged)
+    Q_PROPERTY(QString deviceBackend READ deviceBackend CONSTANT)
+    Q_PROPERTY(QString deviceSerial READ deviceSerial NOTIFY deviceInfoChanged)
+    Q_PROPERTY(QString deviceSelection READ deviceSelection WRITE setDeviceSelection NOTIFY deviceSelectionChanged)
+    Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
+    Q_PROPERTY(bool usb3Known READ usb3Known NOTIFY deviceInfoChanged)
+    Q_PROPERTY(bool usb3Ok READ usb3Ok NOTIFY deviceInfoChanged)
 
 public:
+    using DeviceFactory = std::function<std::unique_ptr<IDevice>()>;
+
+    // Drives an RZ640 receiver through its SDK.
     explicit RtsaController(QObject* parent = nullptr);
+    // Drives whatever receiver makeDevice creates (called once, during construction).
+    explicit RtsaController(const DeviceFactory& makeDevice, QObject* parent = nullptr);
     ~RtsaController() override;
 
+    bool connected() const { return m_connected.load(); }
     bool running() const { return m_running.load(); }
     QObject* spectrumItem() const;
     void setSpectrumItem(QObject* item);
@@ -103,6 +122,8 @@ public:
     double peakLineWindowSec() const { return m_peakLineWindowSec.load(); }
     void setPeakLineWindowSec(double seconds);
 
+    double ringUsagePct() const { return m_ringUsagePct.load(); }
+
     bool waterfallEnabled() const { return m_waterfallEnabled.load(); }
     void setWaterfallEnabled(bool enabled);
     int waterfallLines() const { return m_waterfallLines.load(); }
@@ -111,6 +132,24 @@ public:
     void setWaterfallFps(double fps);
     int waterfallPaletteId() const { return m_waterfallPaletteId.load(); }
     void setWaterfallPaletteId(int id);
+
+    QString deviceName() const { return m_deviceName; }
+    QString deviceBackend() const { return QStringLiteral("RZ640"); }
+    QString deviceSerial() const { return m_deviceSerial; }
+    QString deviceSelection() const { return m_deviceSelection; }
+    // Used by the next open; an open receiver is not reopened.
+    void setDeviceSelection(const QString& selection);
+    int deviceChannel() const { return m_deviceChannel; }
+    void setDeviceChannel(int channel);
+    bool usb3Known() const { return m_usb3Known; }
+    bool usb3Ok() const { return m_usb3Ok; }
+
+    Q_INVOKABLE bool connectDevice();
+    Q_INVOKABLE void disconnectDevice();
+    // "Auto" (an empty selection) first, then every receiver the driver knows.
+    Q_INVOKABLE QVariantList deviceList();
+    // Queues a retune (MHz for frequency and bandwidth) and returns at once.
+    Q_INVOKABLE void applyParams(double freqMHz, double bwMHz, int port, int att, int preamp, int ifgain);
 
     // Starts acquisition: rings, then the threads. The user interface's start applies the
     // current receiver settings first; a restart after a retune does not need to.
@@ -123,12 +162,15 @@ public:
 
     // Queues a retune for the device worker; a newer request replaces one not yet started.
     void postApplyRequest(const ApplyRequest& request);
+    // Moves the centre to freqHz (> 0) keeping the bandwidth and the front-end settings.
+    void retuneCenterTo(double freqHz);
 
     // What the demodulation channel calls with a status line, from any thread: the line is
     // emitted as logMessage in the controller's own thread.
     StatusCallback statusCallback();
 
 signals:
+    void connectedChanged();
     void runningChanged();
     void spectrumItemChanged();
     void fftSizeChanged();
@@ -151,18 +193,30 @@ signals:
     void densityMinDbChanged();
     void densityMaxDbChanged();
     void peakLineWindowSecChanged();
+    void ringUsagePctChanged();
     void waterfallEnabledChanged();
     void waterfallLinesChanged();
     void waterfallFpsChanged();
     void waterfallPaletteIdChanged();
     void centerFreqChanged(double freqMHz);
+    void deviceInfoChanged();
+    void deviceSelectionChanged();
+    void deviceChannelChanged();
     void logMessage(QString msg);
 
 private:
     class SpectrumThreadSink;
     friend class RtsaControllerTestAccess;
 
+    // The device worker's pass: stop a running acquisition, apply, start it again.
+    void retune(const ApplyRequest& request);
+    // Stores the settings and, when connected, sends them to the receiver. Runs with the
+    // device lock held.
     void apply(const ApplyRequest& request);
+    ApplyRequest currentSettings() const;
+    void startRxThread();
+    // GUI thread, queued from the RX thread when the FFT ring stays nearly full.
+    void handleDspOverload(const QString& trigger);
     // Sets the analyser to n points, stopping and restarting a running acquisition around it.
     void changeFftSize(int n);
     // Stores a target and the FFT size that follows from it at the current sample rate.
@@ -170,17 +224,34 @@ private:
     void runSpectrumThread();
     QPointer<SpectrumItem> guardedSpectrumItem() const;
 
+    // Declared first so that it goes last: the receiver outlives everything that calls it.
+    std::unique_ptr<IDevice> m_device;
+    // Serialises device control (connect, retune, start, stop) between the GUI thread and the
+    // device worker, so that one never tears down an acquisition run the other is building.
+    // Recursive: a start connects and applies, a retune stops and starts, and a QML handler of
+    // a signal emitted on the way may call back in.
+    mutable std::recursive_mutex m_deviceMutex;
+
+    std::atomic<bool> m_connected{false};
+    QString m_deviceName;
+    QString m_deviceSerial;
+    QString m_deviceSelection;
+    int m_deviceChannel = 0;
+    bool m_usb3Known = false;
+    bool m_usb3Ok = false;
+
     // The spectrum item is also looked up from the spectrum thread.
     mutable std::mutex m_spectrumItemMutex;
     QPointer<SpectrumItem> m_spectrumItem;
 
-    // Last applied receiver settings, as sent to the device.
+    // Last applied receiver settings, as sent to the device. Written under the device lock;
+    // atomic because the spectrum thread and the GUI thread read them without it.
     std::atomic<uint64_t> m_centerHz{1'000'000'000};
     std::atomic<uint32_t> m_sampleRateHz{20'000'000};
-    uint8_t m_port = 0;
-    uint8_t m_att = 0;
-    uint8_t m_preamp = 0;
-    uint8_t m_ifgain = 0;
+    std::atomic<uint8_t> m_port{0};
+    std::atomic<uint8_t> m_att{0};
+    std::atomic<uint8_t> m_preamp{0};
+    std::atomic<uint8_t> m_ifgain{0};
 
     // Spectrum settings: written here, read once per block by the spectrum thread.
     std::atomic<int> m_fftSize{2048};
@@ -207,6 +278,8 @@ private:
     std::atomic<int> m_waterfallLines{400};
     std::atomic<double> m_waterfallFps{30.0};
     std::atomic<int> m_waterfallPaletteId{0};
+    std::atomic<double> m_ringUsagePct{0.0};
+    int64_t m_lastOverloadLogMs = 0;
     uint64_t m_minFftSize = 512;
     uint64_t m_maxFftSize = 8192;
 
@@ -220,6 +293,7 @@ private:
     std::atomic<uint64_t> m_fftRingLostBytes{0};
     std::unique_ptr<FftRing> m_fftRing;
     std::unique_ptr<DemodRing> m_demodRing;
+    std::unique_ptr<RxThread> m_rxThread;
     std::thread m_spectrumThread;
 
     // Last member: its thread must be gone before anything it touches is destroyed.

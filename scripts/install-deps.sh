@@ -10,7 +10,7 @@ packages=(
   qml6-module-qtquick-layouts qml6-module-qtquick-templates
   libgl-dev libx11-dev libfftw3-dev libsamplerate0-dev portaudio19-dev libvolk2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth libgl1-mesa-dri imagemagick jackd2
+  xvfb xauth libgl1-mesa-dri imagemagick jackd2 xdotool
 )
 
 missing=()

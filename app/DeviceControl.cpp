@@ -1,0 +1,235 @@
+// Device control: connecting the receiver, its selection and channel, and retuning.
+#include "app/RtsaController.h"
+
+#include <QDebug>
+#include <QVariantMap>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+// MHz as typed to whole Hz by truncation; nonsense (negative, NaN, too large) saturates
+// instead of wrapping into an arbitrary frequency.
+template <typename T>
+T megaToWholeHz(double mega)
+{
+    const double hz = mega * 1e6;
+    if (!(hz > 0.0))
+        return 0;
+    if (hz >= static_cast<double>(std::numeric_limits<T>::max()))
+        return std::numeric_limits<T>::max();
+    return static_cast<T>(hz);
+}
+
+// How the receiver is attached, guessed from its name: only a network receiver without a
+// USB 3 hint counts as not on a USB 3 link.
+bool onUsb3Link(const std::string& deviceName)
+{
+    std::string name = deviceName;
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto containsAny = [&name](std::initializer_list<const char*> hints) {
+        return std::any_of(hints.begin(), hints.end(),
+                           [&name](const char* hint) { return name.find(hint) != std::string::npos; });
+    };
+    const bool usb3 = containsAny({"usb 3", "usb3", "ft600", "ft601"});
+    const bool network = containsAny({"rz640_n", "net", "ethernet"});
+    return usb3 || !network;
+}
+
+} // namespace
+
+bool RtsaController::connectDevice()
+{
+    const std::lock_guard lock(m_deviceMutex);
+    if (m_connected.load())
+        return true;
+    if (!m_device)
+        return false;
+
+    if (m_deviceSelection.isEmpty()) {
+        const std::vector<std::string> ids = m_device->listDevices();
+        if (!ids.empty() && QString::fromStdString(ids.front()) != m_deviceSelection) {
+            m_deviceSelection = QString::fromStdString(ids.front());
+            m_device->selectDevice(ids.front());
+            m_device->setChannel(m_deviceChannel);
+            emit deviceSelectionChanged();
+        }
+    }
+    m_device->setChannel(m_deviceChannel);
+
+    try {
+        if (!m_device->open()) {
+            emit logMessage(QStringLiteral("Device open failed"));
+            return false;
+        }
+    } catch (const std::exception& e) {
+        emit logMessage(QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what())));
+        return false;
+    }
+
+    const std::string name = m_device->deviceName();
+    const std::string serial = m_device->serialNumber();
+    m_deviceName = QString::fromStdString(name);
+    m_deviceSerial = serial.empty() ? QStringLiteral("unknown") : QString::fromStdString(serial);
+    m_usb3Known = true;
+    m_usb3Ok = onUsb3Link(name);
+    emit deviceInfoChanged();
+
+    m_connected = true;
+    emit connectedChanged();
+    emit logMessage(QStringLiteral("Device connected"));
+    return true;
+}
+
+void RtsaController::disconnectDevice()
+{
+    const std::lock_guard lock(m_deviceMutex);
+    stopRx();
+    if (m_connected.load()) {
+        if (m_device)
+            m_device->close();
+        m_connected = false;
+        emit connectedChanged();
+        emit logMessage(QStringLiteral("Device disconnected"));
+    }
+    m_deviceName.clear();
+    m_deviceSerial.clear();
+    m_usb3Known = false;
+    m_usb3Ok = false;
+    emit deviceInfoChanged();
+}
+
+QVariantList RtsaController::deviceList()
+{
+    const std::lock_guard lock(m_deviceMutex);
+    QVariantList list;
+    if (!m_device)
+        return list;
+    const auto entry = [](const QString& label, const QString& args) {
+        return QVariantMap{{QStringLiteral("label"), label}, {QStringLiteral("args"), args}};
+    };
+    list.append(entry(QStringLiteral("Auto"), QString()));
+    for (const std::string& id : m_device->listDevices())
+        list.append(entry(QString::fromStdString(id), QString::fromStdString(id)));
+    return list;
+}
+
+void RtsaController::setDeviceSelection(const QString& selection)
+{
+    if (selection == m_deviceSelection)
+        return;
+    const std::lock_guard lock(m_deviceMutex);
+    m_deviceSelection = selection;
+    if (m_device) {
+        m_device->selectDevice(selection.toStdString());
+        m_device->setChannel(m_deviceChannel);
+    }
+    emit deviceSelectionChanged();
+}
+
+void RtsaController::setDeviceChannel(int channel)
+{
+    channel = std::clamp(channel, 0, 1);
+    if (channel == m_deviceChannel)
+        return;
+    const std::lock_guard lock(m_deviceMutex);
+    m_deviceChannel = channel;
+    if (m_device)
+        m_device->setChannel(channel);
+    emit deviceChannelChanged();
+}
+
+void RtsaController::applyParams(double freqMHz, double bwMHz, int port, int att, int preamp, int ifgain)
+{
+    postApplyRequest({freqMHz, bwMHz, port, att, preamp, ifgain});
+}
+
+void RtsaController::retuneCenterTo(double freqHz)
+{
+    if (!(freqHz > 0.0))
+        return;
+    ApplyRequest request = currentSettings();
+    request.freqMHz = freqHz / 1e6;
+    postApplyRequest(request);
+}
+
+ApplyRequest RtsaController::currentSettings() const
+{
+    return {static_cast<double>(m_centerHz.load()) / 1e6,
+            static_cast<double>(m_sampleRateHz.load()) / 1e6,
+            m_port.load(),
+            m_att.load(),
+            m_preamp.load(),
+            m_ifgain.load()};
+}
+
+void RtsaController::retune(const ApplyRequest& request)
+{
+    // Held for the whole pass, so the GUI thread never sees the run half stopped or restarted.
+    const std::lock_guard lock(m_deviceMutex);
+    const bool wasRunning = running();
+    if (wasRunning)
+        stopRx();
+    apply(request);
+    if (wasRunning)
+        startRx(false);
+}
+
+void RtsaController::apply(const ApplyRequest& request)
+{
+    const uint64_t oldCenterHz = m_centerHz.load();
+    m_centerHz = megaToWholeHz<uint64_t>(request.freqMHz);
+    m_sampleRateHz = megaToWholeHz<uint32_t>(request.bwMHz);
+    m_port = static_cast<uint8_t>(request.port);
+    m_att = static_cast<uint8_t>(request.att);
+    m_preamp = static_cast<uint8_t>(request.preamp);
+    m_ifgain = static_cast<uint8_t>(request.ifgain);
+
+    if (m_connected.load() && m_device) {
+        m_device->setPort(m_port.load());
+        m_device->setCenterFrequency(m_centerHz.load());
+        m_device->setSampleRate(m_sampleRateHz.load());
+        m_device->setAttenuation(m_att.load());
+        m_device->setPreamp(m_preamp.load());
+        m_device->setIfGain(m_ifgain.load());
+        // A negative answer is no rate at all; only a positive one replaces the request.
+        const int32_t actual = m_device->actualSampleRate();
+        if (actual > 0 && static_cast<uint32_t>(actual) != m_sampleRateHz.load())
+            m_sampleRateHz = static_cast<uint32_t>(actual);
+        emit logMessage(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
+                            .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
+                                 QString::number(m_port.load()), QString::number(m_att.load()),
+                                 QString::number(m_preamp.load()), QString::number(m_ifgain.load())));
+    }
+    if (m_centerHz.load() != oldCenterHz)
+        emit centerFreqChanged(request.freqMHz);
+    // The FFT size that meets the resolution target depends on the rate just applied; the
+    // target is only read in the GUI thread, so it is looked at there.
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (m_rbwTargetHz > 0.0)
+                applyRbwTarget(m_rbwTargetHz);
+        },
+        Qt::QueuedConnection);
+}
+
+void RtsaController::handleDspOverload(const QString& trigger)
+{
+    const QString line = QStringLiteral("DSP overload trigger: %1").arg(trigger);
+    emit logMessage(line);
+    qInfo().noquote() << line;
+    const int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+    if (nowMs - m_lastOverloadLogMs > 1999) {
+        m_lastOverloadLogMs = nowMs;
+        const QString warning = QStringLiteral("DSP overload detected (no auto-degrade)");
+        emit logMessage(warning);
+        qInfo().noquote() << warning;
+    }
+}
