@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds NorvaleRTSA and starts it on the simulated receiver.
-# Without a display it runs under Xvfb, saves a screenshot after a few seconds and says where.
+# Without a display it runs under Xvfb, clicks Connect and Start, saves a screenshot after a few
+# seconds and says where it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,13 +14,5 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$exe"
 fi
 
-mkdir -p screenshots
-shot=$PWD/screenshots/NorvaleRTSA.png
-echo "No display: running NorvaleRTSA under Xvfb for ${RTSA_SCREENSHOT_DELAY:-6} s"
-scripts/xvfb-test.sh bash -c '
-  "$1" & pid=$!
-  sleep "$3"
-  import -window root "$2"
-  kill "$pid"; wait "$pid" || true
-' _ "$exe" "$shot" "${RTSA_SCREENSHOT_DELAY:-6}"
-echo "Screenshot saved to $shot"
+echo "No display: running NorvaleRTSA under Xvfb, connecting to the simulated receiver and starting"
+scripts/screenshot.sh "$exe" "$PWD/screenshots/NorvaleRTSA.png"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot.png: the analyser under Xvfb on the simulated receiver, after clicking
-# Connect, Start, Density and Waterfall in its control strip. Usage: scripts/screenshot.sh [EXE]
+# Takes a screenshot of the analyser under Xvfb on the simulated receiver, after clicking
+# Connect, Start, Density and Waterfall in its control strip.
+# Usage: scripts/screenshot.sh [EXE] [OUT] (defaults: build/bin/NorvaleRTSA, docs/screenshot.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=${1:-$PWD/build/bin/NorvaleRTSA}
-out=$PWD/docs/screenshot.png
-mkdir -p docs
+out=${2:-$PWD/docs/screenshot.png}
+mkdir -p "$(dirname "$out")"
 raw=$(mktemp --suffix=.png)
 trap 'rm -f "$raw"' EXIT
 
