@@ -133,6 +133,12 @@ void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayou
 
 void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 {
+    buildGridTriangles(layout, m_gridTriangles);
+    painter.beginNativePainting();
+    const bool drawn = m_triangles.draw(m_gridTriangles, kGrid, layout.width, layout.height);
+    painter.endNativePainting();
+    if (drawn)
+        return;
     painter.setPen(QPen(kGrid, 1));
     for (const int x : verticalGridLines(layout.width))
         painter.drawLine(x, 0, x, layout.spectrumHeight);
