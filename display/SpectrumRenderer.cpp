@@ -35,7 +35,7 @@ QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize&
 void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
 {
     const auto* spectrum = static_cast<const SpectrumItem*>(item);
-    spectrum->snapshotFrame(m_frame);
+    spectrum->snapshotFrameIfChanged(m_frame, m_frameVersion);
     m_settings = spectrum->displaySettings();
 }
 

@@ -32,6 +32,7 @@ private:
                    const QColor& colour, float penWidth);
 
     SpectrumFrame m_frame;
+    uint64_t m_frameVersion = 0;
     DisplaySettings m_settings;
     DensityPicture m_density;
     WaterfallImage m_waterfall;
