@@ -72,6 +72,7 @@ void SpectrumItem::setFftSize(int fftSize)
     {
         std::lock_guard lock(m_frameMutex);
         m_frame.trace.assign(static_cast<std::size_t>(fftSize), m_settings.minDb);
+        ++m_frameVersion;
     }
     emit fftSizeChanged();
     update();
@@ -195,6 +196,7 @@ void SpectrumItem::setFrame(const SpectrumFrame& frame)
                        !(frame.stopHz == m_frame.stopHz);
         rbwChanged = !(frame.rbwHz == m_frame.rbwHz);
         m_frame = frame;
+        ++m_frameVersion;
     }
     if (rmsChanged)
         emit rmsDbChanged();
@@ -208,8 +210,18 @@ void SpectrumItem::setFrame(const SpectrumFrame& frame)
 
 void SpectrumItem::snapshotFrame(SpectrumFrame& target) const
 {
+    uint64_t never = 0;
+    snapshotFrameIfChanged(target, never);
+}
+
+bool SpectrumItem::snapshotFrameIfChanged(SpectrumFrame& target, uint64_t& version) const
+{
     std::lock_guard lock(m_frameMutex);
+    if (version == m_frameVersion)
+        return false;
     target = m_frame;
+    version = m_frameVersion;
+    return true;
 }
 
 void SpectrumItem::onTimer()
@@ -228,4 +240,5 @@ void SpectrumItem::generateDemoFrame()
     fillDemoTrace(m_frame.trace.data(), n, m_demoPhase, m_settings.minDb, m_settings.maxDb,
                   [] { return QRandomGenerator64::global()->generate(); });
     m_demoPhase = advanceDemoPhase(m_demoPhase);
+    ++m_frameVersion;
 }

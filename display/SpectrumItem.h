@@ -6,6 +6,7 @@
 #include <QQuickFramebufferObject>
 #include <QTimer>
 
+#include <cstdint>
 #include <mutex>
 
 // The spectrum area of the user interface (QML element SpectrumView). It keeps the latest
@@ -74,6 +75,10 @@ public:
     // Copies the current frame into `target`, for the renderer's synchronisation; assigning
     // into the renderer's own frame reuses its buffers instead of allocating new ones.
     void snapshotFrame(SpectrumFrame& target) const;
+    // The same, but skips the copy when `version` says target already holds the current frame:
+    // the renderer synchronises on every render, more often than frames arrive, and a full frame
+    // with its waterfall ring is megabytes. Updates `version`; true when it copied.
+    bool snapshotFrameIfChanged(SpectrumFrame& target, uint64_t& version) const;
     const DisplaySettings& displaySettings() const { return m_settings; }
 
 signals:
@@ -101,6 +106,8 @@ private:
 
     mutable std::mutex m_frameMutex;
     SpectrumFrame m_frame;
+    // Counts changes of m_frame; starts above 0 so that a fresh copy's 0 never matches.
+    uint64_t m_frameVersion = 1;
     QTimer m_repaintTimer;
     int m_fftSize = 2048;
     bool m_demo = true;

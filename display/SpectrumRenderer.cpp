@@ -35,7 +35,7 @@ QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize&
 void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
 {
     const auto* spectrum = static_cast<const SpectrumItem*>(item);
-    spectrum->snapshotFrame(m_frame);
+    spectrum->snapshotFrameIfChanged(m_frame, m_frameVersion);
     m_settings = spectrum->displaySettings();
 }
 
@@ -133,6 +133,12 @@ void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayou
 
 void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 {
+    buildGridTriangles(layout, m_gridTriangles);
+    painter.beginNativePainting();
+    const bool drawn = m_triangles.draw(m_gridTriangles, kGrid, layout.width, layout.height);
+    painter.endNativePainting();
+    if (drawn)
+        return;
     painter.setPen(QPen(kGrid, 1));
     for (const int x : verticalGridLines(layout.width))
         painter.drawLine(x, 0, x, layout.spectrumHeight);

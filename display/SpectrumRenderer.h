@@ -32,13 +32,16 @@ private:
                    const QColor& colour, float penWidth);
 
     SpectrumFrame m_frame;
+    uint64_t m_frameVersion = 0;
     DisplaySettings m_settings;
     DensityPicture m_density;
     WaterfallImage m_waterfall;
     WaterfallTexture m_waterfallTexture;
-    // Traces are stroked here rather than by the painter, whose general stroker costs
-    // milliseconds per 2048-point path on a software rasteriser.
+    // Traces and the grid are stroked here rather than by the painter, whose general stroker
+    // costs milliseconds per 2048-point path on a software rasteriser and one draw call per
+    // grid line.
     TrianglePainter m_triangles;
     std::vector<TracePoint> m_tracePoints;
     std::vector<float> m_traceTriangles;
+    std::vector<float> m_gridTriangles;
 };

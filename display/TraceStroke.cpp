@@ -10,6 +10,23 @@ void emit(std::vector<float>& triangles, float x, float y)
     triangles.push_back(y);
 }
 
+// Quadrilateral a-b-d-c as two triangles, a and d being opposite corners.
+void emitQuad(std::vector<float>& triangles, float ax, float ay, float bx, float by, float cx, float cy, float dx,
+              float dy)
+{
+    emit(triangles, ax, ay);
+    emit(triangles, bx, by);
+    emit(triangles, cx, cy);
+    emit(triangles, cx, cy);
+    emit(triangles, bx, by);
+    emit(triangles, dx, dy);
+}
+
+void emitRectangle(std::vector<float>& triangles, float left, float top, float right, float bottom)
+{
+    emitQuad(triangles, left, top, left, bottom, right, top, right, bottom);
+}
+
 } // namespace
 
 void buildStrokeTriangles(const std::vector<TracePoint>& points, float penWidth, std::vector<float>& triangles)
@@ -31,11 +48,21 @@ void buildStrokeTriangles(const std::vector<TracePoint>& points, float penWidth,
         const float y0 = from.y - ay;
         const float x1 = to.x + ax;
         const float y1 = to.y + ay;
-        emit(triangles, x0 + nx, y0 + ny);
-        emit(triangles, x0 - nx, y0 - ny);
-        emit(triangles, x1 + nx, y1 + ny);
-        emit(triangles, x1 + nx, y1 + ny);
-        emit(triangles, x0 - nx, y0 - ny);
-        emit(triangles, x1 - nx, y1 - ny);
+        emitQuad(triangles, x0 + nx, y0 + ny, x0 - nx, y0 - ny, x1 + nx, y1 + ny, x1 - nx, y1 - ny);
+    }
+}
+
+void buildGridTriangles(const SpectrumLayout& layout, std::vector<float>& triangles)
+{
+    triangles.clear();
+    const float width = static_cast<float>(layout.width);
+    const float height = static_cast<float>(layout.spectrumHeight);
+    for (const int x : verticalGridLines(layout.width)) {
+        const float fx = static_cast<float>(x);
+        emitRectangle(triangles, fx - 0.5f, -0.5f, fx + 0.5f, height + 0.5f);
+    }
+    for (const int y : horizontalGridLines(layout.spectrumHeight)) {
+        const float fy = static_cast<float>(y);
+        emitRectangle(triangles, -0.5f, fy - 0.5f, width + 0.5f, fy + 0.5f);
     }
 }

@@ -13,3 +13,8 @@
 // strip with explicit joins needs twice as many. Zero-length segments are skipped. Fills
 // `triangles` in place, reusing its storage.
 void buildStrokeTriangles(const std::vector<TracePoint>& points, float penWidth, std::vector<float>& triangles);
+
+// Outline of the grid over the spectrum area as triangles, in the same coordinates: each line a
+// rectangle one pixel wide, centred on it and reaching half a pixel past both ends, which is what
+// an aliased one-pixel pen with square caps covers. Fills `triangles` in place.
+void buildGridTriangles(const SpectrumLayout& layout, std::vector<float>& triangles);

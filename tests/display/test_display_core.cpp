@@ -239,6 +239,29 @@ TEST(TraceStroke, SegmentsWithSquareCaps)
     EXPECT_TRUE(t.empty());
 }
 
+TEST(TraceStroke, GridLinesAsOnePixelRectanglesWithSquareCaps)
+{
+    const SpectrumLayout layout = computeLayout(1760, 980, true, 0.3);
+    std::vector<float> t;
+    buildGridTriangles(layout, t);
+    ASSERT_EQ(t.size(), 14u * 12u);
+    // Vertical line at x = 176 over the spectrum area (686 rows): one pixel wide around it,
+    // half a pixel past both ends.
+    EXPECT_TRUE(covered(t, 175.6f, -0.4f));
+    EXPECT_TRUE(covered(t, 176.4f, 686.4f));
+    EXPECT_FALSE(covered(t, 175.4f, 300.0f));
+    EXPECT_FALSE(covered(t, 176.6f, 300.0f));
+    EXPECT_FALSE(covered(t, 176.0f, 686.6f));
+    // Horizontal line at y = 114 across the full width.
+    EXPECT_TRUE(covered(t, -0.4f, 113.6f));
+    EXPECT_TRUE(covered(t, 1760.4f, 114.4f));
+    EXPECT_FALSE(covered(t, 50.0f, 113.4f));
+    EXPECT_FALSE(covered(t, 50.0f, 114.6f));
+    // Nothing between the lines, nor in the waterfall strip.
+    EXPECT_FALSE(covered(t, 100.0f, 50.0f));
+    EXPECT_FALSE(covered(t, 100.0f, 800.0f));
+}
+
 TEST(TraceStroke, CornersHoldTheBevelWedge)
 {
     // A noise-like zigzag: every corner's outer bevel triangle must be covered.
