@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// IQ samples per transfer of a receiver that does not say.
+constexpr uint32_t kDefaultSamplesPerTransfer = 4096;
+
 // The receiver as the controller and the RX thread see it.
 class IDevice {
 public:

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kDefaultSamplesPerTransfer = 4096;
-
 // The record's texts are fixed-size fields: never read past them, terminated or not.
 std::string boundedText(const char* text, std::size_t size)
 {

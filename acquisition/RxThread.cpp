@@ -4,6 +4,7 @@
 #include "acquisition/FftRing.h"
 #include "acquisition/IDevice.h"
 #include "acquisition/IqSample.h"
+#include "platform/MonotonicClock.h"
 
 #include <chrono>
 #include <cstdio>
@@ -13,13 +14,6 @@ namespace {
 
 constexpr int64_t kReportPeriodNs = 1'000'000'000;
 constexpr auto kFailureSleep = std::chrono::milliseconds(2);
-
-int64_t steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 template <typename... Args>
 std::string format(const char* pattern, Args... args)
@@ -35,7 +29,7 @@ RxThread::RxThread(const std::atomic<bool>& running, RxSources sources, RxCallba
     : m_running(running), m_sources(sources), m_callbacks(std::move(callbacks))
 {
     if (!m_callbacks.nowNs)
-        m_callbacks.nowNs = steadyNowNs;
+        m_callbacks.nowNs = monotonicNowNs;
 }
 
 RxThread::~RxThread()

@@ -3,14 +3,14 @@
 
 #include "acquisition/IqSample.h"
 #include "display/SpectrumItem.h"
+#include "platform/MonotonicClock.h"
+
+#include <QDebug>
 
 #include <chrono>
 
 namespace {
 
-// What a transfer holds when the receiver does not say.
-constexpr uint64_t kDefaultSamplesPerTransfer = 4096;
-constexpr std::size_t kDemodRingBytes = 8'388'608;
 // Lets a reader of the demod ring that was detached a moment ago finish its read.
 constexpr auto kDemodDetachGrace = std::chrono::milliseconds(5);
 
@@ -37,7 +37,7 @@ bool RtsaController::startRx(bool applyFirst)
     m_readBlockBytes = samplesPerTransfer * kIqSampleBytes;
     m_fftFrameBytes = static_cast<uint64_t>(fftSize()) * kIqSampleBytes;
     m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, m_fftFrameBytes));
-    m_demodRing = std::make_unique<DemodRing>(kDemodRingBytes);
+    m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
     m_spectrum.setFftSize(static_cast<std::size_t>(fftSize()));
     m_fftRingLostBytes = 0;
     startRxThread();
@@ -96,4 +96,18 @@ void RtsaController::stopRx()
     std::this_thread::sleep_for(kDemodDetachGrace);
     m_demodRing.reset();
     emit logMessage(QStringLiteral("RX stopped"));
+}
+
+void RtsaController::handleDspOverload(const QString& trigger)
+{
+    const QString line = QStringLiteral("DSP overload trigger: %1").arg(trigger);
+    emit logMessage(line);
+    qInfo().noquote() << line;
+    const int64_t nowMs = monotonicNowNs() / 1'000'000;
+    if (nowMs - m_lastOverloadLogMs > 1999) {
+        m_lastOverloadLogMs = nowMs;
+        const QString warning = QStringLiteral("DSP overload detected (no auto-degrade)");
+        emit logMessage(warning);
+        qInfo().noquote() << warning;
+    }
 }

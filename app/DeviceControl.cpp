@@ -1,12 +1,10 @@
 // Device control: connecting the receiver, its selection and channel, and retuning.
 #include "app/RtsaController.h"
 
-#include <QDebug>
 #include <QVariantMap>
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <limits>
 #include <stdexcept>
 
@@ -209,27 +207,12 @@ void RtsaController::apply(const ApplyRequest& request)
     if (m_centerHz.load() != oldCenterHz)
         emit centerFreqChanged(request.freqMHz);
     // The FFT size that meets the resolution target depends on the rate just applied; the
-    // target is only read in the GUI thread, so it is looked at there.
+    // target is only read in the GUI thread, so it is looked at there. A faster rate may
+    // clamp the target itself, and the interface must show the target actually kept.
     QMetaObject::invokeMethod(
         this, [this] {
-            if (m_rbwTargetHz > 0.0)
-                applyRbwTarget(m_rbwTargetHz);
+            if (m_rbwTargetHz > 0.0 && applyRbwTarget(m_rbwTargetHz))
+                emit rbwTargetHzChanged();
         },
         Qt::QueuedConnection);
-}
-
-void RtsaController::handleDspOverload(const QString& trigger)
-{
-    const QString line = QStringLiteral("DSP overload trigger: %1").arg(trigger);
-    emit logMessage(line);
-    qInfo().noquote() << line;
-    const int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
-    if (nowMs - m_lastOverloadLogMs > 1999) {
-        m_lastOverloadLogMs = nowMs;
-        const QString warning = QStringLiteral("DSP overload detected (no auto-degrade)");
-        emit logMessage(warning);
-        qInfo().noquote() << warning;
-    }
 }

@@ -9,19 +9,26 @@ DeviceWorker::DeviceWorker(Handler handler) : m_handler(std::move(handler))
 
 DeviceWorker::~DeviceWorker()
 {
+    requestStop();
+    m_thread.join();
+}
+
+void DeviceWorker::requestStop()
+{
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
         m_pending = false;
     }
     m_wake.notify_all();
-    m_thread.join();
 }
 
 void DeviceWorker::post(const ApplyRequest& request)
 {
     {
         std::lock_guard lock(m_mutex);
+        if (m_stop)
+            return;
         m_request = request;
         m_pending = true;
     }

@@ -23,6 +23,9 @@ public:
 
     // Never blocks for longer than the queue's lock is held.
     void post(const ApplyRequest& request);
+    // Drops a pending request and lets no later one start; the pass running, if any, finishes.
+    // Does not wait, so it can be called before waiting for what that pass holds.
+    void requestStop();
 
 private:
     void run();

@@ -80,6 +80,7 @@ public:
     QObject* spectrumItem() const;
     void setSpectrumItem(QObject* item);
 
+    // Spectrum (SpectrumProperties.cpp).
     int fftSize() const { return m_fftSize.load(); }
     void setFftSize(int size);
     int windowType() const { return m_windowType.load(); }
@@ -97,7 +98,11 @@ public:
     void setDetectorMode(int mode);
     int detectorWindow() const { return m_detectorWindow.load(); }
     void setDetectorWindow(int window);
+    double peakLineWindowSec() const { return m_peakLineWindowSec.load(); }
+    void setPeakLineWindowSec(double seconds);
+    double ringUsagePct() const { return m_ringUsagePct.load(); }
 
+    // Density and waterfall (PersistenceProperties.cpp).
     bool densityEnabled() const { return m_densityEnabled.load(); }
     void setDensityEnabled(bool enabled);
     int densityLevels() const { return m_densityLevels.load(); }
@@ -118,12 +123,6 @@ public:
     void setDensityMinDb(double db);
     double densityMaxDb() const { return m_densityMaxDb.load(); }
     void setDensityMaxDb(double db);
-
-    double peakLineWindowSec() const { return m_peakLineWindowSec.load(); }
-    void setPeakLineWindowSec(double seconds);
-
-    double ringUsagePct() const { return m_ringUsagePct.load(); }
-
     bool waterfallEnabled() const { return m_waterfallEnabled.load(); }
     void setWaterfallEnabled(bool enabled);
     int waterfallLines() const { return m_waterfallLines.load(); }
@@ -133,6 +132,7 @@ public:
     int waterfallPaletteId() const { return m_waterfallPaletteId.load(); }
     void setWaterfallPaletteId(int id);
 
+    // Receiver (DeviceControl.cpp).
     QString deviceName() const { return m_deviceName; }
     QString deviceBackend() const { return QStringLiteral("RZ640"); }
     QString deviceSerial() const { return m_deviceSerial; }
@@ -151,10 +151,12 @@ public:
     // Queues a retune (MHz for frequency and bandwidth) and returns at once.
     Q_INVOKABLE void applyParams(double freqMHz, double bwMHz, int port, int att, int preamp, int ifgain);
 
-    // Starts acquisition: rings, then the threads. The user interface's start applies the
-    // current receiver settings first; a restart after a retune does not need to.
+    // Acquisition (Acquisition.cpp). The user interface's start applies the current receiver
+    // settings first; a restart after a retune does not need to.
     Q_INVOKABLE bool startRx(bool applyFirst = true);
     Q_INVOKABLE void stopRx();
+
+    // Spectrum commands (SpectrumProperties.cpp).
     Q_INVOKABLE void clearDensity();
     Q_INVOKABLE void clearPeakLine();
     Q_INVOKABLE double getPeakFreq() const;
@@ -219,8 +221,9 @@ private:
     void handleDspOverload(const QString& trigger);
     // Sets the analyser to n points, stopping and restarting a running acquisition around it.
     void changeFftSize(int n);
-    // Stores a target and the FFT size that follows from it at the current sample rate.
-    void applyRbwTarget(double hz);
+    // Stores a target and the FFT size that follows from it at the current sample rate; true
+    // when the stored target changed (a faster rate may clamp it).
+    bool applyRbwTarget(double hz);
     void runSpectrumThread();
     QPointer<SpectrumItem> guardedSpectrumItem() const;
 

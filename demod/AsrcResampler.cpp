@@ -62,7 +62,7 @@ size_t AsrcResampler::process(const float* in, size_t inCount, float* out, size_
         if (moved > kRatioMessageStep
             && (!m_diag.ratioMessagePrinted || now - m_diag.lastRatioMessage >= kMessageInterval)) {
             std::printf("[AsrcResampler] Ratio changed: %.6f -> %.6f (inputRate=%.0fHz -> 48kHz)\n", m_lastRatio, ratio,
-                        48000.0 / ratio);
+                        m_outputRateHz / ratio);
             m_diag.ratioMessagePrinted = true;
             m_diag.lastRatioMessage = now;
         }

@@ -1,20 +1,15 @@
 #include "demod/DemodChain.h"
 
 #include "demod/AudioGain.h"
+#include "platform/MonotonicClock.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace {
 
 constexpr double kPreFirThresholdHz = 1500000.0;
 
-int64_t nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -79,7 +74,7 @@ void DemodChain::lap(double& stage)
 {
     if (!m_profiling)
         return;
-    const int64_t now = nowNs();
+    const int64_t now = monotonicNowNs();
     stage += static_cast<double>(now - m_lapStart) * 1e-9;
     m_lapStart = now;
 }
@@ -90,7 +85,7 @@ size_t DemodChain::process(const int16_t* iq, size_t pairs, double inputRateHz, 
     if (!iq || pairs == 0 || inputRateHz <= 0.0)
         return 0;
     if (m_profiling)
-        m_lapStart = nowNs();
+        m_lapStart = monotonicNowNs();
     return run(iq, pairs, inputRateHz, centerHz, nowSeconds);
 }
 

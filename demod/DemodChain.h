@@ -2,6 +2,7 @@
 
 #include "demod/AsrcResampler.h"
 #include "demod/AudioFilter.h"
+#include "demod/AudioRate.h"
 #include "demod/DemodParams.h"
 #include "demod/FirDecimator.h"
 #include "demod/IqDecimator.h"
@@ -26,7 +27,6 @@ public:
     static constexpr size_t kPolyFirCapacity = 8192;
     static constexpr size_t kDemodCapacity = 8192;
     static constexpr size_t kAudioCapacity = 16384;
-    static constexpr double kAudioRateHz = 48000.0;
 
     // Samples handed on by each stage for one block; all zero stages after a skip.
     struct Counts {

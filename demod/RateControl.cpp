@@ -1,11 +1,13 @@
 #include "demod/RateControl.h"
 
+#include "demod/AudioRate.h"
+
 #include <algorithm>
 #include <cstdio>
 
 double RateControl::update(double demodRateHz, uint64_t blockSamples, double nowSeconds)
 {
-    const double theoretical = kOutputRateHz / demodRateHz;
+    const double theoretical = kAudioRateHz / demodRateHz;
     m_count += blockSamples;
     if (!m_initialised) {
         m_initialised = true;
@@ -16,7 +18,7 @@ double RateControl::update(double demodRateHz, uint64_t blockSamples, double now
     const double elapsed = nowSeconds - m_windowStart;
     if (elapsed >= 1.0 && m_count > 0) {
         m_measuredRateHz = static_cast<double>(m_count) / elapsed;
-        const double target = std::clamp(kOutputRateHz / m_measuredRateHz, 0.95 * theoretical, 1.05 * theoretical);
+        const double target = std::clamp(kAudioRateHz / m_measuredRateHz, 0.95 * theoretical, 1.05 * theoretical);
         m_smoothedRatio = 0.3 * target + 0.7 * m_smoothedRatio;
         m_count = 0;
         m_windowStart = nowSeconds;

@@ -7,8 +7,6 @@
 // audio clock offsets are absorbed within +-5 % of the nominal ratio.
 class RateControl {
 public:
-    static constexpr double kOutputRateHz = 48000.0;
-
     // One block of blockSamples demodulator inputs at the nominal rate demodRateHz,
     // arriving at nowSeconds; returns the ratio to resample it with.
     double update(double demodRateHz, uint64_t blockSamples, double nowSeconds);

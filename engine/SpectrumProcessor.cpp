@@ -1,14 +1,7 @@
 #include "engine/SpectrumProcessor.h"
 
 #include <algorithm>
-#include <chrono>
 #include <string>
-
-int64_t SpectrumProcessor::steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 SpectrumProcessor::SpectrumProcessor(SpectrumEngine& engine, SpectrumSink& sink, const std::atomic<uint64_t>& lostBytes,
                                      std::size_t blockBytes, Clock clock)

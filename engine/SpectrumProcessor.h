@@ -4,6 +4,7 @@
 #include "engine/SpectrumEngine.h"
 #include "engine/SpectrumSink.h"
 #include "engine/VideoFilter.h"
+#include "platform/MonotonicClock.h"
 
 #include <atomic>
 #include <cstddef>
@@ -19,11 +20,10 @@ class SpectrumProcessor {
 public:
     // Monotonic nanoseconds.
     using Clock = std::function<int64_t()>;
-    static int64_t steadyNowNs();
 
     // blockBytes is fixed for the run; lostBytes counts IQ bytes the producer could not place.
     SpectrumProcessor(SpectrumEngine& engine, SpectrumSink& sink, const std::atomic<uint64_t>& lostBytes,
-                      std::size_t blockBytes, Clock clock = steadyNowNs);
+                      std::size_t blockBytes, Clock clock = monotonicNowNs);
 
     std::size_t blockBytes() const { return m_block.size(); }
     uint8_t* blockBuffer() { return m_block.data(); }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,35 @@ struct ReceiverScript {
     std::atomic<int> opens{0};
     std::atomic<int> reads{0};
 
+    // Holds the next setCenterFrequency until released: a retune caught inside the receiver.
+    void holdNextRetune()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holdRetune = true;
+        m_retuneHeld = false;
+    }
+    bool retuneHeld() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_retuneHeld;
+    }
+    void releaseRetune()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_holdRetune = false;
+        }
+        m_retuneReleased.notify_all();
+    }
+    void waitIfRetuneHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_holdRetune)
+            return;
+        m_retuneHeld = true;
+        m_retuneReleased.wait(lock, [this] { return !m_holdRetune; });
+    }
+
     void record(std::string call)
     {
         std::lock_guard lock(m_mutex);
@@ -47,6 +77,9 @@ struct ReceiverScript {
 private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
+    bool m_holdRetune = false;
+    bool m_retuneHeld = false;
+    std::condition_variable m_retuneReleased;
 };
 
 // A receiver that delivers silence, one block per millisecond while streaming, and records
@@ -84,7 +117,11 @@ public:
         std::memset(buffer, 0, lengthBytes);
         return true;
     }
-    void setCenterFrequency(uint64_t hz) override { m_script->record("setCenterFrequency " + std::to_string(hz)); }
+    void setCenterFrequency(uint64_t hz) override
+    {
+        m_script->record("setCenterFrequency " + std::to_string(hz));
+        m_script->waitIfRetuneHeld();
+    }
     void setSampleRate(uint32_t hz) override { m_script->record("setSampleRate " + std::to_string(hz)); }
     void setPort(uint8_t port) override { m_script->record("setPort " + std::to_string(port)); }
     void setAttenuation(uint8_t db) override { m_script->record("setAttenuation " + std::to_string(db)); }

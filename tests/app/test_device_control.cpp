@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 // Reaches the parts of the controller that only its own threads see.
 class RtsaControllerTestAccess {
@@ -356,6 +357,49 @@ private slots:
         QCOMPARE(rig.lines.filter(QRegularExpression("^RX st")), QStringList({"RX started", "RX stopped"}));
         QCOMPARE(rig.lines.count("Device disconnected"), 1);
         QCOMPARE(rig.countCalls("close"), 1);
+    }
+
+    void retuneHeldInTheReceiverAtDestructionDropsThePendingOne()
+    {
+        // The destructor must drop the pending retune before it waits for the one in progress;
+        // the window is narrow, so the race is run many times.
+        for (int round = 0; round < 25; ++round) {
+            Rig rig;
+            QVERIFY(rig.controller->connectDevice());
+            rig.script->holdNextRetune();
+            rig.controller->applyParams(100.0, 20.0, 0, 0, 0, 0);
+            QTRY_VERIFY(rig.script->retuneHeld());
+            rig.controller->applyParams(200.0, 20.0, 0, 0, 0, 0);
+            std::thread release([script = rig.script, round] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1 + round % 5));
+                script->releaseRetune();
+            });
+            rig.controller.reset();
+            release.join();
+            QCOMPARE(rig.countCalls("setCenterFrequency 200000000"), 0);
+            QCOMPARE(rig.countCalls("setCenterFrequency 100000000"), 1);
+        }
+    }
+
+    void retuneThatClampsTheResolutionTargetReportsIt()
+    {
+        Rig rig;
+        RtsaController& c = *rig.controller;
+        QSignalSpy target(&c, &RtsaController::rbwTargetHzChanged);
+        c.setRbwTargetHz(1000.0);
+        QCOMPARE(target.count(), 1);
+        QVERIFY(qAbs(c.rbwTargetHz() - 3662.109375) < 1e-3);
+
+        // 30 MS/s cannot resolve that finely: the stored target moves, and says so.
+        c.applyParams(1000.0, 30.0, 0, 0, 0, 0);
+        QTRY_COMPARE(target.count(), 2);
+        QVERIFY(qAbs(c.rbwTargetHz() - 5493.1640625) < 1e-3);
+        QVERIFY(rig.lines.contains("RBW target too low, clamped to 5.493 kHz"));
+
+        // The same rate again: the target stands, and nothing is reported.
+        c.applyParams(1000.0, 30.0, 0, 0, 0, 0);
+        QTest::qWait(50);
+        QCOMPARE(target.count(), 2);
     }
 
     void retunesRacingWithStartAndStopNeverLeaveARunHalfBuilt()

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+// The store-and-notify steps every controller setter shares: clamp, compare with the stored
+// value (within a tolerance for doubles), store, then emit the change signal once.
+namespace setting {
+
+// Stores value unless it is within tolerance of the current one; true when it stored.
+// NaN is never stored: a setting that is not a number would poison every later comparison.
+template <typename T>
+bool storeIfChanged(std::atomic<T>& member, T value, double tolerance)
+{
+    if (std::isnan(static_cast<double>(value)) ||
+        std::abs(static_cast<double>(value) - static_cast<double>(member.load())) < tolerance)
+        return false;
+    member.store(value);
+    return true;
+}
+
+template <typename T>
+bool storeIfDifferent(std::atomic<T>& member, T value)
+{
+    if (member.load() == value)
+        return false;
+    member.store(value);
+    return true;
+}
+
+// Stores when changed beyond the tolerance (exactly, for a tolerance of 0), then emits changed.
+template <typename T, typename Object>
+void update(Object* object, std::atomic<T>& member, T value, double tolerance, void (Object::*changed)())
+{
+    if (tolerance > 0.0 ? storeIfChanged(member, value, tolerance) : storeIfDifferent(member, value))
+        emit(object->*changed)();
+}
+
+// std::clamp keeps NaN; the store steps above drop it.
+inline double clampTo(double v, double lo, double hi)
+{
+    return std::isnan(v) ? v : std::clamp(v, lo, hi);
+}
+
+} // namespace setting
