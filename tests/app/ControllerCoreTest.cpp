@@ -80,4 +80,4 @@ private slots:
 };
 
 QTEST_MAIN(ControllerCoreTest)
-#include "test_controller_core.moc"
+#include "ControllerCoreTest.moc"

@@ -1,4 +1,4 @@
-// A stand-in for the receiver SDK whose behaviour is fixed at compile time (see receiver.cmake),
+// A stand-in for the receiver SDK whose behaviour is fixed at compile time (see Receiver.cmake),
 // recording what the driver asked of it.
 
 #include "acquisition/RzSdrAbi.h"

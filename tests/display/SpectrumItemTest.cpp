@@ -294,4 +294,4 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_spectrum_item.moc"
+#include "SpectrumItemTest.moc"

@@ -223,4 +223,4 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_spectrum_render.moc"
+#include "SpectrumRenderTest.moc"

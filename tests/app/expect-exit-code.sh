@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# expect_exit_code.sh CODE COMMAND...: passes when COMMAND ends with exactly CODE.
+# expect-exit-code.sh CODE COMMAND...: passes when COMMAND ends with exactly CODE.
 expected=$1; shift
 "$@"; code=$?
 if [ "$code" -ne "$expected" ]; then

@@ -1,4 +1,4 @@
-// x11_window_probe TITLE EDGE_RGB AREA_RGB
+// X11WindowProbe TITLE EDGE_RGB AREA_RGB
 // Waits for the top-level window TITLE to show, checks that its edge has the window colour
 // EDGE_RGB and that at least a tenth of it shows the spectrum area colour AREA_RGB (which only
 // an OpenGL framebuffer render puts there), then asks it to close as a window manager would.

@@ -440,4 +440,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(DeviceControlTest)
-#include "test_device_control.moc"
+#include "DeviceControlTest.moc"

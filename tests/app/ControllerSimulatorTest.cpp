@@ -139,4 +139,4 @@ private slots:
 };
 
 QTEST_MAIN(ControllerSimulatorTest)
-#include "test_controller_simulator.moc"
+#include "ControllerSimulatorTest.moc"
