@@ -228,6 +228,16 @@ void SpectrumItem::onTimer()
 {
     if (m_demo)
         generateDemoFrame();
+    // Redrawing an unchanged frame costs the software rasteriser as much as a new one, and that
+    // time comes out of the acquisition and processing threads; setters repaint on their own.
+    uint64_t version = 0;
+    {
+        std::lock_guard lock(m_frameMutex);
+        version = m_frameVersion;
+    }
+    if (version == m_repaintedVersion)
+        return;
+    m_repaintedVersion = version;
     update();
 }
 

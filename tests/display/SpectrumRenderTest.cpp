@@ -59,6 +59,7 @@ private slots:
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
+    void redrawsOnlyWhatChanged();
 
 private:
     QImage renderFrame(const SpectrumFrame& frame);
@@ -213,6 +214,35 @@ void SpectrumRenderTest::densityTransparentWhereByteIsZero()
 
     m_item->setDensityEnabled(false);
     QVERIFY(near(renderFrame(frame).pixel(kWidth - 30, 30), background));
+}
+
+void SpectrumRenderTest::redrawsOnlyWhatChanged()
+{
+    int frames = 0;
+    connect(m_window.get(), &QQuickWindow::frameSwapped, this, [&frames] { ++frames; }, Qt::DirectConnection);
+    // Let the first frame and anything queued behind it settle.
+    QTest::qWait(200);
+    frames = 0;
+    // Several repaint timer periods with nothing new: nothing is drawn.
+    QTest::qWait(300);
+    QCOMPARE(frames, 0);
+
+    // A new frame is drawn at the next timer tick, once.
+    m_item->setFrame(flatFrame(-60.0f));
+    QTRY_VERIFY_WITH_TIMEOUT(frames >= 1, 1000);
+    QTest::qWait(300);
+    QCOMPARE(frames, 1);
+
+    // A property change repaints too.
+    frames = 0;
+    m_item->setPeakLineEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(frames >= 1, 1000);
+
+    // The demonstration spectrum changes every tick, so it keeps being drawn.
+    frames = 0;
+    m_item->setDemo(true);
+    QTest::qWait(400);
+    QVERIFY2(frames >= 5, qPrintable(QString::number(frames)));
 }
 
 int main(int argc, char** argv)
