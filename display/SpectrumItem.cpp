@@ -181,7 +181,7 @@ void SpectrumItem::setWaterfallHeightRatio(double ratio)
     update();
 }
 
-void SpectrumItem::setFrame(const SpectrumFrame& frame)
+void SpectrumItem::setFrame(SpectrumFrame frame)
 {
     bool rmsChanged = false;
     bool overloadFlipped = false;
@@ -195,7 +195,7 @@ void SpectrumItem::setFrame(const SpectrumFrame& frame)
         rangeChanged = !(frame.centerHz == m_frame.centerHz) || !(frame.startHz == m_frame.startHz) ||
                        !(frame.stopHz == m_frame.stopHz);
         rbwChanged = !(frame.rbwHz == m_frame.rbwHz);
-        m_frame = frame;
+        m_frame = std::move(frame);
         ++m_frameVersion;
     }
     if (rmsChanged)

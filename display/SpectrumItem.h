@@ -71,7 +71,7 @@ public:
     void setWaterfallMaxDb(float maxDb);
 
     // Called in the item's thread with each published frame; the repaint timer shows it.
-    void setFrame(const SpectrumFrame& frame);
+    void setFrame(SpectrumFrame frame);
     // Copies the current frame into `target`, for the renderer's synchronisation; assigning
     // into the renderer's own frame reuses its buffers instead of allocating new ones.
     void snapshotFrame(SpectrumFrame& target) const;
