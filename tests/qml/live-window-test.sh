@@ -4,7 +4,7 @@
 # then closes with exit code 0.
 # Usage: live-window-test.sh EXE PROBE (the probe saves a screenshot when RTSA_PROBE_SCREENSHOT is set)
 set -u
-exe=$1 probe=$2
+exe=$1 probe=$(realpath -e "$2") || { echo "FAILED: no probe at $2"; exit 1; }
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
@@ -18,4 +18,4 @@ code=$?
 if [ $code -ne 0 ] || ! grep -qx PASSED "$log"; then
   echo "FAILED: exit code $code"; cat "$log"; exit 1
 fi
-grep -E '^(PASSED|FAILED)' "$log"
+grep -E "^(PASSED|FAILED|SKIPPED)" "$log"
