@@ -13,7 +13,7 @@ preload=$probe
 runtimes=$(ldd "$exe" | awk '/lib(asan|ubsan)\.so/ { print $3 }' | paste -sd:)
 [ -n "$runtimes" ] && preload=$runtimes:$probe
 
-LD_PRELOAD=$preload timeout -s KILL 180 "$exe" >"$log" 2>&1
+timeout -s KILL 180 env LD_PRELOAD="$preload" "$exe" >"$log" 2>&1
 code=$?
 if [ $code -ne 0 ] || ! grep -qx PASSED "$log"; then
   echo "FAILED: exit code $code"; cat "$log"; exit 1
