@@ -24,6 +24,7 @@ Window {
 
     AppState {
         id: app
+        objectName: "appState"
     }
 
     LeftPanel {

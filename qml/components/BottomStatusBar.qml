@@ -30,7 +30,8 @@ Rectangle {
             Text {
                 objectName: "rbwText"
                 font.pixelSize: 13
-                color: bar.rtsa && SpectrumMath.rbwChangedAutomatically(bar.rtsa.rbwTargetHz, bar.app.lastUserRbwTargetHz)
+                color: bar.rtsa
+                       && SpectrumMath.rbwChangedAutomatically(bar.rtsa.rbwTargetHz, bar.app.lastUserRbwTargetHz)
                        ? "#E4B55E" : "#8AA2B2"
                 text: "RBW: " + (bar.rtsa && bar.view.rbwHz > 0 ? SpectrumMath.formatHz(bar.view.rbwHz) : "--")
             }

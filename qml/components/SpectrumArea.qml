@@ -134,7 +134,7 @@ Item {
                     id: label
                     y: 5
                     x: tick.modelData.align === "left" ? 0
-                                                       : (tick.modelData.align === "right" ? -implicitWidth : -implicitWidth / 2)
+                       : (tick.modelData.align === "right" ? -implicitWidth : -implicitWidth / 2)
                     text: tick.modelData.text
                     color: area.rulerColor
                     font.pixelSize: 11

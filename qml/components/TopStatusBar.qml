@@ -35,7 +35,8 @@ Rectangle {
             objectName: "detectorText"
             color: "#8AA2B2"
             font.pixelSize: 13
-            text: "Det: " + (bar.rtsa ? SpectrumMath.detectorLabel(bar.rtsa.detectorMode, bar.rtsa.detectorWindow) : "--")
+            text: "Det: "
+                  + (bar.rtsa ? SpectrumMath.detectorLabel(bar.rtsa.detectorMode, bar.rtsa.detectorWindow) : "--")
         }
         Text {
             objectName: "dspLoadText"
@@ -59,6 +60,7 @@ Rectangle {
             border.color: "#E4B55E"
             Text {
                 id: autoText
+                objectName: "autoBadgeText"
                 anchors.centerIn: parent
                 color: "#E4B55E"
                 font.pixelSize: 12

@@ -4,6 +4,7 @@
 // status bars and rulers, then add a marker through the model, drag it and read its readout.
 // Prints "PASSED" and closes the window, or prints each "FAILED: ..." and exits with code 1.
 // With RTSA_PROBE_SCREENSHOT set, it saves the window to that file before closing.
+#include <QColor>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -18,6 +19,8 @@
 #include <cstdio>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QtMessageHandler g_previousHandler = nullptr;
@@ -27,7 +30,7 @@ QStringList g_qmlWarnings;
 // of them (a failed binding, a type error) fails the run.
 void recordMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QStringLiteral("qrc:/qml/")))
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(u"qrc:/qml/"_s))
         g_qmlWarnings << message;
     if (g_previousHandler)
         g_previousHandler(type, context, message);
@@ -57,8 +60,8 @@ public:
     void run()
     {
         g_previousHandler = qInstallMessageHandler(recordMessages);
-        if (findWindow() && connectAndStart() && checkStatusBars() && checkRulers() && checkMarkers()
-            && saveScreenshot())
+        if (findWindow() && connectAndStart() && checkStatusBars() && checkAutoAdjust() && checkRulers()
+            && checkMarkers() && saveScreenshot())
             stop();
         finish();
     }
@@ -75,7 +78,7 @@ private:
 
     bool waitFor(const std::function<bool()>& condition, int ms, const QString& what)
     {
-        return QTest::qWaitFor(condition, ms) || fail(QStringLiteral("timed out waiting for ") + what);
+        return QTest::qWaitFor(condition, ms) || fail(u"timed out waiting for "_s + what);
     }
 
     QQuickItem* item(const QString& name) const { return findItem(m_window->contentItem(), name); }
@@ -83,20 +86,22 @@ private:
     QString text(const QString& name) const
     {
         const QQuickItem* found = item(name);
-        return found ? found->property("text").toString() : QStringLiteral("<no item %1>").arg(name);
+        return found ? found->property("text").toString() : u"<no item %1>"_s.arg(name);
     }
+
+    QString colorName(const QString& name) const { return item(name)->property("color").value<QColor>().name(); }
 
     bool textIs(const QString& name, const QString& expected)
     {
         const QString actual = text(name);
-        return check(actual == expected, QStringLiteral("%1 reads \"%2\", expected \"%3\"").arg(name, actual, expected));
+        return check(actual == expected, u"%1 reads \"%2\", expected \"%3\""_s.arg(name, actual, expected));
     }
 
     bool textMatches(const QString& name, const QString& pattern)
     {
         const QString actual = text(name);
         return check(QRegularExpression(pattern).match(actual).hasMatch(),
-                     QStringLiteral("%1 reads \"%2\", expected /%3/").arg(name, actual, pattern));
+                     u"%1 reads \"%2\", expected /%3/"_s.arg(name, actual, pattern));
     }
 
     QPoint centreOf(const QQuickItem* target) const
@@ -108,9 +113,17 @@ private:
     {
         QQuickItem* button = item(name);
         if (!button || !button->isEnabled())
-            return fail(QStringLiteral("%1 is missing or disabled").arg(name));
+            return fail(u"%1 is missing or disabled"_s.arg(name));
         QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(button));
         return true;
+    }
+
+    void drag(QPoint from, QPoint to)
+    {
+        QTest::mousePress(m_window, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 10; ++step)
+            QTest::mouseMove(m_window, from + (to - from) * step / 10);
+        QTest::mouseRelease(m_window, Qt::LeftButton, {}, to);
     }
 
     double viewNumber(const char* property) const { return m_view->property(property).toDouble(); }
@@ -121,28 +134,28 @@ private:
             [this] {
                 for (QWindow* window : QGuiApplication::topLevelWindows()) {
                     auto* quick = qobject_cast<QQuickWindow*>(window);
-                    if (quick && quick->title() == QStringLiteral("NorvaleRTSA") && quick->isExposed())
+                    if (quick && quick->title() == u"NorvaleRTSA"_s && quick->isExposed())
                         m_window = quick;
                 }
                 return m_window != nullptr;
             },
             30000);
         if (!found)
-            return fail(QStringLiteral("no NorvaleRTSA window"));
+            return fail(u"no NorvaleRTSA window"_s);
         m_controller = m_window->property("controller").value<QObject*>();
-        m_view = item(QStringLiteral("spectrumView"));
-        return check(m_controller != nullptr, QStringLiteral("the window has no controller"))
-               && check(m_view != nullptr, QStringLiteral("no spectrumView"))
-               && textIs(QStringLiteral("deviceStatusText"), QStringLiteral("status: idle"));
+        m_state = m_window->findChild<QObject*>(u"appState"_s);
+        m_view = item(u"spectrumView"_s);
+        return check(m_controller != nullptr, u"the window has no controller"_s)
+               && check(m_state != nullptr, u"no appState"_s) && check(m_view != nullptr, u"no spectrumView"_s)
+               && textIs(u"deviceStatusText"_s, u"status: idle"_s);
     }
 
     bool connectAndStart()
     {
-        if (!click(QStringLiteral("connectButton"))
+        if (!click(u"connectButton"_s)
             || !waitFor([this] { return m_controller->property("connected").toBool(); }, 20000,
-                        QStringLiteral("the receiver to connect"))
-            || !textIs(QStringLiteral("connectButton"), QStringLiteral("Disconnect"))
-            || !click(QStringLiteral("startButton")))
+                        u"the receiver to connect"_s)
+            || !textIs(u"connectButton"_s, u"Disconnect"_s) || !click(u"startButton"_s))
             return false;
         // Live data: acquisition has replaced the demonstration spectrum and frames are counted.
         return waitFor(
@@ -150,54 +163,64 @@ private:
                        return m_controller->property("running").toBool() && !m_view->property("demo").toBool()
                               && m_controller->property("fps").toDouble() > 0 && viewNumber("rbwHz") > 0;
                    },
-                   30000, QStringLiteral("live frames"))
-               && waitFor([this] { return text(QStringLiteral("fpsText")) != QStringLiteral("FPS: 0.0"); }, 5000,
-                          QStringLiteral("the frame rate to show"));
+                   30000, u"live frames"_s)
+               && waitFor([this] { return text(u"fpsText"_s) != u"FPS: 0.0"_s; }, 5000, u"the frame rate to show"_s);
     }
 
     bool checkStatusBars()
     {
-        bool ok = textIs(QStringLiteral("detectorText"), QStringLiteral("Det: Avg(20)"));
-        ok &= textIs(QStringLiteral("fftText"), QStringLiteral("FFT: %1").arg(m_controller->property("fftSize").toInt()));
-        ok &= textMatches(QStringLiteral("fpsText"), QStringLiteral("^FPS: \\d+\\.\\d$"));
-        ok &= textMatches(QStringLiteral("dspLoadText"), QStringLiteral("^DSP: \\d+\\.\\d%$"));
-        ok &= textIs(QStringLiteral("maxFpsText"), QStringLiteral("MaxFPS: 30"));
-        ok &= textIs(QStringLiteral("vbwText"), QStringLiteral("VBW: 0.0 Hz"));
-        ok &= textIs(QStringLiteral("deviceSummaryText"),
-                     QStringLiteral("Port 1  |  Rate/BW 20 MSps  |  ATT 0 dB  |  Pre 20 dB  |  IF 30 dB"));
+        bool ok = textIs(u"detectorText"_s, u"Det: Avg(20)"_s);
+        ok &= textIs(u"fftText"_s, u"FFT: %1"_s.arg(m_controller->property("fftSize").toInt()));
+        ok &= textMatches(u"fpsText"_s, u"^FPS: \\d+\\.\\d$"_s);
+        ok &= textMatches(u"dspLoadText"_s, u"^DSP: \\d+\\.\\d%$"_s);
+        ok &= textIs(u"maxFpsText"_s, u"MaxFPS: 30"_s);
+        ok &= textIs(u"vbwText"_s, u"VBW: 0.0 Hz"_s);
+        ok &= textIs(u"deviceSummaryText"_s, u"Port 1  |  Rate/BW 20 MSps  |  ATT 0 dB  |  Pre 20 dB  |  IF 30 dB"_s);
         // The RBW of a 20 MS/s spectrum aimed at 10 kHz is some kHz; the text is the item's value.
-        const QString rbw = text(QStringLiteral("rbwText"));
-        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^RBW: (\\d+\\.\\d{3}) kHz$")).match(rbw);
+        const QString rbw = text(u"rbwText"_s);
+        const QRegularExpressionMatch m = QRegularExpression(u"^RBW: (\\d+\\.\\d{3}) kHz$"_s).match(rbw);
         ok &= check(m.hasMatch() && std::abs(m.captured(1).toDouble() * 1e3 - viewNumber("rbwHz")) < 0.5,
-                    QStringLiteral("rbwText reads \"%1\" for an RBW of %2 Hz").arg(rbw).arg(viewNumber("rbwHz")));
-        ok &= check(!text(QStringLiteral("deviceStatusText")).startsWith(QStringLiteral("status: idle")),
-                    QStringLiteral("the device status line never changed"));
+                    u"rbwText reads \"%1\" for an RBW of %2 Hz"_s.arg(rbw).arg(viewNumber("rbwHz")));
+        ok &= check(!text(u"deviceStatusText"_s).startsWith(u"status: idle"_s), u"the status line never changed"_s);
         return ok;
+    }
+
+    // An RBW target finer than the receiver can resolve, chosen as the spectrum panel chooses
+    // one: the controller clamps it and says so, the window shows the message in the AUTO badge
+    // and draws the RBW in the highlight colour until the user's own choice is back.
+    bool checkAutoAdjust()
+    {
+        const QString normal = u"#8aa2b2"_s;
+        bool ok = check(!item(u"autoBadge"_s)->isVisible(), u"AUTO badge before any adjustment"_s)
+                  && check(colorName(u"rbwText"_s) == normal, u"RBW highlighted at start"_s);
+        m_state->setProperty("lastUserRbwTargetHz", 100.0);
+        m_controller->setProperty("rbwTargetHz", 100.0);
+        ok = ok && waitFor([this] { return item(u"autoBadge"_s)->isVisible(); }, 5000, u"the AUTO badge"_s)
+             && textMatches(u"autoBadgeText"_s, u"^AUTO: RBW target too low, clamped to \\d+\\.\\d{3} kHz$"_s)
+             && check(colorName(u"rbwText"_s) == u"#e4b55e"_s, u"RBW not highlighted after the clamp"_s);
+        m_state->setProperty("lastUserRbwTargetHz", 10000.0);
+        m_controller->setProperty("rbwTargetHz", 10000.0);
+        return ok && check(colorName(u"rbwText"_s) == normal, u"RBW still highlighted with the user's choice back"_s);
     }
 
     // The rulers follow the receiver: 20 MS/s around 1 GHz, then 10 MS/s chosen in the panel.
     bool checkRulers()
     {
-        bool ok = textIs(QStringLiteral("frequencyTick0"), QStringLiteral("0.990"))
-                  && textIs(QStringLiteral("frequencyTick5"), QStringLiteral("1.000 GHz"))
-                  && textIs(QStringLiteral("frequencyTick10"), QStringLiteral("1.010"));
-        ok = ok && click(QStringLiteral("rate10"))
+        bool ok = textIs(u"frequencyTick0"_s, u"0.990"_s) && textIs(u"frequencyTick5"_s, u"1.000 GHz"_s)
+                  && textIs(u"frequencyTick10"_s, u"1.010"_s);
+        ok = ok && click(u"rate10"_s)
              && waitFor([this] { return viewNumber("maxFreqHz") - viewNumber("minFreqHz") == 10e6; }, 20000,
-                        QStringLiteral("the 10 MHz span"))
-             && textIs(QStringLiteral("frequencyTick0"), QStringLiteral("0.995"))
-             && textIs(QStringLiteral("frequencyTick10"), QStringLiteral("1.005"))
-             && textIs(QStringLiteral("deviceSummaryText"),
-                       QStringLiteral("Port 1  |  Rate/BW 10 MSps  |  ATT 0 dB  |  Pre 20 dB  |  IF 30 dB"));
-        ok = ok && check(!item(QStringLiteral("timeRuler"))->isVisible(), QStringLiteral("time ruler without waterfall"));
+                        u"the 10 MHz span"_s)
+             && textIs(u"frequencyTick0"_s, u"0.995"_s) && textIs(u"frequencyTick10"_s, u"1.005"_s)
+             && textIs(u"deviceSummaryText"_s, u"Port 1  |  Rate/BW 10 MSps  |  ATT 0 dB  |  Pre 20 dB  |  IF 30 dB"_s);
+        ok = ok && check(!item(u"timeRuler"_s)->isVisible(), u"time ruler without waterfall"_s);
         m_controller->setProperty("waterfallEnabled", true);
-        ok = ok && check(item(QStringLiteral("timeRuler"))->isVisible(), QStringLiteral("no time ruler with waterfall"))
-             && textIs(QStringLiteral("timeRulerNow"), QStringLiteral("Now"))
-             && textIs(QStringLiteral("timeRulerDepth"), QStringLiteral("-10s"));
-        return ok;
+        return ok && check(item(u"timeRuler"_s)->isVisible(), u"no time ruler with waterfall"_s)
+               && textIs(u"timeRulerNow"_s, u"Now"_s) && textIs(u"timeRulerDepth"_s, u"-10s"_s);
     }
 
     // The frequency of the first marker in the model, read by role as every view reads it.
-    double markerFreqHz(QObject* model) const
+    static double markerFreqHz(QObject* model)
     {
         auto* list = qobject_cast<QAbstractItemModel*>(model);
         return list && list->rowCount() > 0 ? list->data(list->index(0, 0), 258).toDouble() : NAN;
@@ -205,63 +228,57 @@ private:
 
     bool checkMarkers()
     {
-        auto* model = m_controller->property("markersModel").value<QObject*>();
         if (m_controller->metaObject()->indexOfProperty("markersModel") < 0) {
             std::fprintf(stderr, "SKIPPED: markers: this controller has no markersModel yet\n");
             return true;
         }
+        auto* model = m_controller->property("markersModel").value<QObject*>();
         if (!model)
-            return fail(QStringLiteral("the controller has no markersModel"));
+            return fail(u"the controller has no markersModel"_s);
         const double startHz = 1001e6;
         QMetaObject::invokeMethod(model, "addMarker", Q_ARG(int, 1), Q_ARG(double, startHz),
-                                  Q_ARG(QString, QStringLiteral("#4FC3F7")));
-        if (!waitFor([this] { return item(QStringLiteral("marker1")) && item(QStringLiteral("markerReadout1")); }, 5000,
-                     QStringLiteral("marker 1 on the spectrum")))
+                                  Q_ARG(QString, u"#4FC3F7"_s));
+        if (!waitFor([this] { return item(u"marker1"_s) && item(u"markerReadout1"_s); }, 5000,
+                     u"marker 1 on the spectrum"_s))
             return false;
-        bool ok = textIs(QStringLiteral("markerReadout1"), QStringLiteral("M1  %1 MHz").arg(megaText(startHz, 6)));
+        bool ok = textIs(u"markerReadout1"_s, u"M1  %1 MHz"_s.arg(megaText(startHz, 6)));
 
-        // Drag the marker 150 px to the right; it lands on the frequency under the pointer.
-        QQuickItem* marker = item(QStringLiteral("marker1"));
-        QQuickItem* overlay = marker->parentItem();
-        const QPoint from = centreOf(marker);
-        const QPoint to = from + QPoint(150, 0);
-        QTest::mousePress(m_window, Qt::LeftButton, {}, from);
-        for (int step = 1; step <= 10; ++step)
-            QTest::mouseMove(m_window, from + QPoint(15 * step, 0));
-        QTest::mouseRelease(m_window, Qt::LeftButton, {}, to);
+        // Where a press on the overlay puts a marker, worked out from the view's span.
+        QQuickItem* overlay = item(u"marker1"_s)->parentItem();
         const double minHz = viewNumber("minFreqHz");
         const double spanHz = viewNumber("maxFreqHz") - minHz;
-        const double overlayX = overlay->mapFromScene(QPointF(to)).x();
-        const double expectedHz = minHz + overlayX / (overlay->width() - 1) * spanHz;
-        const double draggedHz = markerFreqHz(model);
-        ok &= check(std::abs(draggedHz - expectedHz) < 1.0,
-                    QStringLiteral("dragged marker at %1 Hz, expected %2 Hz").arg(draggedHz, 0, 'f', 1).arg(expectedHz, 0, 'f', 1));
-        ok &= waitFor([&] { return text(QStringLiteral("markerReadout1")).contains(megaText(draggedHz, 6)); }, 2000,
-                      QStringLiteral("the readout to follow the drag"));
-        ok &= check(std::abs(centreOf(item(QStringLiteral("marker1"))).x() - to.x()) <= 1,
-                    QStringLiteral("the marker line did not follow the pointer"));
+        auto freqAt = [&](QPoint scene) {
+            return minHz + overlay->mapFromScene(QPointF(scene)).x() / (overlay->width() - 1) * spanHz;
+        };
 
-        // A marker following the peak cannot be dragged.
+        // Dragged 150 px to the right, the marker lands on the frequency under the pointer.
+        const QPoint from = centreOf(item(u"marker1"_s));
+        const QPoint to = from + QPoint(150, 0);
+        drag(from, to);
+        const double draggedHz = markerFreqHz(model);
+        ok &= check(std::abs(draggedHz - freqAt(to)) < 1.0,
+                    u"dragged marker at %1 Hz, expected %2 Hz"_s.arg(draggedHz, 0, 'f', 1).arg(freqAt(to), 0, 'f', 1));
+        ok &= waitFor([&] { return text(u"markerReadout1"_s).contains(megaText(draggedHz, 6)); }, 2000,
+                      u"the readout to follow the drag"_s);
+        ok &= check(std::abs(centreOf(item(u"marker1"_s)).x() - to.x()) <= 1, u"the marker line stayed behind"_s);
+
+        // A marker following the peak cannot be dragged away from it.
         QMetaObject::invokeMethod(model, "setMarkerAutoPeak", Q_ARG(int, 1), Q_ARG(bool, true));
         QTest::qWait(300);
-        const QPoint peak = centreOf(item(QStringLiteral("marker1")));
-        const QPoint away = peak.x() > overlay->mapToScene(QPointF(overlay->width() / 2, 0)).x() ? peak - QPoint(200, 0)
-                                                                                              : peak + QPoint(200, 0);
-        QTest::mousePress(m_window, Qt::LeftButton, {}, peak);
-        QTest::mouseMove(m_window, away);
-        QTest::mouseRelease(m_window, Qt::LeftButton, {}, away);
-        const double awayHz = minHz + overlay->mapFromScene(QPointF(away)).x() / (overlay->width() - 1) * spanHz;
-        ok &= check(std::abs(markerFreqHz(model) - awayHz) > spanHz / 100,
-                    QStringLiteral("an auto-peak marker followed a drag"));
+        const QPoint peak = centreOf(item(u"marker1"_s));
+        const bool rightHalf = peak.x() > overlay->mapToScene(QPointF(overlay->width() / 2, 0)).x();
+        const QPoint away = peak + QPoint(rightHalf ? -200 : 200, 0);
+        drag(peak, away);
+        ok &= check(std::abs(markerFreqHz(model) - freqAt(away)) > spanHz / 100, u"an auto-peak marker was dragged"_s);
         QMetaObject::invokeMethod(model, "setMarkerAutoPeak", Q_ARG(int, 1), Q_ARG(bool, false));
         return ok;
     }
 
     bool stop()
     {
-        return click(QStringLiteral("stopButton"))
+        return click(u"stopButton"_s)
                && waitFor([this] { return !m_controller->property("running").toBool(); }, 10000,
-                          QStringLiteral("acquisition to stop"));
+                          u"acquisition to stop"_s);
     }
 
     // Back at 20 MS/s, long enough for the waterfall to fill its part of the view.
@@ -270,16 +287,16 @@ private:
         const QString path = qEnvironmentVariable("RTSA_PROBE_SCREENSHOT");
         if (path.isEmpty())
             return true;
-        if (!click(QStringLiteral("rate20")))
+        if (!click(u"rate20"_s))
             return false;
         QTest::qWait(12000);
-        return check(m_window->grabWindow().save(path), QStringLiteral("cannot save the screenshot to ") + path);
+        return check(m_window->grabWindow().save(path), u"cannot save the screenshot to "_s + path);
     }
 
     void finish()
     {
         for (const QString& warning : g_qmlWarnings)
-            fail(QStringLiteral("QML warning: ") + warning);
+            fail(u"QML warning: "_s + warning);
         qInstallMessageHandler(g_previousHandler);
         if (!m_failures.isEmpty()) {
             QCoreApplication::exit(1);
@@ -291,6 +308,7 @@ private:
 
     QQuickWindow* m_window = nullptr;
     QObject* m_controller = nullptr;
+    QObject* m_state = nullptr;
     QQuickItem* m_view = nullptr;
     QStringList m_failures;
 };
