@@ -40,6 +40,20 @@ double ampOf(const MarkerModel& model, int row)
     return model.data(model.index(row), kAmpRole).toDouble();
 }
 
+// A model under Qt's model checker for the whole test, holding markers at these frequencies
+// with ids 1, 2, 3, ... in this order.
+struct CheckedModel {
+    explicit CheckedModel(std::initializer_list<double> freqsHz = {})
+    {
+        int id = 1;
+        for (const double hz : freqsHz)
+            model.addMarker(id++, hz, QStringLiteral("#4FC3F7"));
+    }
+
+    MarkerModel model;
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
+};
+
 QList<int> rolesOf(const QSignalSpy& spy, int emission)
 {
     return spy.at(emission).at(2).value<QList<int>>();
@@ -53,8 +67,8 @@ class MarkerModelTest : public QObject {
 private slots:
     void insertThenUpdateTheSameId()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        CheckedModel checked;
+        MarkerModel& model = checked.model;
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
@@ -85,11 +99,8 @@ private slots:
 
     void removeFromTheMiddle()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addMarker(1, 91e6, "a");
-        model.addMarker(2, 92e6, "b");
-        model.addMarker(3, 93e6, "c");
+        CheckedModel checked{91e6, 92e6, 93e6};
+        MarkerModel& model = checked.model;
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         model.removeMarker(2);
         QCOMPARE(removed.count(), 1);
@@ -102,10 +113,8 @@ private slots:
 
     void unknownIdsChangeAndEmitNothing()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addMarker(1, 91e6, "a");
-        model.addMarker(2, 0.0, "b");
+        CheckedModel checked{91e6, 0.0};
+        MarkerModel& model = checked.model;
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy centre(&model, &MarkerModel::requestCenterTo);
@@ -128,10 +137,8 @@ private slots:
 
     void dataOutsideTheRolesAndRows()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addMarker(1, 91e6, "a");
-        model.addMarker(2, 92e6, "b");
+        CheckedModel checked{91e6, 92e6};
+        MarkerModel& model = checked.model;
         const QModelIndex second = model.index(1);
         QVERIFY(!model.data(model.index(0), Qt::UserRole).isValid());
         QVERIFY(!model.data(model.index(0), MarkerModel::AutoPeakEnabledRole + 1).isValid());
@@ -153,8 +160,8 @@ private slots:
 
     void zeroAndNegativeIdsAreOrdinary()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        CheckedModel checked;
+        MarkerModel& model = checked.model;
         model.addMarker(0, 90e6, "a");
         model.addMarker(-5, 95e6, "b");
         model.addMarker(-5, 96e6, "b");
@@ -169,14 +176,12 @@ private slots:
 
     void settersEmitTheirOneRoleEvenWithoutAChange()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addMarker(1, 91e6, "a");
-        model.addMarker(2, 92e6, "b");
+        CheckedModel checked{91e6, 92e6};
+        MarkerModel& model = checked.model;
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setMarkerFreq(2, 92e6);
         model.setMarkerAutoPeak(2, false);
-        model.setMarkerColor(2, "b");
+        model.setMarkerColor(2, "#4FC3F7");
         QCOMPARE(changed.count(), 3);
         QCOMPARE(rolesOf(changed, 0), QList<int>({258}));
         QCOMPARE(rolesOf(changed, 1), QList<int>({261}));
@@ -189,8 +194,8 @@ private slots:
 
     void peakAndCentreCommandsUseTheLatestAppliedTrace()
     {
-        MarkerModel model;
-        model.addMarker(1, 95e6, "a");
+        CheckedModel checked{95e6};
+        MarkerModel& model = checked.model;
         model.markerToPeak(1);
         QCOMPARE(freqOf(model, 0), 0.0);
         model.addMarker(1, 95e6, "a");
@@ -221,12 +226,8 @@ private slots:
 
     void frameUpdateReadsTheNearestBinAndReportsOnlyChanges()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addMarker(1, 90.01e6, "a");
-        model.addMarker(2, 80e6, "b");
-        model.addMarker(3, 120e6, "c");
-        model.addMarker(4, 100e6, "d");
+        CheckedModel checked{90.01e6, 80e6, 120e6, 100e6};
+        MarkerModel& model = checked.model;
         const std::vector<float> trace = rampTrace();
         // Marker 4 already shows what the trace will say at its bin.
         model.applyFrameUpdate(readTrace(model.snapshot(), trace));
@@ -258,8 +259,8 @@ private slots:
 
     void autoPeakMarkerMovesInTheSameUpdateAndStaysWhenSwitchedOff()
     {
-        MarkerModel model;
-        model.addMarker(1, 95e6, "a");
+        CheckedModel checked{95e6};
+        MarkerModel& model = checked.model;
         model.setMarkerAutoPeak(1, true);
         std::vector<float> trace(1000, -100.0f);
         trace[300] = -20.0f;
@@ -281,11 +282,8 @@ private slots:
 
     void userChangesBetweenSnapshotAndApplySurvive()
     {
-        MarkerModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.addMarker(1, 95e6, "a");
-        model.addMarker(2, 96e6, "b");
-        model.addMarker(3, 97e6, "c");
+        CheckedModel checked{95e6, 96e6, 97e6};
+        MarkerModel& model = checked.model;
         model.setMarkerAutoPeak(3, true);
         const std::vector<float> trace = rampTrace();
         const MarkerFrameUpdate late = readTrace(model.snapshot(), trace);
