@@ -58,9 +58,9 @@ public:
         // unlike the item, outlives this thread.
         QMetaObject::invokeMethod(
             &m_controller,
-            [item = m_controller.guardedSpectrumItem(), frame = std::move(frame)] {
+            [item = m_controller.guardedSpectrumItem(), frame = std::move(frame)]() mutable {
                 if (item)
-                    item->setFrame(frame);
+                    item->setFrame(std::move(frame));
             },
             Qt::QueuedConnection);
     }

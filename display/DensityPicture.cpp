@@ -14,12 +14,13 @@ bool DensityPicture::update(const DensityImage& density, int palette)
 {
     const int32_t c = density.width;
     const int32_t h = density.height;
-    if (c < 1 || h < 1 || static_cast<int64_t>(density.bytes.size()) < static_cast<int64_t>(c) * h) {
+    if (c < 1 || h < 1 || static_cast<int64_t>(pictureSize(density.bytes)) < static_cast<int64_t>(c) * h) {
         reset();
         return false;
     }
 
-    const uint64_t hash = densitySampleHash(density.bytes.data(), density.bytes.size());
+    const std::vector<uint8_t>& bytes = *density.bytes;
+    const uint64_t hash = densitySampleHash(bytes.data(), bytes.size());
     if (m_image.width() == c && m_image.height() == h &&
         m_image.format() == QImage::Format_ARGB32_Premultiplied && m_width == c && m_height == h &&
         m_palette == palette && m_hash == hash)
@@ -29,12 +30,12 @@ bool DensityPicture::update(const DensityImage& density, int palette)
         m_image = QImage(c, h, QImage::Format_ARGB32_Premultiplied);
     buildPixelTable(palette);
     for (int32_t m = 0; m < h; ++m) {
-        const uint8_t* source = density.bytes.data() + static_cast<std::size_t>(m) * c;
+        const uint8_t* source = bytes.data() + static_cast<std::size_t>(m) * c;
         auto* target = reinterpret_cast<QRgb*>(m_image.scanLine(h - 1 - m));
         for (int32_t i = 0; i < c; ++i)
             target[i] = m_pixelTable[source[i]];
     }
-    coverNonZeroCells(density.bytes.data(), c, h, kVisiblePartBlock, m_visibleParts);
+    coverNonZeroCells(bytes.data(), c, h, kVisiblePartBlock, m_visibleParts);
     m_width = c;
     m_height = h;
     m_palette = palette;

@@ -181,7 +181,7 @@ void SpectrumItem::setWaterfallHeightRatio(double ratio)
     update();
 }
 
-void SpectrumItem::setFrame(const SpectrumFrame& frame)
+void SpectrumItem::setFrame(SpectrumFrame frame)
 {
     bool rmsChanged = false;
     bool overloadFlipped = false;
@@ -195,7 +195,7 @@ void SpectrumItem::setFrame(const SpectrumFrame& frame)
         rangeChanged = !(frame.centerHz == m_frame.centerHz) || !(frame.startHz == m_frame.startHz) ||
                        !(frame.stopHz == m_frame.stopHz);
         rbwChanged = !(frame.rbwHz == m_frame.rbwHz);
-        m_frame = frame;
+        m_frame = std::move(frame);
         ++m_frameVersion;
     }
     if (rmsChanged)
@@ -228,6 +228,16 @@ void SpectrumItem::onTimer()
 {
     if (m_demo)
         generateDemoFrame();
+    // Redrawing an unchanged frame costs the software rasteriser as much as a new one, and that
+    // time comes out of the acquisition and processing threads; setters repaint on their own.
+    uint64_t version = 0;
+    {
+        std::lock_guard lock(m_frameMutex);
+        version = m_frameVersion;
+    }
+    if (version == m_repaintedVersion)
+        return;
+    m_repaintedVersion = version;
     update();
 }
 

@@ -71,7 +71,7 @@ public:
     void setWaterfallMaxDb(float maxDb);
 
     // Called in the item's thread with each published frame; the repaint timer shows it.
-    void setFrame(const SpectrumFrame& frame);
+    void setFrame(SpectrumFrame frame);
     // Copies the current frame into `target`, for the renderer's synchronisation; assigning
     // into the renderer's own frame reuses its buffers instead of allocating new ones.
     void snapshotFrame(SpectrumFrame& target) const;
@@ -108,6 +108,8 @@ private:
     SpectrumFrame m_frame;
     // Counts changes of m_frame; starts above 0 so that a fresh copy's 0 never matches.
     uint64_t m_frameVersion = 1;
+    // The frame version the last timer repaint asked for (GUI thread only).
+    uint64_t m_repaintedVersion = 0;
     QTimer m_repaintTimer;
     int m_fftSize = 2048;
     bool m_demo = true;

@@ -64,7 +64,6 @@ void SpectrumRenderer::render()
             drawTrace(painter, layout, m_frame.peakLine, kPeakLine, 1.2f);
     }
     QQuickOpenGLUtils::resetOpenGLState();
-    update();
 }
 
 // A clear is far cheaper than painting every pixel on a software rasteriser.

@@ -10,7 +10,7 @@ WaterfallChange WaterfallImage::update(const WaterfallBlock& block, float colour
     WaterfallChange change;
     const int w = block.width;
     const int lines = block.lines;
-    if (w < 1 || lines < 1 || static_cast<int64_t>(block.bytes.size()) < static_cast<int64_t>(w) * lines)
+    if (w < 1 || lines < 1 || static_cast<int64_t>(pictureSize(block.bytes)) < static_cast<int64_t>(w) * lines)
         return change;
 
     const int g = clampWriteRow(block.writeRow, lines);
@@ -30,7 +30,7 @@ WaterfallChange WaterfallImage::update(const WaterfallBlock& block, float colour
     change.rows = plan;
     for (int i = 0; i < plan.count; ++i) {
         const int row = (plan.first + i) % lines;
-        std::memcpy(m_image.scanLine(row), block.bytes.data() + static_cast<std::size_t>(row) * w,
+        std::memcpy(m_image.scanLine(row), block.bytes->data() + static_cast<std::size_t>(row) * w,
                     static_cast<std::size_t>(w));
     }
     m_lastRow = g;

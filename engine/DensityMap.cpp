@@ -73,7 +73,7 @@ void DensityMap::resetLocked()
     m_emitted = false;
     m_density.clear();
     m_hits.clear();
-    m_image.clear();
+    m_picture.reset();
 }
 
 void DensityMap::mapColumns(std::size_t traceLength)
@@ -116,7 +116,7 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         m_columns = c;
         m_density.assign(cells, 0.0f);
         m_hits.assign(cells, 0.0f);
-        m_image.assign(cells, 0);
+        m_picture.reset();
         m_emitted = false;
     }
     mapColumns(trace.size());
@@ -186,9 +186,12 @@ void DensityMap::emitLocked(int64_t nowNs)
     }
     std::fill(m_hits.begin(), m_hits.end(), 0.0f);
     updateByteThresholds();
-    uint8_t* image = m_image.data();
+    std::shared_ptr<std::vector<uint8_t>> picture = m_pictures.acquire();
+    picture->resize(cells);
+    uint8_t* image = picture->data();
     for (std::size_t i = 0; i < cells; ++i)
         image[i] = intensityByte(density[i]);
+    m_picture = std::move(picture);
     m_lastEmit = nowNs;
     m_emitted = true;
 }
@@ -231,12 +234,12 @@ DensityImage DensityMap::currentImage() const
 {
     std::lock_guard lock(m_mutex);
     DensityImage image;
-    if (m_settings.enabled && m_columns != 0 && !m_image.empty()) {
+    if (m_settings.enabled && m_columns != 0 && m_picture) {
         image.width = static_cast<int32_t>(m_columns);
         image.height = m_settings.levels;
         image.minDb = static_cast<float>(m_settings.minDb);
         image.maxDb = static_cast<float>(m_settings.maxDb);
-        image.bytes = m_image;
+        image.bytes = m_picture;
     }
     return image;
 }

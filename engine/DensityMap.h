@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PicturePool.h"
 #include "engine/SpectrumFrame.h"
 
 #include <array>
@@ -51,7 +52,8 @@ private:
     int64_t m_lastEmit = 0;
     std::vector<float> m_density;
     std::vector<float> m_hits;
-    std::vector<uint8_t> m_image;
+    PicturePool<std::vector<uint8_t>> m_pictures;
+    PictureBytes m_picture;
 
     // Trace bins [m_columnStart[j], m_columnStart[j + 1]) form column j.
     std::vector<std::size_t> m_columnStart;

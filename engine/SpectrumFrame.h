@@ -1,7 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+// A picture's bytes, immutable once published: the spectrum thread, the display item and the
+// renderer share them, so handing a frame on copies a pointer, not the picture.
+using PictureBytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+inline std::size_t pictureSize(const PictureBytes& bytes)
+{
+    return bytes ? bytes->size() : 0;
+}
 
 // The persistence picture as the display receives it: one byte per cell, row 0 at the top.
 struct DensityImage {
@@ -9,7 +20,7 @@ struct DensityImage {
     int32_t height = 0;
     float minDb = -120.0f;
     float maxDb = 0.0f;
-    std::vector<uint8_t> bytes;
+    PictureBytes bytes;
 };
 
 // The waterfall ring as the display receives it: `lines` rows of `width` bytes, the next
@@ -21,11 +32,12 @@ struct WaterfallBlock {
     uint64_t totalLines = 0;
     float minDb = -120.0f;
     float maxDb = 0.0f;
-    std::vector<uint8_t> bytes;
+    PictureBytes bytes;
     int32_t paletteId = 0;
 };
 
-// One display update from the spectrum thread. A plain value, moved into the hand-off.
+// One display update from the spectrum thread. A plain value, moved into the hand-off; its
+// pictures are shared.
 struct SpectrumFrame {
     std::vector<float> trace;
     double centerHz = 0.0;

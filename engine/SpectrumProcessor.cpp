@@ -106,7 +106,7 @@ void SpectrumProcessor::publish(const SpectrumSettings& s, int64_t now)
     if (image.width < 1 || image.height < 1) {
         m_frame.density.width = 0;
         m_frame.density.height = 0;
-        m_frame.density.bytes.clear();
+        m_frame.density.bytes.reset();
     } else {
         m_frame.density = std::move(image);
     }
@@ -114,13 +114,13 @@ void SpectrumProcessor::publish(const SpectrumSettings& s, int64_t now)
     m_engine.peakLine().copyTo(m_frame.peakLine);
 
     if (s.waterfallEnabled) {
-        m_engine.waterfall().copyTo(m_frame.waterfall, s.waterfallLines, s.waterfallPaletteId);
+        m_engine.waterfall().publish(m_frame.waterfall, s.waterfallLines, s.waterfallPaletteId);
     } else {
         m_frame.waterfall.width = 0;
         m_frame.waterfall.lines = 0;
         m_frame.waterfall.writeRow = 0;
         m_frame.waterfall.totalLines = 0;
-        m_frame.waterfall.bytes.clear();
+        m_frame.waterfall.bytes.reset();
     }
 
     m_frame.trace = trace;

@@ -154,14 +154,14 @@ void newDensityPicture(SpectrumFrame& frame)
 {
     constexpr int kColumns = 1024;
     constexpr int kLevels = 512;
-    frame.density.bytes.assign(static_cast<std::size_t>(kColumns) * kLevels, 0);
+    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(kColumns) * kLevels, 0);
     for (int j = 0; j < kColumns; ++j) {
         const float db = std::max(frame.trace[2 * j], frame.trace[2 * j + 1]);
         const int level = std::clamp(static_cast<int>((db + 120.0f) / 120.0f * (kLevels - 1)), 0, kLevels - 1);
         for (int m = std::max(0, level - 20); m <= std::min(kLevels - 1, level + 20); ++m)
-            frame.density.bytes[static_cast<std::size_t>(m) * kColumns + j] =
-                static_cast<uint8_t>(255 - 12 * std::abs(m - level));
+            (*bytes)[static_cast<std::size_t>(m) * kColumns + j] = static_cast<uint8_t>(255 - 12 * std::abs(m - level));
     }
+    frame.density.bytes = std::move(bytes);
 }
 
 SpectrumFrame fullFrame()
@@ -177,9 +177,10 @@ SpectrumFrame fullFrame()
     wf.lines = 1200;
     wf.writeRow = 0;
     wf.totalLines = 1200;
-    wf.bytes.resize(2048 * 1200);
-    for (auto& b : wf.bytes)
+    auto bytes = std::make_shared<std::vector<uint8_t>>(2048 * 1200);
+    for (auto& b : *bytes)
         b = static_cast<uint8_t>(random->bounded(256));
+    wf.bytes = std::move(bytes);
     return frame;
 }
 
@@ -188,8 +189,12 @@ void newWaterfallLine(SpectrumFrame& frame)
     WaterfallBlock& wf = frame.waterfall;
     const std::size_t row = static_cast<std::size_t>(wf.writeRow);
     auto* random = benchRandom();
+    // A published picture never changes: the new line goes into a new one, as the spectrum
+    // thread does it.
+    auto bytes = std::make_shared<std::vector<uint8_t>>(*wf.bytes);
     for (std::size_t i = 0; i < 2048; ++i)
-        wf.bytes[row * 2048 + i] = static_cast<uint8_t>(random->bounded(256));
+        (*bytes)[row * 2048 + i] = static_cast<uint8_t>(random->bounded(256));
+    wf.bytes = std::move(bytes);
     wf.writeRow = (wf.writeRow + 1) % wf.lines;
     ++wf.totalLines;
 }

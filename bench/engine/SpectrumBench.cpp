@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,19 +20,27 @@ namespace {
 constexpr double kInputRateHz = 30e6;
 constexpr int kRepeats = 15;
 
+// Keeps the latest frame, as the display item does until the next one replaces it.
 class BenchSink : public SpectrumSink {
 public:
-    explicit BenchSink(const SpectrumSettings& settings) : m_settings(settings) {}
+    BenchSink(const SpectrumSettings& settings, bool display) : m_settings(settings), m_display(display) {}
     SpectrumSettings settings() override { return m_settings; }
     void storeVbwAlpha(float) override {}
-    bool displayAlive() override { return true; }
-    void deliverFrame(SpectrumFrame&& frame) override { m_lastFrame = std::move(frame); }
+    bool displayAlive() override { return m_display; }
+    void deliverFrame(SpectrumFrame&& frame) override
+    {
+        m_lastFrame = std::move(frame);
+        ++m_frames;
+    }
     void statusLine(const std::string&) override {}
     void fpsMeasured(double fps) override { m_settings.fps = fps; }
+    uint64_t frames() const { return m_frames; }
 
 private:
     SpectrumSettings m_settings;
+    bool m_display;
     SpectrumFrame m_lastFrame;
+    uint64_t m_frames = 0;
 };
 
 double nowUs()
@@ -87,38 +96,6 @@ double bareFftUs(int n)
     return median(perBlock);
 }
 
-double pipelineUs(int n, const SpectrumSettings& settings)
-{
-    SpectrumEngine engine;
-    engine.setFftSize(static_cast<std::size_t>(n));
-    engine.setWindowType(settings.windowType);
-    BenchSink sink(settings);
-    std::atomic<uint64_t> lost{0};
-    const int64_t blockNs = static_cast<int64_t>(std::llround(n / kInputRateHz * 1e9));
-    int64_t simulatedNs = 0;
-    SpectrumProcessor processor(engine, sink, lost, static_cast<std::size_t>(n) * 4,
-                                [&simulatedNs] { return simulatedNs; });
-    std::vector<uint8_t> block(static_cast<std::size_t>(n) * 4);
-    fillNoiseAndTone(block);
-    std::memcpy(processor.blockBuffer(), block.data(), block.size());
-
-    const int blocks = blocksPerRepeat(n);
-    auto run = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            simulatedNs += blockNs;
-            processor.processBlock();
-        }
-    };
-    run(blocks);
-    std::vector<double> perBlock;
-    for (int r = 0; r < kRepeats; ++r) {
-        const double t0 = nowUs();
-        run(blocks);
-        perBlock.push_back((nowUs() - t0) / blocks);
-    }
-    return median(perBlock);
-}
-
 SpectrumSettings defaults(int n)
 {
     SpectrumSettings s;
@@ -141,6 +118,80 @@ SpectrumSettings everythingOn(int n, int detectorMode)
     return s;
 }
 
+// One spectrum thread on a repeated block, its clock advancing at the real-time block rate
+// unless a step is given.
+class Pipeline {
+public:
+    Pipeline(int n, const SpectrumSettings& settings, bool display, int64_t clockStepNs = 0)
+        : m_sink(settings, display),
+          m_blockNs(clockStepNs > 0 ? clockStepNs : static_cast<int64_t>(std::llround(n / kInputRateHz * 1e9)))
+    {
+        m_engine.setFftSize(static_cast<std::size_t>(n));
+        m_engine.setWindowType(settings.windowType);
+        m_processor = std::make_unique<SpectrumProcessor>(m_engine, m_sink, m_lost, static_cast<std::size_t>(n) * 4,
+                                                          [this] { return m_nowNs; });
+        std::vector<uint8_t> block(static_cast<std::size_t>(n) * 4);
+        fillNoiseAndTone(block);
+        std::memcpy(m_processor->blockBuffer(), block.data(), block.size());
+    }
+
+    // Microseconds per block over count blocks.
+    double run(int count)
+    {
+        const double t0 = nowUs();
+        for (int i = 0; i < count; ++i) {
+            m_nowNs += m_blockNs;
+            m_processor->processBlock();
+        }
+        return (nowUs() - t0) / count;
+    }
+    uint64_t frames() const { return m_sink.frames(); }
+
+private:
+    SpectrumEngine m_engine;
+    BenchSink m_sink;
+    std::atomic<uint64_t> m_lost{0};
+    const int64_t m_blockNs;
+    int64_t m_nowNs = 0;
+    std::unique_ptr<SpectrumProcessor> m_processor;
+};
+
+double pipelineUs(int n, const SpectrumSettings& settings)
+{
+    Pipeline pipeline(n, settings, true);
+    const int blocks = blocksPerRepeat(n);
+    pipeline.run(blocks);
+    std::vector<double> perBlock;
+    for (int r = 0; r < kRepeats; ++r)
+        perBlock.push_back(pipeline.run(blocks));
+    return median(perBlock);
+}
+
+// What publishing a frame costs the spectrum thread: the same work with and without a display,
+// run in turns so that both see the same machine. The clock moves a frame period per block, so
+// that every block publishes and the difference is the publishing alone.
+void reportPublishCost(int n, int waterfallLines)
+{
+    SpectrumSettings s = everythingOn(n, 3);
+    s.waterfallLines = waterfallLines;
+    const int64_t framePeriodNs = static_cast<int64_t>(1e9 / s.maxFps) + 1'000'000;
+    Pipeline shown(n, s, true, framePeriodNs);
+    Pipeline hidden(n, s, false, framePeriodNs);
+    const int blocks = blocksPerRepeat(n);
+    shown.run(blocks);
+    hidden.run(blocks);
+    std::vector<double> perFrame;
+    for (int r = 0; r < kRepeats; ++r) {
+        const uint64_t before = shown.frames();
+        const double withDisplay = shown.run(blocks);
+        const double withoutDisplay = hidden.run(blocks);
+        const double framesPerBlock = static_cast<double>(shown.frames() - before) / blocks;
+        perFrame.push_back((withDisplay - withoutDisplay) / framesPerBlock);
+    }
+    std::printf("%-34s N=%-5d %8.1f us/frame (waterfall %d lines)\n", "(c) publishing one frame, all on", n,
+                median(perFrame), waterfallLines);
+}
+
 void report(const char* config, int n, double us, double fftUs)
 {
     const double blockUs = n / kInputRateHz * 1e6;
@@ -160,6 +211,8 @@ int main()
         report("(a) defaults: Avg N=20", n, pipelineUs(n, defaults(n)), fftUs);
         report("(b) all on: Avg N=20, VBW 10 Hz", n, pipelineUs(n, everythingOn(n, 3)), fftUs);
         report("(b) all on: Max N=20, VBW 10 Hz", n, pipelineUs(n, everythingOn(n, 1)), fftUs);
+        reportPublishCost(n, 400);
+        reportPublishCost(n, 1200);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 // The cached waterfall and density images: what is copied, recoloured or kept between frames.
 #include "display/DensityPicture.h"
+#include "tests/display/EditPicture.h"
 #include "display/Palettes.h"
 #include "display/WaterfallImage.h"
 
@@ -18,14 +19,15 @@ WaterfallBlock ring(uint8_t base)
     block.lines = kLines;
     block.writeRow = 0;
     block.totalLines = kLines;
+    std::vector<uint8_t>& bytes = editPicture(block.bytes);
     for (int r = 0; r < kLines; ++r)
-        block.bytes.insert(block.bytes.end(), kWidth, static_cast<uint8_t>(base + r));
+        bytes.insert(bytes.end(), kWidth, static_cast<uint8_t>(base + r));
     return block;
 }
 
 void setRow(WaterfallBlock& block, int row, uint8_t value)
 {
-    std::fill_n(block.bytes.begin() + row * block.width, block.width, value);
+    std::fill_n(editPicture(block.bytes).begin() + row * block.width, block.width, value);
 }
 
 int pixelOfRow(const WaterfallImage& image, int row)
@@ -97,15 +99,15 @@ TEST(WaterfallImage, OneLineRingFollowsTheTotal)
     block.width = kWidth;
     block.lines = 1;
     block.totalLines = 1;
-    block.bytes.assign(kWidth, 5);
+    editPicture(block.bytes).assign(kWidth, 5);
     image.update(block, -120.0f, 0.0f);
 
-    block.bytes.assign(kWidth, 6);
+    editPicture(block.bytes).assign(kWidth, 6);
     block.totalLines = 2;
     image.update(block, -120.0f, 0.0f);
     EXPECT_EQ(pixelOfRow(image, 0), 6);
 
-    block.bytes.assign(kWidth, 7); // same total: not a new line
+    editPicture(block.bytes).assign(kWidth, 7); // same total: not a new line
     image.update(block, -120.0f, 0.0f);
     EXPECT_EQ(pixelOfRow(image, 0), 6);
 }
@@ -160,9 +162,9 @@ TEST(DensityPicture, HighestLevelOnTopAndEmptyCellsTransparent)
     DensityImage density;
     density.width = 32;
     density.height = 16;
-    density.bytes.assign(32 * 16, 0);
-    density.bytes[15 * 32 + 0] = 255; // highest level, first column
-    density.bytes[0 * 32 + 31] = 1;   // lowest level, last column
+    editPicture(density.bytes).assign(32 * 16, 0);
+    editPicture(density.bytes)[15 * 32 + 0] = 255; // highest level, first column
+    editPicture(density.bytes)[0 * 32 + 31] = 1;   // lowest level, last column
 
     DensityPicture picture;
     ASSERT_TRUE(picture.update(density, 0));
@@ -180,15 +182,15 @@ TEST(DensityPicture, RebuiltOnlyWhenSampledBytesSizeOrPaletteChange)
     DensityImage density;
     density.width = 32;
     density.height = 16;
-    density.bytes.assign(32 * 16, 0); // 512 bytes: every 8th sampled
+    editPicture(density.bytes).assign(32 * 16, 0); // 512 bytes: every 8th sampled
     DensityPicture picture;
     picture.update(density, 0);
 
-    density.bytes[3] = 200; // not sampled: the cached picture stays
+    editPicture(density.bytes)[3] = 200; // not sampled: the cached picture stays
     picture.update(density, 0);
     EXPECT_EQ(picture.image().pixel(3, 15), 0u);
 
-    density.bytes[8] = 200; // sampled
+    editPicture(density.bytes)[8] = 200; // sampled
     picture.update(density, 0);
     EXPECT_EQ(picture.image().pixel(3, 15), densityPixel(200, 0));
     EXPECT_EQ(picture.image().pixel(8, 15), densityPixel(200, 0));
@@ -196,7 +198,7 @@ TEST(DensityPicture, RebuiltOnlyWhenSampledBytesSizeOrPaletteChange)
     picture.update(density, 2);
     EXPECT_EQ(picture.image().pixel(8, 15), densityPixel(200, 2));
 
-    density.bytes.resize(10); // fewer bytes than announced
+    editPicture(density.bytes).resize(10); // fewer bytes than announced
     EXPECT_FALSE(picture.update(density, 2));
     EXPECT_TRUE(picture.image().isNull());
     EXPECT_TRUE(picture.visibleParts().empty());

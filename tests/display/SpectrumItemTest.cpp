@@ -1,5 +1,6 @@
 // The display item's property rules, frame hand-over and demo spectrum (no rendering).
 #include "display/SpectrumItem.h"
+#include "tests/display/EditPicture.h"
 
 #include <QGuiApplication>
 #include <QQuickWindow>
@@ -161,10 +162,10 @@ void SpectrumItemTest::setFrameEmitsChangesInOrder()
     frame.peakLine.assign(1024, -70.0f);
     frame.density.width = 2;
     frame.density.height = 2;
-    frame.density.bytes = {1, 2, 3, 4};
+    editPicture(frame.density.bytes) = {1, 2, 3, 4};
     frame.waterfall.width = 1024;
     frame.waterfall.lines = 1;
-    frame.waterfall.bytes.assign(1024, 9);
+    editPicture(frame.waterfall.bytes).assign(1024, 9);
     item.setFrame(frame);
     QCOMPARE(emitted, (QStringList{"rms", "overload", "range", "rbw"}));
     QCOMPARE(item.rmsDb(), -30.0f);
@@ -177,8 +178,8 @@ void SpectrumItemTest::setFrameEmitsChangesInOrder()
     const SpectrumFrame copy = snapshot(item);
     QCOMPARE(copy.trace.size(), 1024u);
     QCOMPARE(copy.peakLine.size(), 1024u);
-    QCOMPARE(copy.density.bytes, frame.density.bytes);
-    QCOMPARE(copy.waterfall.bytes.size(), 1024u);
+    QCOMPARE(*copy.density.bytes, *frame.density.bytes);
+    QCOMPARE(copy.waterfall.bytes->size(), 1024u);
 
     // The same values again: nothing to announce, even with new bulk data.
     emitted.clear();
@@ -259,11 +260,11 @@ void SpectrumItemTest::versionedSnapshotCopiesEveryChangeOnce()
     frame.trace.assign(16, -42.0f);
     frame.waterfall.width = 4;
     frame.waterfall.lines = 2;
-    frame.waterfall.bytes.assign(8, 7);
+    editPicture(frame.waterfall.bytes).assign(8, 7);
     item.setFrame(frame);
     QVERIFY(item.snapshotFrameIfChanged(copy, version));
     QCOMPARE(copy.trace, frame.trace);
-    QCOMPARE(copy.waterfall.bytes, frame.waterfall.bytes);
+    QCOMPARE(*copy.waterfall.bytes, *frame.waterfall.bytes);
     // The same frame published again is still a change: the item does not compare contents.
     item.setFrame(frame);
     QVERIFY(item.snapshotFrameIfChanged(copy, version));

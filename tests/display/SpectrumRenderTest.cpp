@@ -1,14 +1,17 @@
 // Renders known frames through the real scene graph (OpenGL under Xvfb) and reads back pixels.
 #include "display/Palettes.h"
+#include "tests/display/EditPicture.h"
 #include "display/SpectrumItem.h"
 
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 
@@ -59,6 +62,7 @@ private slots:
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
+    void redrawsOnlyWhatChanged();
 
 private:
     QImage renderFrame(const SpectrumFrame& frame);
@@ -167,8 +171,9 @@ void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip()
     block.lines = 8;
     block.writeRow = 3;
     block.totalLines = 11;
+    std::vector<uint8_t>& bytes = editPicture(block.bytes);
     for (int r = 0; r < block.lines; ++r)
-        block.bytes.insert(block.bytes.end(), static_cast<std::size_t>(width), static_cast<uint8_t>(30 * r));
+        bytes.insert(bytes.end(), static_cast<std::size_t>(width), static_cast<uint8_t>(30 * r));
     const QList<QRgb> table = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
 
     const QImage image = renderFrame(frame);
@@ -183,7 +188,7 @@ void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip()
     QVERIFY(near(image.pixel(100, kHeight - older - 2), table[0]));
 
     // A new line arrives: row 3 becomes the newest and moves to the top edge.
-    std::fill_n(block.bytes.begin() + 3 * width, width, 255);
+    std::fill_n(editPicture(block.bytes).begin() + 3 * width, width, 255);
     block.writeRow = 4;
     block.totalLines = 12;
     const QImage next = renderFrame(frame);
@@ -200,9 +205,10 @@ void SpectrumRenderTest::densityTransparentWhereByteIsZero()
     SpectrumFrame frame = flatFrame(-200.0f);
     frame.density.width = 8;
     frame.density.height = 4;
+    std::vector<uint8_t>& density = editPicture(frame.density.bytes);
     for (int level = 0; level < 4; ++level)
         for (int column = 0; column < 8; ++column)
-            frame.density.bytes.push_back(column < 4 ? 0 : 255);
+            density.push_back(column < 4 ? 0 : 255);
 
     const QImage image = renderFrame(frame);
     const QRgb background = qRgb(0x0B, 0x0D, 0x10);
@@ -213,6 +219,38 @@ void SpectrumRenderTest::densityTransparentWhereByteIsZero()
 
     m_item->setDensityEnabled(false);
     QVERIFY(near(renderFrame(frame).pixel(kWidth - 30, 30), background));
+}
+
+void SpectrumRenderTest::redrawsOnlyWhatChanged()
+{
+    // Counted on whichever thread renders; the connection must not outlive the counter.
+    std::atomic<int> frames{0};
+    const QMetaObject::Connection counting = connect(
+        m_window.get(), &QQuickWindow::frameSwapped, this, [&frames] { ++frames; }, Qt::DirectConnection);
+    const auto stopCounting = qScopeGuard([&counting] { disconnect(counting); });
+    // Let the first frame and anything queued behind it settle.
+    QTest::qWait(200);
+    frames = 0;
+    // Several repaint timer periods with nothing new: nothing is drawn.
+    QTest::qWait(300);
+    QCOMPARE(frames.load(), 0);
+
+    // A new frame is drawn at the next timer tick, once.
+    m_item->setFrame(flatFrame(-60.0f));
+    QTRY_VERIFY_WITH_TIMEOUT(frames >= 1, 1000);
+    QTest::qWait(300);
+    QCOMPARE(frames.load(), 1);
+
+    // A property change repaints too.
+    frames = 0;
+    m_item->setPeakLineEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(frames >= 1, 1000);
+
+    // The demonstration spectrum changes every tick, so it keeps being drawn.
+    frames = 0;
+    m_item->setDemo(true);
+    QTest::qWait(400);
+    QVERIFY2(frames >= 5, qPrintable(QString::number(frames.load())));
 }
 
 int main(int argc, char** argv)

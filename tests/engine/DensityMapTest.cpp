@@ -27,7 +27,7 @@ DensitySettings linearSettings()
 
 uint8_t cell(const DensityImage& image, int level, int column)
 {
-    return image.bytes[static_cast<std::size_t>(level * image.width + column)];
+    return (*image.bytes)[static_cast<std::size_t>(level * image.width + column)];
 }
 
 } // namespace
@@ -109,7 +109,7 @@ TEST(DensityMap, DisablingClearsAndAnEmptyRangeAccumulatesNothing)
     s.enabled = false;
     map.configure(s);
     EXPECT_EQ(map.currentImage().width, 0);
-    EXPECT_TRUE(map.currentImage().bytes.empty());
+    EXPECT_FALSE(map.currentImage().bytes);
 
     s.enabled = true;
     map.configure(s);

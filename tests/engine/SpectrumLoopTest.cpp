@@ -212,9 +212,9 @@ TEST(SpectrumProcessor, FramesCarryTheTraceAndTheAccumulatedPictures)
     rig.runFor(40 * kMs, 10 * kMs);
     const SpectrumFrame& off = rig.sink.m_frames.back();
     EXPECT_EQ(off.density.width, 0);
-    EXPECT_TRUE(off.density.bytes.empty());
+    EXPECT_FALSE(off.density.bytes);
     EXPECT_EQ(off.waterfall.totalLines, 0u);
-    EXPECT_TRUE(off.waterfall.bytes.empty());
+    EXPECT_FALSE(off.waterfall.bytes);
     EXPECT_EQ(off.waterfall.paletteId, 1);
 }
 
@@ -231,7 +231,7 @@ TEST(SpectrumProcessor, KeepsProcessingWithoutPublishingWhenTheDisplayIsGone)
     rig.engine.peakLine().copyTo(peakLine);
     EXPECT_EQ(peakLine.size(), 256u);
     WaterfallBlock rows;
-    rig.engine.waterfall().copyTo(rows, 400, 0);
+    rig.engine.waterfall().publish(rows, 400, 0);
     EXPECT_EQ(rows.totalLines, 1000u / 34);  // a row every 34 ms at 30 per second
     EXPECT_DOUBLE_EQ(rig.engine.peakReadout().values().peakValueDb, -120.0);
 }
