@@ -43,8 +43,8 @@ public:
 
     bool displayAlive() override { return !m_controller.guardedSpectrumItem().isNull(); }
 
-    // Markers are read off the trace here, without locks, and only the result goes to the
-    // model's thread.
+    // Markers are read off the trace here, outside the model's lock; only the result goes to
+    // the model's thread.
     void tracePublished(const std::vector<float>& trace, const PeakReadout::Values& peak, double centerHz) override
     {
         MarkerModel& model = m_controller.m_markerModel;
