@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -233,4 +234,14 @@ TEST(AsioHost, ExitAndFailedInitReleaseTheCurrentDriver)
     // Destroying the list that loaded it releases the current driver.
     EXPECT_EQ(probe.counts().destroyed, destroyed + 3);
     EXPECT_EQ(ASIOStart(), ASE_NotPresent);
+}
+
+TEST(AsioDriverList, TheShippedDriversAreListedFromBesideTheExecutable)
+{
+    AsioDriverList list(AsioDriverList::defaultFolders());
+    std::vector<std::string> names;
+    for (int index = 0; index < list.driverCount(); ++index)
+        names.push_back(nameAt(list, index));
+    EXPECT_NE(std::find(names.begin(), names.end(), "PortAudio Output"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "WAV File Writer"), names.end());
 }
