@@ -35,7 +35,8 @@ public:
     AsioDriverList& operator=(const AsioDriverList&) = delete;
 
     int driverCount() const { return static_cast<int>(m_records.size()); }
-    // Copies the name into buffer; a name that does not fit ends in "..." within size bytes.
+    // Copies the name into buffer; a name that does not fit ends in "..." within size bytes
+    // (at least 4).
     ASIOError driverName(int index, char* buffer, int size) const;
     ASIOError openDriver(int index, IASIO** out);
     ASIOError closeDriver(int index);

@@ -35,11 +35,12 @@ ASIOSampleType sampleTypeNamed(const std::string& text)
     return 0;
 }
 
-// Real-time scheduling where the system grants it; an ordinary user's thread runs on without.
+// Real-time scheduling where the system grants it, high but below the kernel's own real-time
+// threads; an ordinary user's thread runs on without.
 void raiseToRealTime()
 {
     sched_param param{};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO);
+    param.sched_priority = sched_get_priority_max(SCHED_FIFO) - 10;
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
