@@ -13,6 +13,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, QObject* parent)
     // No SDK is loaded yet: that waits for the first connect.
     m_device = makeDevice();
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
+    connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
 }
 
 RtsaController::~RtsaController()

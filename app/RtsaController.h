@@ -8,6 +8,7 @@
 #include "app/DeviceWorker.h"
 #include "demod/StatusCallback.h"
 #include "engine/SpectrumEngine.h"
+#include "markers/MarkerModel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -53,6 +54,8 @@ class RtsaController : public QObject {
     Q_PROPERTY(double peakLineWindowSec READ peakLineWindowSec WRITE setPeakLineWindowSec NOTIFY
                    peakLineWindowSecChanged)
     Q_PROPERTY(double ringUsagePct READ ringUsagePct NOTIFY ringUsagePctChanged)
+    Q_PROPERTY(QVariantList markers READ markers NOTIFY markersChanged)
+    Q_PROPERTY(MarkerModel* markersModel READ markersModel CONSTANT)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
     Q_PROPERTY(int waterfallLines READ waterfallLines WRITE setWaterfallLines NOTIFY waterfallLinesChanged)
     Q_PROPERTY(double waterfallFps READ waterfallFps WRITE setWaterfallFps NOTIFY waterfallFpsChanged)
@@ -65,6 +68,7 @@ class RtsaController : public QObject {
     Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
     Q_PROPERTY(bool usb3Known READ usb3Known NOTIFY deviceInfoChanged)
     Q_PROPERTY(bool usb3Ok READ usb3Ok NOTIFY deviceInfoChanged)
+    Q_PROPERTY(int demodMarkerId READ demodMarkerId NOTIFY demodMarkerIdChanged)
 
 public:
     using DeviceFactory = std::function<std::unique_ptr<IDevice>()>;
@@ -162,6 +166,22 @@ public:
     Q_INVOKABLE double getPeakFreq() const;
     Q_INVOKABLE double getPeakValue() const;
 
+    // Markers (MarkerCommands.cpp). The interface calls the model directly; these forward to
+    // it, and the ones that change a marker announce markersChanged.
+    QVariantList markers() const;
+    MarkerModel* markersModel() { return &m_markerModel; }
+    int demodMarkerId() const { return m_demodMarkerId.load(); }
+    Q_INVOKABLE void addMarker(int id, double freqHz, const QString& color);
+    Q_INVOKABLE void removeMarker(int id);
+    Q_INVOKABLE void setMarkerFreq(int id, double hz);
+    Q_INVOKABLE void setMarkerAutoPeak(int id, bool enabled);
+    Q_INVOKABLE void setMarkerColor(int id, const QString& color);
+    Q_INVOKABLE void markerToPeak(int id);
+    Q_INVOKABLE void markerToCenter(int id);
+    Q_INVOKABLE void jumpCenterToMarker(int id);
+    // The marker the demodulator follows, -1 for none.
+    Q_INVOKABLE void setDemodMarker(int id, bool enabled);
+
     // Queues a retune for the device worker; a newer request replaces one not yet started.
     void postApplyRequest(const ApplyRequest& request);
     // Moves the centre to freqHz (> 0) keeping the bandwidth and the front-end settings.
@@ -196,6 +216,7 @@ signals:
     void densityMaxDbChanged();
     void peakLineWindowSecChanged();
     void ringUsagePctChanged();
+    void markersChanged();
     void waterfallEnabledChanged();
     void waterfallLinesChanged();
     void waterfallFpsChanged();
@@ -204,6 +225,7 @@ signals:
     void deviceInfoChanged();
     void deviceSelectionChanged();
     void deviceChannelChanged();
+    void demodMarkerIdChanged();
     void logMessage(QString msg);
 
 private:
@@ -287,6 +309,11 @@ private:
     uint64_t m_maxFftSize = 8192;
 
     SpectrumEngine m_spectrum;
+
+    // A child of the controller: the spectrum thread reads its markers at every published
+    // trace and posts the levels back to it.
+    MarkerModel m_markerModel{this};
+    std::atomic<int> m_demodMarkerId{-1};
 
     // Acquisition run: the rings exist from start until both threads are joined.
     std::atomic<bool> m_rxRunning{false};

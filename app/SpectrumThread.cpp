@@ -43,6 +43,14 @@ public:
 
     bool displayAlive() override { return !m_controller.guardedSpectrumItem().isNull(); }
 
+    // Markers are read off the trace here, outside the model's lock; only the result goes to
+    // the model's thread.
+    void tracePublished(const std::vector<float>& trace, const PeakReadout::Values& peak, double centerHz) override
+    {
+        MarkerModel& model = m_controller.m_markerModel;
+        model.postFrameUpdate(markerFrameUpdate(model.snapshot(), trace, peak, centerHz));
+    }
+
     void deliverFrame(SpectrumFrame&& frame) override
     {
         // The guard is taken now; an item destroyed before delivery simply misses the frame.
