@@ -228,10 +228,6 @@ private:
 
     bool checkMarkers()
     {
-        if (m_controller->metaObject()->indexOfProperty("markersModel") < 0) {
-            std::fprintf(stderr, "SKIPPED: markers: this controller has no markersModel yet\n");
-            return true;
-        }
         auto* model = m_controller->property("markersModel").value<QObject*>();
         if (!model)
             return fail(u"the controller has no markersModel"_s);
