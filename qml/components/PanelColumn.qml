@@ -28,7 +28,6 @@ Item {
     }
 
     Rectangle {
-        objectName: "scrollIndicator"
         visible: flick.contentHeight > flick.height
         anchors.right: parent.right
         width: 4

@@ -41,7 +41,6 @@ Item {
 
     Item {
         id: levelRuler
-        objectName: "levelRuler"
         width: area.levelRulerWidth - 4
         height: area.traceHeight
 
@@ -51,7 +50,7 @@ Item {
             font.pixelSize: 9
         }
         Text {
-            objectName: "levelTopLabel"
+            objectName: "levelLabel0"
             anchors.right: parent.right
             text: spectrum.maxDb.toFixed(0)
             color: area.rulerColor
@@ -63,6 +62,8 @@ Item {
             // qmllint disable unqualified
             delegate: Text {
                 required property var modelData
+                required property int index
+                objectName: "levelLabel" + (index + 1)
                 anchors.right: parent.right
                 y: Math.min(levelRuler.height - height, Math.max(0, modelData.y - height / 2))
                 text: modelData.text
@@ -107,7 +108,6 @@ Item {
 
     Item {
         id: frequencyRuler
-        objectName: "frequencyRuler"
         x: spectrum.x
         y: spectrum.height
         width: spectrum.width

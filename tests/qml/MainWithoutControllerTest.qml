@@ -45,6 +45,34 @@ TestCase {
         compare(item("deviceStatusText").text, "status: idle")
     }
 
+    function test_levelRulerShowsTheViewScale() {
+        const texts = []
+        for (let k = 0; k <= 6; ++k)
+            texts.push(item("levelLabel" + k).text)
+        compare(texts, ["0", "-20", "-40", "-60", "-80", "-100", "-120"])
+        const view = item("spectrumView")
+        view.minDb = -100
+        view.maxDb = 20
+        compare(item("levelLabel0").text, "20")
+        compare(item("levelLabel3").text, "-40")
+        compare(item("levelLabel6").text, "-100")
+        view.minDb = -120
+        view.maxDb = 0
+    }
+
+    function test_statusRowShowsAudioAndDemodulatorLines() {
+        const state = findChild(window, "appState")
+        verify(!item("audioStatusText").visible)
+        state.dispatchLogMessage("ASIO: driver opened")
+        state.dispatchLogMessage("[Demod] squelch open")
+        verify(item("audioStatusText").visible)
+        compare(item("audioStatusText").text, "ASIO: driver opened")
+        compare(item("demodStatusText").text, "[Demod] squelch open")
+        state.audioStatus = ""
+        state.demodStatus = ""
+        verify(!item("audioStatusText").visible)
+    }
+
     function test_controlsAreInert() {
         for (const name of ["connectButton", "startButton", "stopButton"]) {
             const button = item(name)
