@@ -1,33 +1,21 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the analyser under Xvfb on the simulated receiver, after clicking
-# Connect, Start, Density and Waterfall in its control strip.
-# Usage: scripts/screenshot.sh [EXE] [OUT] (defaults: build/bin/NorvaleRTSA, docs/screenshot.png)
+# Takes a screenshot of the analyser under Xvfb on the simulated receiver. The probe of the
+# end-to-end window test does the clicking: Connect and Start in the device panel, a marker
+# dragged across the spectrum, the waterfall on; then it saves the window.
+# Usage: scripts/screenshot.sh [OUT] [BUILD_DIR] (defaults: docs/screenshot.png, build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exe=${1:-$PWD/build/bin/NorvaleRTSA}
-out=${2:-$PWD/docs/screenshot.png}
+out=${1:-$PWD/docs/screenshot.png}
+build=${2:-$PWD/build}
 mkdir -p "$(dirname "$out")"
 raw=$(mktemp --suffix=.png)
 trap 'rm -f "$raw"' EXIT
 
-scripts/xvfb-test.sh bash -c '
-  "$1" >/dev/null 2>&1 & pid=$!
-  wid=
-  for _ in $(seq 50); do
-    wid=$(xdotool search --name "^NorvaleRTSA\$" 2>/dev/null | head -1) && [ -n "$wid" ] && break
-    sleep 0.2
-  done
-  [ -n "$wid" ] || { echo "no window"; kill "$pid"; exit 1; }
-  sleep 1.5
-  click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; sleep "$3"; }
-  click 56 23 1    # Connect
-  click 162 23 1   # Start
-  click 372 23 0.5 # Density
-  click 478 23 0.5 # Waterfall
-  # Long enough for the waterfall to fill its height.
-  sleep 12
-  import -window "$wid" "$2"
-  kill "$pid"; wait "$pid" || true
-' _ "$exe" "$raw"
+# The probe builds with the tests; building it also builds the analyser and the receiver.
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"${RTSA_JOBS:-2}" --target qml_live_window_probe
+
+RTSA_PROBE_SCREENSHOT=$raw scripts/xvfb-test.sh \
+  tests/qml/live-window-test.sh "$build/bin/NorvaleRTSA" "$build/bin/libqml_live_window_probe.so"
 convert "$raw" -resize 1280x -strip -colors 256 "PNG8:$out"
 echo "Saved $out ($(stat -c %s "$out") bytes)"

@@ -1,0 +1,172 @@
+import QtQuick 2.15
+import "SpectrumMath.js" as SpectrumMath
+
+// Presentation state shared by every panel: the receiver settings as the panels show them,
+// change detection for the retunes they send, the log history and the status texts derived
+// from it. Everything else lives in the controller and the spectrum item.
+QtObject {
+    id: appState
+
+    property bool debugInputOverlay: false
+    property string debugLastClick: ""
+
+    property string usrpRateValue: "20"
+    property int rzPortValue: 0
+    property string rzAttValue: "0"
+    property string rzPreampValue: "20"
+    property string rzIfGainValue: "30"
+    property bool applyParamsOnConnect: false
+
+    property real waterfallHeightRatio: 0.3
+    property int waterfallPaletteId: 0
+    property real waterfallTimeDepthSec: 10
+    property real waterfallFps: 30.0
+    property real waterfallMinDb: -120.0
+    property real waterfallMaxDb: 0.0
+
+    property real lastUserRbwTargetHz: NaN
+    property int lastUserMaxFps: -1
+    property string autoAdjustMessage: ""
+
+    property string audioStatus: ""
+    property string dspStatus: ""
+    property string demodStatus: ""
+    property var logHistory: []
+    property int logMaxLines: 100
+
+    property bool audioStereoMode: false
+    property int nextMarkerId: 1
+    property var markerColorPalette: ["#4FC3F7", "#FF6B5E", "#E4B55E", "#79D07B", "#B388FF"]
+    property int newDemodMarkerId: -2
+
+    property real lastAppliedFreqMHz: NaN
+    property real lastAppliedBwMHz: NaN
+    property int lastAppliedPort: -1
+    property int lastAppliedAtt: -1
+    property int lastAppliedPreamp: -1
+    property int lastAppliedIfGain: -1
+
+    readonly property Timer autoAdjustTimer: Timer {
+        interval: 3500
+        repeat: false
+        onTriggered: appState.autoAdjustMessage = ""
+    }
+
+    // Puts a changed waterfall line count back on the next turn of the event loop.
+    readonly property Timer waterfallRestoreTimer: Timer {
+        property var target: null
+        property int lines: 0
+        interval: 0
+        repeat: false
+        onTriggered: {
+            if (target)
+                target.waterfallLines = lines
+            target = null
+        }
+    }
+
+    function initRtsa(rtsa) {
+        if (!rtsa)
+            return
+        rtsa.rbwTargetHz = 10000
+        applyParamsOnConnect = true
+        rtsa.densityLevels = 512
+        rtsa.densityWidthBins = 1024
+        rtsa.densityTau = 0.5
+        rtsa.densityHitGain = 5.0
+        rtsa.densityGamma = 0.6
+        rtsa.densityMax = 20.0
+        rtsa.waterfallFps = waterfallFps
+        rtsa.waterfallLines = Math.round(waterfallFps * waterfallTimeDepthSec)
+        rtsa.waterfallPaletteId = waterfallPaletteId
+        rtsa.newDemodEnabled = rtsa.audioEnabled
+    }
+
+    function pushLog(msg) {
+        const history = logHistory.slice()
+        history.push({ time: new Date().toLocaleTimeString(), msg: msg })
+        logHistory = history.length > logMaxLines ? history.slice(history.length - logMaxLines) : history
+    }
+
+    function clearLog() {
+        logHistory = []
+    }
+
+    function dispatchLogMessage(msg) {
+        const text = String(msg)
+        if (text.startsWith("Audio:") || text.startsWith("ASIO:"))
+            audioStatus = text
+        else if (text.startsWith("DSP") || text.startsWith("RX"))
+            dspStatus = text
+        else if (text.startsWith("[Demod]"))
+            demodStatus = text
+        pushLog(text)
+    }
+
+    function pushAutoAdjust(msg) {
+        autoAdjustMessage = msg
+        autoAdjustTimer.restart()
+    }
+
+    // Colours are compared as colours, so "#4fc3f7" from a colour property matches "#4FC3F7".
+    function nextMarkerColor(current) {
+        const wanted = String(current).toUpperCase()
+        const n = markerColorPalette.length
+        for (let i = 0; i < n; ++i) {
+            if (markerColorPalette[i].toUpperCase() === wanted)
+                return markerColorPalette[(i + 1) % n]
+        }
+        return markerColorPalette[0]
+    }
+
+    function colorForMarkerId(id) {
+        const n = markerColorPalette.length
+        return markerColorPalette[((id % n) + n) % n]
+    }
+
+    function applyParams(rtsa, freqMHz, rateMHz, port, attDb, preampDb, ifGainDb, force) {
+        if (!rtsa || !rtsa.connected)
+            return
+        if (!force && freqMHz === lastAppliedFreqMHz && rateMHz === lastAppliedBwMHz && port === lastAppliedPort
+                && attDb === lastAppliedAtt && preampDb === lastAppliedPreamp && ifGainDb === lastAppliedIfGain)
+            return
+        rtsa.applyParams(freqMHz, rateMHz, port, attDb, preampDb, ifGainDb)
+        lastAppliedFreqMHz = freqMHz
+        lastAppliedBwMHz = rateMHz
+        lastAppliedPort = port
+        lastAppliedAtt = attDb
+        lastAppliedPreamp = preampDb
+        lastAppliedIfGain = ifGainDb
+    }
+
+    function applyParamsIfChanged(rtsa, freqMHz, rateMHz, port, attDb, preampDb, ifGainDb) {
+        applyParams(rtsa, freqMHz, rateMHz, port, attDb, preampDb, ifGainDb, false)
+    }
+
+    function applyParamsForce(rtsa, freqMHz, rateMHz, port, attDb, preampDb, ifGainDb) {
+        applyParams(rtsa, freqMHz, rateMHz, port, attDb, preampDb, ifGainDb, true)
+    }
+
+    function formatHz(hz) { return SpectrumMath.formatHz(hz) }
+    function formatHzValue(hz, unit) { return SpectrumMath.formatHzValue(hz, unit) }
+    function formatMarkerMHz(hz) { return SpectrumMath.formatMarkerMHz(hz) }
+    function unitForHz(hz) { return SpectrumMath.unitForHz(hz) }
+
+    function setWaterfallTimeDepth(rtsa, sec) {
+        waterfallTimeDepthSec = sec
+        if (rtsa)
+            rtsa.waterfallLines = Math.round(waterfallFps * sec)
+    }
+
+    // The controller rebuilds the waterfall whenever its line count changes: change it by one
+    // and put it back.
+    function clearWaterfall(rtsa) {
+        if (!rtsa)
+            return
+        const lines = rtsa.waterfallLines
+        rtsa.waterfallLines = Math.min(1200, lines + 1)
+        waterfallRestoreTimer.target = rtsa
+        waterfallRestoreTimer.lines = lines
+        waterfallRestoreTimer.start()
+    }
+}

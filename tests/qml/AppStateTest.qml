@@ -1,0 +1,258 @@
+import QtQuick 2.15
+import QtTest 1.2
+import "../../qml/logic"
+
+TestCase {
+    id: testCase
+    name: "AppState"
+
+    Component {
+        id: stateComponent
+        AppState {}
+    }
+
+    // Stands in for the controller: the properties AppState writes, starting away from the values
+    // it writes so that each write shows as a change, and every applyParams call recorded.
+    Component {
+        id: controllerComponent
+        QtObject {
+            property bool connected: true
+            property real rbwTargetHz: 0
+            property int densityLevels: 0
+            property int densityWidthBins: 0
+            property real densityTau: 0
+            property real densityHitGain: 0
+            property real densityGamma: 0
+            property real densityMax: 0
+            property real waterfallFps: 0
+            property int waterfallLines: 0
+            property int waterfallPaletteId: 0
+            property bool audioEnabled: true
+            property bool newDemodEnabled: false
+            property var applied: []
+
+            function applyParams(freqMHz, bwMHz, port, att, preamp, ifgain) {
+                applied.push([freqMHz, bwMHz, port, att, preamp, ifgain])
+            }
+        }
+    }
+
+    function makeState() {
+        return createTemporaryObject(stateComponent, testCase)
+    }
+
+    function makeController(properties) {
+        return createTemporaryObject(controllerComponent, testCase, properties || {})
+    }
+
+    function test_initRtsaSetsTheControllerInOrder() {
+        const state = makeState()
+        const rtsa = makeController()
+        state.waterfallPaletteId = 1
+        const order = []
+        state.applyParamsOnConnectChanged.connect(() => order.push("applyParamsOnConnect"))
+        const names = ["rbwTargetHz", "densityLevels", "densityWidthBins", "densityTau", "densityHitGain",
+                       "densityGamma", "densityMax", "waterfallFps", "waterfallLines", "waterfallPaletteId",
+                       "newDemodEnabled"]
+        for (const name of names)
+            rtsa[name + "Changed"].connect(() => order.push(name))
+
+        state.initRtsa(rtsa)
+
+        compare(order, ["rbwTargetHz", "applyParamsOnConnect", "densityLevels", "densityWidthBins", "densityTau",
+                        "densityHitGain", "densityGamma", "densityMax", "waterfallFps", "waterfallLines",
+                        "waterfallPaletteId", "newDemodEnabled"])
+        compare(rtsa.rbwTargetHz, 10000)
+        verify(state.applyParamsOnConnect)
+        compare(rtsa.densityLevels, 512)
+        compare(rtsa.densityWidthBins, 1024)
+        compare(rtsa.densityTau, 0.5)
+        compare(rtsa.densityHitGain, 5.0)
+        compare(rtsa.densityGamma, 0.6)
+        compare(rtsa.densityMax, 20.0)
+        compare(rtsa.waterfallFps, 30)
+        compare(rtsa.waterfallLines, 300)
+        compare(rtsa.waterfallPaletteId, 1)
+        compare(rtsa.newDemodEnabled, true)
+    }
+
+    function test_withoutControllerNothingIsSentAndNothingFails() {
+        const state = makeState()
+        state.initRtsa(null)
+        state.applyParamsForce(null, 1000, 20, 0, 0, 20, 30)
+        state.clearWaterfall(null)
+        state.setWaterfallTimeDepth(null, 5)
+        verify(!state.applyParamsOnConnect)
+        compare(state.waterfallTimeDepthSec, 5)
+        verify(isNaN(state.lastAppliedFreqMHz))
+    }
+
+    function test_logKeepsTheNewestHundredAndReplacesTheList() {
+        const state = makeState()
+        let changes = 0
+        state.logHistoryChanged.connect(() => ++changes)
+        for (let i = 0; i <= 100; ++i)
+            state.pushLog("line " + i)
+
+        compare(state.logHistory.length, 100)
+        compare(state.logHistory[0].msg, "line 1")
+        compare(state.logHistory[99].msg, "line 100")
+        verify(state.logHistory[99].time.length > 0)
+        compare(changes, 101)
+
+        state.clearLog()
+        compare(state.logHistory.length, 0)
+    }
+
+    function test_logLengthFollowsItsLimit() {
+        const state = makeState()
+        state.logMaxLines = 3
+        for (let i = 0; i < 5; ++i)
+            state.pushLog("line " + i)
+        compare(state.logHistory.map(e => e.msg), ["line 2", "line 3", "line 4"])
+    }
+
+    function test_messagesAreSortedByPrefix_data() {
+        return [
+            { tag: "ASIO", msg: "ASIO: driver opened", audio: true, dsp: false, demod: false },
+            { tag: "Audio", msg: "Audio: restarting for FM stereo mode...", audio: true, dsp: false, demod: false },
+            { tag: "RX", msg: "RX started", audio: false, dsp: true, demod: false },
+            { tag: "DSP", msg: "DSP overload: FFT ring 95%", audio: false, dsp: true, demod: false },
+            { tag: "Demod", msg: "[Demod] squelch open", audio: false, dsp: false, demod: true },
+            { tag: "Device", msg: "Device open error: busy", audio: false, dsp: false, demod: false },
+            { tag: "not at the start", msg: "status RX started", audio: false, dsp: false, demod: false },
+        ]
+    }
+
+    function test_messagesAreSortedByPrefix(row) {
+        const state = makeState()
+        state.dispatchLogMessage(row.msg)
+        compare(state.audioStatus, row.audio ? row.msg : "")
+        compare(state.dspStatus, row.dsp ? row.msg : "")
+        compare(state.demodStatus, row.demod ? row.msg : "")
+        compare(state.logHistory.length, 1)
+        compare(state.logHistory[0].msg, row.msg)
+    }
+
+    function test_autoAdjustMessageClearsAfterTheLastPush() {
+        const state = makeState()
+        state.autoAdjustTimer.interval = 1000
+        state.pushAutoAdjust("RBW target too low, clamped to 3.662 kHz")
+        wait(600)
+        state.pushAutoAdjust("DSP overload: FFT ring 95%")
+        wait(600)
+        // The first push alone would have expired by now.
+        compare(state.autoAdjustMessage, "DSP overload: FFT ring 95%")
+        tryCompare(state, "autoAdjustMessage", "", 3000)
+    }
+
+    function test_applyParamsSendsOnlyChanges() {
+        const state = makeState()
+        const rtsa = makeController()
+        state.applyParamsIfChanged(rtsa, 1000, 20, 0, 0, 20, 30)
+        state.applyParamsIfChanged(rtsa, 1000, 20, 0, 0, 20, 30)
+        compare(rtsa.applied, [[1000, 20, 0, 0, 20, 30]])
+
+        state.applyParamsIfChanged(rtsa, 1000, 20, 0, 0, 20, 20)
+        compare(rtsa.applied.length, 2)
+        compare(state.lastAppliedIfGain, 20)
+
+        state.applyParamsForce(rtsa, 1000, 20, 0, 0, 20, 20)
+        state.applyParamsForce(rtsa, 1000, 20, 0, 0, 20, 20)
+        compare(rtsa.applied.length, 4)
+        compare([state.lastAppliedFreqMHz, state.lastAppliedBwMHz, state.lastAppliedPort, state.lastAppliedAtt,
+                 state.lastAppliedPreamp, state.lastAppliedIfGain], [1000, 20, 0, 0, 20, 20])
+    }
+
+    function test_applyParamsNeedsAConnectedController() {
+        const state = makeState()
+        const rtsa = makeController({ connected: false })
+        state.applyParamsForce(rtsa, 1000, 20, 0, 0, 20, 30)
+        compare(rtsa.applied.length, 0)
+        // Nothing was recorded, so the first apply after connecting still goes out.
+        rtsa.connected = true
+        state.applyParamsIfChanged(rtsa, 1000, 20, 0, 0, 20, 30)
+        compare(rtsa.applied.length, 1)
+    }
+
+    function test_clearWaterfallChangesTheLineCountAndPutsItBack() {
+        const state = makeState()
+        const rtsa = makeController({ waterfallLines: 300 })
+        const seen = []
+        rtsa.waterfallLinesChanged.connect(() => seen.push(rtsa.waterfallLines))
+        state.clearWaterfall(rtsa)
+        compare(seen, [301])
+        tryCompare(rtsa, "waterfallLines", 300)
+        compare(seen, [301, 300])
+    }
+
+    function test_clearWaterfallAtTheMaximumChangesNothing() {
+        const state = makeState()
+        const rtsa = makeController({ waterfallLines: 1200 })
+        let changes = 0
+        rtsa.waterfallLinesChanged.connect(() => ++changes)
+        state.clearWaterfall(rtsa)
+        wait(50)
+        compare(rtsa.waterfallLines, 1200)
+        compare(changes, 0)
+    }
+
+    function test_waterfallTimeDepthSetsTheLineCount() {
+        const state = makeState()
+        const rtsa = makeController()
+        state.setWaterfallTimeDepth(rtsa, 0.2)
+        compare(state.waterfallTimeDepthSec, 0.2)
+        compare(rtsa.waterfallLines, 6)
+        state.waterfallFps = 24
+        state.setWaterfallTimeDepth(rtsa, 30)
+        compare(rtsa.waterfallLines, 720)
+    }
+
+    function test_formatHzByMagnitude_data() {
+        return [
+            { tag: "zero", hz: 0, text: "0.0 Hz", unit: "Hz" },
+            { tag: "below kHz", hz: 999.94, text: "999.9 Hz", unit: "Hz" },
+            { tag: "kHz", hz: 1000, text: "1.000 kHz", unit: "kHz" },
+            { tag: "below MHz", hz: 999999, text: "999.999 kHz", unit: "kHz" },
+            { tag: "MHz", hz: 1e6, text: "1.000 MHz", unit: "MHz" },
+            { tag: "below GHz", hz: 999.9994e6, text: "999.999 MHz", unit: "MHz" },
+            { tag: "GHz", hz: 1e9, text: "1.000 GHz", unit: "GHz" },
+            { tag: "negative Hz", hz: -12.34, text: "-12.3 Hz", unit: "Hz" },
+            { tag: "negative kHz", hz: -1500, text: "-1.500 kHz", unit: "kHz" },
+            { tag: "negative MHz", hz: -2.5e6, text: "-2.500 MHz", unit: "MHz" },
+            { tag: "negative GHz", hz: -2.5e9, text: "-2.500 GHz", unit: "GHz" },
+        ]
+    }
+
+    function test_formatHzByMagnitude(row) {
+        const state = makeState()
+        compare(state.formatHz(row.hz), row.text)
+        compare(state.unitForHz(row.hz), row.unit)
+    }
+
+    function test_formatHzValueAndMarkerFrequency() {
+        const state = makeState()
+        compare(state.formatHzValue(1234567890, "GHz"), "1.235")
+        compare(state.formatHzValue(1234567890, "MHz"), "1234.568")
+        compare(state.formatHzValue(1234567, "kHz"), "1234.567")
+        compare(state.formatHzValue(1234.56, "Hz"), "1234.6")
+        compare(state.formatHzValue(1234.56, "bogus"), "1234.6")
+        compare(state.formatMarkerMHz(1000123456.7), "1000.123457 MHz")
+    }
+
+    function test_markerColours() {
+        const state = makeState()
+        const palette = state.markerColorPalette
+        for (let i = 0; i < palette.length; ++i)
+            compare(state.nextMarkerColor(palette[i]), palette[(i + 1) % palette.length])
+        compare(state.nextMarkerColor("#B388FF"), "#4FC3F7")
+        compare(state.nextMarkerColor("#123456"), "#4FC3F7")
+        compare(state.nextMarkerColor(""), "#4FC3F7")
+        compare(state.nextMarkerColor("#4fc3f7"), "#FF6B5E")
+
+        compare(state.colorForMarkerId(1), "#FF6B5E")
+        compare(state.colorForMarkerId(5), "#4FC3F7")
+        compare(state.colorForMarkerId(7), "#E4B55E")
+        compare(state.colorForMarkerId(-1), "#B388FF")
+    }
+}

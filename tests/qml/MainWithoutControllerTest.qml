@@ -1,0 +1,108 @@
+import QtQuick 2.15
+import QtTest 1.2
+
+// The main window loaded without the "rtsa" context property: it says so once, shows "--"
+// wherever a controller value would be, and nothing in it fails.
+TestCase {
+    id: testCase
+    name: "MainWithoutController"
+    when: windowShown
+
+    property var window: null
+
+    function item(name) {
+        const found = findChild(window.contentItem, name)
+        verify(found !== null, "no item named " + name)
+        return found
+    }
+
+    function initTestCase() {
+        failOnWarning(/./)
+        ignoreWarning("Main.qml: rtsa context property is undefined.")
+        const component = Qt.createComponent(Qt.resolvedUrl("../../qml/Main.qml"))
+        compare(component.status, Component.Ready, component.errorString())
+        window = component.createObject(null)
+        verify(window !== null)
+        verify(waitForRendering(window.contentItem))
+    }
+
+    function cleanupTestCase() {
+        window.destroy()
+    }
+
+    function test_readoutsShowDashes() {
+        compare(item("detectorText").text, "Det: --")
+        compare(item("dspLoadText").text, "DSP: --")
+        compare(item("maxFpsText").text, "MaxFPS: --")
+        compare(item("rbwText").text, "RBW: --")
+        compare(item("vbwText").text, "VBW: --")
+        compare(item("fftText").text, "FFT: --")
+        compare(item("fpsText").text, "FPS: --")
+        compare(item("frequencyTick5").text, "--")
+        verify(!item("deviceSummaryText").visible)
+        verify(!item("overloadBadge").visible)
+        verify(!item("autoBadge").visible)
+        compare(item("deviceStatusText").text, "status: idle")
+    }
+
+    function test_levelRulerShowsTheViewScale() {
+        const texts = []
+        for (let k = 0; k <= 6; ++k)
+            texts.push(item("levelLabel" + k).text)
+        compare(texts, ["0", "-20", "-40", "-60", "-80", "-100", "-120"])
+        const view = item("spectrumView")
+        view.minDb = -100
+        view.maxDb = 20
+        compare(item("levelLabel0").text, "20")
+        compare(item("levelLabel3").text, "-40")
+        compare(item("levelLabel6").text, "-100")
+        view.minDb = -120
+        view.maxDb = 0
+    }
+
+    function test_statusRowShowsAudioAndDemodulatorLines() {
+        const state = findChild(window, "appState")
+        verify(!item("audioStatusText").visible)
+        state.dispatchLogMessage("ASIO: driver opened")
+        state.dispatchLogMessage("[Demod] squelch open")
+        verify(item("audioStatusText").visible)
+        compare(item("audioStatusText").text, "ASIO: driver opened")
+        compare(item("demodStatusText").text, "[Demod] squelch open")
+        state.audioStatus = ""
+        state.demodStatus = ""
+        verify(!item("audioStatusText").visible)
+    }
+
+    function test_controlsAreInert() {
+        for (const name of ["connectButton", "startButton", "stopButton"]) {
+            const button = item(name)
+            verify(!button.enabled, name)
+            mouseClick(button)
+        }
+        compare(item("deviceStatusText").text, "status: idle")
+        // The demo spectrum keeps running in the meantime.
+        verify(item("spectrumView").demo)
+        wait(100)
+    }
+
+    function test_layoutFitsTheMinimumSize() {
+        window.width = window.minimumWidth
+        window.height = window.minimumHeight
+        tryCompare(window.contentItem, "width", 1100)
+        tryCompare(window.contentItem, "height", 700)
+        const left = item("leftPanel")
+        const right = item("rightPanel")
+        const top = item("topStatusBar")
+        const bottom = item("bottomStatusBar")
+        const area = item("spectrumArea")
+        compare(left.width, 300)
+        compare(right.x + right.width, window.width - 8)
+        compare(top.x, left.x + left.width + 8)
+        compare(top.x + top.width, right.x - 8)
+        compare(area.y, top.y + top.height + 8)
+        compare(bottom.y, area.y + area.height + 8)
+        compare(bottom.y + bottom.height, window.height - 8)
+        verify(area.width > 300 && area.height > 300, "spectrum area " + area.width + " x " + area.height)
+        verify(item("spectrumView").visible)
+    }
+}

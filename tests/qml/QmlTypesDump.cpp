@@ -1,0 +1,121 @@
+// QmlTypesDump OUTDIR
+// Writes OUTDIR/NorvaleRTSA/qmldir and its .qmltypes from the meta-objects of the C++ types the
+// application registers in that module, so that qmllint checks what QML documents do with them
+// (an unknown property of SpectrumView fails the lint like one of a Qt type). Generated from
+// the classes themselves, it cannot drift from them.
+#include "display/SpectrumItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QQuickItem>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QString quoted(const QByteArray& text)
+{
+    return QLatin1Char('"') + QString::fromLatin1(text) + QLatin1Char('"');
+}
+
+// The type as qmltypes spells it: pointers by their class name with a flag.
+void writeType(QTextStream& out, QByteArray type)
+{
+    const bool pointer = type.endsWith('*');
+    if (pointer)
+        type.chop(1);
+    out << "type: " << quoted(type.isEmpty() ? QByteArray("void") : type);
+    if (pointer)
+        out << "; isPointer: true";
+}
+
+void writeParameters(QTextStream& out, const QMetaMethod& method)
+{
+    const QList<QByteArray> names = method.parameterNames();
+    const QList<QByteArray> types = method.parameterTypes();
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        out << "            Parameter { name: " << quoted(names.value(i)) << "; ";
+        writeType(out, types[i]);
+        out << " }\n";
+    }
+}
+
+// One component for `type`, exported as `exportName`, with the properties, signals and public
+// methods that it and its ancestors add on top of `base` (a type qmllint already knows).
+void writeComponent(QTextStream& out, const QMetaObject& type, const QMetaObject& base, const QString& exportName)
+{
+    out << "    Component {\n"
+        << "        name: " << quoted(type.className()) << "\n"
+        << "        accessSemantics: \"reference\"\n"
+        << "        prototype: " << quoted(base.className()) << "\n"
+        << "        exports: [\"" << exportName << "\"]\n"
+        << "        exportMetaObjectRevisions: [256]\n";
+    for (int i = base.propertyCount(); i < type.propertyCount(); ++i) {
+        const QMetaProperty p = type.property(i);
+        out << "        Property { name: " << quoted(p.name()) << "; ";
+        writeType(out, p.typeName());
+        if (!p.isWritable())
+            out << "; isReadonly: true";
+        if (p.hasNotifySignal())
+            out << "; notify: " << quoted(p.notifySignal().name());
+        out << " }\n";
+    }
+    for (int i = base.methodCount(); i < type.methodCount(); ++i) {
+        const QMetaMethod m = type.method(i);
+        if (m.access() != QMetaMethod::Public && m.methodType() != QMetaMethod::Signal)
+            continue;
+        const bool signal = m.methodType() == QMetaMethod::Signal;
+        out << "        " << (signal ? "Signal" : "Method") << " {\n"
+            << "            name: " << quoted(m.name()) << "\n";
+        if (!signal && m.returnMetaType().id() != QMetaType::Void) {
+            out << "            ";
+            writeType(out, m.typeName());
+            out << "\n";
+        }
+        writeParameters(out, m);
+        out << "        }\n";
+    }
+    out << "    }\n";
+}
+
+bool writeFile(const QString& path, const QString& text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return false;
+    return file.write(text.toUtf8()) == text.toUtf8().size();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/NorvaleRTSA");
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(dir));
+        return 1;
+    }
+
+    QString types;
+    QTextStream out(&types);
+    out << "import QtQuick.tooling 1.2\n\nModule {\n";
+    writeComponent(out, SpectrumItem::staticMetaObject, QQuickItem::staticMetaObject,
+                   QStringLiteral("NorvaleRTSA/SpectrumView 1.0"));
+    out << "}\n";
+    out.flush();
+
+    const QString qmldir = QStringLiteral("module NorvaleRTSA\ntypeinfo NorvaleRTSA.qmltypes\ndepends QtQuick\n");
+    if (!writeFile(dir + QStringLiteral("/NorvaleRTSA.qmltypes"), types)
+        || !writeFile(dir + QStringLiteral("/qmldir"), qmldir)) {
+        std::fprintf(stderr, "cannot write the type information into %s\n", qPrintable(dir));
+        return 1;
+    }
+    return 0;
+}
