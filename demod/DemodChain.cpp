@@ -10,19 +10,19 @@ namespace {
 
 constexpr double kPreFirThresholdHz = 1500000.0;
 
-
 } // namespace
 
-DemodChain::DemodChain(const DemodParams& params, AsrcDiagnostics& diagnostics)
+DemodChain::DemodChain(const DemodParams& params, DemodDiagnostics& diagnostics)
     : m_params(params)
-    , m_iqDecimator(params.decimatorTargetHz)
-    , m_demod(NfmConfig{params.fmDeviationHz, params.deemphasisUs, isStereoActive(params)})
-    , m_hpfLeft(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder)
-    , m_lpfLeft(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder)
-    , m_hpfRight(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder)
-    , m_lpfRight(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder)
+    , m_iqDecimator(params.decimatorTargetHz, diagnostics)
+    , m_demod(NfmConfig{params.fmDeviationHz, params.deemphasisUs, isStereoActive(params)}, diagnostics)
+    , m_hpfLeft(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder, diagnostics)
+    , m_lpfLeft(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder, diagnostics)
+    , m_hpfRight(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder, diagnostics)
+    , m_lpfRight(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder, diagnostics)
     , m_asrcLeft(kAudioRateHz, diagnostics)
     , m_asrcRight(kAudioRateHz, diagnostics)
+    , m_rateControl(diagnostics)
     , m_mixed(kNcoCapacity)
     , m_preOut(kPreFirCapacity)
     , m_polyOut(kPolyFirCapacity)
@@ -81,16 +81,17 @@ void DemodChain::lap(double& stage)
 
 size_t DemodChain::process(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds)
 {
+    return demodulate(iq, pairs, inputRateHz, centerHz) > 0 ? toAudio(nowSeconds) : 0;
+}
+
+size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz)
+{
     m_counts = Counts{};
+    m_demodulated = 0;
     if (!iq || pairs == 0 || inputRateHz <= 0.0)
         return 0;
     if (m_profiling)
         m_lapStart = monotonicNowNs();
-    return run(iq, pairs, inputRateHz, centerHz, nowSeconds);
-}
-
-size_t DemodChain::run(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds)
-{
     m_counts.ncoRetuned = m_nco.tune(inputRateHz, centerHz, m_params.demodFreqHz);
     const size_t count = std::min(pairs, kNcoCapacity);
     m_counts.ncoIn = count;
@@ -149,8 +150,21 @@ size_t DemodChain::run(const int16_t* iq, size_t pairs, double inputRateHz, doub
             applyGain(m_demodRight.data(), demodulated, squelchGain);
     }
     lap(m_times.gain);
+    m_demodulated = demodulated;
+    m_blockRateHz = rate;
+    return demodulated;
+}
 
-    const double ratio = m_rateControl.update(rate, demodulated, nowSeconds);
+size_t DemodChain::toAudio(double nowSeconds)
+{
+    const size_t demodulated = m_demodulated;
+    if (demodulated == 0)
+        return 0;
+    m_demodulated = 0;
+    if (m_profiling)
+        m_lapStart = monotonicNowNs();
+    const bool stereo = isStereoActive(m_params);
+    const double ratio = m_rateControl.update(m_blockRateHz, demodulated, nowSeconds);
     const size_t produced = m_asrcLeft.process(m_demodLeft.data(), demodulated, m_asrcOutLeft.data(),
                                                m_asrcOutLeft.size(), ratio);
     const size_t producedRight = stereo ? m_asrcRight.process(m_demodRight.data(), demodulated, m_asrcOutRight.data(),

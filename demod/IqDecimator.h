@@ -1,6 +1,8 @@
 #pragma once
 
 #include "demod/CicDecimator.h"
+#include "demod/OnePoleFilters.h"
+#include "demod/DemodDiagnostics.h"
 
 #include <complex>
 #include <cstddef>
@@ -12,7 +14,7 @@
 // removes the DC the CIC passes. Reconfigures itself when the input rate moves.
 class IqDecimator {
 public:
-    explicit IqDecimator(double targetOutputHz);
+    explicit IqDecimator(double targetOutputHz, DemodDiagnostics& diagnostics = DemodDiagnostics::standardOutput());
 
     // in and out may be the same buffer. Returns the number of outputs; 0 on bad
     // arguments. Stops consuming input once outCapacity outputs are written.
@@ -30,7 +32,7 @@ private:
     void configure(double inputRateHz);
     void useCic(int32_t r, int32_t n, double outputRateHz);
     void bypass(double inputRateHz);
-    void reportIfChanged(size_t count, double inputRateHz, size_t produced) const;
+    void reportIfChanged(size_t count, double inputRateHz, size_t produced);
 
     double m_targetOutputHz;
     double m_inputRateHz = 0.0;
@@ -39,8 +41,7 @@ private:
     std::unique_ptr<CicDecimator> m_cicI;
     std::unique_ptr<CicDecimator> m_cicQ;
     bool m_dcRemoval = false;
-    float m_dcPrevInI = 0.0f;
-    float m_dcPrevInQ = 0.0f;
-    float m_dcPrevOutI = 0.0f;
-    float m_dcPrevOutQ = 0.0f;
+    OnePoleHighPass m_dcI;
+    OnePoleHighPass m_dcQ;
+    DemodDiagnostics& m_diag;
 };

@@ -2,7 +2,7 @@
 #include "demod/AudioFilter.h"
 #include "demod/RateControl.h"
 #include "demod/Squelch.h"
-#include "support/StdoutCapture.h"
+#include "support/DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -209,7 +209,8 @@ TEST(Squelch, SwitchedOffPassesEverything)
 
 TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
 {
-    AsrcDiagnostics diag;
+    using namespace std::chrono_literals;
+    DiagnosticsCapture diag;
     AsrcResampler r(48000.0, diag);
     ASSERT_TRUE(r.valid());
     std::vector<float> in(5000, 0.25f), out(16384);
@@ -220,31 +221,56 @@ TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
     r.process(in.data(), in.size(), out.data(), out.size(), 0.096);
     r.process(in.data(), in.size(), out.data(), out.size(), 0.09605);
     EXPECT_DOUBLE_EQ(r.lastRatio(), 0.096);
-    StdoutCapture small;
+
+    diag.advance(2s);
+    diag.take();
     r.process(in.data(), in.size(), out.data(), out.size(), 0.0962);
     EXPECT_DOUBLE_EQ(r.lastRatio(), 0.0962);
-    EXPECT_EQ(small.take().find("Ratio changed"), std::string::npos);
+    EXPECT_EQ(diag.take(), ""); // passed on, too small a move to report
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
+    EXPECT_EQ(diag.take(), "[AsrcResampler] Ratio changed: 0.096200 -> 0.097500 (inputRate=492308Hz -> 48kHz)\n");
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.099);
+    EXPECT_DOUBLE_EQ(r.lastRatio(), 0.099);
+    EXPECT_EQ(diag.take(), ""); // one message per second
+    diag.advance(1s);
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
+    EXPECT_NE(diag.take().find("Ratio changed: 0.099000 -> 0.097500"), std::string::npos);
+}
 
-    AsrcDiagnostics fresh;
-    AsrcResampler q(48000.0, fresh);
-    q.process(in.data(), in.size(), out.data(), out.size(), 0.096);
-    StdoutCapture large;
-    q.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
-    EXPECT_DOUBLE_EQ(q.lastRatio(), 0.0975);
-    EXPECT_EQ(large.take(), ""); // the first change, from 0 to 0.096, printed within this second
+TEST(AsrcResampler, ReportsAWindowWithIssuesOncePerSecond)
+{
+    using namespace std::chrono_literals;
+    DiagnosticsCapture diag;
+    AsrcResampler left(48000.0, diag);
+    AsrcResampler right(48000.0, diag);
+    std::vector<float> in(5000, 0.25f), out(100);
+    // 480 outputs do not fit into 100: each call is an issue, and both resamplers count into
+    // the one window of the sink.
+    left.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    right.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    diag.advance(1s);
+    diag.take();
+    left.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    const std::string line = diag.take();
+    EXPECT_EQ(line.rfind("[AsrcResampler] ISSUE: calls=3, avgIn=5000, avgInUsed=", 0), 0u) << line;
+    EXPECT_NE(line.find(", avgOut=100, issues=3, ratio=0.096000\n"), std::string::npos) << line;
+    left.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    EXPECT_EQ(diag.take(), ""); // a new window has begun
 
-    AsrcDiagnostics quiet;
-    AsrcResampler m(48000.0, quiet);
-    m.process(in.data(), in.size(), out.data(), out.size(), 0.096);
-    quiet.ratioMessagePrinted = false;
-    StdoutCapture message;
-    m.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
-    EXPECT_EQ(message.take(), "[AsrcResampler] Ratio changed: 0.096000 -> 0.097500 (inputRate=492308Hz -> 48kHz)\n");
+    // A window without issues ends silently.
+    DiagnosticsCapture clean;
+    AsrcResampler fine(48000.0, clean);
+    std::vector<float> room(16384);
+    fine.process(in.data(), in.size(), room.data(), room.size(), 0.096);
+    clean.advance(1s);
+    clean.take();
+    fine.process(in.data(), in.size(), room.data(), room.size(), 0.096);
+    EXPECT_EQ(clean.take(), "");
 }
 
 TEST(AsrcResampler, ConvertsAtTheRatioAndRefusesBadArguments)
 {
-    AsrcDiagnostics diag;
+    DiagnosticsCapture diag;
     AsrcResampler r(48000.0, diag);
     std::vector<float> in(5000), out(16384);
     for (size_t k = 0; k < in.size(); ++k)
