@@ -106,5 +106,13 @@ SimConfig SimConfig::fromEnvironment()
     config.samplesPerTransfer = static_cast<uint16_t>(spt);
 
     number("RZSIM_SEED", config.seed, uint64_t{0});
+
+    if (const char* tones = variable("RZSIM_TEST_TONES")) {
+        const std::string_view text = tones;
+        if (text == "0" || text == "1")
+            config.testTones = text == "1";
+        else
+            ignored("RZSIM_TEST_TONES", tones);
+    }
     return config;
 }

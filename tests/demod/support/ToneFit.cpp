@@ -70,3 +70,43 @@ double thdPlusNoise(const std::vector<float>& x, size_t from, const std::vector<
         signal += fit.amplitudes[t] * fit.amplitudes[t] / 2.0;
     return fit.residualRms / std::sqrt(signal);
 }
+
+double pitchFactor(const std::vector<float>& x, size_t from, const std::vector<double>& hz, double rateHz)
+{
+    auto residual = [&](double factor) {
+        std::vector<double> scaled = hz;
+        for (double& f : scaled)
+            f *= factor;
+        return fitTones(x, from, scaled, rateHz).residualRms;
+    };
+    // A coarse scan, then golden-section refinement around the best point.
+    double best = 1.0;
+    double bestResidual = residual(1.0);
+    for (double f = 0.99; f <= 1.01; f += 0.0005) {
+        const double r = residual(f);
+        if (r < bestResidual) {
+            best = f;
+            bestResidual = r;
+        }
+    }
+    double lo = best - 0.0005, hi = best + 0.0005;
+    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+    double a = hi - g * (hi - lo), b = lo + g * (hi - lo);
+    double ra = residual(a), rb = residual(b);
+    for (int i = 0; i < 30; ++i) {
+        if (ra < rb) {
+            hi = b;
+            b = a;
+            rb = ra;
+            a = hi - g * (hi - lo);
+            ra = residual(a);
+        } else {
+            lo = a;
+            a = b;
+            ra = rb;
+            b = lo + g * (hi - lo);
+            rb = residual(b);
+        }
+    }
+    return (lo + hi) / 2.0;
+}
