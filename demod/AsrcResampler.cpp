@@ -12,12 +12,13 @@ constexpr double kRatioMessageStep = 0.001;
 
 } // namespace
 
-AsrcResampler::AsrcResampler(double outputRateHz, DemodDiagnostics& diagnostics)
+AsrcResampler::AsrcResampler(double outputRateHz, DemodDiagnostics& diagnostics, int channels)
     : m_outputRateHz(outputRateHz)
     , m_diag(diagnostics)
+    , m_channels(channels)
 {
     int error = 0;
-    m_state = src_new(SRC_SINC_FASTEST, 1, &error);
+    m_state = src_new(SRC_SINC_FASTEST, channels, &error);
     if (m_state)
         m_diag.print("[AsrcResampler] Created with libsamplerate SRC_SINC_FASTEST\n");
     else

@@ -49,6 +49,8 @@ public:
     size_t leftSlot() const { return m_leftSlot; }
     size_t rightSlot() const { return m_rightSlot; }
     const DemodChain& chain() const { return m_chain; }
+    // Times every stage of the chain (a few clock reads per block), for the benchmark.
+    void setProfiling(bool on) { m_chain.setProfiling(on); }
     bool throttling() const { return m_throttling; }
 
 private:

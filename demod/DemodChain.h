@@ -96,8 +96,10 @@ private:
     AudioFilter m_lpfLeft;
     AudioFilter m_hpfRight;
     AudioFilter m_lpfRight;
+    // Mono resamples the left side alone; stereo resamples both sides as one interleaved pair,
+    // which shares the filter's interpolation between them.
     AsrcResampler m_asrcLeft;
-    AsrcResampler m_asrcRight;
+    AsrcResampler m_asrcStereo;
     RateControl m_rateControl;
     Squelch m_squelch;
     double m_demodRateHz = 0.0;
@@ -105,6 +107,7 @@ private:
     size_t m_demodulated = 0;
     double m_blockRateHz = 0.0;
 
+    std::vector<int16_t> m_quantised;
     std::vector<std::complex<float>> m_mixed;
     std::vector<std::complex<float>> m_preOut;
     std::vector<std::complex<float>> m_polyOut;
@@ -112,6 +115,8 @@ private:
     std::vector<float> m_demodRight;
     std::vector<float> m_asrcOutLeft;
     std::vector<float> m_asrcOutRight;
+    std::vector<float> m_pairIn;
+    std::vector<float> m_pairOut;
     std::vector<float> m_outLeft;
     std::vector<float> m_outRight;
 

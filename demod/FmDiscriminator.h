@@ -1,6 +1,8 @@
 #pragma once
 
-#include <cmath>
+#include "demod/FastAtan2.h"
+#include "demod/SimdKernels.h"
+
 #include <complex>
 #include <cstddef>
 
@@ -18,15 +20,16 @@ public:
         const float im = m_prevI * x.imag() - m_prevQ * x.real();
         m_prevI = x.real();
         m_prevQ = x.imag();
-        if (re == 0.0f && im == 0.0f)
-            return 0.0f;
-        return std::atan2(im, re) * m_scale;
+        return fastAtan2(im, re) * m_scale;
     }
 
     void process(const std::complex<float>* in, size_t count, float* out)
     {
-        for (size_t n = 0; n < count; ++n)
-            out[n] = step(in[n]);
+        if (count == 0)
+            return;
+        discriminate(in, count, {m_prevI, m_prevQ}, m_scale, out);
+        m_prevI = in[count - 1].real();
+        m_prevQ = in[count - 1].imag();
     }
 
     // Forgets the previous sample; the scale stays.

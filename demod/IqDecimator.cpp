@@ -71,15 +71,19 @@ void IqDecimator::configure(double inputRateHz)
     m_dcQ.reset();
 }
 
+bool IqDecimator::decimatesAt(double inputRateHz)
+{
+    if (inputRateHz > 0.0 && std::abs(m_inputRateHz - inputRateHz) > kReconfigureStep)
+        configure(inputRateHz);
+    return m_r > 1 && m_cicI && m_cicQ;
+}
+
 size_t IqDecimator::process(const std::complex<float>* in, size_t count, double inputRateHz,
                             std::complex<float>* out, size_t outCapacity)
 {
     if (!in || !out || count == 0 || outCapacity == 0 || inputRateHz <= 0.0)
         return 0;
-    if (std::abs(m_inputRateHz - inputRateHz) > kReconfigureStep)
-        configure(inputRateHz);
-
-    if (m_r == 1 || !m_cicI || !m_cicQ) {
+    if (!decimatesAt(inputRateHz)) {
         const size_t n = std::min(count, outCapacity);
         if (out != in)
             std::copy(in, in + n, out);
@@ -87,20 +91,49 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
         return n;
     }
 
-    // Chunks small enough for the stack: convert to int16, decimate I and Q together,
-    // then block the DC and interleave.
+    // Chunks small enough for the stack, put to int16 for the CIC.
     constexpr size_t kChunk = 2048;
     int16_t ints[2 * kChunk];
-    float decI[kChunk];
-    float decQ[kChunk];
     size_t produced = 0;
-    size_t pos = 0;
-    while (pos < count) {
+    for (size_t pos = 0; pos < count;) {
         const size_t n = std::min(kChunk, count - pos);
         toInt16FullScale(reinterpret_cast<const float*>(in + pos), ints, 2 * n);
         size_t used = 0;
-        const size_t got =
-            CicDecimator::processPair(*m_cicI, *m_cicQ, ints, n, decI, decQ, outCapacity - produced, used);
+        produced += decimate(ints, n, out + produced, outCapacity - produced, used);
+        pos += n;
+        if (used < n || produced == outCapacity)
+            break;
+    }
+    reportIfChanged(count, inputRateHz, produced);
+    return produced;
+}
+
+size_t IqDecimator::processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, std::complex<float>* out,
+                                     size_t outCapacity)
+{
+    if (!iq || !out || pairs == 0 || outCapacity == 0 || !decimatesAt(inputRateHz))
+        return 0;
+    size_t used = 0;
+    const size_t produced = decimate(iq, pairs, out, outCapacity, used);
+    reportIfChanged(pairs, inputRateHz, produced);
+    return produced;
+}
+
+size_t IqDecimator::decimate(const int16_t* iq, size_t pairs, std::complex<float>* out, size_t outCapacity,
+                             size_t& used)
+{
+    // Chunks small enough for the stack: decimate I and Q together, then block the DC and
+    // interleave.
+    constexpr size_t kChunk = 2048;
+    float decI[kChunk];
+    float decQ[kChunk];
+    size_t produced = 0;
+    used = 0;
+    while (used < pairs && produced < outCapacity) {
+        const size_t n = std::min(kChunk, pairs - used);
+        size_t taken = 0;
+        const size_t got = CicDecimator::processPair(*m_cicI, *m_cicQ, iq + 2 * used, n, decI, decQ,
+                                                     outCapacity - produced, taken);
         if (m_dcRemoval) {
             // Copies, so that stores into out cannot force the blockers' state through memory.
             OnePoleHighPass dcI = m_dcI;
@@ -114,11 +147,10 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
                 out[produced + k] = {decI[k], decQ[k]};
         }
         produced += got;
-        pos += n;
-        if (used < n || produced == outCapacity)
+        used += taken;
+        if (taken < n)
             break;
     }
-    reportIfChanged(count, inputRateHz, produced);
     return produced;
 }
 

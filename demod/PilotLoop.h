@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/FastAtan2.h"
+
 #include <array>
 #include <cmath>
 
@@ -33,7 +35,7 @@ public:
         const float reference = -2.0f * m_sin * m_cos;
         m_armI = static_cast<float>(m_cos * pilot * (1.0 - m_armCoef) + m_armI * m_armCoef);
         m_armQ = static_cast<float>(m_sin * pilot * (1.0 - m_armCoef) + m_armQ * m_armCoef);
-        m_error = std::atan2(m_armQ, m_armI);
+        m_error = fastAtan2(m_armQ, m_armI);
         m_frequency -= m_loopKi * m_error;
         double theta = m_phase + m_frequency - m_loopKp * m_error;
         if (theta >= kTwoPi)

@@ -38,8 +38,7 @@ void StereoDecoder::Fir::run(const float* in, size_t n, float* out)
     std::copy_n(in, n, line.begin() + kHistory);
     // Output k sees inputs k-63 .. k, oldest first; the taps are symmetric, so their order
     // does not matter.
-    for (size_t k = 0; k < n; ++k)
-        out[k] = dotProduct(kFir.data(), line.data() + k, kFirTaps);
+    filterBlock(kFir.data(), kFirTaps, line.data(), n, out);
     std::copy_n(line.begin() + static_cast<std::ptrdiff_t>(n), kHistory, line.begin());
 }
 
