@@ -291,6 +291,33 @@ TEST(AsrcResampler, ConvertsAtTheRatioAndRefusesBadArguments)
     EXPECT_EQ(r.lastRatio(), 0.0);
 }
 
+TEST(AsrcResampler, AStereoPairConvertsEachSideAsAMonoResamplerWould)
+{
+    DiagnosticsCapture diag;
+    AsrcResampler left(48000.0, diag), right(48000.0, diag), pair(48000.0, diag, 2);
+    ASSERT_EQ(pair.channels(), 2);
+    std::vector<float> l(410), r(410), lr(820), outL(200), outR(200), outLR(400);
+    size_t produced = 0;
+    for (int call = 0; call < 30; ++call) {
+        for (size_t k = 0; k < l.size(); ++k) {
+            const double t = static_cast<double>(call * 410 + k) / 500000.0;
+            l[k] = lr[2 * k] = static_cast<float>(std::sin(2.0 * std::numbers::pi * 1000.0 * t));
+            r[k] = lr[2 * k + 1] = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * 3000.0 * t));
+        }
+        const size_t nl = left.process(l.data(), l.size(), outL.data(), outL.size(), 0.096);
+        const size_t nr = right.process(r.data(), r.size(), outR.data(), outR.size(), 0.096);
+        const size_t n = pair.process(lr.data(), l.size(), outLR.data(), outLR.size() / 2, 0.096);
+        ASSERT_EQ(n, nl);
+        ASSERT_EQ(n, nr);
+        for (size_t k = 0; k < n; ++k) {
+            ASSERT_NEAR(outLR[2 * k], outL[k], 1e-6f) << call;
+            ASSERT_NEAR(outLR[2 * k + 1], outR[k], 1e-6f) << call;
+        }
+        produced += n;
+    }
+    EXPECT_NEAR(static_cast<double>(produced), 30 * 410 * 0.096, 40.0);
+}
+
 TEST(RateControl, StartsAtTheoryAndSmoothsMeasuredRates)
 {
     RateControl rc;
