@@ -82,14 +82,15 @@ double pitchFactor(const std::vector<float>& x, size_t from, const std::vector<d
     // A coarse scan, then golden-section refinement around the best point.
     double best = 1.0;
     double bestResidual = residual(1.0);
-    for (double f = 0.99; f <= 1.01; f += 0.0005) {
+    constexpr double kStep = 0.002;
+    for (double f = 0.95; f <= 1.05; f += kStep) {
         const double r = residual(f);
         if (r < bestResidual) {
             best = f;
             bestResidual = r;
         }
     }
-    double lo = best - 0.0005, hi = best + 0.0005;
+    double lo = best - kStep, hi = best + kStep;
     const double g = (std::sqrt(5.0) - 1.0) / 2.0;
     double a = hi - g * (hi - lo), b = lo + g * (hi - lo);
     double ra = residual(a), rb = residual(b);

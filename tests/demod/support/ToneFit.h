@@ -20,7 +20,7 @@ double toneAmplitude(const std::vector<float>& x, size_t from, double hz, double
 double thdPlusNoise(const std::vector<float>& x, size_t from, const std::vector<double>& hz,
                     const std::vector<double>& ignoredHz = {}, double rateHz = 48000.0);
 
-// The common factor by which the tones' frequencies are off (between 0.99 and 1.01), found as
-// the one under which the tones explain the most: audio resampled by a ratio a little off
-// nominal has every tone off by the same factor.
+// The common factor by which the tones' frequencies are off (between 0.95 and 1.05, the range
+// of the rate control), found as the one under which the tones explain the most: audio
+// resampled by a ratio off nominal has every tone off by the same factor.
 double pitchFactor(const std::vector<float>& x, size_t from, const std::vector<double>& hz, double rateHz = 48000.0);
