@@ -1,5 +1,7 @@
 #include "demod/CicDecimator.h"
 
+#include "demod/SimdKernels.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -78,7 +80,7 @@ inline size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, cons
     return produced;
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
+RTSA_SIMD_CLONES size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
                                  float* outQ, size_t outCapacity, size_t& consumed)
 {
     switch (cicI.m_n) {

@@ -35,7 +35,7 @@ float sum8(const v8sf& v)
 
 } // namespace
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void
+RTSA_SIMD_CLONES void
 decimateBlock(const float* taps, int tapCount, const float* lineI, const float* lineQ, int32_t start, int32_t stride,
               size_t outputs, std::complex<float>* out)
 {
@@ -62,7 +62,7 @@ decimateBlock(const float* taps, int tapCount, const float* lineI, const float* 
     }
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void filterBlock(const float* taps, int tapCount,
+RTSA_SIMD_CLONES void filterBlock(const float* taps, int tapCount,
                                                                               const float* line, size_t outputs,
                                                                               float* out)
 {
@@ -88,7 +88,7 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void filterBlock(con
     }
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void toInt16FullScale(const float* in, int16_t* out,
+RTSA_SIMD_CLONES void toInt16FullScale(const float* in, int16_t* out,
                                                                                    size_t n)
 {
     size_t k = 0;
@@ -101,7 +101,7 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void toInt16FullScal
         out[k] = quantise(in[k]);
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void
+RTSA_SIMD_CLONES void
 discriminate(const std::complex<float>* in, size_t count, std::complex<float> prev, float scale, float* out)
 {
     if (count == 0)
@@ -152,7 +152,7 @@ template <typename Store>
 
 } // namespace
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void
+RTSA_SIMD_CLONES void
 mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos2, const float* powSin2, float chunkCos,
           float chunkSin, float& phaseCos, float& phaseSin)
 {
@@ -160,7 +160,7 @@ mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos2, co
         [out](const v8sf& mixed, size_t at) { std::memcpy(out + at, &mixed, sizeof mixed); });
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void
+RTSA_SIMD_CLONES void
 mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, const float* powCos2, const float* powSin2,
                  float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
 {

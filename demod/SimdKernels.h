@@ -4,8 +4,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// Dot products of the FIR stages, built for the baseline and for AVX2/FMA processors
-// and picked at load time.
+// The sample kernels of the demodulation stages, built for the baseline and for AVX2/FMA
+// processors and picked at load time.
+
+// Marks a function to be built in both versions. ThreadSanitizer builds get the baseline only:
+// the loader runs the version picker before the sanitizer's runtime is up, and the picker,
+// instrumented, crashes.
+#if defined(__SANITIZE_THREAD__)
+#define RTSA_SIMD_CLONES
+#else
+#define RTSA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#endif
 
 // Outputs of a decimating FIR with real taps over complex samples held as separate I and Q
 // lines: out[j] = sum over i < tapCount of taps[i] * line[start + j * stride + i], for the I and
