@@ -80,8 +80,9 @@ inline size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, cons
     return produced;
 }
 
-RTSA_SIMD_CLONES size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
-                                 float* outQ, size_t outCapacity, size_t& consumed)
+RTSA_SIMD_CLONES size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq,
+                                                   size_t pairs, float* outI, float* outQ, size_t outCapacity,
+                                                   size_t& consumed)
 {
     switch (cicI.m_n) {
     case 1:

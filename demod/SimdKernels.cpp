@@ -62,9 +62,7 @@ decimateBlock(const float* taps, int tapCount, const float* lineI, const float* 
     }
 }
 
-RTSA_SIMD_CLONES void filterBlock(const float* taps, int tapCount,
-                                                                              const float* line, size_t outputs,
-                                                                              float* out)
+RTSA_SIMD_CLONES void filterBlock(const float* taps, int tapCount, const float* line, size_t outputs, float* out)
 {
     // Eight outputs at a time, one lane each: no sums across lanes. Four accumulators over
     // alternating taps keep four multiply-add chains in flight.
@@ -88,8 +86,7 @@ RTSA_SIMD_CLONES void filterBlock(const float* taps, int tapCount,
     }
 }
 
-RTSA_SIMD_CLONES void toInt16FullScale(const float* in, int16_t* out,
-                                                                                   size_t n)
+RTSA_SIMD_CLONES void toInt16FullScale(const float* in, int16_t* out, size_t n)
 {
     size_t k = 0;
     for (; k + 8 <= n; k += 8) {
