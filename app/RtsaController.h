@@ -5,6 +5,7 @@
 #include "acquisition/IDevice.h"
 #include "acquisition/RxThread.h"
 #include "app/ApplyRequest.h"
+#include "app/AudioControlState.h"
 #include "app/DeviceWorker.h"
 #include "demod/SingleDemodChannel.h"
 #include "demod/StatusCallback.h"
@@ -15,12 +16,14 @@
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class SpectrumItem;
@@ -69,6 +72,16 @@ class RtsaController : public QObject {
     Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
     Q_PROPERTY(bool usb3Known READ usb3Known NOTIFY deviceInfoChanged)
     Q_PROPERTY(bool usb3Ok READ usb3Ok NOTIFY deviceInfoChanged)
+    Q_PROPERTY(bool audioEnabled READ audioEnabled WRITE setAudioEnabled NOTIFY audioEnabledChanged)
+    Q_PROPERTY(QString audioDeviceName READ audioDeviceName WRITE setAudioDeviceName NOTIFY audioDeviceNameChanged)
+    Q_PROPERTY(int audioBufferFrames READ audioBufferFrames WRITE setAudioBufferFrames NOTIFY audioBufferFramesChanged)
+    Q_PROPERTY(bool audioTestTone READ audioTestTone WRITE setAudioTestTone NOTIFY audioTestToneChanged)
+    Q_PROPERTY(int audioOutputChannel READ audioOutputChannel WRITE setAudioOutputChannel NOTIFY
+                   audioOutputChannelChanged)
+    Q_PROPERTY(int audioOutputChannelLeft READ audioOutputChannelLeft WRITE setAudioOutputChannelLeft NOTIFY
+                   audioOutputChannelLeftChanged)
+    Q_PROPERTY(int audioOutputChannelRight READ audioOutputChannelRight WRITE setAudioOutputChannelRight NOTIFY
+                   audioOutputChannelRightChanged)
     Q_PROPERTY(bool newDemodEnabled READ newDemodEnabled WRITE setNewDemodEnabled NOTIFY newDemodEnabledChanged)
     Q_PROPERTY(double newDemodFreqHz READ newDemodFreqHz WRITE setNewDemodFreqHz NOTIFY newDemodFreqHzChanged)
     Q_PROPERTY(double newDemodFmDeviationHz READ newDemodFmDeviationHz WRITE setNewDemodFmDeviationHz NOTIFY
@@ -97,11 +110,17 @@ class RtsaController : public QObject {
 
 public:
     using DeviceFactory = std::function<std::unique_ptr<IDevice>()>;
+    // Makes the audio backend, handing it where its diagnostic lines go; may make none.
+    using AudioBackendFactory = std::function<std::unique_ptr<AudioBackend>(AsioLogSink log)>;
 
     // Drives an RZ640 receiver through its SDK.
     explicit RtsaController(QObject* parent = nullptr);
-    // Drives whatever receiver makeDevice creates (called once, during construction).
+    // Drives whatever receiver makeDevice creates (called once, during construction), and plays
+    // through the ASIO drivers installed beside the executable or in /etc/asio, or through the
+    // backend makeAudioBackend creates.
     explicit RtsaController(const DeviceFactory& makeDevice, QObject* parent = nullptr);
+    RtsaController(const DeviceFactory& makeDevice, const AudioBackendFactory& makeAudioBackend,
+                   QObject* parent = nullptr);
     ~RtsaController() override;
 
     bool connected() const { return m_connected.load(); }
@@ -172,6 +191,26 @@ public:
     void setDeviceChannel(int channel);
     bool usb3Known() const { return m_usb3Known; }
     bool usb3Ok() const { return m_usb3Ok; }
+
+    // Audio output (AudioControl.cpp): a setting that changes while audio plays restarts it.
+    bool audioEnabled() const { return m_audio.enabled.load(); }
+    void setAudioEnabled(bool enabled);
+    QString audioDeviceName() const { return m_audio.deviceName(); }
+    void setAudioDeviceName(const QString& name);
+    int audioBufferFrames() const { return m_audio.bufferFrames.load(); }
+    void setAudioBufferFrames(int frames);
+    bool audioTestTone() const { return m_audio.testTone.load(); }
+    void setAudioTestTone(bool on);
+    int audioOutputChannel() const { return m_audio.outputChannel.load(); }
+    void setAudioOutputChannel(int channel);
+    int audioOutputChannelLeft() const { return m_audio.outputChannelLeft.load(); }
+    void setAudioOutputChannelLeft(int channel);
+    int audioOutputChannelRight() const { return m_audio.outputChannelRight.load(); }
+    void setAudioOutputChannelRight(int channel);
+    Q_INVOKABLE QStringList audioDevices();
+    Q_INVOKABLE QVariantMap audioBufferSizeInfo(const QString& deviceName);
+    Q_INVOKABLE bool showAudioControlPanel(const QString& deviceName);
+    Q_INVOKABLE QVariantList audioOutputChannels(const QString& deviceName);
 
     Q_INVOKABLE bool connectDevice();
     Q_INVOKABLE void disconnectDevice();
@@ -285,6 +324,13 @@ signals:
     void deviceInfoChanged();
     void deviceSelectionChanged();
     void deviceChannelChanged();
+    void audioEnabledChanged();
+    void audioDeviceNameChanged();
+    void audioBufferFramesChanged();
+    void audioTestToneChanged();
+    void audioOutputChannelChanged();
+    void audioOutputChannelLeftChanged();
+    void audioOutputChannelRightChanged();
     void newDemodEnabledChanged();
     void newDemodFreqHzChanged();
     void newDemodFmDeviationHzChanged();
@@ -324,6 +370,14 @@ private:
     bool applyRbwTarget(double hz);
     void runSpectrumThread();
     QPointer<SpectrumItem> guardedSpectrumItem() const;
+    // Open and close the audio output; the restart closes it, pauses and opens it again, when
+    // audio is enabled and acquisition runs.
+    void startAudio();
+    void openAudio(AudioNotices& notices);
+    void stopAudio();
+    void restartAudio(const QString& message, std::chrono::milliseconds pause);
+    // The spectrum thread's line on the audio path, while audio plays.
+    std::optional<QString> audioStatusLine();
 
     // Declared first so that it goes last: the receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
@@ -405,6 +459,8 @@ private:
     std::unique_ptr<DemodRing> m_demodRing;
     std::unique_ptr<RxThread> m_rxThread;
     std::thread m_spectrumThread;
+
+    AudioControlState m_audio;
 
     // Last member: its thread must be gone before anything it touches is destroyed.
     std::unique_ptr<DeviceWorker> m_deviceWorker;

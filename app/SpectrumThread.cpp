@@ -65,7 +65,13 @@ public:
             Qt::QueuedConnection);
     }
 
-    void statusLine(const std::string& line) override { emit m_controller.logMessage(QString::fromStdString(line)); }
+    // The audio path's health follows the throughput line, once per status period.
+    void statusLine(const std::string& line) override
+    {
+        emit m_controller.logMessage(QString::fromStdString(line));
+        if (const std::optional<QString> audio = m_controller.audioStatusLine())
+            emit m_controller.logMessage(*audio);
+    }
 
     void fpsMeasured(double fps) override
     {
