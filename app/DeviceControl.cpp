@@ -233,7 +233,7 @@ void RtsaController::apply(const ApplyRequest& request)
     // clamp the target itself, and the interface must show the target actually kept.
     QMetaObject::invokeMethod(
         this, [this] {
-            if (m_rbwTargetHz > 0.0 && applyRbwTarget(m_rbwTargetHz))
+            if (m_spectrumSettings.rbwTargetHz > 0.0 && applyRbwTarget(m_spectrumSettings.rbwTargetHz))
                 emit rbwTargetHzChanged();
         },
         Qt::QueuedConnection);

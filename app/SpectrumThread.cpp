@@ -39,7 +39,7 @@ public:
         return s;
     }
 
-    void storeVbwAlpha(float alpha) override { m_controller.m_vbwAlpha = alpha; }
+    void storeVbwAlpha(float alpha) override { m_controller.m_spectrumSettings.vbwAlpha = alpha; }
 
     bool displayAlive() override { return !m_controller.guardedSpectrumItem().isNull(); }
 
@@ -75,7 +75,7 @@ public:
 
     void fpsMeasured(double fps) override
     {
-        m_controller.m_fps = fps;
+        m_controller.m_spectrumSettings.fps = fps;
         emit m_controller.fpsChanged();
     }
 
