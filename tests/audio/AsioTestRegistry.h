@@ -1,6 +1,7 @@
 #pragma once
 
-// Driver registry folders of a test's own and the scripted test driver, for any test framework.
+// Driver registry folders of a test's own, the scripted test driver and test samples for an audio
+// bus, for any test framework.
 #include "platform/SharedLibrary.h"
 #include "tests/audio/ScriptedAsioProbe.h"
 
@@ -13,6 +14,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 constexpr const char* kScriptedClassId = "{d2f4a6b8-1c3e-4a5b-8d7f-605142332415}";
 constexpr const char* kWavClassId = "{9c7e2b14-3d5a-4f8e-b1c6-2a9d8e4f7b03}";
@@ -97,3 +99,12 @@ private:
     decltype(&scriptedAsioSwitchTimeInfo) m_switchTimeInfo;
     decltype(&scriptedAsioBuffer) m_buffer;
 };
+
+// Samples start, start + step, ... to write into an audio bus, each one telling where it came from.
+inline std::vector<float> ramp(std::size_t n, float start, float step)
+{
+    std::vector<float> x(n);
+    for (std::size_t k = 0; k < n; ++k)
+        x[k] = start + step * static_cast<float>(k);
+    return x;
+}
