@@ -66,6 +66,23 @@ QString percent(double fraction)
     return QString::number(fraction * 100.0, 'f', 1);
 }
 
+// Gives the demodulator up to 300 ms to put audio into the bus; a start without it goes on
+// anyway and plays what there is.
+void waitForPrefill(const AudioBus& bus, std::size_t slot, AudioNotices& notices)
+{
+    for (int i = 1; i <= kPrefillPolls; ++i) {
+        std::this_thread::sleep_for(kPrefillPoll);
+        const double fill = bus.fill(slot);
+        const auto elapsedMs = static_cast<int>(kPrefillPoll.count()) * i;
+        qDebug() << "=== Prefill iteration" << i << "elapsed=" << elapsedMs << "ms, fill=" << fill * 100.0 << "%";
+        if (fill > kPrefillTarget) {
+            qDebug() << "=== Prefill target reached!";
+            notices.lines << QStringLiteral("Audio: prefill reached %1% after %2ms").arg(percent(fill)).arg(elapsedMs);
+            return;
+        }
+    }
+}
+
 // Told only once the audio lock is released: a receiver in this thread may call straight back
 // in (a new device name makes the interface query its buffer sizes, which takes the lock).
 void tell(RtsaController& controller, const AudioNotices& notices)
@@ -140,17 +157,7 @@ void RtsaController::openAudio(AudioNotices& notices)
     notices.lines << QStringLiteral("Audio: waiting for demod prefill...");
     AudioBus& bus = m_demod.audioBus();
     const std::size_t leftSlot = m_demod.leftSlot();
-    for (int i = 1; i <= kPrefillPolls; ++i) {
-        std::this_thread::sleep_for(kPrefillPoll);
-        const double fill = bus.fill(leftSlot);
-        const auto elapsedMs = static_cast<int>(kPrefillPoll.count()) * i;
-        qDebug() << "=== Prefill iteration" << i << "elapsed=" << elapsedMs << "ms, fill=" << fill * 100.0 << "%";
-        if (fill > kPrefillTarget) {
-            qDebug() << "=== Prefill target reached!";
-            notices.lines << QStringLiteral("Audio: prefill reached %1% after %2ms").arg(percent(fill)).arg(elapsedMs);
-            break;
-        }
-    }
+    waitForPrefill(bus, leftSlot, notices);
 
     const double fillBefore = bus.fill(leftSlot);
     const std::string device = name.toStdString();
