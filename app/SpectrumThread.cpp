@@ -4,6 +4,7 @@
 
 #include "display/SpectrumItem.h"
 #include "engine/SpectrumLoop.h"
+#include "platform/ThreadName.h"
 
 class RtsaController::SpectrumThreadSink : public SpectrumSink {
 public:
@@ -79,6 +80,7 @@ private:
 
 void RtsaController::runSpectrumThread()
 {
+    nameCurrentThread("rtsa-spectrum");
     SpectrumThreadSink sink(*this);
     SpectrumProcessor processor(m_spectrum, sink, m_fftRingLostBytes, static_cast<std::size_t>(m_fftFrameBytes));
     SpectrumLoop(processor, m_fftRing.get(), m_rxRunning).run();

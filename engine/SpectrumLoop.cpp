@@ -20,8 +20,10 @@ bool SpectrumLoop::iterate()
     uint8_t* block = m_processor.blockBuffer();
     if (m_ring != nullptr && b != 0 && m_ring->available() >= b) {
         if (m_ring->available() > 8 * b) {
+            uint64_t discarded = 0;
             while (m_ring->available() > 4 * b)
-                m_ring->read(block, b);
+                discarded += m_ring->read(block, b) == b ? 1 : 0;
+            m_processor.countDiscarded(discarded);
         }
         if (m_ring->read(block, b) == b) {
             m_processor.processBlock();

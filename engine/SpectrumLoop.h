@@ -6,7 +6,8 @@
 #include <atomic>
 
 // Feeds the processor from the FFT ring: polls every millisecond, and after a burst throws
-// old blocks away so that the display stays at most four blocks behind the input.
+// old blocks away (counted by the processor) so that the display stays at most four blocks
+// behind the input.
 class SpectrumLoop {
 public:
     SpectrumLoop(SpectrumProcessor& processor, FftRing* ring, const std::atomic<bool>& running);

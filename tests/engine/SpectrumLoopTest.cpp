@@ -140,6 +140,13 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
     EXPECT_FALSE(withoutRing.iterate());
     running = false;
     loop.run();
+
+    // The discarded blocks are reported with the next status line, once.
+    rig.runFor(1000 * kMs, 10 * kMs);
+    rig.runFor(1000 * kMs, 10 * kMs);
+    ASSERT_EQ(rig.sink.m_lines.size(), 3u);
+    EXPECT_EQ(rig.sink.m_lines[1], "DSP catch-up: discarded 6 blocks");
+    EXPECT_EQ(rig.sink.m_lines[2].rfind("DSP 100 fps", 0), 0u);
 }
 
 TEST(SpectrumProcessor, PublishesAtMostMaxFpsAndReportsOncePerSecond)
