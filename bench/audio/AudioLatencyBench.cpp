@@ -79,6 +79,17 @@ public:
         return static_cast<int64_t>(*offset + static_cast<double>(filledBy) * 1e9 / kRate);
     }
 
+    // Frames the driver asked for per second of the clock, over the whole run: below the rate
+    // when it lost time, and then the audio bus fills up.
+    double framesPerSecond() const
+    {
+        if (m_samples.size() < 2)
+            return 0.0;
+        const SwitchSample& first = m_samples.front();
+        const SwitchSample& last = m_samples.back();
+        return static_cast<double>(last.position - first.position) * 1e9 / static_cast<double>(last.timeNs - first.timeNs);
+    }
+
 private:
     void run()
     {
@@ -126,11 +137,13 @@ double percentile(std::vector<double> v, double p)
 }
 
 struct Run {
+    double framesPerSecond = 0.0;
     std::vector<double> latencyMs;
     // Audio that comes back after a dropout of 100 ms or more in the middle of a tone looks like
     // an onset, later than the audio bus and one buffer can hold back: not a latency.
     int afterDropouts = 0;
     QStringList audioLines;
+    QString opened;
 };
 
 Run measure(QCoreApplication& app, const std::filesystem::path& registry, const std::filesystem::path& recording,
@@ -144,6 +157,8 @@ Run measure(QCoreApplication& app, const std::filesystem::path& registry, const 
     QObject::connect(&c, &RtsaController::logMessage, &c, [&run](const QString& line) {
         if (line.startsWith(QStringLiteral("Audio: fill=")))
             run.audioLines << line;
+        else if (line.startsWith(QStringLiteral("Audio: opened")))
+            run.opened = line;
     });
     c.applyParams(99.0, 20.0, 0, 0, 20, 30);
     c.setNewDemodFreqHz(99.4e6);
@@ -160,6 +175,7 @@ Run measure(QCoreApplication& app, const std::filesystem::path& registry, const 
     app.exec();
     clock.stop();
     c.stopRx();
+    run.framesPerSecond = clock.framesPerSecond();
 
     const auto wav = readWavFile(recording);
     if (!wav)
@@ -215,7 +231,9 @@ int main(int argc, char** argv)
     int status = 0;
     for (int frames : sizes) {
         const Run run = measure(app, folder, recording, frames, seconds);
-        std::fprintf(out, "%d frames, %.0f s at 20 MS/s, stereo, WAV File Writer\n", frames, seconds);
+        std::fprintf(out, "%d frames, %.0f s at 20 MS/s, stereo, WAV File Writer asking for %.1f frames/s\n", frames,
+                     seconds, run.framesPerSecond);
+        std::fprintf(out, "  %s\n", qPrintable(run.opened));
         if (run.latencyMs.empty()) {
             std::fprintf(out, "  no tone onsets found\n");
             status = 1;
