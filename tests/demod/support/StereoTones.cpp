@@ -24,6 +24,11 @@ StereoFigures stereoFigures(const std::vector<float>& left, const std::vector<fl
     for (std::size_t from = 0; from + window <= n; from += window) {
         const std::vector<float> l = toneWindow(left, from, window);
         const std::vector<float> r = toneWindow(right, from, window);
+        const auto silent = [](const std::vector<float>& x) {
+            return std::all_of(x.begin(), x.end(), [](float v) { return v == 0.0f; });
+        };
+        if (silent(l) || silent(r))
+            continue;
         const double pitch = pitchFactor(l, 0, nominal);
         const std::vector<double> tones{1000.0 * pitch, 3000.0 * pitch};
         const ToneFit lf = fitTones(l, 0, tones);
@@ -33,5 +38,5 @@ StereoFigures stereoFigures(const std::vector<float>& left, const std::vector<fl
         leftLevel.push_back(lf.amplitudes[0]);
         rightLevel.push_back(rf.amplitudes[1]);
     }
-    return {median(separation), median(leftLevel), median(rightLevel)};
+    return {median(separation), median(leftLevel), median(rightLevel), separation.size()};
 }

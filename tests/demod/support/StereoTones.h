@@ -16,8 +16,11 @@ struct StereoFigures {
     double separationDb; // the weaker of the two channels' separations
     double leftLevel;    // the 1 kHz tone in the left channel
     double rightLevel;   // the 3 kHz tone in the right channel
+    std::size_t windows; // how many windows held audio
 };
 
-// Medians over consecutive windows of the given length (0 everywhere without a whole window).
+// Medians over consecutive windows of the given length that hold audio in both channels (a
+// window of nothing but zeros, audio that never arrived, has no separation to speak of); 0
+// everywhere without one.
 StereoFigures stereoFigures(const std::vector<float>& left, const std::vector<float>& right,
                             std::size_t window = kToneWindow);
