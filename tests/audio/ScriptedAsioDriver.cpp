@@ -9,6 +9,8 @@
 //   failinfo = 1                  the output whose channel info fails
 //   controlpanel = 0 | <code> | throw | throw-unknown
 //   thread = free                 a thread of its own runs buffer switches between start and stop
+//   stallafter = 50               that thread stops calling back after so many switches, as a
+//                                 driver whose device went away, and only ends at stop
 #include "tests/audio/ScriptedAsioProbe.h"
 
 #include "audio/AsioRegistryEntry.h"
@@ -75,6 +77,7 @@ public:
         , m_failingInfo(static_cast<int32_t>(entry.intValue("failinfo", -1)))
         , m_controlPanel(entry.value("controlpanel"))
         , m_freeThread(entry.value("thread") == "free")
+        , m_stallAfter(entry.intValue("stallafter", 0))
     {
         ++g_counts.created;
         g_live = this;
@@ -213,7 +216,11 @@ private:
     void runFree()
     {
         int32_t half = 0;
-        while (m_running) {
+        for (long calls = 0; m_running; ++calls) {
+            if (m_stallAfter > 0 && calls >= m_stallAfter) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
             runSwitch(half);
             for (const Output& output : outputs())
                 m_silentBytesPlayed += std::count(output.halves[half].begin(), output.halves[half].end(), 0);
@@ -232,6 +239,7 @@ private:
     const int32_t m_failingInfo;
     const std::string m_controlPanel;
     const bool m_freeThread;
+    const long m_stallAfter;
     ASIOCallbacks* m_callbacks = nullptr;
     std::atomic<bool> m_running{false};
     std::thread m_thread;
