@@ -38,6 +38,7 @@ bool RtsaController::startRx(bool applyFirst)
     m_fftFrameBytes = static_cast<uint64_t>(fftSize()) * kIqSampleBytes;
     m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, m_fftFrameBytes));
     m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
+    m_demod.setIqSource(m_demodRing.get(), m_sampleRateHz.load(), m_centerHz.load());
     m_spectrum.setFftSize(static_cast<std::size_t>(fftSize()));
     m_fftRingLostBytes = 0;
     startRxThread();
@@ -64,6 +65,8 @@ void RtsaController::startRxThread()
     sources.fftRingLostBytes = &m_fftRingLostBytes;
 
     RxCallbacks callbacks;
+    callbacks.demodEnabled = [this] { return m_demod.enabledNow(); };
+    callbacks.demodInput = [this](uint64_t pairs) { m_demod.addDriverInput(pairs); };
     callbacks.log = [this](const std::string& line) { emit logMessage(QString::fromStdString(line)); };
     callbacks.ringUsagePct = [this](double pct) {
         m_ringUsagePct = pct;
@@ -93,6 +96,7 @@ void RtsaController::stopRx()
     m_spectrumThread.join();
     m_rxThread.reset();
     m_fftRing.reset();
+    m_demod.setIqSource(nullptr, 0, 0);
     std::this_thread::sleep_for(kDemodDetachGrace);
     m_demodRing.reset();
     emit logMessage(QStringLiteral("RX stopped"));

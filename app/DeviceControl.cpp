@@ -1,6 +1,7 @@
 // Device control: connecting the receiver, its selection and channel, and retuning.
 #include "app/RtsaController.h"
 
+#include <QDebug>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -181,12 +182,22 @@ void RtsaController::retune(const ApplyRequest& request)
 void RtsaController::apply(const ApplyRequest& request)
 {
     const uint64_t oldCenterHz = m_centerHz.load();
+    const uint32_t oldRateHz = m_sampleRateHz.load();
     m_centerHz = megaToWholeHz<uint64_t>(request.freqMHz);
     m_sampleRateHz = megaToWholeHz<uint32_t>(request.bwMHz);
     m_port = static_cast<uint8_t>(request.port);
     m_att = static_cast<uint8_t>(request.att);
     m_preamp = static_cast<uint8_t>(request.preamp);
     m_ifgain = static_cast<uint8_t>(request.ifgain);
+    if (m_centerHz.load() != oldCenterHz || m_sampleRateHz.load() != oldRateHz) {
+        m_demod.reset();
+        m_demod.setSourceRate(m_sampleRateHz.load());
+        m_demod.setSourceCenter(m_centerHz.load());
+        qDebug().noquote() << QStringLiteral("[RtsaController] Demodulator reset due to freq/bw change, new rate=%1Hz, "
+                                             "center=%2Hz")
+                                  .arg(m_sampleRateHz.load())
+                                  .arg(m_centerHz.load());
+    }
 
     if (m_connected.load() && m_device) {
         m_device->setPort(m_port.load());
@@ -197,8 +208,10 @@ void RtsaController::apply(const ApplyRequest& request)
         m_device->setIfGain(m_ifgain.load());
         // A negative answer is no rate at all; only a positive one replaces the request.
         const int32_t actual = m_device->actualSampleRate();
-        if (actual > 0 && static_cast<uint32_t>(actual) != m_sampleRateHz.load())
+        if (actual > 0 && static_cast<uint32_t>(actual) != m_sampleRateHz.load()) {
             m_sampleRateHz = static_cast<uint32_t>(actual);
+            m_demod.setSourceRate(m_sampleRateHz.load());
+        }
         emit logMessage(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
                             .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
                                  QString::number(m_port.load()), QString::number(m_att.load()),

@@ -12,6 +12,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, QObject* parent)
 {
     // No SDK is loaded yet: that waits for the first connect.
     m_device = makeDevice();
+    m_demod.setStatusCallback(statusCallback());
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
 }
@@ -25,6 +26,7 @@ RtsaController::~RtsaController()
     m_deviceWorker.reset();
     // Also stops a run the worker restarted just before it ended.
     disconnectDevice();
+    m_demod.stop();
 }
 
 QObject* RtsaController::spectrumItem() const

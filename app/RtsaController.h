@@ -6,6 +6,7 @@
 #include "acquisition/RxThread.h"
 #include "app/ApplyRequest.h"
 #include "app/DeviceWorker.h"
+#include "demod/SingleDemodChannel.h"
 #include "demod/StatusCallback.h"
 #include "engine/SpectrumEngine.h"
 #include "markers/MarkerModel.h"
@@ -68,7 +69,31 @@ class RtsaController : public QObject {
     Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
     Q_PROPERTY(bool usb3Known READ usb3Known NOTIFY deviceInfoChanged)
     Q_PROPERTY(bool usb3Ok READ usb3Ok NOTIFY deviceInfoChanged)
+    Q_PROPERTY(bool newDemodEnabled READ newDemodEnabled WRITE setNewDemodEnabled NOTIFY newDemodEnabledChanged)
+    Q_PROPERTY(double newDemodFreqHz READ newDemodFreqHz WRITE setNewDemodFreqHz NOTIFY newDemodFreqHzChanged)
+    Q_PROPERTY(double newDemodFmDeviationHz READ newDemodFmDeviationHz WRITE setNewDemodFmDeviationHz NOTIFY
+                   newDemodFmDeviationHzChanged)
+    Q_PROPERTY(bool newDemodFmStereoEnabled READ newDemodFmStereoEnabled WRITE setNewDemodFmStereoEnabled NOTIFY
+                   newDemodFmStereoEnabledChanged)
+    Q_PROPERTY(double newDemodAudioHpfHz READ newDemodAudioHpfHz WRITE setNewDemodAudioHpfHz NOTIFY
+                   newDemodAudioHpfHzChanged)
+    Q_PROPERTY(double newDemodAudioLpfHz READ newDemodAudioLpfHz WRITE setNewDemodAudioLpfHz NOTIFY
+                   newDemodAudioLpfHzChanged)
+    Q_PROPERTY(double newDemodAudioGain READ newDemodAudioGain WRITE setNewDemodAudioGain NOTIFY
+                   newDemodAudioGainChanged)
+    Q_PROPERTY(bool newDemodFilterEnabled READ newDemodFilterEnabled WRITE setNewDemodFilterEnabled NOTIFY
+                   newDemodFilterEnabledChanged)
     Q_PROPERTY(int demodMarkerId READ demodMarkerId NOTIFY demodMarkerIdChanged)
+    Q_PROPERTY(bool squelchEnabled READ squelchEnabled WRITE setSquelchEnabled NOTIFY squelchEnabledChanged)
+    Q_PROPERTY(double squelchOpenDb READ squelchOpenDb WRITE setSquelchOpenDb NOTIFY squelchOpenDbChanged)
+    Q_PROPERTY(double squelchCloseDb READ squelchCloseDb WRITE setSquelchCloseDb NOTIFY squelchCloseDbChanged)
+    Q_PROPERTY(double squelchAttackMs READ squelchAttackMs WRITE setSquelchAttackMs NOTIFY squelchAttackMsChanged)
+    Q_PROPERTY(double squelchReleaseMs READ squelchReleaseMs WRITE setSquelchReleaseMs NOTIFY squelchReleaseMsChanged)
+    Q_PROPERTY(double squelchHangMs READ squelchHangMs WRITE setSquelchHangMs NOTIFY squelchHangMsChanged)
+    Q_PROPERTY(double squelchNoiseAlpha READ squelchNoiseAlpha WRITE setSquelchNoiseAlpha NOTIFY
+                   squelchNoiseAlphaChanged)
+    Q_PROPERTY(double squelchMinFloorDb READ squelchMinFloorDb WRITE setSquelchMinFloorDb NOTIFY
+                   squelchMinFloorDbChanged)
 
 public:
     using DeviceFactory = std::function<std::unique_ptr<IDevice>()>;
@@ -182,6 +207,41 @@ public:
     // The marker the demodulator follows, -1 for none.
     Q_INVOKABLE void setDemodMarker(int id, bool enabled);
 
+    // Demodulation (DemodProperties.cpp): each setting is a field of the channel's parameter
+    // record, read back from it and handed to it whole.
+    bool newDemodEnabled() const { return m_demod.getParams().enabled; }
+    void setNewDemodEnabled(bool enabled);
+    double newDemodFreqHz() const { return m_demod.getParams().demodFreqHz; }
+    void setNewDemodFreqHz(double hz);
+    double newDemodFmDeviationHz() const { return m_demod.getParams().fmDeviationHz; }
+    void setNewDemodFmDeviationHz(double hz);
+    bool newDemodFmStereoEnabled() const { return m_demod.getParams().fmStereoEnabled; }
+    void setNewDemodFmStereoEnabled(bool enabled);
+    double newDemodAudioHpfHz() const { return m_demod.getParams().audioHpfHz; }
+    void setNewDemodAudioHpfHz(double hz);
+    double newDemodAudioLpfHz() const { return m_demod.getParams().audioLpfHz; }
+    void setNewDemodAudioLpfHz(double hz);
+    double newDemodAudioGain() const { return m_demod.getParams().audioGain; }
+    void setNewDemodAudioGain(double gain);
+    bool newDemodFilterEnabled() const { return m_demod.getParams().filterEnabled; }
+    void setNewDemodFilterEnabled(bool enabled);
+    bool squelchEnabled() const { return m_demod.getParams().squelchEnabled; }
+    void setSquelchEnabled(bool enabled);
+    double squelchOpenDb() const { return m_demod.getParams().squelchOpenDb; }
+    void setSquelchOpenDb(double db);
+    double squelchCloseDb() const { return m_demod.getParams().squelchCloseDb; }
+    void setSquelchCloseDb(double db);
+    double squelchAttackMs() const { return m_demod.getParams().squelchAttackMs; }
+    void setSquelchAttackMs(double ms);
+    double squelchReleaseMs() const { return m_demod.getParams().squelchReleaseMs; }
+    void setSquelchReleaseMs(double ms);
+    double squelchHangMs() const { return m_demod.getParams().squelchHangMs; }
+    void setSquelchHangMs(double ms);
+    double squelchNoiseAlpha() const { return m_demod.getParams().squelchNoiseAlpha; }
+    void setSquelchNoiseAlpha(double alpha);
+    double squelchMinFloorDb() const { return m_demod.getParams().squelchMinFloorDb; }
+    void setSquelchMinFloorDb(double db);
+
     // Queues a retune for the device worker; a newer request replaces one not yet started.
     void postApplyRequest(const ApplyRequest& request);
     // Moves the centre to freqHz (> 0) keeping the bandwidth and the front-end settings.
@@ -225,7 +285,23 @@ signals:
     void deviceInfoChanged();
     void deviceSelectionChanged();
     void deviceChannelChanged();
+    void newDemodEnabledChanged();
+    void newDemodFreqHzChanged();
+    void newDemodFmDeviationHzChanged();
+    void newDemodFmStereoEnabledChanged();
+    void newDemodAudioHpfHzChanged();
+    void newDemodAudioLpfHzChanged();
+    void newDemodAudioGainChanged();
+    void newDemodFilterEnabledChanged();
     void demodMarkerIdChanged();
+    void squelchEnabledChanged();
+    void squelchOpenDbChanged();
+    void squelchCloseDbChanged();
+    void squelchAttackMsChanged();
+    void squelchReleaseMsChanged();
+    void squelchHangMsChanged();
+    void squelchNoiseAlphaChanged();
+    void squelchMinFloorDbChanged();
     void logMessage(QString msg);
 
 private:
@@ -309,6 +385,10 @@ private:
     uint64_t m_maxFftSize = 8192;
 
     SpectrumEngine m_spectrum;
+
+    // Runs its thread for the controller's lifetime; stopped by the destructor once acquisition
+    // is down, and destroyed after everything that feeds it.
+    SingleDemodChannel m_demod{DemodParams{}};
 
     // A child of the controller: the spectrum thread reads its markers at every published
     // trace and posts the levels back to it.

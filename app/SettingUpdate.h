@@ -8,13 +8,18 @@
 // value (within a tolerance for doubles), store, then emit the change signal once.
 namespace setting {
 
+// True when value differs from current by the tolerance or more. NaN never counts as a change:
+// a setting that is not a number would poison every later comparison.
+inline bool changed(double current, double value, double tolerance)
+{
+    return !std::isnan(value) && std::abs(value - current) >= tolerance;
+}
+
 // Stores value unless it is within tolerance of the current one; true when it stored.
-// NaN is never stored: a setting that is not a number would poison every later comparison.
 template <typename T>
 bool storeIfChanged(std::atomic<T>& member, T value, double tolerance)
 {
-    if (std::isnan(static_cast<double>(value)) ||
-        std::abs(static_cast<double>(value) - static_cast<double>(member.load())) < tolerance)
+    if (!changed(static_cast<double>(member.load()), static_cast<double>(value), tolerance))
         return false;
     member.store(value);
     return true;

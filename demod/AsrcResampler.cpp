@@ -4,32 +4,25 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
 constexpr double kRatioPushStep = 0.0001;
 constexpr double kRatioMessageStep = 0.001;
-constexpr auto kMessageInterval = std::chrono::seconds(1);
 
 } // namespace
 
-AsrcDiagnostics& AsrcDiagnostics::shared()
-{
-    static AsrcDiagnostics diagnostics;
-    return diagnostics;
-}
-
-AsrcResampler::AsrcResampler(double outputRateHz, AsrcDiagnostics& diagnostics)
+AsrcResampler::AsrcResampler(double outputRateHz, DemodDiagnostics& diagnostics, int channels)
     : m_outputRateHz(outputRateHz)
     , m_diag(diagnostics)
+    , m_channels(channels)
 {
     int error = 0;
-    m_state = src_new(SRC_SINC_FASTEST, 1, &error);
+    m_state = src_new(SRC_SINC_FASTEST, channels, &error);
     if (m_state)
-        std::printf("[AsrcResampler] Created with libsamplerate SRC_SINC_FASTEST\n");
+        m_diag.print("[AsrcResampler] Created with libsamplerate SRC_SINC_FASTEST\n");
     else
-        std::printf("[AsrcResampler] ERROR: Failed to create libsamplerate state: %s\n", src_strerror(error));
+        m_diag.print("[AsrcResampler] ERROR: Failed to create libsamplerate state: %s\n", src_strerror(error));
 }
 
 AsrcResampler::~AsrcResampler()
@@ -58,14 +51,9 @@ size_t AsrcResampler::process(const float* in, size_t inCount, float* out, size_
     const double moved = std::abs(m_lastRatio - ratio);
     if (moved > kRatioPushStep) {
         src_set_ratio(m_state, ratio);
-        const auto now = AsrcDiagnostics::Clock::now();
-        if (moved > kRatioMessageStep
-            && (!m_diag.ratioMessagePrinted || now - m_diag.lastRatioMessage >= kMessageInterval)) {
-            std::printf("[AsrcResampler] Ratio changed: %.6f -> %.6f (inputRate=%.0fHz -> 48kHz)\n", m_lastRatio, ratio,
-                        m_outputRateHz / ratio);
-            m_diag.ratioMessagePrinted = true;
-            m_diag.lastRatioMessage = now;
-        }
+        if (moved > kRatioMessageStep && m_diag.claimRatioMessage())
+            m_diag.print("[AsrcResampler] Ratio changed: %.6f -> %.6f (inputRate=%.0fHz -> 48kHz)\n", m_lastRatio, ratio,
+                         m_outputRateHz / ratio);
         m_lastRatio = ratio;
     }
 
@@ -78,35 +66,13 @@ size_t AsrcResampler::process(const float* in, size_t inCount, float* out, size_
     data.src_ratio = ratio;
     const int error = src_process(m_state, &data);
     if (error != 0) {
-        std::printf("[AsrcResampler] ERROR: src_process failed: %s\n", src_strerror(error));
+        m_diag.print("[AsrcResampler] ERROR: src_process failed: %s\n", src_strerror(error));
         return 0;
     }
     const auto used = static_cast<size_t>(data.input_frames_used);
     const auto generated = static_cast<size_t>(data.output_frames_gen);
     if (consumed)
         *consumed = used;
-    account(inCount, used, generated, outCapacity, ratio);
+    m_diag.countResamplerCall(inCount, used, generated, outCapacity, ratio);
     return generated;
-}
-
-void AsrcResampler::account(size_t inCount, size_t used, size_t generated, size_t outCapacity, double ratio)
-{
-    AsrcDiagnostics& d = m_diag;
-    ++d.calls;
-    d.inputFrames += inCount;
-    d.usedFrames += used;
-    d.outputFrames += generated;
-    if (generated == outCapacity || used < inCount)
-        ++d.issues;
-    const auto now = AsrcDiagnostics::Clock::now();
-    if (now - d.windowStart < kMessageInterval)
-        return;
-    if (d.issues > 0) {
-        const auto calls = static_cast<double>(d.calls);
-        std::printf("[AsrcResampler] ISSUE: calls=%llu, avgIn=%.0f, avgInUsed=%.0f, avgOut=%.0f, issues=%llu, ratio=%.6f\n",
-                    static_cast<unsigned long long>(d.calls), d.inputFrames / calls, d.usedFrames / calls,
-                    d.outputFrames / calls, static_cast<unsigned long long>(d.issues), ratio);
-    }
-    d.calls = d.inputFrames = d.usedFrames = d.outputFrames = d.issues = 0;
-    d.windowStart = now;
 }

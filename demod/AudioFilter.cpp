@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <stdexcept>
 
@@ -15,11 +14,12 @@ bool validCutoff(double cutoffHz, double sampleRateHz)
 
 } // namespace
 
-AudioFilter::AudioFilter(Type type, double cutoffHz, double sampleRateHz, int32_t order)
+AudioFilter::AudioFilter(Type type, double cutoffHz, double sampleRateHz, int32_t order, DemodDiagnostics& diagnostics)
     : m_type(type)
     , m_cutoffHz(cutoffHz)
     , m_sampleRateHz(sampleRateHz)
     , m_order(order)
+    , m_diag(diagnostics)
 {
     if (order != 2 && order != 4 && order != 6 && order != 8)
         throw std::invalid_argument("AudioFilter: order must be 2, 4, 6, or 8");
@@ -51,16 +51,16 @@ void AudioFilter::design()
         s.a2 = (1.0 - c + k2) * n;
     }
     reset();
-    std::printf("[DEBUG AudioFilter] %s: fc=%.0fHz, fs=%.0fHz, order=%d, sections=%zu\n", m_type == LowPass ? "LPF" : "HPF",
-                m_cutoffHz, m_sampleRateHz, m_order, m_sections.size());
+    m_diag.print("[DEBUG AudioFilter] %s: fc=%.0fHz, fs=%.0fHz, order=%d, sections=%zu\n", m_type == LowPass ? "LPF" : "HPF",
+                 m_cutoffHz, m_sampleRateHz, m_order, m_sections.size());
     if (m_sections.empty())
         return;
     const Biquad& s = m_sections.front();
-    std::printf("[DEBUG AudioFilter] First biquad: b0=%.6f, b1=%.6f, b2=%.6f, a1=%.6f, a2=%.6f\n", s.b0, s.b1, s.b2, s.a1,
-                s.a2);
+    m_diag.print("[DEBUG AudioFilter] First biquad: b0=%.6f, b1=%.6f, b2=%.6f, a1=%.6f, a2=%.6f\n", s.b0, s.b1, s.b2, s.a1,
+                 s.a2);
     for (double v : {s.b0, s.b1, s.b2, s.a1, s.a2}) {
         if (!std::isfinite(v)) {
-            std::printf("[ERROR AudioFilter] Filter coefficients are NaN or Inf!\n");
+            m_diag.print("[ERROR AudioFilter] Filter coefficients are NaN or Inf!\n");
             break;
         }
     }

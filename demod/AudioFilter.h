@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/DemodDiagnostics.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,7 +19,8 @@ public:
 
     // Throws std::invalid_argument for an order other than 2, 4, 6 or 8 (checked first)
     // and for a cut-off outside (0, sampleRateHz / 2).
-    AudioFilter(Type type, double cutoffHz, double sampleRateHz, int32_t order);
+    AudioFilter(Type type, double cutoffHz, double sampleRateHz, int32_t order,
+                DemodDiagnostics& diagnostics = DemodDiagnostics::standardOutput());
 
     // Redesigns (clearing the state) when 0 < cutoffHz < sampleRateHz / 2; otherwise keeps
     // the current design and state.
@@ -40,4 +43,5 @@ private:
     double m_sampleRateHz;
     int32_t m_order;
     std::vector<Biquad> m_sections;
+    DemodDiagnostics& m_diag;
 };

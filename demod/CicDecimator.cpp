@@ -1,18 +1,20 @@
 #include "demod/CicDecimator.h"
 
+#include "demod/SimdKernels.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
-CicDecimator::CicDecimator(int32_t r, int32_t n)
+CicDecimator::CicDecimator(int32_t r, int32_t n, DemodDiagnostics& diagnostics)
     : m_r(std::max(r, 1))
     , m_n(std::clamp(n, 1, kMaxStages))
     , m_dcGain(std::pow(static_cast<double>(m_r), m_n))
     , m_scale(1.0 / (m_dcGain * 32768.0))
 {
-    std::printf("[CIC] Created: R=%d, M=%d, N=%d\n", m_r, 1, m_n);
-    std::printf("[CIC] DC_gain=%.0f, scale=%.12e\n", m_dcGain, m_scale);
-    std::printf("[CIC] Bit growth: %.1f bits (int64 has 63 bits headroom)\n", m_n * std::log2(static_cast<double>(m_r)));
+    diagnostics.print("[CIC] Created: R=%d, M=%d, N=%d\n", m_r, 1, m_n);
+    diagnostics.print("[CIC] DC_gain=%.0f, scale=%.12e\n", m_dcGain, m_scale);
+    diagnostics.print("[CIC] Bit growth: %.1f bits (int64 has 63 bits headroom)\n",
+                      m_n * std::log2(static_cast<double>(m_r)));
 }
 
 void CicDecimator::reset()
@@ -78,8 +80,9 @@ inline size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, cons
     return produced;
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
-                                 float* outQ, size_t outCapacity, size_t& consumed)
+RTSA_SIMD_CLONES size_t CicDecimator::processPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq,
+                                                   size_t pairs, float* outI, float* outQ, size_t outCapacity,
+                                                   size_t& consumed)
 {
     switch (cicI.m_n) {
     case 1:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/DemodDiagnostics.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +14,7 @@ class CicDecimator {
 public:
     static constexpr int kMaxStages = 4;
 
-    CicDecimator(int32_t r, int32_t n);
+    CicDecimator(int32_t r, int32_t n, DemodDiagnostics& diagnostics = DemodDiagnostics::standardOutput());
 
     // Feeds one input; returns true and sets out (full-scale int16 in gives +-1.0)
     // on every R-th call.

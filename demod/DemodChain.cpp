@@ -10,19 +10,20 @@ namespace {
 
 constexpr double kPreFirThresholdHz = 1500000.0;
 
-
 } // namespace
 
-DemodChain::DemodChain(const DemodParams& params, AsrcDiagnostics& diagnostics)
+DemodChain::DemodChain(const DemodParams& params, DemodDiagnostics& diagnostics)
     : m_params(params)
-    , m_iqDecimator(params.decimatorTargetHz)
-    , m_demod(NfmConfig{params.fmDeviationHz, params.deemphasisUs, isStereoActive(params)})
-    , m_hpfLeft(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder)
-    , m_lpfLeft(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder)
-    , m_hpfRight(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder)
-    , m_lpfRight(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder)
+    , m_iqDecimator(params.decimatorTargetHz, diagnostics)
+    , m_demod(NfmConfig{params.fmDeviationHz, params.deemphasisUs, isStereoActive(params)}, diagnostics)
+    , m_hpfLeft(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder, diagnostics)
+    , m_lpfLeft(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder, diagnostics)
+    , m_hpfRight(AudioFilter::HighPass, params.audioHpfHz, kAudioRateHz, params.filterOrder, diagnostics)
+    , m_lpfRight(AudioFilter::LowPass, params.audioLpfHz, kAudioRateHz, params.filterOrder, diagnostics)
     , m_asrcLeft(kAudioRateHz, diagnostics)
-    , m_asrcRight(kAudioRateHz, diagnostics)
+    , m_asrcStereo(kAudioRateHz, diagnostics, 2)
+    , m_rateControl(diagnostics)
+    , m_quantised(2 * kNcoCapacity)
     , m_mixed(kNcoCapacity)
     , m_preOut(kPreFirCapacity)
     , m_polyOut(kPolyFirCapacity)
@@ -30,6 +31,8 @@ DemodChain::DemodChain(const DemodParams& params, AsrcDiagnostics& diagnostics)
     , m_demodRight(kDemodCapacity)
     , m_asrcOutLeft(kAudioCapacity)
     , m_asrcOutRight(kAudioCapacity)
+    , m_pairIn(2 * kDemodCapacity)
+    , m_pairOut(2 * kAudioCapacity)
     , m_outLeft(kAudioCapacity)
     , m_outRight(kAudioCapacity)
 {
@@ -65,7 +68,7 @@ void DemodChain::reset()
     for (AudioFilter* f : {&m_hpfLeft, &m_lpfLeft, &m_hpfRight, &m_lpfRight})
         f->reset();
     m_asrcLeft.reset();
-    m_asrcRight.reset();
+    m_asrcStereo.reset();
     m_rateControl.reset();
     m_squelch.clear();
 }
@@ -81,23 +84,32 @@ void DemodChain::lap(double& stage)
 
 size_t DemodChain::process(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds)
 {
+    return demodulate(iq, pairs, inputRateHz, centerHz) > 0 ? toAudio(nowSeconds) : 0;
+}
+
+size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz)
+{
     m_counts = Counts{};
+    m_demodulated = 0;
     if (!iq || pairs == 0 || inputRateHz <= 0.0)
         return 0;
     if (m_profiling)
         m_lapStart = monotonicNowNs();
-    return run(iq, pairs, inputRateHz, centerHz, nowSeconds);
-}
-
-size_t DemodChain::run(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds)
-{
     m_counts.ncoRetuned = m_nco.tune(inputRateHz, centerHz, m_params.demodFreqHz);
     const size_t count = std::min(pairs, kNcoCapacity);
     m_counts.ncoIn = count;
-    m_nco.process(iq, count, m_mixed.data());
+    // Where the CIC runs, the mixer hands it int16 pairs straight away instead of floats it
+    // would only put back to int16.
+    const bool quantised = m_iqDecimator.decimatesAt(inputRateHz);
+    if (quantised)
+        m_nco.processToInt16(iq, count, m_quantised.data());
+    else
+        m_nco.process(iq, count, m_mixed.data());
     lap(m_times.nco);
 
-    size_t n = m_iqDecimator.process(m_mixed.data(), count, inputRateHz, m_mixed.data(), m_mixed.size());
+    size_t n = quantised
+        ? m_iqDecimator.processQuantised(m_quantised.data(), count, inputRateHz, m_mixed.data(), m_mixed.size())
+        : m_iqDecimator.process(m_mixed.data(), count, inputRateHz, m_mixed.data(), m_mixed.size());
     double rate = m_iqDecimator.outputRateHz();
     m_counts.cic = n;
     lap(m_times.cic);
@@ -149,16 +161,38 @@ size_t DemodChain::run(const int16_t* iq, size_t pairs, double inputRateHz, doub
             applyGain(m_demodRight.data(), demodulated, squelchGain);
     }
     lap(m_times.gain);
+    m_demodulated = demodulated;
+    m_blockRateHz = rate;
+    return demodulated;
+}
 
-    const double ratio = m_rateControl.update(rate, demodulated, nowSeconds);
-    const size_t produced = m_asrcLeft.process(m_demodLeft.data(), demodulated, m_asrcOutLeft.data(),
-                                               m_asrcOutLeft.size(), ratio);
-    const size_t producedRight = stereo ? m_asrcRight.process(m_demodRight.data(), demodulated, m_asrcOutRight.data(),
-                                                              m_asrcOutRight.size(), ratio)
-                                        : produced;
+size_t DemodChain::toAudio(double nowSeconds)
+{
+    const size_t demodulated = m_demodulated;
+    if (demodulated == 0)
+        return 0;
+    m_demodulated = 0;
+    if (m_profiling)
+        m_lapStart = monotonicNowNs();
+    const bool stereo = isStereoActive(m_params);
+    const double ratio = m_rateControl.update(m_blockRateHz, demodulated, nowSeconds);
+    size_t produced = 0;
+    if (stereo) {
+        for (size_t k = 0; k < demodulated; ++k) {
+            m_pairIn[2 * k] = m_demodLeft[k];
+            m_pairIn[2 * k + 1] = m_demodRight[k];
+        }
+        produced = m_asrcStereo.process(m_pairIn.data(), demodulated, m_pairOut.data(), kAudioCapacity, ratio);
+        for (size_t k = 0; k < produced; ++k) {
+            m_asrcOutLeft[k] = m_pairOut[2 * k];
+            m_asrcOutRight[k] = m_pairOut[2 * k + 1];
+        }
+    } else {
+        produced = m_asrcLeft.process(m_demodLeft.data(), demodulated, m_asrcOutLeft.data(), kAudioCapacity, ratio);
+    }
     m_counts.asrc = produced;
     lap(m_times.resample);
-    if (produced == 0 || producedRight == 0)
+    if (produced == 0)
         return 0;
 
     if (m_params.filterEnabled) {

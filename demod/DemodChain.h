@@ -3,6 +3,7 @@
 #include "demod/AsrcResampler.h"
 #include "demod/AudioFilter.h"
 #include "demod/AudioRate.h"
+#include "demod/DemodDiagnostics.h"
 #include "demod/DemodParams.h"
 #include "demod/FirDecimator.h"
 #include "demod/IqDecimator.h"
@@ -46,7 +47,8 @@ public:
     };
 
     // Throws std::invalid_argument when the audio filter settings are invalid.
-    explicit DemodChain(const DemodParams& params, AsrcDiagnostics& diagnostics = AsrcDiagnostics::shared());
+    explicit DemodChain(const DemodParams& params,
+                        DemodDiagnostics& diagnostics = DemodDiagnostics::standardOutput());
 
     // Takes over new settings without clearing the signal state.
     void applyParams(const DemodParams& params);
@@ -57,6 +59,13 @@ public:
     // around centerHz, arriving at nowSeconds (the caller's monotonic clock). Returns the
     // number of 48 kHz samples in left() (and right() in stereo); 0 when a stage yielded nothing.
     size_t process(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds);
+
+    // The same in two steps, for a caller that times the audio side on its own: demodulate()
+    // takes the block from the NCO to squelched audio at the demodulator rate and returns its
+    // length (0 when a stage yielded nothing); toAudio() then resamples and filters that audio
+    // and returns the number of 48 kHz samples (0 when a resampler yielded nothing).
+    size_t demodulate(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz);
+    size_t toAudio(double nowSeconds);
 
     const float* left() const { return m_outLeft.data(); }
     const float* right() const { return m_outRight.data(); }
@@ -75,7 +84,6 @@ public:
     const StageTimes& stageTimes() const { return m_times; }
 
 private:
-    size_t run(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds);
     void lap(double& stage);
 
     DemodParams m_params;
@@ -88,12 +96,18 @@ private:
     AudioFilter m_lpfLeft;
     AudioFilter m_hpfRight;
     AudioFilter m_lpfRight;
+    // Mono resamples the left side alone; stereo resamples both sides as one interleaved pair,
+    // which shares the filter's interpolation between them.
     AsrcResampler m_asrcLeft;
-    AsrcResampler m_asrcRight;
+    AsrcResampler m_asrcStereo;
     RateControl m_rateControl;
     Squelch m_squelch;
     double m_demodRateHz = 0.0;
+    // The block demodulate() left for toAudio(), and its rate.
+    size_t m_demodulated = 0;
+    double m_blockRateHz = 0.0;
 
+    std::vector<int16_t> m_quantised;
     std::vector<std::complex<float>> m_mixed;
     std::vector<std::complex<float>> m_preOut;
     std::vector<std::complex<float>> m_polyOut;
@@ -101,6 +115,8 @@ private:
     std::vector<float> m_demodRight;
     std::vector<float> m_asrcOutLeft;
     std::vector<float> m_asrcOutRight;
+    std::vector<float> m_pairIn;
+    std::vector<float> m_pairOut;
     std::vector<float> m_outLeft;
     std::vector<float> m_outRight;
 

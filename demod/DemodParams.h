@@ -27,8 +27,13 @@ struct DemodParams {
 };
 
 // Broadcast stereo is decoded only at the two deviations a stereo multiplex is sent with.
-inline bool isStereoActive(const DemodParams& p)
+inline bool isStereoDeviation(double hz)
 {
     auto near = [](double a, double b) { return a > b - 1.0 && a < b + 1.0; };
-    return p.fmStereoEnabled && (near(p.fmDeviationHz, 150000.0) || near(p.fmDeviationHz, 300000.0));
+    return near(hz, 150000.0) || near(hz, 300000.0);
+}
+
+inline bool isStereoActive(const DemodParams& p)
+{
+    return p.fmStereoEnabled && isStereoDeviation(p.fmDeviationHz);
 }

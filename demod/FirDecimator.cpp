@@ -3,11 +3,11 @@
 #include "demod/FirDesign.h"
 
 PreFirDecimator::PreFirDecimator()
-    : PolyphaseFirDecimator(preFirPrototype())
+    : FirDecimator(preFirPrototype())
 {
 }
 
 PolyFirDecimator::PolyFirDecimator()
-    : PolyphaseFirDecimator(polyFirPrototype())
+    : FirDecimator(polyFirPrototype())
 {
 }

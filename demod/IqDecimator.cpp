@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -17,26 +16,21 @@ bool near(double rate, double nominal)
     return std::abs(rate - nominal) <= kModeTolerance;
 }
 
-// The last (input rate, output rate, R) reported, shared by every decimator of the process.
-struct ReportedConfig {
-    double inputRateHz = -1.0;
-    double outputRateHz = -1.0;
-    int32_t r = 0;
-};
-ReportedConfig g_reported;
-
 } // namespace
 
-IqDecimator::IqDecimator(double targetOutputHz)
+IqDecimator::IqDecimator(double targetOutputHz, DemodDiagnostics& diagnostics)
     : m_targetOutputHz(targetOutputHz)
+    , m_dcI(kDcPole)
+    , m_dcQ(kDcPole)
+    , m_diag(diagnostics)
 {
-    std::printf("[IqDecimator] Created: target output=%.0f Hz\n", targetOutputHz);
+    m_diag.print("[IqDecimator] Created: target output=%.0f Hz\n", targetOutputHz);
 }
 
 void IqDecimator::useCic(int32_t r, int32_t n, double outputRateHz)
 {
-    m_cicI = std::make_unique<CicDecimator>(r, n);
-    m_cicQ = std::make_unique<CicDecimator>(r, n);
+    m_cicI = std::make_unique<CicDecimator>(r, n, m_diag);
+    m_cicQ = std::make_unique<CicDecimator>(r, n, m_diag);
     m_r = r;
     m_outputRateHz = outputRateHz;
     m_dcRemoval = true;
@@ -56,24 +50,32 @@ void IqDecimator::configure(double inputRateHz)
     m_inputRateHz = inputRateHz;
     if (near(inputRateHz, 30e6)) {
         useCic(6, 4, inputRateHz / 6.0);
-        std::printf("[IqDecimator] 30MHz mode: R=%d, N=%d -> %.2f MHz\n", 6, 4, m_outputRateHz / 1e6);
+        m_diag.print("[IqDecimator] 30MHz mode: R=%d, N=%d -> %.2f MHz\n", 6, 4, m_outputRateHz / 1e6);
     } else if (near(inputRateHz, 20e6)) {
         useCic(4, 3, inputRateHz * 0.25);
-        std::printf("[IqDecimator] 20MHz mode: R=%d, N=%d -> %.2f MHz\n", 4, 3, m_outputRateHz / 1e6);
+        m_diag.print("[IqDecimator] 20MHz mode: R=%d, N=%d -> %.2f MHz\n", 4, 3, m_outputRateHz / 1e6);
     } else if (near(inputRateHz, 10e6)) {
         useCic(2, 2, inputRateHz * 0.5);
-        std::printf("[IqDecimator] 10MHz mode: R=%d, N=%d -> %.2f MHz\n", 2, 2, m_outputRateHz / 1e6);
+        m_diag.print("[IqDecimator] 10MHz mode: R=%d, N=%d -> %.2f MHz\n", 2, 2, m_outputRateHz / 1e6);
     } else if (near(inputRateHz, 5e6)) {
         bypass(inputRateHz);
-        std::printf("[IqDecimator] 5MHz mode: BYPASS (no CIC)\n");
+        m_diag.print("[IqDecimator] 5MHz mode: BYPASS (no CIC)\n");
     } else if (near(inputRateHz, 2e6)) {
         bypass(inputRateHz);
-        std::printf("[IqDecimator] 2MHz mode: FULL BYPASS\n");
+        m_diag.print("[IqDecimator] 2MHz mode: FULL BYPASS\n");
     } else {
         bypass(inputRateHz);
-        std::printf("[IqDecimator] Unknown rate %.2f MHz: BYPASS\n", inputRateHz / 1e6);
+        m_diag.print("[IqDecimator] Unknown rate %.2f MHz: BYPASS\n", inputRateHz / 1e6);
     }
-    m_dcPrevInI = m_dcPrevInQ = m_dcPrevOutI = m_dcPrevOutQ = 0.0f;
+    m_dcI.reset();
+    m_dcQ.reset();
+}
+
+bool IqDecimator::decimatesAt(double inputRateHz)
+{
+    if (inputRateHz > 0.0 && std::abs(m_inputRateHz - inputRateHz) > kReconfigureStep)
+        configure(inputRateHz);
+    return m_r > 1 && m_cicI && m_cicQ;
 }
 
 size_t IqDecimator::process(const std::complex<float>* in, size_t count, double inputRateHz,
@@ -81,10 +83,7 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
 {
     if (!in || !out || count == 0 || outCapacity == 0 || inputRateHz <= 0.0)
         return 0;
-    if (std::abs(m_inputRateHz - inputRateHz) > kReconfigureStep)
-        configure(inputRateHz);
-
-    if (m_r == 1 || !m_cicI || !m_cicQ) {
+    if (!decimatesAt(inputRateHz)) {
         const size_t n = std::min(count, outCapacity);
         if (out != in)
             std::copy(in, in + n, out);
@@ -92,40 +91,15 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
         return n;
     }
 
-    // Chunks small enough for the stack: convert to int16, decimate I and Q together,
-    // then block the DC and interleave.
+    // Chunks small enough for the stack, put to int16 for the CIC.
     constexpr size_t kChunk = 2048;
     int16_t ints[2 * kChunk];
-    float decI[kChunk];
-    float decQ[kChunk];
     size_t produced = 0;
-    size_t pos = 0;
-    while (pos < count) {
+    for (size_t pos = 0; pos < count;) {
         const size_t n = std::min(kChunk, count - pos);
         toInt16FullScale(reinterpret_cast<const float*>(in + pos), ints, 2 * n);
         size_t used = 0;
-        const size_t got =
-            CicDecimator::processPair(*m_cicI, *m_cicQ, ints, n, decI, decQ, outCapacity - produced, used);
-        if (m_dcRemoval) {
-            float inI = m_dcPrevInI, inQ = m_dcPrevInQ, outI = m_dcPrevOutI, outQ = m_dcPrevOutQ;
-            for (size_t k = 0; k < got; ++k) {
-                const float yi = (decI[k] + outI - inI) * kDcPole;
-                const float yq = (decQ[k] + outQ - inQ) * kDcPole;
-                inI = decI[k];
-                inQ = decQ[k];
-                outI = yi;
-                outQ = yq;
-                out[produced + k] = {yi, yq};
-            }
-            m_dcPrevInI = inI;
-            m_dcPrevInQ = inQ;
-            m_dcPrevOutI = outI;
-            m_dcPrevOutQ = outQ;
-        } else {
-            for (size_t k = 0; k < got; ++k)
-                out[produced + k] = {decI[k], decQ[k]};
-        }
-        produced += got;
+        produced += decimate(ints, n, out + produced, outCapacity - produced, used);
         pos += n;
         if (used < n || produced == outCapacity)
             break;
@@ -134,12 +108,57 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
     return produced;
 }
 
-void IqDecimator::reportIfChanged(size_t count, double inputRateHz, size_t produced) const
+size_t IqDecimator::processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, std::complex<float>* out,
+                                     size_t outCapacity)
 {
-    if (g_reported.inputRateHz == inputRateHz && g_reported.outputRateHz == m_outputRateHz && g_reported.r == m_r)
+    if (!iq || !out || pairs == 0 || outCapacity == 0 || !decimatesAt(inputRateHz))
+        return 0;
+    size_t used = 0;
+    const size_t produced = decimate(iq, pairs, out, outCapacity, used);
+    reportIfChanged(pairs, inputRateHz, produced);
+    return produced;
+}
+
+size_t IqDecimator::decimate(const int16_t* iq, size_t pairs, std::complex<float>* out, size_t outCapacity,
+                             size_t& used)
+{
+    // Chunks small enough for the stack: decimate I and Q together, then block the DC and
+    // interleave.
+    constexpr size_t kChunk = 2048;
+    float decI[kChunk];
+    float decQ[kChunk];
+    size_t produced = 0;
+    used = 0;
+    while (used < pairs && produced < outCapacity) {
+        const size_t n = std::min(kChunk, pairs - used);
+        size_t taken = 0;
+        const size_t got = CicDecimator::processPair(*m_cicI, *m_cicQ, iq + 2 * used, n, decI, decQ,
+                                                     outCapacity - produced, taken);
+        if (m_dcRemoval) {
+            // Copies, so that stores into out cannot force the blockers' state through memory.
+            OnePoleHighPass dcI = m_dcI;
+            OnePoleHighPass dcQ = m_dcQ;
+            for (size_t k = 0; k < got; ++k)
+                out[produced + k] = {dcI.step(decI[k]), dcQ.step(decQ[k])};
+            m_dcI = dcI;
+            m_dcQ = dcQ;
+        } else {
+            for (size_t k = 0; k < got; ++k)
+                out[produced + k] = {decI[k], decQ[k]};
+        }
+        produced += got;
+        used += taken;
+        if (taken < n)
+            break;
+    }
+    return produced;
+}
+
+void IqDecimator::reportIfChanged(size_t count, double inputRateHz, size_t produced)
+{
+    if (!m_diag.decimatorConfigChanged(inputRateHz, m_outputRateHz, m_r))
         return;
-    g_reported = {inputRateHz, m_outputRateHz, m_r};
-    std::printf("[IqDecimator] in=%zu @ %.0fMHz -> out=%zu @ %.0fMHz (R=%d, DC=%s)\n", count, inputRateHz / 1e6,
+    m_diag.print("[IqDecimator] in=%zu @ %.0fMHz -> out=%zu @ %.0fMHz (R=%d, DC=%s)\n", count, inputRateHz / 1e6,
                 produced, m_outputRateHz / 1e6, m_r, m_dcRemoval ? "ON" : "OFF");
 }
 
@@ -152,5 +171,6 @@ void IqDecimator::reset()
     m_r = 1;
     m_inputRateHz = 0.0;
     m_outputRateHz = 0.0;
-    m_dcPrevInI = m_dcPrevInQ = m_dcPrevOutI = m_dcPrevOutQ = 0.0f;
+    m_dcI.reset();
+    m_dcQ.reset();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "demod/CicDecimator.h"
+#include "demod/OnePoleFilters.h"
+#include "demod/DemodDiagnostics.h"
 
 #include <complex>
 #include <cstddef>
@@ -12,12 +14,19 @@
 // removes the DC the CIC passes. Reconfigures itself when the input rate moves.
 class IqDecimator {
 public:
-    explicit IqDecimator(double targetOutputHz);
+    explicit IqDecimator(double targetOutputHz, DemodDiagnostics& diagnostics = DemodDiagnostics::standardOutput());
 
     // in and out may be the same buffer. Returns the number of outputs; 0 on bad
     // arguments. Stops consuming input once outCapacity outputs are written.
     size_t process(const std::complex<float>* in, size_t count, double inputRateHz, std::complex<float>* out,
                    size_t outCapacity);
+    // The same for input already mixed and put to full-scale int16 pairs (see
+    // toInt16FullScale), valid only while decimatesAt(inputRateHz): returns 0 otherwise.
+    size_t processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, std::complex<float>* out,
+                            size_t outCapacity);
+    // Configures for inputRateHz if needed; true when that rate goes through the CIC (false in
+    // the bypass modes).
+    bool decimatesAt(double inputRateHz);
     void reset();
 
     double targetOutputHz() const { return m_targetOutputHz; }
@@ -30,7 +39,9 @@ private:
     void configure(double inputRateHz);
     void useCic(int32_t r, int32_t n, double outputRateHz);
     void bypass(double inputRateHz);
-    void reportIfChanged(size_t count, double inputRateHz, size_t produced) const;
+    void reportIfChanged(size_t count, double inputRateHz, size_t produced);
+    // The CIC path: at most outCapacity outputs; used receives the pairs consumed.
+    size_t decimate(const int16_t* iq, size_t pairs, std::complex<float>* out, size_t outCapacity, size_t& used);
 
     double m_targetOutputHz;
     double m_inputRateHz = 0.0;
@@ -39,8 +50,7 @@ private:
     std::unique_ptr<CicDecimator> m_cicI;
     std::unique_ptr<CicDecimator> m_cicQ;
     bool m_dcRemoval = false;
-    float m_dcPrevInI = 0.0f;
-    float m_dcPrevInQ = 0.0f;
-    float m_dcPrevOutI = 0.0f;
-    float m_dcPrevOutQ = 0.0f;
+    OnePoleHighPass m_dcI;
+    OnePoleHighPass m_dcQ;
+    DemodDiagnostics& m_diag;
 };

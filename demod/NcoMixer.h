@@ -28,6 +28,9 @@ public:
     // iq holds `pairs` interleaved (I, Q) int16 values; out receives `pairs` samples,
     // each multiplied by e^(-j*phase) with full scale 32768 mapped to 1.0.
     void process(const int16_t* iq, size_t pairs, std::complex<float>* out);
+    // The same, each mixed sample then put back to full-scale int16 pairs (clipped to +-1,
+    // times 32767, truncated), in one pass: the CIC decimator's input.
+    void processToInt16(const int16_t* iq, size_t pairs, int16_t* out);
 
     std::complex<float> phasor() const { return {m_cos, m_sin}; }
 
@@ -35,15 +38,19 @@ private:
     static constexpr size_t kLanes = kMixChunk;
 
     void renormaliseIfDue();
+    // Mixes with the chunk kernel while whole chunks remain, the rest sample by sample; each
+    // mixed sample goes to store(n, re, im) in the tail.
+    template <typename Chunks, typename Store>
+    void run(const int16_t* iq, size_t pairs, Chunks chunks, Store store);
 
     float m_cos = 1.0f;
     float m_sin = 0.0f;
     float m_stepCos = 1.0f;
     float m_stepSin = 0.0f;
-    // Step raised to the powers 0 .. kLanes-1 and kLanes: lets a chunk of samples be
-    // mixed independently of each other from one phasor, which vectorises.
-    std::array<float, kLanes> m_powCos{};
-    std::array<float, kLanes> m_powSin{};
+    // Step raised to the powers 0 .. kLanes-1 (each twice, for I and Q) and kLanes: lets a
+    // chunk of samples be mixed independently of each other from one phasor, which vectorises.
+    std::array<float, 2 * kLanes> m_powCos{};
+    std::array<float, 2 * kLanes> m_powSin{};
     float m_chunkCos = 1.0f;
     float m_chunkSin = 0.0f;
     uint64_t m_counter = 0;

@@ -3,7 +3,11 @@
 #include "demod/AudioRate.h"
 
 #include <algorithm>
-#include <cstdio>
+
+RateControl::RateControl(DemodDiagnostics& diagnostics)
+    : m_diag(diagnostics)
+{
+}
 
 double RateControl::update(double demodRateHz, uint64_t blockSamples, double nowSeconds)
 {
@@ -22,8 +26,8 @@ double RateControl::update(double demodRateHz, uint64_t blockSamples, double now
         m_smoothedRatio = 0.3 * target + 0.7 * m_smoothedRatio;
         m_count = 0;
         m_windowStart = nowSeconds;
-        std::printf("[ASRC] measured=%.1f Hz, target=%.6f, smoothed=%.6f (theoretical=%.6f)\n", m_measuredRateHz, target,
-                    m_smoothedRatio, theoretical);
+        m_diag.print("[ASRC] measured=%.1f Hz, target=%.6f, smoothed=%.6f (theoretical=%.6f)\n", m_measuredRateHz, target,
+                     m_smoothedRatio, theoretical);
     }
     return m_smoothedRatio;
 }

@@ -1,5 +1,7 @@
 #include "demod/SimdKernels.h"
 
+#include "demod/FastAtan2.h"
+
 #include <cstring>
 
 // Eight-lane accumulators in GCC vector types: two SSE registers on the baseline, one
@@ -7,98 +9,135 @@
 // the delay-line windows are not aligned.
 using v8sf = float __attribute__((vector_size(32)));
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) std::complex<float>
-polyphaseDot(const float* taps, const float* lineI, const float* lineQ, const int32_t* starts, int phases, int phaseTaps,
-             int lineStride)
+// Loads and sums through references: a function taking or returning an AVX vector by value
+// would change the calling convention between the baseline and the AVX2 builds.
+#define RTSA_LOAD8(v, p) std::memcpy(&(v), (p), sizeof(v))
+
+using v8si = int32_t __attribute__((vector_size(32)));
+using v8hi = int16_t __attribute__((vector_size(16)));
+
+namespace {
+
+float sum8(const v8sf& v)
 {
-    // Two accumulators per component hide the latency of the multiply-adds.
-    v8sf accI = {}, accI2 = {};
-    v8sf accQ = {}, accQ2 = {};
-    for (int p = 0; p < phases; ++p) {
-        const float* t = taps + p * phaseTaps;
-        const float* xi = lineI + p * lineStride + starts[p];
-        const float* xq = lineQ + p * lineStride + starts[p];
-        for (int i = 0; i < phaseTaps; i += 16) {
+    return ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
+}
+
+// Eight values to full-scale int16: clipped to [-1, 1], times 32767, truncated toward zero.
+[[gnu::always_inline]] inline void quantise8(const v8sf& v, int16_t* out)
+{
+    const v8sf one = v8sf{} + 1.0f;
+    v8sf x = v < one ? v : one;
+    x = x > -one ? x : -one;
+    const v8hi q = __builtin_convertvector(__builtin_convertvector(x * 32767.0f, v8si), v8hi);
+    std::memcpy(out, &q, sizeof q);
+}
+
+} // namespace
+
+RTSA_SIMD_CLONES void
+decimateBlock(const float* taps, int tapCount, const float* lineI, const float* lineQ, int32_t start, int32_t stride,
+              size_t outputs, std::complex<float>* out)
+{
+    for (size_t j = 0; j < outputs; ++j) {
+        const float* xi = lineI + start + static_cast<ptrdiff_t>(j) * stride;
+        const float* xq = lineQ + start + static_cast<ptrdiff_t>(j) * stride;
+        // Two accumulators per component hide the latency of the multiply-adds.
+        v8sf accI = {}, accI2 = {};
+        v8sf accQ = {}, accQ2 = {};
+        for (int i = 0; i < tapCount; i += 16) {
             v8sf h, h2, a, a2, b, b2;
-            std::memcpy(&h, t + i, sizeof h);
-            std::memcpy(&h2, t + i + 8, sizeof h2);
-            std::memcpy(&a, xi + i, sizeof a);
-            std::memcpy(&a2, xi + i + 8, sizeof a2);
-            std::memcpy(&b, xq + i, sizeof b);
-            std::memcpy(&b2, xq + i + 8, sizeof b2);
+            RTSA_LOAD8(h, taps + i);
+            RTSA_LOAD8(h2, taps + i + 8);
+            RTSA_LOAD8(a, xi + i);
+            RTSA_LOAD8(a2, xi + i + 8);
+            RTSA_LOAD8(b, xq + i);
+            RTSA_LOAD8(b2, xq + i + 8);
             accI += h * a;
             accI2 += h2 * a2;
             accQ += h * b;
             accQ2 += h2 * b2;
         }
+        out[j] = {sum8(accI + accI2), sum8(accQ + accQ2)};
     }
-    accI += accI2;
-    accQ += accQ2;
-    const float sumI = ((accI[0] + accI[4]) + (accI[1] + accI[5])) + ((accI[2] + accI[6]) + (accI[3] + accI[7]));
-    const float sumQ = ((accQ[0] + accQ[4]) + (accQ[1] + accQ[5])) + ((accQ[2] + accQ[6]) + (accQ[3] + accQ[7]));
-    return {sumI, sumQ};
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) float dotProduct(const float* a, const float* b, int n)
+RTSA_SIMD_CLONES void filterBlock(const float* taps, int tapCount, const float* line, size_t outputs, float* out)
 {
-    v8sf acc = {}, acc2 = {};
-    for (int i = 0; i < n; i += 16) {
-        v8sf x, x2, y, y2;
-        std::memcpy(&x, a + i, sizeof x);
-        std::memcpy(&x2, a + i + 8, sizeof x2);
-        std::memcpy(&y, b + i, sizeof y);
-        std::memcpy(&y2, b + i + 8, sizeof y2);
-        acc += x * y;
-        acc2 += x2 * y2;
-    }
-    acc += acc2;
-    return ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7]));
-}
-
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void toInt16FullScale(const float* in, int16_t* out,
-                                                                                   size_t n)
-{
-    // Explicit vector operations: the compiler does not vectorise float-to-int
-    // conversion by itself while floating-point traps are honoured.
-    using v4sf = float __attribute__((vector_size(16)));
-    using v4si = int32_t __attribute__((vector_size(16)));
-    using v4hi = int16_t __attribute__((vector_size(8)));
-    const v4sf one = {1.0f, 1.0f, 1.0f, 1.0f};
-    const v4sf scale = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
+    // Eight outputs at a time, one lane each: no sums across lanes. Four accumulators over
+    // alternating taps keep four multiply-add chains in flight.
     size_t k = 0;
-    for (; k + 4 <= n; k += 4) {
-        v4sf v;
-        std::memcpy(&v, in + k, sizeof v);
-        v = v < one ? v : one;
-        v = v > -one ? v : -one;
-        const v4hi h = __builtin_convertvector(__builtin_convertvector(v * scale, v4si), v4hi);
-        std::memcpy(out + k, &h, sizeof h);
+    for (; k + 8 <= outputs; k += 8) {
+        v8sf acc[4] = {};
+        for (int i = 0; i < tapCount; i += 4)
+            for (int a = 0; a < 4; ++a) {
+                v8sf x;
+                RTSA_LOAD8(x, line + k + i + a);
+                acc[a] += taps[i + a] * x;
+            }
+        const v8sf sum = (acc[0] + acc[1]) + (acc[2] + acc[3]);
+        std::memcpy(out + k, &sum, sizeof sum);
     }
-    for (; k < n; ++k) {
-        float v = in[k];
-        v = v < 1.0f ? v : 1.0f;
-        v = v > -1.0f ? v : -1.0f;
-        out[k] = static_cast<int16_t>(static_cast<int32_t>(v * 32767.0f));
+    for (; k < outputs; ++k) {
+        float sum = 0.0f;
+        for (int i = 0; i < tapCount; ++i)
+            sum += taps[i] * line[k + i];
+        out[k] = sum;
     }
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void
-mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos, const float* powSin, float chunkCos,
-          float chunkSin, float& phaseCos, float& phaseSin)
+RTSA_SIMD_CLONES void toInt16FullScale(const float* in, int16_t* out, size_t n)
+{
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        v8sf v;
+        RTSA_LOAD8(v, in + k);
+        quantise8(v, out + k);
+    }
+    for (; k < n; ++k)
+        out[k] = quantise(in[k]);
+}
+
+RTSA_SIMD_CLONES void
+discriminate(const std::complex<float>* in, size_t count, std::complex<float> prev, float scale, float* out)
+{
+    if (count == 0)
+        return;
+    const float* x = reinterpret_cast<const float*>(in);
+    out[0] = fastAtan2(prev.real() * x[1] - prev.imag() * x[0], prev.real() * x[0] + prev.imag() * x[1]) * scale;
+    for (size_t k = 1; k < count; ++k) {
+        const float i0 = x[2 * k - 2], q0 = x[2 * k - 1], i1 = x[2 * k], q1 = x[2 * k + 1];
+        out[k] = fastAtan2(i0 * q1 - q0 * i1, i0 * i1 + q0 * q1) * scale;
+    }
+}
+
+namespace {
+
+// The mixing of mixChunks, handing each eight mixed values (four samples, I and Q interleaved)
+// to store(values, offset).
+template <typename Store>
+[[gnu::always_inline]] inline void mix(const int16_t* iq, size_t chunks, const float* powCos2, const float* powSin2,
+                                       float chunkCos, float chunkSin, float& phaseCos, float& phaseSin, Store store)
 {
     constexpr float kScale = 1.0f / 32768.0f;
+    // Multiplying by conj(phasor): (i c + q s, q c - i s), that is x c + (q, -i) s.
+    const v8sf sign = {1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f};
     float pc = phaseCos;
     float ps = phaseSin;
     for (size_t chunk = 0; chunk < chunks; ++chunk) {
         const int16_t* src = iq + 2 * kMixChunk * chunk;
-        float* o = out + 2 * kMixChunk * chunk;
-        for (size_t k = 0; k < kMixChunk; ++k) {
-            const float c = pc * powCos[k] - ps * powSin[k];
-            const float s = pc * powSin[k] + ps * powCos[k];
-            const float i = static_cast<float>(src[2 * k]) * kScale;
-            const float q = static_cast<float>(src[2 * k + 1]) * kScale;
-            o[2 * k] = i * c + q * s;
-            o[2 * k + 1] = q * c - i * s;
+        for (size_t v = 0; v < 2 * kMixChunk; v += 8) {
+            v8hi raw;
+            std::memcpy(&raw, src + v, sizeof raw);
+            const v8sf x = __builtin_convertvector(raw, v8sf) * kScale;
+            v8sf c, sn;
+            RTSA_LOAD8(c, powCos2 + v);
+            RTSA_LOAD8(sn, powSin2 + v);
+            const v8sf laneCos = pc * c - ps * sn;
+            const v8sf laneSin = pc * sn + ps * c;
+            const v8sf swapped = __builtin_shuffle(x, v8si{1, 0, 3, 2, 5, 4, 7, 6}) * sign;
+            const v8sf mixed = x * laneCos + swapped * laneSin;
+            store(mixed, 2 * kMixChunk * chunk + v);
         }
         const float c = pc * chunkCos - ps * chunkSin;
         ps = pc * chunkSin + ps * chunkCos;
@@ -106,4 +145,22 @@ mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos, con
     }
     phaseCos = pc;
     phaseSin = ps;
+}
+
+} // namespace
+
+RTSA_SIMD_CLONES void
+mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos2, const float* powSin2, float chunkCos,
+          float chunkSin, float& phaseCos, float& phaseSin)
+{
+    mix(iq, chunks, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
+        [out](const v8sf& mixed, size_t at) { std::memcpy(out + at, &mixed, sizeof mixed); });
+}
+
+RTSA_SIMD_CLONES void
+mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, const float* powCos2, const float* powSin2,
+                 float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
+{
+    mix(iq, chunks, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
+        [out](const v8sf& mixed, size_t at) { quantise8(mixed, out + at); });
 }

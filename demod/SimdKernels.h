@@ -4,26 +4,53 @@
 #include <cstddef>
 #include <cstdint>
 
-// Dot products of the FIR stages, built for the baseline and for AVX2/FMA processors
-// and picked at load time.
+// The sample kernels of the demodulation stages, built for the baseline and for AVX2/FMA
+// processors and picked at load time.
 
-// Sum over p < phases of taps[p * phaseTaps + i] * line[p * lineStride + starts[p] + i],
-// i < phaseTaps (a multiple of 16), for the I and the Q line together.
-std::complex<float> polyphaseDot(const float* taps, const float* lineI, const float* lineQ, const int32_t* starts,
-                                 int phases, int phaseTaps, int lineStride);
+// Marks a function to be built in both versions. ThreadSanitizer builds get the baseline only:
+// the loader runs the version picker before the sanitizer's runtime is up, and the picker,
+// instrumented, crashes.
+#if defined(__SANITIZE_THREAD__)
+#define RTSA_SIMD_CLONES
+#else
+#define RTSA_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#endif
 
-// Sum of a[i] * b[i] for i < n (a multiple of 16).
-float dotProduct(const float* a, const float* b, int n);
+// Outputs of a decimating FIR with real taps over complex samples held as separate I and Q
+// lines: out[j] = sum over i < tapCount of taps[i] * line[start + j * stride + i], for the I and
+// the Q line together, j < outputs. tapCount is a multiple of 16.
+void decimateBlock(const float* taps, int tapCount, const float* lineI, const float* lineQ, int32_t start,
+                   int32_t stride, size_t outputs, std::complex<float>* out);
+
+// out[k] = sum over i < tapCount of taps[i] * line[k + i], k < outputs. tapCount is a multiple
+// of 8.
+void filterBlock(const float* taps, int tapCount, const float* line, size_t outputs, float* out);
 
 // out[k] = in[k] clipped to [-1, 1], times 32767, truncated toward zero.
 void toInt16FullScale(const float* in, int16_t* out, size_t n);
 
+// The phase steps of an FM discriminator, scaled: out[k] = atan2(im, re) * scale, where
+// re + j im = in[k] times the conjugate of in[k - 1] (of prev for k = 0); 0 where both are 0.
+void discriminate(const std::complex<float>* in, size_t count, std::complex<float> prev, float scale, float* out);
+
 // Samples per chunk of mixChunks.
 constexpr size_t kMixChunk = 16;
 
-// Mixes `chunks` chunks of kMixChunk interleaved int16 (I, Q) pairs (full scale 32768 as
-// 1.0) with the phasor (phaseCos, phaseSin) advanced by step^k within a chunk (powCos,
-// powSin hold step^0 .. step^(kMixChunk-1)) and by step^kMixChunk (chunkCos, chunkSin)
-// from chunk to chunk: out = x * conj(phasor), interleaved. Updates the phasor.
-void mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos, const float* powSin, float chunkCos,
+// Mixes `chunks` chunks of kMixChunk interleaved int16 (I, Q) pairs (full scale 32768 as 1.0)
+// with the phasor (phaseCos, phaseSin) advanced by step^k within a chunk and by step^kMixChunk
+// (chunkCos, chunkSin) from chunk to chunk: out = x * conj(phasor), interleaved. powCos2 and
+// powSin2 hold the real and imaginary parts of step^0 .. step^(kMixChunk-1), each twice in a row
+// (for I and for Q). Updates the phasor.
+void mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos2, const float* powSin2, float chunkCos,
                float chunkSin, float& phaseCos, float& phaseSin);
+// The same, with every mixed value then put to full-scale int16 as toInt16FullScale does.
+void mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, const float* powCos2, const float* powSin2,
+                      float chunkCos, float chunkSin, float& phaseCos, float& phaseSin);
+
+// One value to full-scale int16: clipped to [-1, 1], times 32767, truncated toward zero.
+inline int16_t quantise(float v)
+{
+    v = v < 1.0f ? v : 1.0f;
+    v = v > -1.0f ? v : -1.0f;
+    return static_cast<int16_t>(static_cast<int32_t>(v * 32767.0f));
+}

@@ -151,6 +151,50 @@ Modulation makeStereoBroadcast(int programme)
     return mod;
 }
 
+Modulation makeStereoTestTones()
+{
+    constexpr double kDeviationHz = 75000.0;
+    // One millisecond holds whole cycles of both tones (1 and 3) and of the pilot (19).
+    constexpr std::size_t kEntries = 250;
+    constexpr double kPilotHz = 19000.0;
+    constexpr double kLeftHz = 1000.0;
+    constexpr double kRightHz = 3000.0;
+
+    // The multiplex 0.45 (L + R) + 0.45 (L - R) sin(2 wp t) + 0.1 sin(wp t) with L = sin(wl t)
+    // and R = sin(wr t), as sinusoids: sin(a) sin(b) = (cos(a - b) - cos(a + b)) / 2.
+    struct Part {
+        double amplitude;
+        double hz;
+        bool cosine;
+    };
+    const Part parts[] = {
+        {0.45, kLeftHz, false},
+        {0.45, kRightHz, false},
+        {0.225, 2 * kPilotHz - kLeftHz, true},
+        {-0.225, 2 * kPilotHz + kLeftHz, true},
+        {-0.225, 2 * kPilotHz - kRightHz, true},
+        {0.225, 2 * kPilotHz + kRightHz, true},
+        {0.1, kPilotHz, false},
+    };
+
+    Modulation mod;
+    mod.deviationHz.resize(kEntries);
+    for (std::size_t n = 0; n < kEntries; ++n) {
+        const double t = n / kMessageRate;
+        double mpx = 0.0;
+        for (const Part& p : parts) {
+            // The emitter holds each entry for a whole message sample, which weighs a component
+            // of frequency f by sinc(f / kMessageRate); dividing by it puts the multiplex on the
+            // air undistorted (the subcarrier sidebands would otherwise lose about 4 %).
+            const double x = std::numbers::pi * p.hz / kMessageRate;
+            const double phase = 2.0 * std::numbers::pi * p.hz * t;
+            mpx += p.amplitude * x / std::sin(x) * (p.cosine ? std::cos(phase) : std::sin(phase));
+        }
+        mod.deviationHz[n] = static_cast<float>(kDeviationHz * mpx);
+    }
+    return mod;
+}
+
 Modulation makeVoiceOvers(uint32_t seed)
 {
     constexpr double kSeconds = 9.0;

@@ -20,6 +20,10 @@ struct Modulation {
 // Broadcast FM with a stereo multiplex (pilot at 19 kHz, 38 kHz difference channel, 75 us
 // pre-emphasis). The two programmes differ in their left and right content.
 Modulation makeStereoBroadcast(int programme);
+// Broadcast FM stereo carrying measurement tones: left 1 kHz, right 3 kHz, each pre-emphasised to
+// the full level of its channel, so that the programme peaks at 90 % of the deviation and the
+// pilot adds the last 10 %. Loops every millisecond.
+Modulation makeStereoTestTones();
 // Narrowband FM voice with a sub-audible tone, keyed on and off in overs with pauses.
 Modulation makeVoiceOvers(uint32_t seed);
 // Keyed carrier sending a Morse identification, then a long tone, then silence.

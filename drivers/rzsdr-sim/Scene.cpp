@@ -1,19 +1,25 @@
 #include "Scene.h"
 
-const Scene& Scene::instance()
+const Scene& Scene::instance(Programme programme)
 {
-    static const Scene scene;
-    return scene;
+    // Each built on first use only: the music takes a while to compose.
+    if (programme == Programme::TestTones) {
+        static const Scene tones(Programme::TestTones);
+        return tones;
+    }
+    static const Scene music(Programme::Music);
+    return music;
 }
 
-Scene::Scene()
+Scene::Scene(Programme programme)
 {
     auto keep = [this](Modulation mod) {
         m_programmes.push_back(std::make_unique<Modulation>(std::move(mod)));
         return m_programmes.back().get();
     };
-    const Modulation* stereoA = keep(makeStereoBroadcast(0));
-    const Modulation* stereoB = keep(makeStereoBroadcast(1));
+    const bool tones = programme == Programme::TestTones;
+    const Modulation* stereoA = keep(tones ? makeStereoTestTones() : makeStereoBroadcast(0));
+    const Modulation* stereoB = tones ? stereoA : keep(makeStereoBroadcast(1));
     const Modulation* voice = keep(makeVoiceOvers(7));
     const Modulation* voice2 = keep(makeVoiceOvers(31));
     const Modulation* beacon = keep(makeMorseBeacon("VVV DE NR0SIM NR0SIM"));

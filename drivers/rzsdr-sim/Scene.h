@@ -18,15 +18,19 @@ struct Emitter {
 };
 
 // The default RF scene: broadcast FM stations, amateur band voice and beacon, and a group of
-// signals around 1 GHz (the analyser's start-up view). Built once; immutable afterwards.
+// signals around 1 GHz (the analyser's start-up view). Built once per programme; immutable
+// afterwards.
 class Scene {
 public:
-    static const Scene& instance();
+    // What the broadcast stations carry: music, or measurement tones on every station.
+    enum class Programme { Music, TestTones };
+
+    static const Scene& instance(Programme programme = Programme::Music);
 
     const std::vector<Emitter>& emitters() const { return m_emitters; }
 
 private:
-    Scene();
+    explicit Scene(Programme programme);
 
     std::vector<std::unique_ptr<Modulation>> m_programmes;
     std::vector<Emitter> m_emitters;

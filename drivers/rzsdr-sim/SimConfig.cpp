@@ -42,6 +42,19 @@ void number(const char* name, T& out, T minimum)
         ignored(name, value);
 }
 
+// A switch: "1" on, "0" off.
+void flag(const char* name, bool& out)
+{
+    const char* value = variable(name);
+    if (value == nullptr)
+        return;
+    const std::string_view text = value;
+    if (text == "0" || text == "1")
+        out = text == "1";
+    else
+        ignored(name, value);
+}
+
 } // namespace
 
 SimConfig SimConfig::fromEnvironment()
@@ -89,13 +102,7 @@ SimConfig SimConfig::fromEnvironment()
             ignored("RZSIM_SERIAL", serial);
     }
 
-    if (const char* realTime = variable("RZSIM_REALTIME")) {
-        const std::string_view text = realTime;
-        if (text == "0" || text == "1")
-            config.realTime = text == "1";
-        else
-            ignored("RZSIM_REALTIME", realTime);
-    }
+    flag("RZSIM_REALTIME", config.realTime);
 
     uint32_t spt = config.samplesPerTransfer;
     number("RZSIM_SPT", spt, uint32_t{64});
@@ -106,5 +113,6 @@ SimConfig SimConfig::fromEnvironment()
     config.samplesPerTransfer = static_cast<uint16_t>(spt);
 
     number("RZSIM_SEED", config.seed, uint64_t{0});
+    flag("RZSIM_TEST_TONES", config.testTones);
     return config;
 }

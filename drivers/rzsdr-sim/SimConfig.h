@@ -17,6 +17,7 @@ struct SimConfig {
     bool realTime = true;
     uint16_t samplesPerTransfer = 16384;
     uint64_t seed = 1;
+    bool testTones = false;
 
     // Reads the environment now, so a host can change it between two finds. Values that do not
     // parse are reported on standard error and leave the default.

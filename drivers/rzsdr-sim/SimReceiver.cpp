@@ -27,7 +27,9 @@ SimReceiver::SimReceiver(int32_t kind, const SimConfig& config, std::optional<Re
         m_record.querySerial = querySerial;
     m_record.refreshInfo = refreshInfo;
     if (!m_recording)
-        m_renderer = std::make_unique<SceneRenderer>(Scene::instance(), NoiseTable::instance(),
+        m_renderer = std::make_unique<SceneRenderer>(
+            Scene::instance(config.testTones ? Scene::Programme::TestTones : Scene::Programme::Music),
+            NoiseTable::instance(),
                                                      config.seed * 0x9E3779B97F4A7C15ull + kind);
 }
 

@@ -2,7 +2,7 @@
 #include "demod/AudioFilter.h"
 #include "demod/RateControl.h"
 #include "demod/Squelch.h"
-#include "support/StdoutCapture.h"
+#include "support/DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -209,7 +209,8 @@ TEST(Squelch, SwitchedOffPassesEverything)
 
 TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
 {
-    AsrcDiagnostics diag;
+    using namespace std::chrono_literals;
+    DiagnosticsCapture diag;
     AsrcResampler r(48000.0, diag);
     ASSERT_TRUE(r.valid());
     std::vector<float> in(5000, 0.25f), out(16384);
@@ -220,31 +221,56 @@ TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
     r.process(in.data(), in.size(), out.data(), out.size(), 0.096);
     r.process(in.data(), in.size(), out.data(), out.size(), 0.09605);
     EXPECT_DOUBLE_EQ(r.lastRatio(), 0.096);
-    StdoutCapture small;
+
+    diag.advance(2s);
+    diag.take();
     r.process(in.data(), in.size(), out.data(), out.size(), 0.0962);
     EXPECT_DOUBLE_EQ(r.lastRatio(), 0.0962);
-    EXPECT_EQ(small.take().find("Ratio changed"), std::string::npos);
+    EXPECT_EQ(diag.take(), ""); // passed on, too small a move to report
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
+    EXPECT_EQ(diag.take(), "[AsrcResampler] Ratio changed: 0.096200 -> 0.097500 (inputRate=492308Hz -> 48kHz)\n");
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.099);
+    EXPECT_DOUBLE_EQ(r.lastRatio(), 0.099);
+    EXPECT_EQ(diag.take(), ""); // one message per second
+    diag.advance(1s);
+    r.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
+    EXPECT_NE(diag.take().find("Ratio changed: 0.099000 -> 0.097500"), std::string::npos);
+}
 
-    AsrcDiagnostics fresh;
-    AsrcResampler q(48000.0, fresh);
-    q.process(in.data(), in.size(), out.data(), out.size(), 0.096);
-    StdoutCapture large;
-    q.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
-    EXPECT_DOUBLE_EQ(q.lastRatio(), 0.0975);
-    EXPECT_EQ(large.take(), ""); // the first change, from 0 to 0.096, printed within this second
+TEST(AsrcResampler, ReportsAWindowWithIssuesOncePerSecond)
+{
+    using namespace std::chrono_literals;
+    DiagnosticsCapture diag;
+    AsrcResampler left(48000.0, diag);
+    AsrcResampler right(48000.0, diag);
+    std::vector<float> in(5000, 0.25f), out(100);
+    // 480 outputs do not fit into 100: each call is an issue, and both resamplers count into
+    // the one window of the sink.
+    left.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    right.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    diag.advance(1s);
+    diag.take();
+    left.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    const std::string line = diag.take();
+    EXPECT_EQ(line.rfind("[AsrcResampler] ISSUE: calls=3, avgIn=5000, avgInUsed=", 0), 0u) << line;
+    EXPECT_NE(line.find(", avgOut=100, issues=3, ratio=0.096000\n"), std::string::npos) << line;
+    left.process(in.data(), in.size(), out.data(), out.size(), 0.096);
+    EXPECT_EQ(diag.take(), ""); // a new window has begun
 
-    AsrcDiagnostics quiet;
-    AsrcResampler m(48000.0, quiet);
-    m.process(in.data(), in.size(), out.data(), out.size(), 0.096);
-    quiet.ratioMessagePrinted = false;
-    StdoutCapture message;
-    m.process(in.data(), in.size(), out.data(), out.size(), 0.0975);
-    EXPECT_EQ(message.take(), "[AsrcResampler] Ratio changed: 0.096000 -> 0.097500 (inputRate=492308Hz -> 48kHz)\n");
+    // A window without issues ends silently.
+    DiagnosticsCapture clean;
+    AsrcResampler fine(48000.0, clean);
+    std::vector<float> room(16384);
+    fine.process(in.data(), in.size(), room.data(), room.size(), 0.096);
+    clean.advance(1s);
+    clean.take();
+    fine.process(in.data(), in.size(), room.data(), room.size(), 0.096);
+    EXPECT_EQ(clean.take(), "");
 }
 
 TEST(AsrcResampler, ConvertsAtTheRatioAndRefusesBadArguments)
 {
-    AsrcDiagnostics diag;
+    DiagnosticsCapture diag;
     AsrcResampler r(48000.0, diag);
     std::vector<float> in(5000), out(16384);
     for (size_t k = 0; k < in.size(); ++k)
@@ -263,6 +289,33 @@ TEST(AsrcResampler, ConvertsAtTheRatioAndRefusesBadArguments)
     EXPECT_EQ(r.process(in.data(), 10, out.data(), 0, 0.096), 0u);
     r.reset();
     EXPECT_EQ(r.lastRatio(), 0.0);
+}
+
+TEST(AsrcResampler, AStereoPairConvertsEachSideAsAMonoResamplerWould)
+{
+    DiagnosticsCapture diag;
+    AsrcResampler left(48000.0, diag), right(48000.0, diag), pair(48000.0, diag, 2);
+    ASSERT_EQ(pair.channels(), 2);
+    std::vector<float> l(410), r(410), lr(820), outL(200), outR(200), outLR(400);
+    size_t produced = 0;
+    for (int call = 0; call < 30; ++call) {
+        for (size_t k = 0; k < l.size(); ++k) {
+            const double t = static_cast<double>(call * 410 + k) / 500000.0;
+            l[k] = lr[2 * k] = static_cast<float>(std::sin(2.0 * std::numbers::pi * 1000.0 * t));
+            r[k] = lr[2 * k + 1] = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * 3000.0 * t));
+        }
+        const size_t nl = left.process(l.data(), l.size(), outL.data(), outL.size(), 0.096);
+        const size_t nr = right.process(r.data(), r.size(), outR.data(), outR.size(), 0.096);
+        const size_t n = pair.process(lr.data(), l.size(), outLR.data(), outLR.size() / 2, 0.096);
+        ASSERT_EQ(n, nl);
+        ASSERT_EQ(n, nr);
+        for (size_t k = 0; k < n; ++k) {
+            ASSERT_NEAR(outLR[2 * k], outL[k], 1e-6f) << call;
+            ASSERT_NEAR(outLR[2 * k + 1], outR[k], 1e-6f) << call;
+        }
+        produced += n;
+    }
+    EXPECT_NEAR(static_cast<double>(produced), 30 * 410 * 0.096, 40.0);
 }
 
 TEST(RateControl, StartsAtTheoryAndSmoothsMeasuredRates)

@@ -1,11 +1,11 @@
 #include "demod/DemodChain.h"
 #include "support/FmTestSignal.h"
+#include "support/ToneFit.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 #include <vector>
 
 namespace {
@@ -34,58 +34,10 @@ Audio demodulate(const FmTestSignal& signal, double seconds, bool stereo)
         audio.left.insert(audio.left.end(), chain.left(), chain.left() + got);
         if (chain.stereo())
             audio.right.insert(audio.right.end(), chain.right(), chain.right() + got);
-        if (stereo && std::abs(chain.demodulator().pilotError()) > kLockedRad)
+        if (stereo && std::abs(chain.demodulator().stereoDecoder().pilot().error()) > kLockedRad)
             audio.lockSeconds = static_cast<double>(pos + n) / signal.sampleRateHz;
     }
     return audio;
-}
-
-// Least-squares fit of a tone at hz (with DC) over x; returns its amplitude and the RMS residual.
-struct ToneFit {
-    double amplitude;
-    double residualRms;
-};
-
-ToneFit fitTone(const std::vector<float>& x, size_t from, double hz)
-{
-    const double w = 2.0 * std::numbers::pi * hz / 48000.0;
-    double a[3][3] = {};
-    double b[3] = {};
-    for (size_t n = from; n < x.size(); ++n) {
-        const double basis[3] = {std::cos(w * n), std::sin(w * n), 1.0};
-        for (int i = 0; i < 3; ++i) {
-            b[i] += basis[i] * x[n];
-            for (int j = 0; j < 3; ++j)
-                a[i][j] += basis[i] * basis[j];
-        }
-    }
-    // Gaussian elimination on the 3x3 normal equations.
-    for (int i = 0; i < 3; ++i)
-        for (int r = i + 1; r < 3; ++r) {
-            const double f = a[r][i] / a[i][i];
-            for (int c = i; c < 3; ++c)
-                a[r][c] -= f * a[i][c];
-            b[r] -= f * b[i];
-        }
-    double coef[3];
-    for (int i = 2; i >= 0; --i) {
-        double s = b[i];
-        for (int c = i + 1; c < 3; ++c)
-            s -= a[i][c] * coef[c];
-        coef[i] = s / a[i][i];
-    }
-    double residual = 0.0;
-    for (size_t n = from; n < x.size(); ++n) {
-        const double e = x[n] - (coef[0] * std::cos(w * n) + coef[1] * std::sin(w * n) + coef[2]);
-        residual += e * e;
-    }
-    return {std::hypot(coef[0], coef[1]), std::sqrt(residual / static_cast<double>(x.size() - from))};
-}
-
-double thdPlusNoise(const std::vector<float>& x, size_t from, double hz)
-{
-    const ToneFit fit = fitTone(x, from, hz);
-    return fit.residualRms / (fit.amplitude / std::sqrt(2.0));
 }
 
 } // namespace
@@ -98,11 +50,11 @@ TEST(DemodChainQuality, MonoToneHasLowDistortion)
     const Audio audio = demodulate(signal, 0.12, false);
     ASSERT_GT(audio.left.size(), 5000u);
     EXPECT_TRUE(audio.right.empty());
-    const double thdn = thdPlusNoise(audio.left, audio.left.size() - 2400, 1000.0);
+    const double thdn = thdPlusNoise(audio.left, audio.left.size() - 2400, {1000.0});
     std::printf("mono 1 kHz THD+N at 20 MS/s: %.4f %% (%.1f dB)\n", 100.0 * thdn, 20.0 * std::log10(thdn));
     EXPECT_LT(thdn, 0.01);
     // 0.8 of 75 kHz read at the 150 kHz scale, times the audio gain of 2.
-    EXPECT_NEAR(fitTone(audio.left, audio.left.size() - 2400, 1000.0).amplitude, 0.9 * 0.8, 0.05);
+    EXPECT_NEAR(toneAmplitude(audio.left, audio.left.size() - 2400, 1000.0), 0.9 * 0.8, 0.05);
 }
 
 TEST(DemodChainQuality, StereoSeparatesLeftAndRight)
@@ -122,10 +74,10 @@ TEST(DemodChainQuality, StereoSeparatesLeftAndRight)
         ASSERT_EQ(audio.left.size(), audio.right.size());
         ASSERT_GT(audio.left.size(), 6000u);
         const size_t from = audio.left.size() - 2400;
-        const double leftAt1k = fitTone(audio.left, from, 1000.0).amplitude;
-        const double rightAt1k = fitTone(audio.right, from, 1000.0).amplitude;
-        const double rightAt3k = fitTone(audio.right, from, 3000.0).amplitude;
-        const double leftAt3k = fitTone(audio.left, from, 3000.0).amplitude;
+        const double leftAt1k = toneAmplitude(audio.left, from, 1000.0);
+        const double rightAt1k = toneAmplitude(audio.right, from, 1000.0);
+        const double rightAt3k = toneAmplitude(audio.right, from, 3000.0);
+        const double leftAt3k = toneAmplitude(audio.left, from, 3000.0);
         const double separation1k = 20.0 * std::log10(leftAt1k / rightAt1k);
         const double separation3k = 20.0 * std::log10(rightAt3k / leftAt3k);
         std::printf("stereo at %.0f MS/s: separation %.1f dB at 1 kHz, %.1f dB at 3 kHz; pilot lock after %.2f ms\n",
@@ -171,7 +123,7 @@ TEST(DemodChainQuality, EveryInputRateLandsAtTheDemodulatorRate)
         probe.process(iq.data(), 4096, c.rate, signal.centerHz(), 0.0);
         EXPECT_DOUBLE_EQ(probe.demodRateHz(), c.demodRate) << c.rate;
         ASSERT_GT(audio.left.size(), 4000u) << c.rate;
-        const double thdn = thdPlusNoise(audio.left, audio.left.size() - 2400, 1000.0);
+        const double thdn = thdPlusNoise(audio.left, audio.left.size() - 2400, {1000.0});
         std::printf("mono 1 kHz THD+N at %.0f MS/s: %.4f %%\n", c.rate / 1e6, 100.0 * thdn);
         EXPECT_LT(thdn, 0.01) << c.rate;
     }

@@ -27,7 +27,8 @@ namespace {
 using Complex = std::complex<double>;
 
 constexpr const char* kVariables[] = {"RZSIM_KINDS",  "RZSIM_REPLAY",   "RZSIM_READ_FAIL", "RZSIM_STALL_AFTER",
-                                      "RZSIM_SERIAL", "RZSIM_REALTIME", "RZSIM_SPT",       "RZSIM_SEED"};
+                                      "RZSIM_SERIAL", "RZSIM_REALTIME", "RZSIM_SPT",       "RZSIM_SEED",
+                                      "RZSIM_TEST_TONES"};
 constexpr const char* kNotFound = "RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)";
 
 void fft(std::vector<Complex>& x)
@@ -368,6 +369,38 @@ TEST_F(SimulatorTest, BroadcastStationCarriesAStereoMultiplex)
     const double stereo = band(23e3, 53e3);
     EXPECT_GT(stereo, 0.05 * mono) << "left and right carry different programmes";
     EXPECT_LT(band(60e3, 90e3), 0.01 * mono) << "nothing above the multiplex";
+}
+
+TEST_F(SimulatorTest, TestTonesReplaceTheProgrammeOfEveryBroadcastStation)
+{
+    setenv("RZSIM_TEST_TONES", "1", 1);
+    constexpr double kRate = 2e6;
+    for (uint64_t station : {96'700'000, 104'300'000}) {
+        // Off centre, clear of the converter's DC offset.
+        auto device = tuned(station + 250'000, 2'000'000);
+        const std::vector<int16_t> iq = capture(*device, 1 << 19);
+        // The multiplex by FM discriminator, then the amplitude of each of its tones, in Hz of
+        // deviation, by correlation over whole milliseconds (the programme's loop).
+        constexpr std::size_t kSamples = 500'000;
+        std::vector<double> mpx(kSamples);
+        for (std::size_t n = 1; n <= kSamples; ++n) {
+            const Complex now(iq[2 * n], iq[2 * n + 1]), before(iq[2 * n - 2], iq[2 * n - 1]);
+            mpx[n - 1] = std::arg(now * std::conj(before)) * kRate / (2 * std::numbers::pi);
+        }
+        auto amplitude = [&](double hz) {
+            Complex sum = 0.0;
+            for (std::size_t n = 0; n < kSamples; ++n)
+                sum += mpx[n] * std::polar(1.0, -2 * std::numbers::pi * hz * n / kRate);
+            return 2.0 * std::abs(sum) / kSamples;
+        };
+        // 0.45 of 75 kHz per tone in the sum, half of that per subcarrier sideband, 10 % pilot.
+        EXPECT_NEAR(amplitude(1000.0), 33750.0, 700.0) << station;
+        EXPECT_NEAR(amplitude(3000.0), 33750.0, 700.0) << station;
+        EXPECT_NEAR(amplitude(19000.0), 7500.0, 300.0) << station;
+        for (double sideband : {35000.0, 37000.0, 39000.0, 41000.0})
+            EXPECT_NEAR(amplitude(sideband), 16875.0, 500.0) << station << " at " << sideband;
+        EXPECT_LT(amplitude(2000.0), 300.0) << station;
+    }
 }
 
 TEST_F(SimulatorTest, VoiceCarrierHasOversAndPauses)
