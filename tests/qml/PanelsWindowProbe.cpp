@@ -264,8 +264,8 @@ private:
                && check(item(u"logText"_s)->isVisible(), u"the log text is hidden"_s);
     }
 
-    // The panels that say most about a running demodulator, open, once the waterfall has
-    // filled its part of the view.
+    // The panels that say most about a running demodulator, open, the receiver's panel back in
+    // sight, once the waterfall has filled its part of the view.
     bool screenshotWithPanelsOpen()
     {
         if (qEnvironmentVariableIsEmpty("RTSA_PROBE_SCREENSHOT")) {
@@ -274,7 +274,7 @@ private:
         }
         const bool opened = click(u"logPanelHeader"_s) && click(u"markersPanelHeader"_s)
                             && click(u"demodPanelHeader"_s) && click(u"dspPanelHeader"_s)
-                            && click(u"dpxPanelHeader"_s);
+                            && reveal(item(u"devicePanel"_s));
         QTest::qWait(10000);
         return opened && saveScreenshot();
     }
