@@ -269,10 +269,17 @@ PanelTestCase {
         compare(floor.text, "Min Floor: -87 dBFS")
         compare(item("squelchNoiseAlphaSlider").text, "Noise Alpha: 0.001")
         tryVerify(() => floor.y > 0, 1000, "the squelch sliders are not laid out")
+        // Each slider's far end reaches its own setting.
+        const ends = [["Open", "squelchOpenDb", 20], ["Close", "squelchCloseDb", 15], ["Attack", "squelchAttackMs", 50],
+                      ["Release", "squelchReleaseMs", 1000], ["Hang", "squelchHangMs", 500],
+                      ["NoiseAlpha", "squelchNoiseAlpha", 0.05], ["MinFloor", "squelchMinFloorDb", -30]]
+        for (const [name, setting, end] of ends) {
+            const slider = item("squelch" + name + "Slider")
+            clickItem(slider, slider.width - 1, slider.height - 9)
+            compare(rtsa[setting], end, name)
+        }
         clickItem(floor, 1, floor.height - 9)
         compare(rtsa.squelchMinFloorDb, -90)
-        const release = item("squelchReleaseSlider")
-        clickItem(release, release.width - 1, release.height - 9)
-        compare(rtsa.squelchReleaseMs, 1000)
+        compare(floor.text, "Min Floor: -90 dBFS")
     }
 }
