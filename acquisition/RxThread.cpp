@@ -5,6 +5,7 @@
 #include "acquisition/IDevice.h"
 #include "acquisition/IqSample.h"
 #include "platform/MonotonicClock.h"
+#include "platform/ThreadName.h"
 
 #include <chrono>
 #include <cstdio>
@@ -42,7 +43,10 @@ void RxThread::start()
 {
     // One run per object: a second start would otherwise abandon a running thread.
     if (!m_thread.joinable())
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] {
+            nameCurrentThread("rtsa-rx");
+            run();
+        });
 }
 
 void RxThread::join()
@@ -83,12 +87,7 @@ void RxThread::run()
                     ++m_periodDemodOverflows;
                 }
             }
-            const int64_t now = m_callbacks.nowNs();
-            if (now - m_periodStart >= kReportPeriodNs) {
-                report(now);
-                m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
-                m_periodStart = now;
-            }
+            reportIfDue();
             continue;
         }
 
@@ -101,8 +100,21 @@ void RxThread::run()
         if (!m_running.load())
             break;
         ++m_periodTimeouts;
+        // A receiver that stopped delivering must not look like a quiet one: the report keeps
+        // coming, with no throughput and the timeouts counted.
+        reportIfDue();
         std::this_thread::sleep_for(kFailureSleep);
     }
+}
+
+void RxThread::reportIfDue()
+{
+    const int64_t now = m_callbacks.nowNs();
+    if (now - m_periodStart < kReportPeriodNs)
+        return;
+    report(now);
+    m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
+    m_periodStart = now;
 }
 
 void RxThread::report(int64_t now)

@@ -58,6 +58,8 @@ public:
 
 private:
     void run();
+    // Reports and starts a new period once a second has passed since the last report.
+    void reportIfDue();
     void report(int64_t now);
 
     const std::atomic<bool>& m_running;

@@ -1,10 +1,15 @@
 #include "app/DeviceWorker.h"
 
+#include "platform/ThreadName.h"
+
 #include <utility>
 
 DeviceWorker::DeviceWorker(Handler handler) : m_handler(std::move(handler))
 {
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        nameCurrentThread("rtsa-worker");
+        run();
+    });
 }
 
 DeviceWorker::~DeviceWorker()

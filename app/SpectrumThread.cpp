@@ -4,6 +4,7 @@
 
 #include "display/SpectrumItem.h"
 #include "engine/SpectrumLoop.h"
+#include "platform/ThreadName.h"
 
 class RtsaController::SpectrumThreadSink : public SpectrumSink {
 public:
@@ -79,7 +80,10 @@ private:
 
 void RtsaController::runSpectrumThread()
 {
+    nameCurrentThread("rtsa-spectrum");
     SpectrumThreadSink sink(*this);
     SpectrumProcessor processor(m_spectrum, sink, m_fftRingLostBytes, static_cast<std::size_t>(m_fftFrameBytes));
-    SpectrumLoop(processor, m_fftRing.get(), m_rxRunning).run();
+    const std::size_t catchUpAbove = SpectrumLoop::catchUpThresholdBytes(
+        processor.blockBytes(), m_fftRing->capacity(), static_cast<double>(m_sampleRateHz.load()));
+    SpectrumLoop(processor, m_fftRing.get(), m_rxRunning, catchUpAbove).run();
 }

@@ -3,6 +3,7 @@
 #include "acquisition/DemodRing.h"
 #include "acquisition/IqSample.h"
 #include "platform/MonotonicClock.h"
+#include "platform/ThreadName.h"
 #include "platform/ThreadPriority.h"
 
 #include <algorithm>
@@ -138,6 +139,7 @@ void SingleDemodChannel::sleepWhileRunning(int milliseconds)
 
 void SingleDemodChannel::run()
 {
+    nameCurrentThread("rtsa-demod");
     if (const int error = raiseThreadToTimeCritical(); error == 0)
         m_diag.print("[SingleDemodChannel] Thread priority set to TIME_CRITICAL\n");
     else

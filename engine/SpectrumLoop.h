@@ -4,12 +4,22 @@
 #include "engine/SpectrumProcessor.h"
 
 #include <atomic>
+#include <cstddef>
 
-// Feeds the processor from the FFT ring: polls every millisecond, and after a burst throws
-// old blocks away so that the display stays at most four blocks behind the input.
+// Feeds the processor from the FFT ring: polls every millisecond, and when it has fallen far
+// behind throws old blocks away (counted by the processor) down to four blocks of backlog, so
+// that the display shows what is being received rather than what was.
 class SpectrumLoop {
 public:
-    SpectrumLoop(SpectrumProcessor& processor, FftRing* ring, const std::atomic<bool>& running);
+    // The backlog above which blocks are thrown away. Eight blocks at least; otherwise the
+    // smaller of half the ring and 50 ms of signal. A fixed eight blocks is about a millisecond
+    // at 30 MS/s with small FFTs: one poll interval and one receiver transfer reach it, and
+    // blocks would be thrown away while the thread keeps up with room to spare.
+    static std::size_t catchUpThresholdBytes(std::size_t blockBytes, std::size_t ringCapacity, double sampleRateHz);
+
+    // Without a threshold, eight blocks.
+    SpectrumLoop(SpectrumProcessor& processor, FftRing* ring, const std::atomic<bool>& running,
+                 std::size_t catchUpAboveBytes = 0);
 
     // Iterates until running is false (returns at once when it already is).
     void run();
@@ -20,4 +30,5 @@ private:
     SpectrumProcessor& m_processor;
     FftRing* m_ring;
     const std::atomic<bool>& m_running;
+    std::size_t m_catchUpAboveBytes;
 };

@@ -61,6 +61,9 @@ void SpectrumProcessor::processBlock()
         const uint64_t newlyLost = lost > m_lostAtLastStatus ? lost - m_lostAtLastStatus : 0;
         const uint64_t dropFrames = m_block.empty() ? 0 : newlyLost / m_block.size();
         m_sink.statusLine("DSP " + std::to_string(m_processed) + " fps, dropFrames=" + std::to_string(dropFrames));
+        if (m_discarded > 0)
+            m_sink.statusLine("DSP catch-up: discarded " + std::to_string(m_discarded) + " blocks");
+        m_discarded = 0;
         m_processed = 0;
         m_lostAtLastStatus = lost;
         m_lastStatus = t4;

@@ -29,6 +29,9 @@ public:
     uint8_t* blockBuffer() { return m_block.data(); }
     // Runs every per-block step on the block buffer.
     void processBlock();
+    // Blocks thrown away unprocessed to catch up with the input; reported with the status line,
+    // since the display then shows less than was received.
+    void countDiscarded(uint64_t blocks) { m_discarded += blocks; }
 
 private:
     void publish(const SpectrumSettings& s, int64_t now);
@@ -63,4 +66,5 @@ private:
     uint64_t m_processed = 0;
     uint64_t m_published = 0;
     uint64_t m_lostAtLastStatus = 0;
+    uint64_t m_discarded = 0;
 };

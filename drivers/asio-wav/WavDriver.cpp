@@ -4,9 +4,8 @@
 #include "audio/SampleConversion.h"
 #include "drivers/asio-common/AsioDriverFactory.h"
 #include "drivers/asio-wav/WavWriter.h"
-
-#include <pthread.h>
-#include <sched.h>
+#include "platform/ThreadName.h"
+#include "platform/ThreadPriority.h"
 
 #include <chrono>
 #include <cstdio>
@@ -33,15 +32,6 @@ ASIOSampleType sampleTypeNamed(const std::string& text)
             return known.type;
     }
     return 0;
-}
-
-// Real-time scheduling where the system grants it, high but below the kernel's own real-time
-// threads; an ordinary user's thread runs on without.
-void raiseToRealTime()
-{
-    sched_param param{};
-    param.sched_priority = sched_get_priority_max(SCHED_FIFO) - 10;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
 } // namespace
@@ -134,7 +124,10 @@ void WavDriver::interleave(int32_t half)
 void WavDriver::run()
 {
     using Clock = std::chrono::steady_clock;
-    raiseToRealTime();
+    nameCurrentThread("asio-wav");
+    // Paced like a sound card where the system grants real-time scheduling; an ordinary user's
+    // thread runs on without.
+    raiseThreadToTimeCritical();
     const auto frames = static_cast<int64_t>(bufferFrames());
     const auto rate = static_cast<int64_t>(sampleRate());
     // About once a second the header catches up, so even a killed process leaves a valid file.

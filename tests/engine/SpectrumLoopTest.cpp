@@ -140,6 +140,42 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
     EXPECT_FALSE(withoutRing.iterate());
     running = false;
     loop.run();
+
+    // The discarded blocks are reported with the next status line, once.
+    rig.runFor(1000 * kMs, 10 * kMs);
+    rig.runFor(1000 * kMs, 10 * kMs);
+    ASSERT_EQ(rig.sink.m_lines.size(), 3u);
+    EXPECT_EQ(rig.sink.m_lines[1], "DSP catch-up: discarded 6 blocks");
+    EXPECT_EQ(rig.sink.m_lines[2].rfind("DSP 100 fps", 0), 0u);
+}
+
+TEST(SpectrumLoop, CatchUpThresholdAllowsForPollingAtHighRates)
+{
+    // 30 MS/s, 4096-point blocks, a 4 MiB ring: half the ring (about 17 ms of signal), where a
+    // fixed eight blocks would be 1.1 ms, less than one poll and one receiver transfer.
+    const std::size_t block = 4096 * 4;
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 30e6), 2u << 20);
+    // 2 MS/s: 50 ms of signal, well inside the ring.
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 2e6), 400'000u);
+    // Never below eight blocks: large FFTs, a small ring, or no known rate.
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(8192 * 4, 16 * 8192 * 4, 2e6), 8u * 8192 * 4);
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 0.0), 8 * block);
+
+    // A backlog under the threshold is worked off in full, one block per iteration.
+    Rig rig;
+    std::atomic<bool> running{true};
+    const std::size_t b = 1024;
+    FftRing ring(64 * b);
+    SpectrumLoop loop(rig.processor, &ring, running, 20 * b);
+    const std::vector<uint8_t> filler(b, 1);
+    for (int i = 0; i < 20; ++i)
+        ring.write(filler.data(), b);
+    EXPECT_TRUE(loop.iterate());
+    EXPECT_EQ(ring.available(), 19 * b);
+    ring.write(filler.data(), b);
+    ring.write(filler.data(), b);
+    EXPECT_TRUE(loop.iterate());
+    EXPECT_EQ(ring.available(), 3 * b);
 }
 
 TEST(SpectrumProcessor, PublishesAtMostMaxFpsAndReportsOncePerSecond)
