@@ -46,6 +46,8 @@ bool RtsaController::startRx(bool applyFirst)
 
     m_running = true;
     emit runningChanged();
+    if (audioEnabled())
+        startAudio();
     // Live data replaces the built-in demonstration spectrum.
     if (const QPointer<SpectrumItem> live = guardedSpectrumItem()) {
         QMetaObject::invokeMethod(
@@ -92,6 +94,7 @@ void RtsaController::stopRx()
     // Wakes a read that is waiting for samples, so the RX thread sees the flag promptly.
     if (m_device)
         m_device->stopStreaming();
+    stopAudio();
     m_rxThread->join();
     m_spectrumThread.join();
     m_rxThread.reset();

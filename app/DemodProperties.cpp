@@ -85,8 +85,27 @@ void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
         return;
     }
     forward(m_demod, &DemodParams::fmStereoEnabled, enabled);
+
+    // Stereo plays on a pair of outputs starting at the mono one; back in mono, the left one
+    // becomes the mono output.
+    if (enabled) {
+        if (audioOutputChannelLeft() < 0)
+            m_audio.outputChannelLeft = audioOutputChannel();
+        if (audioOutputChannelRight() < 0)
+            m_audio.outputChannelRight = audioOutputChannelLeft() + 1;
+    } else {
+        if (audioOutputChannelLeft() >= 0) {
+            m_audio.outputChannel = audioOutputChannelLeft();
+            emit audioOutputChannelChanged();
+        }
+        m_audio.outputChannelLeft = -1;
+        m_audio.outputChannelRight = -1;
+    }
+    emit audioOutputChannelLeftChanged();
+    emit audioOutputChannelRightChanged();
     emit newDemodFmStereoEnabledChanged();
     emit logMessage(QStringLiteral("FM stereo: %1").arg(enabledText(enabled)));
+    restartAudio(QStringLiteral("Audio: restarting for FM stereo mode..."), AudioControlState::kRestartPause);
 }
 
 void RtsaController::setNewDemodAudioHpfHz(double hz)

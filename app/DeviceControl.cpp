@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <limits>
 #include <stdexcept>
 
 namespace {
+
+constexpr std::chrono::milliseconds kFrontEndSwitchAudioPause{20};
 
 // MHz as typed to whole Hz by truncation; nonsense (negative, NaN, too large) saturates
 // instead of wrapping into an arbitrary frequency.
@@ -138,8 +141,14 @@ void RtsaController::setDeviceChannel(int channel)
         return;
     const std::lock_guard lock(m_deviceMutex);
     m_deviceChannel = channel;
+    // Audio stops for the switch: the demodulator's input jumps to the other front end.
+    const bool restart = running() && audioEnabled();
+    if (restart)
+        emit logMessage(QStringLiteral("Audio: restarting for RX front-end switch..."));
     if (m_device)
         m_device->setChannel(channel);
+    if (restart)
+        restartAudio({}, kFrontEndSwitchAudioPause);
     emit deviceChannelChanged();
 }
 
@@ -224,7 +233,7 @@ void RtsaController::apply(const ApplyRequest& request)
     // clamp the target itself, and the interface must show the target actually kept.
     QMetaObject::invokeMethod(
         this, [this] {
-            if (m_rbwTargetHz > 0.0 && applyRbwTarget(m_rbwTargetHz))
+            if (m_spectrumSettings.rbwTargetHz > 0.0 && applyRbwTarget(m_spectrumSettings.rbwTargetHz))
                 emit rbwTargetHzChanged();
         },
         Qt::QueuedConnection);

@@ -1,6 +1,7 @@
 #include "app/RtsaController.h"
 
 #include "acquisition/RZ640Device.h"
+#include "audio/AsioBackend.h"
 #include "display/SpectrumItem.h"
 
 RtsaController::RtsaController(QObject* parent)
@@ -8,11 +9,22 @@ RtsaController::RtsaController(QObject* parent)
 {
 }
 
-RtsaController::RtsaController(const DeviceFactory& makeDevice, QObject* parent) : QObject(parent)
+RtsaController::RtsaController(const DeviceFactory& makeDevice, QObject* parent)
+    : RtsaController(
+          makeDevice, [](AsioLogSink log) { return std::make_unique<AsioBackend>(AsioDriverList::defaultFolders(), log); },
+          parent)
 {
-    // No SDK is loaded yet: that waits for the first connect.
+}
+
+RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBackendFactory& makeAudioBackend,
+                               QObject* parent)
+    : QObject(parent)
+{
+    // No SDK is loaded yet: that waits for the first connect. Nor is an audio driver: the
+    // backend finds the installed ones when first asked.
     m_device = makeDevice();
     m_demod.setStatusCallback(statusCallback());
+    m_audio.backend = makeAudioBackend(asioLogToQtMessageLog());
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
 }
@@ -27,6 +39,7 @@ RtsaController::~RtsaController()
     // Also stops a run the worker restarted just before it ended.
     disconnectDevice();
     m_demod.stop();
+    m_audio.backend.reset();
 }
 
 QObject* RtsaController::spectrumItem() const

@@ -5,7 +5,9 @@
 #include "acquisition/IDevice.h"
 #include "acquisition/RxThread.h"
 #include "app/ApplyRequest.h"
+#include "app/AudioControlState.h"
 #include "app/DeviceWorker.h"
+#include "app/SpectrumControlState.h"
 #include "demod/SingleDemodChannel.h"
 #include "demod/StatusCallback.h"
 #include "engine/SpectrumEngine.h"
@@ -15,12 +17,14 @@
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class SpectrumItem;
@@ -69,6 +73,16 @@ class RtsaController : public QObject {
     Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
     Q_PROPERTY(bool usb3Known READ usb3Known NOTIFY deviceInfoChanged)
     Q_PROPERTY(bool usb3Ok READ usb3Ok NOTIFY deviceInfoChanged)
+    Q_PROPERTY(bool audioEnabled READ audioEnabled WRITE setAudioEnabled NOTIFY audioEnabledChanged)
+    Q_PROPERTY(QString audioDeviceName READ audioDeviceName WRITE setAudioDeviceName NOTIFY audioDeviceNameChanged)
+    Q_PROPERTY(int audioBufferFrames READ audioBufferFrames WRITE setAudioBufferFrames NOTIFY audioBufferFramesChanged)
+    Q_PROPERTY(bool audioTestTone READ audioTestTone WRITE setAudioTestTone NOTIFY audioTestToneChanged)
+    Q_PROPERTY(int audioOutputChannel READ audioOutputChannel WRITE setAudioOutputChannel NOTIFY
+                   audioOutputChannelChanged)
+    Q_PROPERTY(int audioOutputChannelLeft READ audioOutputChannelLeft WRITE setAudioOutputChannelLeft NOTIFY
+                   audioOutputChannelLeftChanged)
+    Q_PROPERTY(int audioOutputChannelRight READ audioOutputChannelRight WRITE setAudioOutputChannelRight NOTIFY
+                   audioOutputChannelRightChanged)
     Q_PROPERTY(bool newDemodEnabled READ newDemodEnabled WRITE setNewDemodEnabled NOTIFY newDemodEnabledChanged)
     Q_PROPERTY(double newDemodFreqHz READ newDemodFreqHz WRITE setNewDemodFreqHz NOTIFY newDemodFreqHzChanged)
     Q_PROPERTY(double newDemodFmDeviationHz READ newDemodFmDeviationHz WRITE setNewDemodFmDeviationHz NOTIFY
@@ -97,11 +111,17 @@ class RtsaController : public QObject {
 
 public:
     using DeviceFactory = std::function<std::unique_ptr<IDevice>()>;
+    // Makes the audio backend, handing it where its diagnostic lines go; may make none.
+    using AudioBackendFactory = std::function<std::unique_ptr<AudioBackend>(AsioLogSink log)>;
 
     // Drives an RZ640 receiver through its SDK.
     explicit RtsaController(QObject* parent = nullptr);
-    // Drives whatever receiver makeDevice creates (called once, during construction).
+    // Drives whatever receiver makeDevice creates (called once, during construction), and plays
+    // through the ASIO drivers installed beside the executable or in /etc/asio, or through the
+    // backend makeAudioBackend creates.
     explicit RtsaController(const DeviceFactory& makeDevice, QObject* parent = nullptr);
+    RtsaController(const DeviceFactory& makeDevice, const AudioBackendFactory& makeAudioBackend,
+                   QObject* parent = nullptr);
     ~RtsaController() override;
 
     bool connected() const { return m_connected.load(); }
@@ -110,55 +130,55 @@ public:
     void setSpectrumItem(QObject* item);
 
     // Spectrum (SpectrumProperties.cpp).
-    int fftSize() const { return m_fftSize.load(); }
+    int fftSize() const { return m_spectrumSettings.fftSize.load(); }
     void setFftSize(int size);
-    int windowType() const { return m_windowType.load(); }
+    int windowType() const { return m_spectrumSettings.windowType.load(); }
     void setWindowType(int type);
-    double vbwAlpha() const { return m_vbwAlpha.load(); }
+    double vbwAlpha() const { return m_spectrumSettings.vbwAlpha.load(); }
     void setVbwAlpha(double alpha);
-    double vbwHz() const { return m_vbwHz.load(); }
+    double vbwHz() const { return m_spectrumSettings.vbwHz.load(); }
     void setVbwHz(double hz);
-    double fps() const { return m_fps.load(); }
-    double rbwTargetHz() const { return m_rbwTargetHz; }
+    double fps() const { return m_spectrumSettings.fps.load(); }
+    double rbwTargetHz() const { return m_spectrumSettings.rbwTargetHz; }
     void setRbwTargetHz(double hz);
-    double maxFps() const { return m_maxFps.load(); }
+    double maxFps() const { return m_spectrumSettings.maxFps.load(); }
     void setMaxFps(double fps);
-    int detectorMode() const { return m_detectorMode.load(); }
+    int detectorMode() const { return m_spectrumSettings.detectorMode.load(); }
     void setDetectorMode(int mode);
-    int detectorWindow() const { return m_detectorWindow.load(); }
+    int detectorWindow() const { return m_spectrumSettings.detectorWindow.load(); }
     void setDetectorWindow(int window);
-    double peakLineWindowSec() const { return m_peakLineWindowSec.load(); }
+    double peakLineWindowSec() const { return m_spectrumSettings.peakLineWindowSec.load(); }
     void setPeakLineWindowSec(double seconds);
     double ringUsagePct() const { return m_ringUsagePct.load(); }
 
     // Density and waterfall (PersistenceProperties.cpp).
-    bool densityEnabled() const { return m_densityEnabled.load(); }
+    bool densityEnabled() const { return m_spectrumSettings.densityEnabled.load(); }
     void setDensityEnabled(bool enabled);
-    int densityLevels() const { return m_densityLevels.load(); }
+    int densityLevels() const { return m_spectrumSettings.densityLevels.load(); }
     void setDensityLevels(int levels);
-    int densityWidthBins() const { return m_densityWidthBins.load(); }
+    int densityWidthBins() const { return m_spectrumSettings.densityWidthBins.load(); }
     void setDensityWidthBins(int bins);
-    double densityFps() const { return m_densityFps.load(); }
+    double densityFps() const { return m_spectrumSettings.densityFps.load(); }
     void setDensityFps(double fps);
-    double densityTau() const { return m_densityTau.load(); }
+    double densityTau() const { return m_spectrumSettings.densityTau.load(); }
     void setDensityTau(double tau);
-    double densityHitGain() const { return m_densityHitGain.load(); }
+    double densityHitGain() const { return m_spectrumSettings.densityHitGain.load(); }
     void setDensityHitGain(double gain);
-    double densityGamma() const { return m_densityGamma.load(); }
+    double densityGamma() const { return m_spectrumSettings.densityGamma.load(); }
     void setDensityGamma(double gamma);
-    double densityMax() const { return m_densityMax.load(); }
+    double densityMax() const { return m_spectrumSettings.densityMax.load(); }
     void setDensityMax(double max);
-    double densityMinDb() const { return m_densityMinDb.load(); }
+    double densityMinDb() const { return m_spectrumSettings.densityMinDb.load(); }
     void setDensityMinDb(double db);
-    double densityMaxDb() const { return m_densityMaxDb.load(); }
+    double densityMaxDb() const { return m_spectrumSettings.densityMaxDb.load(); }
     void setDensityMaxDb(double db);
-    bool waterfallEnabled() const { return m_waterfallEnabled.load(); }
+    bool waterfallEnabled() const { return m_spectrumSettings.waterfallEnabled.load(); }
     void setWaterfallEnabled(bool enabled);
-    int waterfallLines() const { return m_waterfallLines.load(); }
+    int waterfallLines() const { return m_spectrumSettings.waterfallLines.load(); }
     void setWaterfallLines(int lines);
-    double waterfallFps() const { return m_waterfallFps.load(); }
+    double waterfallFps() const { return m_spectrumSettings.waterfallFps.load(); }
     void setWaterfallFps(double fps);
-    int waterfallPaletteId() const { return m_waterfallPaletteId.load(); }
+    int waterfallPaletteId() const { return m_spectrumSettings.waterfallPaletteId.load(); }
     void setWaterfallPaletteId(int id);
 
     // Receiver (DeviceControl.cpp).
@@ -172,6 +192,26 @@ public:
     void setDeviceChannel(int channel);
     bool usb3Known() const { return m_usb3Known; }
     bool usb3Ok() const { return m_usb3Ok; }
+
+    // Audio output (AudioControl.cpp): a setting that changes while audio plays restarts it.
+    bool audioEnabled() const { return m_audio.enabled.load(); }
+    void setAudioEnabled(bool enabled);
+    QString audioDeviceName() const { return m_audio.deviceName(); }
+    void setAudioDeviceName(const QString& name);
+    int audioBufferFrames() const { return m_audio.bufferFrames.load(); }
+    void setAudioBufferFrames(int frames);
+    bool audioTestTone() const { return m_audio.testTone.load(); }
+    void setAudioTestTone(bool on);
+    int audioOutputChannel() const { return m_audio.outputChannel.load(); }
+    void setAudioOutputChannel(int channel);
+    int audioOutputChannelLeft() const { return m_audio.outputChannelLeft.load(); }
+    void setAudioOutputChannelLeft(int channel);
+    int audioOutputChannelRight() const { return m_audio.outputChannelRight.load(); }
+    void setAudioOutputChannelRight(int channel);
+    Q_INVOKABLE QStringList audioDevices();
+    Q_INVOKABLE QVariantMap audioBufferSizeInfo(const QString& deviceName);
+    Q_INVOKABLE bool showAudioControlPanel(const QString& deviceName);
+    Q_INVOKABLE QVariantList audioOutputChannels(const QString& deviceName);
 
     Q_INVOKABLE bool connectDevice();
     Q_INVOKABLE void disconnectDevice();
@@ -285,6 +325,13 @@ signals:
     void deviceInfoChanged();
     void deviceSelectionChanged();
     void deviceChannelChanged();
+    void audioEnabledChanged();
+    void audioDeviceNameChanged();
+    void audioBufferFramesChanged();
+    void audioTestToneChanged();
+    void audioOutputChannelChanged();
+    void audioOutputChannelLeftChanged();
+    void audioOutputChannelRightChanged();
     void newDemodEnabledChanged();
     void newDemodFreqHzChanged();
     void newDemodFmDeviationHzChanged();
@@ -324,6 +371,14 @@ private:
     bool applyRbwTarget(double hz);
     void runSpectrumThread();
     QPointer<SpectrumItem> guardedSpectrumItem() const;
+    // Open and close the audio output; the restart closes it, pauses and opens it again, when
+    // audio is enabled and acquisition runs.
+    void startAudio();
+    void openAudio(AudioNotices& notices);
+    void stopAudio();
+    void restartAudio(const QString& message, std::chrono::milliseconds pause);
+    // The spectrum thread's line on the audio path, while audio plays.
+    std::optional<QString> audioStatusLine();
 
     // Declared first so that it goes last: the receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
@@ -354,35 +409,11 @@ private:
     std::atomic<uint8_t> m_preamp{0};
     std::atomic<uint8_t> m_ifgain{0};
 
-    // Spectrum settings: written here, read once per block by the spectrum thread.
-    std::atomic<int> m_fftSize{2048};
-    std::atomic<int> m_windowType{0};
-    std::atomic<float> m_vbwAlpha{0.2f};
-    std::atomic<double> m_vbwHz{0.0};
-    std::atomic<double> m_fps{0.0};
-    double m_rbwTargetHz = 0.0;
-    std::atomic<double> m_maxFps{30.0};
-    std::atomic<int> m_detectorMode{3};
-    std::atomic<int> m_detectorWindow{20};
-    std::atomic<bool> m_densityEnabled{false};
-    std::atomic<int> m_densityLevels{512};
-    std::atomic<int> m_densityWidthBins{1024};
-    std::atomic<double> m_densityFps{12.0};
-    std::atomic<double> m_densityTau{0.5};
-    std::atomic<double> m_densityHitGain{1.0};
-    std::atomic<double> m_densityGamma{0.6};
-    std::atomic<double> m_densityMax{20.0};
-    std::atomic<double> m_densityMinDb{-120.0};
-    std::atomic<double> m_densityMaxDb{0.0};
-    std::atomic<double> m_peakLineWindowSec{0.0};
-    std::atomic<bool> m_waterfallEnabled{false};
-    std::atomic<int> m_waterfallLines{400};
-    std::atomic<double> m_waterfallFps{30.0};
-    std::atomic<int> m_waterfallPaletteId{0};
+    // Spectrum, density and waterfall settings (SpectrumControlState.h).
+    SpectrumControlState m_spectrumSettings;
+    // FFT ring statistics of the RX thread.
     std::atomic<double> m_ringUsagePct{0.0};
     int64_t m_lastOverloadLogMs = 0;
-    uint64_t m_minFftSize = 512;
-    uint64_t m_maxFftSize = 8192;
 
     SpectrumEngine m_spectrum;
 
@@ -405,6 +436,8 @@ private:
     std::unique_ptr<DemodRing> m_demodRing;
     std::unique_ptr<RxThread> m_rxThread;
     std::thread m_spectrumThread;
+
+    AudioControlState m_audio;
 
     // Last member: its thread must be gone before anything it touches is destroyed.
     std::unique_ptr<DeviceWorker> m_deviceWorker;

@@ -19,7 +19,7 @@ void RtsaController::changeFftSize(int n)
     const bool wasRunning = running();
     if (wasRunning)
         stopRx();
-    m_fftSize = n;
+    m_spectrumSettings.fftSize = n;
     m_spectrum.setFftSize(static_cast<std::size_t>(n));
     emit fftSizeChanged();
     if (wasRunning)
@@ -38,23 +38,23 @@ void RtsaController::setWindowType(int type)
     type = std::clamp(type, 0, 2);
     if (type == windowType())
         return;
-    m_windowType = type;
+    m_spectrumSettings.windowType = type;
     m_spectrum.setWindowType(type);
     emit windowTypeChanged();
 }
 
 void RtsaController::setVbwAlpha(double alpha)
 {
-    if (!storeIfChanged(m_vbwAlpha, static_cast<float>(clampTo(alpha, 0.0, 1.0)), 1e-6))
+    if (!storeIfChanged(m_spectrumSettings.vbwAlpha, static_cast<float>(clampTo(alpha, 0.0, 1.0)), 1e-6))
         return;
-    m_vbwHz = 0.0;
+    m_spectrumSettings.vbwHz = 0.0;
     emit vbwHzChanged();
     emit vbwAlphaChanged();
 }
 
 void RtsaController::setVbwHz(double hz)
 {
-    update(this, m_vbwHz, std::max(hz, 0.0), 1e-9, &RtsaController::vbwHzChanged);
+    update(this, m_spectrumSettings.vbwHz, std::max(hz, 0.0), 1e-9, &RtsaController::vbwHzChanged);
 }
 
 void RtsaController::setRbwTargetHz(double hz)
@@ -62,11 +62,11 @@ void RtsaController::setRbwTargetHz(double hz)
     if (std::isnan(hz))
         return;
     if (hz <= 0.0) {
-        m_rbwTargetHz = 0.0;
+        m_spectrumSettings.rbwTargetHz = 0.0;
         emit rbwTargetHzChanged();
         return;
     }
-    if (std::abs(m_rbwTargetHz - hz) < 1e-9)
+    if (std::abs(m_spectrumSettings.rbwTargetHz - hz) < 1e-9)
         return;
     applyRbwTarget(hz);
     emit rbwTargetHzChanged();
@@ -74,35 +74,38 @@ void RtsaController::setRbwTargetHz(double hz)
 
 bool RtsaController::applyRbwTarget(double hz)
 {
-    const double before = m_rbwTargetHz;
+    const double before = m_spectrumSettings.rbwTargetHz;
     const RbwChoice choice =
-        chooseFftSizeForRbw(hz, static_cast<double>(m_sampleRateHz.load()), windowType(), m_minFftSize, m_maxFftSize);
+        chooseFftSizeForRbw(hz, static_cast<double>(m_sampleRateHz.load()), windowType(),
+                            m_spectrumSettings.minFftSize, m_spectrumSettings.maxFftSize);
     if (choice.clamped)
         emit logMessage(QStringLiteral("RBW target too low, clamped to %1 kHz").arg(choice.finestHz / 1000.0, 0, 'f', 3));
-    m_rbwTargetHz = choice.targetHz;
+    m_spectrumSettings.rbwTargetHz = choice.targetHz;
     if (choice.fftSize > 0 && choice.fftSize != static_cast<uint64_t>(fftSize()))
         changeFftSize(static_cast<int>(choice.fftSize));
-    return m_rbwTargetHz != before;
+    return m_spectrumSettings.rbwTargetHz != before;
 }
 
 void RtsaController::setMaxFps(double fps)
 {
-    update(this, m_maxFps, fps <= 0.0 ? 1.0 : fps, 1e-6, &RtsaController::maxFpsChanged);
+    update(this, m_spectrumSettings.maxFps, fps <= 0.0 ? 1.0 : fps, 1e-6, &RtsaController::maxFpsChanged);
 }
 
 void RtsaController::setDetectorMode(int mode)
 {
-    update(this, m_detectorMode, std::clamp(mode, 0, 4), 0.0, &RtsaController::detectorModeChanged);
+    update(this, m_spectrumSettings.detectorMode, std::clamp(mode, 0, 4), 0.0, &RtsaController::detectorModeChanged);
 }
 
 void RtsaController::setDetectorWindow(int window)
 {
-    update(this, m_detectorWindow, std::clamp(window, 1, 1000), 0.0, &RtsaController::detectorWindowChanged);
+    update(this, m_spectrumSettings.detectorWindow, std::clamp(window, 1, 1000), 0.0,
+           &RtsaController::detectorWindowChanged);
 }
 
 void RtsaController::setPeakLineWindowSec(double seconds)
 {
-    update(this, m_peakLineWindowSec, clampTo(seconds, 0.0, 60.0), 1e-6, &RtsaController::peakLineWindowSecChanged);
+    update(this, m_spectrumSettings.peakLineWindowSec, clampTo(seconds, 0.0, 60.0), 1e-6,
+           &RtsaController::peakLineWindowSecChanged);
 }
 
 void RtsaController::clearPeakLine()

@@ -40,7 +40,7 @@ public:
         return s;
     }
 
-    void storeVbwAlpha(float alpha) override { m_controller.m_vbwAlpha = alpha; }
+    void storeVbwAlpha(float alpha) override { m_controller.m_spectrumSettings.vbwAlpha = alpha; }
 
     bool displayAlive() override { return !m_controller.guardedSpectrumItem().isNull(); }
 
@@ -66,11 +66,17 @@ public:
             Qt::QueuedConnection);
     }
 
-    void statusLine(const std::string& line) override { emit m_controller.logMessage(QString::fromStdString(line)); }
+    // The audio path's health follows the throughput line, once per status period.
+    void statusLine(const std::string& line) override
+    {
+        emit m_controller.logMessage(QString::fromStdString(line));
+        if (const std::optional<QString> audio = m_controller.audioStatusLine())
+            emit m_controller.logMessage(*audio);
+    }
 
     void fpsMeasured(double fps) override
     {
-        m_controller.m_fps = fps;
+        m_controller.m_spectrumSettings.fps = fps;
         emit m_controller.fpsChanged();
     }
 

@@ -151,3 +151,13 @@ ASIOError ASIOControlPanel()
     IASIO* driver = current().driver;
     return driver ? driver->controlPanel() : ASE_NotPresent;
 }
+
+ASIOError ASIOGetSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp)
+{
+    IASIO* driver = current().driver;
+    if (driver == nullptr) {
+        *position = *timeStamp = 0;
+        return ASE_NotPresent;
+    }
+    return driver->getSamplePosition(position, timeStamp);
+}

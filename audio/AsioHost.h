@@ -25,6 +25,9 @@ ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels, in
                             ASIOCallbacks* callbacks);
 ASIOError ASIODisposeBuffers();
 ASIOError ASIOControlPanel();
+// While the driver runs: the frames it has asked for so far and the system time of its last
+// buffer switch (monotonic nanoseconds with the drivers we ship). Only measurements use it.
+ASIOError ASIOGetSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp);
 
 // Runs one call into a driver under the platform's guard against structured exceptions.
 // Linux raises none, so the guard is the call itself and hands back the call's own result.

@@ -151,7 +151,7 @@ Modulation makeStereoBroadcast(int programme)
     return mod;
 }
 
-Modulation makeStereoTestTones()
+Modulation makeStereoTestTones(bool tones)
 {
     constexpr double kDeviationHz = 75000.0;
     // One millisecond holds whole cycles of both tones (1 and 3) and of the pilot (19).
@@ -183,6 +183,8 @@ Modulation makeStereoTestTones()
         const double t = n / kMessageRate;
         double mpx = 0.0;
         for (const Part& p : parts) {
+            if (!tones && p.hz != kPilotHz)
+                continue;
             // The emitter holds each entry for a whole message sample, which weighs a component
             // of frequency f by sinc(f / kMessageRate); dividing by it puts the multiplex on the
             // air undistorted (the subcarrier sidebands would otherwise lose about 4 %).

@@ -22,8 +22,9 @@ struct Modulation {
 Modulation makeStereoBroadcast(int programme);
 // Broadcast FM stereo carrying measurement tones: left 1 kHz, right 3 kHz, each pre-emphasised to
 // the full level of its channel, so that the programme peaks at 90 % of the deviation and the
-// pilot adds the last 10 %. Loops every millisecond.
-Modulation makeStereoTestTones();
+// pilot adds the last 10 %. Loops every millisecond. Without tones: the pilot alone, entry for
+// entry in step with the tones, so that a station can switch between the two at any entry.
+Modulation makeStereoTestTones(bool tones = true);
 // Narrowband FM voice with a sub-audible tone, keyed on and off in overs with pauses.
 Modulation makeVoiceOvers(uint32_t seed);
 // Keyed carrier sending a Morse identification, then a long tone, then silence.

@@ -20,6 +20,10 @@ Scene::Scene(Programme programme)
     const bool tones = programme == Programme::TestTones;
     const Modulation* stereoA = keep(tones ? makeStereoTestTones() : makeStereoBroadcast(0));
     const Modulation* stereoB = tones ? stereoA : keep(makeStereoBroadcast(1));
+    if (tones) {
+        m_tones = stereoA;
+        m_pilotOnly = keep(makeStereoTestTones(false));
+    }
     const Modulation* voice = keep(makeVoiceOvers(7));
     const Modulation* voice2 = keep(makeVoiceOvers(31));
     const Modulation* beacon = keep(makeMorseBeacon("VVV DE NR0SIM NR0SIM"));

@@ -28,10 +28,18 @@ public:
     static const Scene& instance(Programme programme = Programme::Music);
 
     const std::vector<Emitter>& emitters() const { return m_emitters; }
+    // What an emitter sends while the measurement tones are keyed off: the pilot alone for the
+    // tone programme, any other programme unchanged.
+    const Modulation& tonesKeyedOff(const Modulation& programme) const
+    {
+        return &programme == m_tones ? *m_pilotOnly : programme;
+    }
 
 private:
     explicit Scene(Programme programme);
 
     std::vector<std::unique_ptr<Modulation>> m_programmes;
+    const Modulation* m_tones = nullptr;
+    const Modulation* m_pilotOnly = nullptr;
     std::vector<Emitter> m_emitters;
 };

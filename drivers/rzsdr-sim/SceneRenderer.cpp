@@ -131,7 +131,8 @@ void SceneRenderer::render(uint8_t* iq, std::size_t samples)
 void SceneRenderer::startRun()
 {
     for (Active& a : m_active) {
-        const Modulation& mod = *a.emitter->modulation;
+        const Modulation& mod =
+            m_tonesOff ? m_scene.tonesKeyedOff(*a.emitter->modulation) : *a.emitter->modulation;
         const float deviation = mod.deviationHz.empty() ? 0.0f : mod.deviationHz[a.entry];
         const float level = mod.amplitude.empty() ? 1.0f : mod.amplitude[a.entry];
         if (--a.holdLeft == 0) {

@@ -27,6 +27,8 @@ public:
     void tune(const Tuning& tuning);
     // Writes `samples` interleaved little-endian 16-bit I/Q pairs (4 bytes each).
     void render(uint8_t* iq, std::size_t samples);
+    // Keys the measurement tones on or off from the next message sample on.
+    void keyTones(bool on) { m_tonesOff = !on; }
 
 private:
     struct Active {
@@ -59,4 +61,5 @@ private:
     uint64_t m_messageClock = 0;
     float m_noiseAmplitude = 0.0f;
     uint64_t m_rng;
+    bool m_tonesOff = false;
 };

@@ -114,5 +114,6 @@ SimConfig SimConfig::fromEnvironment()
 
     number("RZSIM_SEED", config.seed, uint64_t{0});
     flag("RZSIM_TEST_TONES", config.testTones);
+    number("RZSIM_TONE_GATE", config.toneGateMs, uint32_t{2});
     return config;
 }

@@ -18,6 +18,7 @@ struct SimConfig {
     uint16_t samplesPerTransfer = 16384;
     uint64_t seed = 1;
     bool testTones = false;
+    uint32_t toneGateMs = 0; // 0: the tones sound all the time
 
     // Reads the environment now, so a host can change it between two finds. Values that do not
     // parse are reported on standard error and leave the default.

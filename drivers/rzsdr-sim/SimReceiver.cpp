@@ -1,5 +1,7 @@
 #include "SimReceiver.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -122,6 +124,31 @@ SimReceiver::Clock::duration SimReceiver::duration(uint64_t samples) const
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
+void SimReceiver::renderGated(uint8_t* out, uint32_t samples)
+{
+    if (m_config.toneGateMs == 0) {
+        m_renderer->render(out, samples);
+        return;
+    }
+    // The tones sound in the first half of every gate period of the monotonic clock, switching
+    // with the first sample that arrives at or after each half-period boundary.
+    const double nsPerSample = 1e9 / m_tuning.sampleRateHz;
+    const int64_t halfNs = int64_t{m_config.toneGateMs} * 500'000;
+    const int64_t firstNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>((m_streamStart + duration(m_delivered)).time_since_epoch())
+            .count();
+    uint32_t done = 0;
+    while (done < samples) {
+        const int64_t half = (firstNs + static_cast<int64_t>(done * nsPerSample)) / halfNs;
+        // The first sample of this read at or after the next boundary.
+        const double next = std::ceil(static_cast<double>((half + 1) * halfNs - firstNs) / nsPerSample);
+        const uint32_t end = static_cast<uint32_t>(std::clamp(next, done + 1.0, static_cast<double>(samples)));
+        m_renderer->keyTones(half % 2 == 0);
+        m_renderer->render(out + 4 * std::size_t{done}, end - done);
+        done = end;
+    }
+}
+
 bool SimReceiver::read(void* buffer, uint32_t lengthBytes)
 {
     if (buffer == nullptr || lengthBytes == 0 || lengthBytes % 4 != 0)
@@ -146,7 +173,7 @@ bool SimReceiver::read(void* buffer, uint32_t lengthBytes)
             m_renderer->tune(m_tuning);
             m_retuned = false;
         }
-        m_renderer->render(out, samples);
+        renderGated(out, samples);
     }
 
     if (m_config.realTime) {

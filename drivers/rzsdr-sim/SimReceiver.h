@@ -41,6 +41,8 @@ private:
     static void refreshInfo(void* context, void* infoArea);
     void changeTuning(void (*change)(Tuning&, uint64_t), uint64_t value);
     Clock::duration duration(uint64_t samples) const;
+    // Renders the scene, keying the measurement tones on and off on the gate's clock, if set.
+    void renderGated(uint8_t* out, uint32_t samples);
 
     const int32_t m_kind;
     const SimConfig m_config;

@@ -2,6 +2,7 @@
 // stations carry measurement tones (left 1 kHz, right 3 kHz), with the audio read from the
 // channel's bus as the audio output would read it.
 #include "app/RtsaController.h"
+#include "support/StereoTones.h"
 #include "support/ToneFit.h"
 
 #include <QElapsedTimer>
@@ -23,7 +24,6 @@ public:
 
 namespace {
 
-constexpr size_t kWindow = 2400; // 50 ms at 48 kHz
 const std::vector<double> kTones{1000.0, 3000.0};
 
 struct Audio {
@@ -72,50 +72,13 @@ private:
     std::thread m_thread;
 };
 
-std::vector<float> window(const std::vector<float>& x, size_t from)
-{
-    return {x.begin() + static_cast<std::ptrdiff_t>(from), x.begin() + static_cast<std::ptrdiff_t>(from + kWindow)};
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-struct StereoFigures {
-    double separationDb;
-    double leftLevel;
-    double rightLevel;
-};
-
-// Per 50 ms window, medians over the windows (a rare dropped block spoils only its own).
-StereoFigures stereoFigures(const Audio& a)
-{
-    std::vector<double> separation, leftLevel, rightLevel;
-    const size_t n = std::min(a.left.size(), a.right.size());
-    for (size_t from = 0; from + kWindow <= n; from += kWindow) {
-        const std::vector<float> l = window(a.left, from);
-        const std::vector<float> r = window(a.right, from);
-        const double pitch = pitchFactor(l, 0, kTones);
-        const std::vector<double> tones{1000.0 * pitch, 3000.0 * pitch};
-        const ToneFit left = fitTones(l, 0, tones);
-        const ToneFit right = fitTones(r, 0, tones);
-        separation.push_back(20.0 * std::log10(std::min(left.amplitudes[0] / right.amplitudes[0],
-                                                        right.amplitudes[1] / left.amplitudes[1])));
-        leftLevel.push_back(left.amplitudes[0]);
-        rightLevel.push_back(right.amplitudes[1]);
-    }
-    return {median(separation), median(leftLevel), median(rightLevel)};
-}
-
 // THD+N of the two tones in mono over the FM audio band: the 19 kHz pilot lies outside it and
 // is neither signal nor distortion.
 double monoThdPlusNoise(const std::vector<float>& mono)
 {
     std::vector<double> thdn;
-    for (size_t from = 0; from + kWindow <= mono.size(); from += kWindow) {
-        const std::vector<float> w = window(mono, from);
+    for (size_t from = 0; from + kToneWindow <= mono.size(); from += kToneWindow) {
+        const std::vector<float> w = toneWindow(mono, from);
         const double pitch = pitchFactor(w, 0, kTones);
         thdn.push_back(thdPlusNoise(w, 0, {1000.0 * pitch, 3000.0 * pitch}, {19000.0 * pitch}));
     }
@@ -126,8 +89,8 @@ double monoThdPlusNoise(const std::vector<float>& mono)
 double leftToneLevel(const std::vector<float>& x)
 {
     std::vector<double> level;
-    for (size_t from = 0; from + kWindow <= x.size(); from += kWindow) {
-        const std::vector<float> w = window(x, from);
+    for (size_t from = 0; from + kToneWindow <= x.size(); from += kToneWindow) {
+        const std::vector<float> w = toneWindow(x, from);
         const double pitch = pitchFactor(w, 0, kTones);
         level.push_back(fitTones(w, 0, {1000.0 * pitch, 3000.0 * pitch}).amplitudes[0]);
     }
@@ -191,7 +154,7 @@ private slots:
         QVERIFY2(std::abs(measRate - 500.0) <= 125.0, qPrintable(status[1]));
 
         // Analysed once the status lines are in: the analysis holds up this thread's events.
-        const StereoFigures stereo = stereoFigures(stereoAudio);
+        const StereoFigures stereo = stereoFigures(stereoAudio.left, stereoAudio.right);
         qInfo("%.0f MS/s stereo: separation %.1f dB, left 1 kHz at %.3f, right 3 kHz at %.3f", bandwidthMHz,
               stereo.separationDb, stereo.leftLevel, stereo.rightLevel);
         QVERIFY2(stereo.separationDb >= 30.0, qPrintable(QString::number(stereo.separationDb)));

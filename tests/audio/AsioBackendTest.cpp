@@ -20,14 +20,6 @@ protected:
     ScriptedDriverProbe probe;
 };
 
-std::vector<float> ramp(size_t n, float start, float step)
-{
-    std::vector<float> x(n);
-    for (size_t k = 0; k < n; ++k)
-        x[k] = start + step * static_cast<float>(k);
-    return x;
-}
-
 } // namespace
 
 TEST_F(AsioBackendTest, BufferSizeIsNegotiatedWithinTheDriversLimits)

@@ -163,6 +163,10 @@ TEST(AsioHost, CallsWithoutADriverSetTheirDefaults)
     EXPECT_EQ(ASIOSetSampleRate(48000.0), ASE_NotPresent);
     EXPECT_EQ(ASIODisposeBuffers(), ASE_NotPresent);
     EXPECT_EQ(ASIOControlPanel(), ASE_NotPresent);
+    ASIOSamples position = 7;
+    ASIOTimeStamp time = 7;
+    EXPECT_EQ(ASIOGetSamplePosition(&position, &time), ASE_NotPresent);
+    EXPECT_EQ(position | time, 0);
     EXPECT_EQ(ASIOExit(), ASE_OK);
 }
 

@@ -3,6 +3,7 @@
 #include "acquisition/RxThread.h"
 #include "drivers/rzsdr-sim/Fft.h"
 #include "platform/ExecutablePath.h"
+#include "platform/MonotonicClock.h"
 #include "platform/SharedLibrary.h"
 #include "tests/acquisition/OpenError.h"
 
@@ -28,7 +29,7 @@ using Complex = std::complex<double>;
 
 constexpr const char* kVariables[] = {"RZSIM_KINDS",  "RZSIM_REPLAY",   "RZSIM_READ_FAIL", "RZSIM_STALL_AFTER",
                                       "RZSIM_SERIAL", "RZSIM_REALTIME", "RZSIM_SPT",       "RZSIM_SEED",
-                                      "RZSIM_TEST_TONES"};
+                                      "RZSIM_TEST_TONES", "RZSIM_TONE_GATE"};
 constexpr const char* kNotFound = "RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)";
 
 void fft(std::vector<Complex>& x)
@@ -401,6 +402,52 @@ TEST_F(SimulatorTest, TestTonesReplaceTheProgrammeOfEveryBroadcastStation)
             EXPECT_NEAR(amplitude(sideband), 16875.0, 500.0) << station << " at " << sideband;
         EXPECT_LT(amplitude(2000.0), 300.0) << station;
     }
+}
+
+TEST_F(SimulatorTest, ToneGateKeysTheTonesOnTheMonotonicClock)
+{
+    setenv("RZSIM_TEST_TONES", "1", 1);
+    setenv("RZSIM_TONE_GATE", "20", 1);
+    constexpr double kRate = 2e6;
+    auto device = std::make_unique<RZ640Device>();
+    ASSERT_TRUE(device->open());
+    device->setCenterFrequency(104'550'000);
+    device->setSampleRate(2'000'000);
+    device->setPreamp(20);
+    device->setIfGain(30);
+    // Unpaced, the samples still carry their nominal arrival times from the start of the stream.
+    const int64_t before = monotonicNowNs();
+    device->startStreaming();
+    const int64_t after = monotonicNowNs();
+    const std::vector<int16_t> iq = capture(*device, 200'000);
+
+    // The left tone's amplitude in the multiplex per millisecond (whole cycles of it): 33.75 kHz
+    // of deviation while it sounds, nothing while only the pilot does.
+    constexpr std::size_t kWindow = 2000;
+    std::vector<bool> on;
+    for (std::size_t from = 1; from + kWindow <= 200'000; from += kWindow) {
+        Complex sum = 0.0;
+        for (std::size_t n = from; n < from + kWindow; ++n) {
+            const Complex now(iq[2 * n], iq[2 * n + 1]), previous(iq[2 * n - 2], iq[2 * n - 1]);
+            const double mpx = std::arg(now * std::conj(previous)) * kRate / (2 * std::numbers::pi);
+            sum += mpx * std::polar(1.0, -2 * std::numbers::pi * 1000.0 * n / kRate);
+        }
+        on.push_back(2.0 * std::abs(sum) / kWindow > 16875.0);
+    }
+    // Each switch lies on a 10 ms boundary of the clock, on at even ones and off at odd ones.
+    const double windowNs = kWindow / kRate * 1e9;
+    const double slackNs = windowNs + static_cast<double>(after - before);
+    int switches = 0;
+    for (std::size_t w = 1; w < on.size(); ++w) {
+        if (on[w] == on[w - 1])
+            continue;
+        ++switches;
+        const double atNs = static_cast<double>(before) + static_cast<double>(w) * windowNs;
+        const double boundary = std::round(atNs / 10e6);
+        EXPECT_LT(std::abs(atNs - boundary * 10e6), slackNs) << w;
+        EXPECT_EQ(on[w], std::fmod(boundary, 2.0) == 0.0) << w;
+    }
+    EXPECT_GE(switches, 8);
 }
 
 TEST_F(SimulatorTest, VoiceCarrierHasOversAndPauses)
