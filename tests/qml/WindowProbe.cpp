@@ -5,6 +5,8 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QVariantList>
+#include <QVariantMap>
 #include <QWheelEvent>
 #include <QtTest/QTest>
 
@@ -207,6 +209,11 @@ void WindowProbe::finish()
         fail(u"QML warning: "_s + warning);
     qInstallMessageHandler(g_previousHandler);
     if (!m_failures.isEmpty()) {
+        // What the analyser said meanwhile (its rates, losses and audio lines) helps tell why.
+        if (m_state) {
+            for (const QVariant& entry : m_state->property("logHistory").toList())
+                std::fprintf(stderr, "log: %s\n", qPrintable(entry.toMap().value(u"msg"_s).toString()));
+        }
         QCoreApplication::exit(1);
         return;
     }
