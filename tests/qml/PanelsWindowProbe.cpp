@@ -3,7 +3,7 @@
 // frequency, start, switch on the persistence display and the waterfall, add a marker and send
 // it to the peak, bind the demodulator to it, choose the WAV file driver, switch demodulation
 // and FM stereo on. Then it reads the controller's settings and the log panel, retunes to
-// 10 MS/s beside the station, stops, and checks that the recording holds the station's audio:
+// 5 MS/s beside the station, stops, and checks that the recording holds the station's audio:
 // run with RZSIM_TEST_TONES=1, every station sends a 1 kHz tone on the left and a 3 kHz tone
 // on the right. With RTSA_PROBE_SCREENSHOT set, it saves the window with the panels open while
 // demodulating.
@@ -154,7 +154,7 @@ protected:
     bool scenario() override
     {
         return tuneToTheStation() && start() && persistenceAndWaterfall() && markerOnThePeak() && demodulateIt()
-               && checkSettings() && checkTheLog() && screenshotWithPanelsOpen() && retuneTo10MSpsBesideTheStation()
+               && checkSettings() && checkTheLog() && screenshotWithPanelsOpen() && retuneTo5MSpsBesideTheStation()
                && stopAndListen();
     }
 
@@ -291,22 +291,22 @@ private:
         return opened && saveScreenshot();
     }
 
-    // The recording is judged in a 10 MS/s span with the station 2 MHz above its centre: a busy
+    // The recording is judged in a 5 MS/s span with the station 1 MHz above its centre: a busy
     // machine, or a sanitizer build, cannot synthesise and demodulate 30 MS/s in real time, and
-    // the gaps that leaves in the audio would say nothing about the panels. From 10 MS/s up the
+    // the gaps that leaves in the audio would say nothing about the panels. From 5 MS/s up the
     // demodulator works at one rate, so the marker's offset from the carrier plays the same.
     // The centre is typed and the rate chosen in the device panel; the retune restarts the audio
     // output, which starts the recording afresh, and the demodulator stays on the marker.
-    bool retuneTo10MSpsBesideTheStation()
+    bool retuneTo5MSpsBesideTheStation()
     {
-        const double centreHz = m_markerHz - 2e6;
-        return typeInto(u"centerFreqField"_s, QString::number(centreHz / 1e6, 'f', 6)) && click(u"rate10"_s)
+        const double centreHz = m_markerHz - 1e6;
+        return typeInto(u"centerFreqField"_s, QString::number(centreHz / 1e6, 'f', 6)) && click(u"rate5"_s)
                && waitFor(
                    [=, this] {
                        return flag("running") && std::abs(property(view(), "centerFreqHz") - centreHz) < 1
-                              && property(view(), "maxFreqHz") - property(view(), "minFreqHz") == 10e6;
+                              && property(view(), "maxFreqHz") - property(view(), "minFreqHz") == 5e6;
                    },
-                   20000, u"live frames of 10 MHz beside marker 1"_s)
+                   20000, u"live frames of 5 MHz beside marker 1"_s)
                && check(property(controller(), "newDemodFreqHz") == m_markerHz, u"the demodulator left marker 1"_s)
                && (QTest::qWait(5000), true);
     }
