@@ -52,6 +52,11 @@ std::size_t FftRing::available() const
     return used(m_writeIndex.load(std::memory_order_acquire), r);
 }
 
+std::size_t FftRing::space() const
+{
+    return m_capacity == 0 ? 0 : m_capacity - available() - 1;
+}
+
 void FftRing::reset()
 {
     m_gate.reset([this] {

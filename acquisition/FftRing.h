@@ -16,6 +16,8 @@ public:
     std::size_t write(const uint8_t* src, std::size_t length);
     std::size_t read(uint8_t* dst, std::size_t length);
     std::size_t available() const;
+    // What a write would keep now; only grows until the producer writes again.
+    std::size_t space() const;
     std::size_t capacity() const { return m_capacity; }
 
     // Empties the ring. Safe from the producer while the consumer keeps reading.

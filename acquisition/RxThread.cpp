@@ -7,6 +7,7 @@
 #include "platform/MonotonicClock.h"
 #include "platform/ThreadName.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -69,7 +70,11 @@ void RxThread::run()
         if (device != nullptr && device->readSamples(block.get(), blockBytes)) {
             consecutiveFailures = 0;
             if (FftRing* ring = m_sources.fftRing) {
-                const std::size_t written = ring->write(block.get(), blockBytes);
+                // A full ring keeps what fits in whole samples: a torn one would pair every
+                // later I and Q byte wrongly for the spectrum thread.
+                const std::size_t space = ring->space();
+                const std::size_t whole = std::min<std::size_t>(blockBytes, space - space % kIqSampleBytes);
+                const std::size_t written = whole > 0 ? ring->write(block.get(), whole) : 0;
                 m_periodBytes += written;
                 if (written < blockBytes) {
                     ++m_periodFftDrops;

@@ -157,6 +157,10 @@ void RtsaController::openAudio(AudioNotices& notices)
     notices.lines << QStringLiteral("Audio: waiting for demod prefill...");
     AudioBus& bus = m_demod.audioBus();
     const std::size_t leftSlot = m_demod.leftSlot();
+    // Audio demodulated while nothing played is stale, and with the demodulator only thinning it
+    // out at 85 % fill there may be 40 ms of it: played first, it would stay as delay for the
+    // whole session. The output starts from what arrives now.
+    bus.clear();
     waitForPrefill(bus, leftSlot, notices);
 
     const double fillBefore = bus.fill(leftSlot);

@@ -66,10 +66,11 @@ public:
             Qt::QueuedConnection);
     }
 
-    // The audio path's health follows the throughput line, once per status period.
-    void statusLine(const std::string& line) override
+    void statusLine(const std::string& line) override { emit m_controller.logMessage(QString::fromStdString(line)); }
+
+    // The audio path's health follows the spectrum thread's own lines, once per status period.
+    void statusPeriodEnded() override
     {
-        emit m_controller.logMessage(QString::fromStdString(line));
         if (const std::optional<QString> audio = m_controller.audioStatusLine())
             emit m_controller.logMessage(*audio);
     }

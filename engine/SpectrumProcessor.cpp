@@ -63,6 +63,7 @@ void SpectrumProcessor::processBlock()
         m_sink.statusLine("DSP " + std::to_string(m_processed) + " fps, dropFrames=" + std::to_string(dropFrames));
         if (m_discarded > 0)
             m_sink.statusLine("DSP catch-up: discarded " + std::to_string(m_discarded) + " blocks");
+        m_sink.statusPeriodEnded();
         m_discarded = 0;
         m_processed = 0;
         m_lostAtLastStatus = lost;

@@ -27,5 +27,7 @@ public:
     }
     virtual void deliverFrame(SpectrumFrame&& frame) = 0;
     virtual void statusLine(const std::string& line) = 0;
+    // After the once-a-second status lines: where reports of other paths follow them.
+    virtual void statusPeriodEnded() {}
     virtual void fpsMeasured(double fps) = 0;
 };

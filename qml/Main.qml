@@ -36,6 +36,7 @@ Window {
         height: root.height - 16
         rtsa: root.controller
         app: app
+        view: spectrumArea.view
     }
 
     RightPanel {
@@ -45,6 +46,9 @@ Window {
         y: 8
         width: 300
         height: root.height - 16
+        rtsa: root.controller
+        app: app
+        view: spectrumArea.view
     }
 
     TopStatusBar {

@@ -16,12 +16,14 @@ Rectangle {
     property int hoverBorderWidth: 0
     property int pressedBorderWidth: 0
     property int disabledBorderWidth: 0
+    // Room between the label and the button's left and right edges.
+    property int labelInset: 10
     readonly property bool hovered: mouse.containsMouse
     readonly property bool pressed: mouse.pressed
 
     signal triggered()
 
-    implicitWidth: label.implicitWidth + 20
+    implicitWidth: label.implicitWidth + 2 * labelInset
     implicitHeight: label.implicitHeight + 12
     radius: 4
     color: !enabled ? disabledColor : (pressed ? pressedColor : (hovered ? hoverColor : normalColor))
@@ -32,8 +34,8 @@ Rectangle {
     Text {
         id: label
         anchors.fill: parent
-        anchors.leftMargin: 10
-        anchors.rightMargin: 10
+        anchors.leftMargin: button.labelInset
+        anchors.rightMargin: button.labelInset
         anchors.topMargin: 6
         anchors.bottomMargin: 6
         horizontalAlignment: Text.AlignHCenter

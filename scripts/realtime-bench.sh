@@ -10,15 +10,22 @@
 #   FFT_SIZE   FFT size instead of the window's resolution target (default: the target's choice)
 #   RECORDING  replay this recording instead of the synthetic scene (RZSIM_REPLAY)
 # Thread shares are measured from 30 s after the start of acquisition to 5 s before its end.
+# RTSA_BENCH_BUILD names another Release build folder to measure (for before/after comparisons);
+# by default build-bench/ is built and measured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 seconds=${1:-600} rate=${2:-30} fft=${3:-0} recording=${4:-}
 [ "$seconds" -ge 40 ] || { echo "SECONDS must be at least 40"; exit 2; }
 
-scripts/install-deps.sh
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DRTSA_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j"${RTSA_JOBS:-2}" >/dev/null
+build=${RTSA_BENCH_BUILD:-}
+if [ -z "$build" ]; then
+  scripts/install-deps.sh
+  cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DRTSA_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-bench -j"${RTSA_JOBS:-2}" >/dev/null
+  build=$top/build-bench
+fi
+build=$(realpath -e "$build")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -49,7 +56,7 @@ export RZSIM_TEST_TONES=1
   sleep $(( $3 - 35 ))
   snapshot $pid >after.txt; date +%s.%N >after-time.txt
   wait $pid
-' _ "$top/build-bench/bin/NorvaleRTSA" "$top/build-bench/bin/librealtime_bench_probe.so" "$seconds"
+' _ "$build/bin/NorvaleRTSA" "$build/bin/librealtime_bench_probe.so" "$seconds"
 
 elapsed=$(awk '{ a = $1 } END { getline b < "after-time.txt"; print b - a }' before-time.txt)
 echo "=== NorvaleRTSA at $rate MS/s for $seconds s$( [ "$fft" != 0 ] && echo ", FFT $fft")$( [ -n "$recording" ] && echo ", replaying $(basename "$recording")")"

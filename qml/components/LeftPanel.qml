@@ -2,14 +2,34 @@ import QtQuick 2.15
 import "../logic"
 import "panels"
 
-// The left column: receiver, then (as they arrive) spectrum, persistence and waterfall settings.
+// The left column: the receiver, then spectrum, persistence and waterfall settings.
 PanelColumn {
     id: left
 
     required property var rtsa
     required property AppState app
+    required property var view
 
     DevicePanel {
+        objectName: "devicePanel"
+        width: left.panelWidth
+        rtsa: left.rtsa
+        app: left.app
+    }
+    DspPanel {
+        objectName: "dspPanel"
+        width: left.panelWidth
+        rtsa: left.rtsa
+        app: left.app
+    }
+    DpxPanel {
+        objectName: "dpxPanel"
+        width: left.panelWidth
+        rtsa: left.rtsa
+        view: left.view
+    }
+    WaterfallPanel {
+        objectName: "waterfallPanel"
         width: left.panelWidth
         rtsa: left.rtsa
         app: left.app

@@ -1,5 +1,6 @@
 #include "acquisition/DemodRing.h"
 #include "acquisition/FftRing.h"
+#include "acquisition/IqSample.h"
 #include "acquisition/IDevice.h"
 #include "acquisition/RxThread.h"
 
@@ -181,6 +182,33 @@ TEST(RxThreadRings, FullFftRingKeepsWhatFitsAndCountsTheRest)
     ASSERT_EQ(recorder.lines.size(), 8u);
     EXPECT_EQ(recorder.lines[4], "RX 0.50 MB/s, timeouts=0, fftDrop=1, demodOvf=0");
     EXPECT_EQ(recorder.lines[6], "RX 0.00 MB/s, timeouts=0, fftDrop=1, demodOvf=0");
+}
+
+// Six bytes left: one whole sample goes in, and the spectrum thread keeps reading I and Q in
+// their places.
+TEST(RxThreadRings, FullFftRingKeepsWholeSamplesOnly)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(2 * kBlock + 7);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t* buffer, uint32_t bytes) {
+        for (uint32_t k = 0; k < bytes; ++k)
+            buffer[k] = static_cast<uint8_t>(k % kIqSampleBytes);
+        if (n == 3)
+            running = false;
+        return true;
+    };
+    Recorder recorder;
+    std::atomic<uint64_t> lost{0};
+    runToEnd(running, {&device, &ring, nullptr, kBlock, &lost}, recorder);
+
+    EXPECT_EQ(ring.available(), 2 * kBlock + kIqSampleBytes);
+    EXPECT_EQ(lost, kBlock - kIqSampleBytes);
+    EXPECT_EQ(ring.space(), 2u);
+    std::vector<uint8_t> out(ring.available());
+    ASSERT_EQ(ring.read(out.data(), out.size()), out.size());
+    for (std::size_t k = 0; k < out.size(); ++k)
+        ASSERT_EQ(out[k], k % kIqSampleBytes) << "byte " << k;
 }
 
 TEST(RxThreadRings, DemodRingIsLeftAloneWhileDemodulationIsOff)

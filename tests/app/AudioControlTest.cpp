@@ -12,9 +12,11 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 class RtsaControllerTestAccess {
@@ -246,14 +248,26 @@ private slots:
         ScriptedDriverProbe probe;
         RtsaController& c = rig.controller;
         QVERIFY(c.startRx());
-        // 152 of 2400 samples: more than 5 % at the first poll.
+        // Stale audio waits in the bus; once the start has emptied it, 152 fresh samples of 2400
+        // arrive: more than 5 % at the next poll.
+        const std::vector<float> stale(2000, 0.5f);
+        rig.bus().write(rig.leftSlot(), stale.data(), stale.size());
         const std::vector<float> audio = ramp(152, 0.001f, 0.001f);
-        rig.bus().write(rig.leftSlot(), audio.data(), audio.size());
+        std::thread demodulator([&] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (rig.bus().fill(rig.leftSlot()) > 0.5 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            rig.bus().write(rig.leftSlot(), audio.data(), audio.size());
+        });
         c.setAudioDeviceName(QStringLiteral("Scripted"));
         rig.events.clear();
         c.setAudioEnabled(true);
-        QCOMPARE(rig.events, QStringList({"Audio: waiting for demod prefill...", "Audio: prefill reached 6.3% after 10ms",
-                                          "Audio: opened Scripted buf=256 (prefill: 6.3% -> 6.3%)"}));
+        demodulator.join();
+        QCOMPARE(rig.events.size(), 3);
+        QCOMPARE(rig.events[0], QStringLiteral("Audio: waiting for demod prefill..."));
+        QVERIFY2(QRegularExpression("^Audio: prefill reached 6\\.3% after \\d+0ms$").match(rig.events[1]).hasMatch(),
+                 qPrintable(rig.events[1]));
+        QCOMPARE(rig.events[2], QStringLiteral("Audio: opened Scripted buf=256 (prefill: 6.3% -> 6.3%)"));
 
         // The first buffer plays the prefill, then silence, and counts the shortfall once.
         QVERIFY(probe.runSwitch(0));

@@ -40,6 +40,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_lines.push_back(line);
     }
+    void statusPeriodEnded() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_periodEnds.push_back(m_lines.size());
+    }
     void fpsMeasured(double fps) override
     {
         std::lock_guard lock(m_mutex);
@@ -69,6 +74,8 @@ public:
     float m_alpha = -1.0f;
     std::vector<SpectrumFrame> m_frames;
     std::vector<std::string> m_lines;
+    // How many lines had come when each status period ended.
+    std::vector<std::size_t> m_periodEnds;
     std::vector<double> m_fps;
 };
 
@@ -141,12 +148,13 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
     running = false;
     loop.run();
 
-    // The discarded blocks are reported with the next status line, once.
+    // The discarded blocks are reported with the next status lines, once; each period ends once.
     rig.runFor(1000 * kMs, 10 * kMs);
     rig.runFor(1000 * kMs, 10 * kMs);
     ASSERT_EQ(rig.sink.m_lines.size(), 3u);
     EXPECT_EQ(rig.sink.m_lines[1], "DSP catch-up: discarded 6 blocks");
     EXPECT_EQ(rig.sink.m_lines[2].rfind("DSP 100 fps", 0), 0u);
+    EXPECT_EQ(rig.sink.m_periodEnds, (std::vector<std::size_t>{2, 3}));
 }
 
 TEST(SpectrumLoop, CatchUpThresholdAllowsForPollingAtHighRates)

@@ -30,6 +30,10 @@ TestCase {
         window.destroy()
     }
 
+    function init() {
+        failOnWarning(/./)
+    }
+
     function test_readoutsShowDashes() {
         compare(item("detectorText").text, "Det: --")
         compare(item("dspLoadText").text, "DSP: --")
@@ -104,5 +108,50 @@ TestCase {
         compare(bottom.y + bottom.height, window.height - 8)
         verify(area.width > 300 && area.height > 300, "spectrum area " + area.width + " x " + area.height)
         verify(item("spectrumView").visible)
+    }
+
+    // The eight panels, each in its column and place; every one but the receiver and the RF
+    // level starts folded.
+    function test_panelsSitInTheirColumns() {
+        const columns = [["leftPanel", ["devicePanel", "dspPanel", "dpxPanel", "waterfallPanel"],
+                          ["Device", "Spectrum (DSP)", "DPX", "Waterfall"]],
+                         ["rightPanel", ["rmsPanel", "markersPanel", "demodPanel", "logPanel"],
+                          ["RF Level", "Markers", "Demod", "Log"]]]
+        for (const [column, names, titles] of columns) {
+            let y = -1
+            for (let i = 0; i < names.length; ++i) {
+                const panel = findChild(item(column), names[i])
+                verify(panel !== null, names[i] + " is not in " + column)
+                compare(panel.title, titles[i])
+                verify(panel.y > y, names[i] + " is out of order")
+                y = panel.y
+                compare(panel.expanded, false)
+                compare(panel.collapsible, names[i] !== "devicePanel" && names[i] !== "rmsPanel")
+            }
+        }
+        // The spectrum view is there, with no level yet.
+        compare(item("rfLevelText").text, "-120.00 dBFS")
+    }
+
+    // Without a controller the panels open and fold, but their controls do nothing, and
+    // nothing fails.
+    function test_panelControlsAreInert() {
+        const folding = ["dspPanel", "dpxPanel", "waterfallPanel", "markersPanel", "demodPanel"]
+        mouseClick(item("dspPanelHeader"))
+        verify(item("dspPanel").expanded)
+        for (const name of folding)
+            item(name).expanded = true
+        for (const name of ["applyButton", "deviceDropDownButton", "rate5", "att10", "windowHann", "detectorMax",
+                            "rbw1k", "maxFps60", "fluorSwitch", "peakLineSwitch", "densityLevels64",
+                            "waterfallSwitch", "timeDepth5", "heightRatio50", "addMarkerButton", "demodSwitch",
+                            "audioDeviceDropDownButton", "deviation15", "hpf50", "audioGainSlider"]) {
+            verify(!item(name).enabled, name + " is enabled")
+            mouseClick(item(name))
+        }
+        compare(item("audioGainSlider").text, "Audio Gain: 2.0x")
+        compare(item("demodFreqText").text, "--")
+        verify(!item("audioDeviceDropDown").open)
+        for (const name of folding)
+            item(name).expanded = false
     }
 }

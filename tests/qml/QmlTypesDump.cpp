@@ -1,9 +1,13 @@
 // QmlTypesDump OUTDIR
 // Writes OUTDIR/NorvaleRTSA/qmldir and its .qmltypes from the meta-objects of the C++ types the
 // application registers in that module, so that qmllint checks what QML documents do with them
-// (an unknown property of SpectrumView fails the lint like one of a Qt type). Generated from
+// (an unknown property of SpectrumView fails the lint like one of a Qt type); and likewise
+// OUTDIR/NorvaleRTSA/Testing for the types only the Qt Quick Tests register. Generated from
 // the classes themselves, it cannot drift from them.
 #include "display/SpectrumItem.h"
+#include "markers/MarkerModel.h"
+
+#include <QAbstractListModel>
 
 #include <QDir>
 #include <QFile>
@@ -89,6 +93,33 @@ bool writeFile(const QString& path, const QString& text)
     return file.write(text.toUtf8()) == text.toUtf8().size();
 }
 
+// One module: its qmldir and its type description, holding the one component `type`.
+bool writeModule(const QString& root, const QString& module, const QMetaObject& type, const QMetaObject& base,
+                 const QString& element)
+{
+    const QString dir = root + QLatin1Char('/') + QString(module).replace(QLatin1Char('.'), QLatin1Char('/'));
+    const QString typesFile = QString(module).replace(QLatin1Char('.'), QString()) + QStringLiteral(".qmltypes");
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(dir));
+        return false;
+    }
+
+    QString types;
+    QTextStream out(&types);
+    out << "import QtQuick.tooling 1.2\n\nModule {\n";
+    writeComponent(out, type, base, module + QLatin1Char('/') + element + QStringLiteral(" 1.0"));
+    out << "}\n";
+    out.flush();
+
+    const QString qmldir =
+        QStringLiteral("module %1\ntypeinfo %2\ndepends QtQuick\n").arg(module, typesFile);
+    if (!writeFile(dir + QLatin1Char('/') + typesFile, types) || !writeFile(dir + QStringLiteral("/qmldir"), qmldir)) {
+        std::fprintf(stderr, "cannot write the type information into %s\n", qPrintable(dir));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -97,25 +128,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
         return 2;
     }
-    const QString dir = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/NorvaleRTSA");
-    if (!QDir().mkpath(dir)) {
-        std::fprintf(stderr, "cannot create %s\n", qPrintable(dir));
-        return 1;
-    }
-
-    QString types;
-    QTextStream out(&types);
-    out << "import QtQuick.tooling 1.2\n\nModule {\n";
-    writeComponent(out, SpectrumItem::staticMetaObject, QQuickItem::staticMetaObject,
-                   QStringLiteral("NorvaleRTSA/SpectrumView 1.0"));
-    out << "}\n";
-    out.flush();
-
-    const QString qmldir = QStringLiteral("module NorvaleRTSA\ntypeinfo NorvaleRTSA.qmltypes\ndepends QtQuick\n");
-    if (!writeFile(dir + QStringLiteral("/NorvaleRTSA.qmltypes"), types)
-        || !writeFile(dir + QStringLiteral("/qmldir"), qmldir)) {
-        std::fprintf(stderr, "cannot write the type information into %s\n", qPrintable(dir));
-        return 1;
-    }
-    return 0;
+    const QString root = QString::fromLocal8Bit(argv[1]);
+    const bool ok = writeModule(root, QStringLiteral("NorvaleRTSA"), SpectrumItem::staticMetaObject,
+                                QQuickItem::staticMetaObject, QStringLiteral("SpectrumView"))
+                    && writeModule(root, QStringLiteral("NorvaleRTSA.Testing"), MarkerModel::staticMetaObject,
+                                   QAbstractListModel::staticMetaObject, QStringLiteral("MarkerModel"));
+    return ok ? 0 : 1;
 }

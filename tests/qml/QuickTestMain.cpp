@@ -1,6 +1,9 @@
 // Runs the Qt Quick Test documents of the user interface. The spectrum element is registered
-// as the application registers it, so documents that show it load as they do in the program.
+// as the application registers it, so documents that show it load as they do in the program;
+// the marker model is offered to the tests as an element of their own, so that panels can be
+// tried against the real model behind a stand-in controller.
 #include "display/SpectrumItem.h"
+#include "markers/MarkerModel.h"
 
 #include <QObject>
 #include <QQuickWindow>
@@ -14,6 +17,7 @@ public slots:
     {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
         qmlRegisterType<SpectrumItem>("NorvaleRTSA", 1, 0, "SpectrumView");
+        qmlRegisterType<MarkerModel>("NorvaleRTSA.Testing", 1, 0, "MarkerModel");
     }
 };
 

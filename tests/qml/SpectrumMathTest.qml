@@ -99,5 +99,13 @@ TestCase {
         compare(SpectrumMath.parseCenterMHz("12abc"), 1000)
         compare(SpectrumMath.parseCenterMHz("-5"), 1000)
         compare(SpectrumMath.parseCenterMHz("0"), 1000)
+        compare(SpectrumMath.parseCenterMHz("99,4"), 99.4)
+        compare(SpectrumMath.parseCenterMHz("1,5,0"), 1000)
+
+        compare(SpectrumMath.parseMHz("99,4"), 99.4)
+        verify(isNaN(SpectrumMath.parseMHz("abc")))
+        verify(isNaN(SpectrumMath.parseMHz("-5")))
+        verify(isNaN(SpectrumMath.parseMHz("")))
+        verify(isNaN(SpectrumMath.parseMHz("Infinity")))
     }
 }

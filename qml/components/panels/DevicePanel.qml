@@ -1,30 +1,35 @@
 import QtQuick 2.15
 import "../.."
+import ".."
 import "../../logic"
 import "../../logic/SpectrumMath.js" as SpectrumMath
 
-// The receiver: connect, rate/bandwidth, start and stop, and the latest status line. It also
-// routes every controller message into the log and the status texts.
-Rectangle {
+// The receiver: connect, which receiver, its front-end settings and centre frequency, apply,
+// start and stop, and the latest status line. It also routes every controller message into
+// the log and the status texts.
+Panel {
     id: panel
 
     required property var rtsa
     required property AppState app
 
-    // The centre frequency as last applied or reported, in MHz.
-    property string centerFreqText: "1000"
     readonly property bool connected: rtsa ? rtsa.connected : false
     readonly property bool running: rtsa ? rtsa.running : false
 
-    function applyIfChanged() {
-        app.applyParamsIfChanged(rtsa, SpectrumMath.parseCenterMHz(centerFreqText), Number(app.usrpRateValue),
-                                 app.rzPortValue, Number(app.rzAttValue), Number(app.rzPreampValue),
-                                 Number(app.rzIfGainValue))
+    // Sends the panel's settings: only what changed since the last apply, or all of it.
+    function apply(force) {
+        const freqMHz = SpectrumMath.parseCenterMHz(centerFreq.text)
+        const args = [rtsa, freqMHz, Number(app.usrpRateValue), app.rzPortValue, Number(app.rzAttValue),
+                      Number(app.rzPreampValue), Number(app.rzIfGainValue)]
+        if (force)
+            app.applyParamsForce(...args)
+        else
+            app.applyParamsIfChanged(...args)
     }
 
-    implicitHeight: content.implicitHeight + 24
-    radius: 8
-    color: "#1E2228"
+    title: "Device"
+    collapsible: false
+    controlsEnabled: rtsa !== null
 
     Connections {
         target: panel.rtsa
@@ -37,102 +42,158 @@ Rectangle {
         function onConnectedChanged() {
             if (panel.rtsa.connected && panel.app.applyParamsOnConnect) {
                 panel.app.applyParamsOnConnect = false
-                panel.applyIfChanged()
+                panel.apply(false)
             }
         }
         function onCenterFreqChanged(freqMHz) {
-            panel.centerFreqText = freqMHz.toFixed(6)
+            centerFreq.text = freqMHz.toFixed(6)
             panel.app.lastAppliedFreqMHz = freqMHz
         }
     }
 
-    Column {
-        id: content
-        x: 12
-        y: 12
-        width: parent.width - 24
-        spacing: 8
+    UiButton {
+        objectName: "connectButton"
+        width: panel.contentWidth
+        enabled: panel.rtsa !== null
+        text: panel.connected ? "Disconnect" : "Connect"
+        onTriggered: {
+            if (panel.connected) {
+                panel.rtsa.disconnectDevice()
+                return
+            }
+            panel.app.usrpRateValue = "20"
+            panel.app.rzPortValue = 0
+            panel.app.rzAttValue = "0"
+            panel.app.rzPreampValue = "20"
+            panel.app.rzIfGainValue = "30"
+            panel.app.applyParamsOnConnect = true
+            panel.rtsa.connectDevice()
+        }
+    }
 
-        Text {
-            text: "Device"
-            color: "#E0E6ED"
-            font.pixelSize: 14
-            font.bold: true
+    UiDropDown {
+        objectName: "deviceDropDown"
+        width: panel.contentWidth
+        text: panel.rtsa && panel.rtsa.deviceSelection !== "" ? panel.rtsa.deviceSelection : "Auto"
+        onAboutToOpen: model = panel.rtsa.deviceList()
+        onActivated: (index, entry) => panel.rtsa.deviceSelection = entry.args
+    }
+
+    Text {
+        objectName: "serialText"
+        text: "SN " + (panel.rtsa && panel.rtsa.deviceSerial !== "" ? panel.rtsa.deviceSerial : "--")
+        color: "#AEB6C0"
+        font.pixelSize: 12
+    }
+
+    // The receiver's own settings; every choice is sent at once if it changed anything.
+    Column {
+        width: panel.contentWidth
+        spacing: 8
+        visible: panel.rtsa !== null && panel.rtsa.deviceBackend === "RZ640"
+
+        FieldLabel { text: "Port" }
+        ChoiceRow {
+            width: parent.width
+            namePrefix: "port"
+            choices: [{ label: "Port1", value: 0 }, { label: "Port2", value: 1 }]
+            current: panel.app.rzPortValue
+            onChosen: (value) => {
+                panel.app.rzPortValue = value
+                panel.apply(false)
+            }
+        }
+
+        FieldLabel { text: "Center Frequency (MHz)" }
+        UiTextField {
+            id: centerFreq
+            objectName: "centerFreqField"
+            width: parent.width
+            text: "1000"
+        }
+
+        FieldLabel { text: "Rate/BW (MSps)" }
+        ChoiceRow {
+            width: parent.width
+            namePrefix: "rate"
+            choices: ["2", "5", "10", "20", "30"]
+            current: panel.app.usrpRateValue
+            onChosen: (value) => {
+                panel.app.usrpRateValue = value
+                panel.apply(false)
+            }
         }
 
         UiButton {
-            objectName: "connectButton"
+            objectName: "applyButton"
             width: parent.width
-            enabled: panel.rtsa !== null
-            text: panel.connected ? "Disconnect" : "Connect"
-            onTriggered: {
-                if (panel.connected) {
-                    panel.rtsa.disconnectDevice()
-                    return
-                }
-                panel.app.usrpRateValue = "20"
-                panel.app.rzPortValue = 0
-                panel.app.rzAttValue = "0"
-                panel.app.rzPreampValue = "20"
-                panel.app.rzIfGainValue = "30"
-                panel.app.applyParamsOnConnect = true
-                panel.rtsa.connectDevice()
-            }
-        }
-
-        Text {
-            text: "Rate/BW (MSps)"
-            color: "#8AA2B2"
-            font.pixelSize: 12
-        }
-        Row {
-            id: rates
-            spacing: 4
-            Repeater {
-                model: ["2", "5", "10", "20", "30"]
-                // The delegate reads ids of this document, which the linter cannot follow into it.
-                // qmllint disable unqualified
-                delegate: UiButton {
-                    required property string modelData
-                    objectName: "rate" + modelData
-                    width: (rates.parent.width - 4 * rates.spacing) / 5
-                    text: modelData
-                    normalColor: panel.app.usrpRateValue === modelData ? "#2F3945" : "#232831"
-                    onTriggered: {
-                        panel.app.usrpRateValue = modelData
-                        panel.applyIfChanged()
-                    }
-                }
-                // qmllint enable unqualified
-            }
+            text: "Apply"
+            enabled: panel.connected
+            onTriggered: panel.apply(true)
         }
 
         Row {
             spacing: 8
             UiButton {
                 objectName: "startButton"
-                width: (content.width - 8) / 2
+                width: (panel.contentWidth - 8) / 2
                 text: "Start"
                 enabled: panel.connected && !panel.running
                 onTriggered: panel.rtsa.startRx()
             }
             UiButton {
                 objectName: "stopButton"
-                width: (content.width - 8) / 2
+                width: (panel.contentWidth - 8) / 2
                 text: "Stop"
                 enabled: panel.connected && panel.running
                 onTriggered: panel.rtsa.stopRx()
             }
         }
 
-        Text {
-            id: status
-            objectName: "deviceStatusText"
+        FieldLabel { text: "ATT (dB)" }
+        ChoiceRow {
             width: parent.width
-            text: "status: idle"
-            color: "#AEB6C0"
-            font.pixelSize: 12
-            wrapMode: Text.Wrap
+            namePrefix: "att"
+            choices: ["0", "10", "20", "30"]
+            current: panel.app.rzAttValue
+            onChosen: (value) => {
+                panel.app.rzAttValue = value
+                panel.apply(false)
+            }
         }
+
+        FieldLabel { text: "PreAmp (dB)" }
+        ChoiceRow {
+            width: parent.width
+            namePrefix: "preamp"
+            choices: ["0", "20", "40"]
+            current: panel.app.rzPreampValue
+            onChosen: (value) => {
+                panel.app.rzPreampValue = value
+                panel.apply(false)
+            }
+        }
+
+        FieldLabel { text: "IF Gain (dB)" }
+        ChoiceRow {
+            width: parent.width
+            namePrefix: "ifGain"
+            choices: ["0", "10", "20", "30"]
+            current: panel.app.rzIfGainValue
+            onChosen: (value) => {
+                panel.app.rzIfGainValue = value
+                panel.apply(false)
+            }
+        }
+    }
+
+    Text {
+        id: status
+        objectName: "deviceStatusText"
+        width: panel.contentWidth
+        text: "status: idle"
+        color: "#AEB6C0"
+        font.pixelSize: 12
+        wrapMode: Text.Wrap
     }
 }

@@ -1,0 +1,92 @@
+import QtQuick 2.15
+import ".."
+import "../../logic"
+
+// Spectrum processing: window, detector and its averaging length, resolution and video
+// bandwidth, and the frame-rate limit.
+Panel {
+    id: panel
+
+    required property var rtsa
+    required property AppState app
+
+    title: "Spectrum (DSP)"
+    controlsEnabled: rtsa !== null
+
+    FieldLabel { text: "Window Type" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "window"
+        choices: [{ label: "Hann", value: 0 }, { label: "Hamming", value: 1 }, { label: "Blackman", value: 2 }]
+        current: panel.rtsa ? panel.rtsa.windowType : undefined
+        onChosen: (value) => panel.rtsa.windowType = value
+    }
+
+    FieldLabel { text: "Detector" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "detector"
+        choices: [{ label: "Sample", value: 0 }, { label: "Max", value: 1 }, { label: "Min", value: 2 },
+                  { label: "Avg", value: 3 }, { label: "RMS", value: 4 }]
+        current: panel.rtsa ? panel.rtsa.detectorMode : undefined
+        onChosen: (value) => panel.rtsa.detectorMode = value
+    }
+
+    // The averaging length matters only to the detectors that average.
+    Column {
+        width: panel.contentWidth
+        spacing: 8
+        visible: panel.rtsa !== null && (panel.rtsa.detectorMode === 3 || panel.rtsa.detectorMode === 4)
+
+        FieldLabel { text: "Detector Window (N)" }
+        ChoiceRow {
+            width: parent.width
+            namePrefix: "detectorWindow"
+            choices: [5, 10, 20, 50]
+            current: panel.rtsa ? panel.rtsa.detectorWindow : undefined
+            onChosen: (value) => panel.rtsa.detectorWindow = value
+        }
+    }
+
+    FieldLabel { text: "RBW (Hz)" }
+    Repeater {
+        model: [[{ label: "100", value: 100 }, { label: "300", value: 300 }, { label: "1k", value: 1000 },
+                 { label: "3k", value: 3000 }],
+                [{ label: "10k", value: 10000 }, { label: "100k", value: 100000 }]]
+        // The delegate reads ids of this document, which the linter cannot follow into it.
+        // qmllint disable unqualified
+        delegate: ChoiceRow {
+            required property var modelData
+            width: panel.contentWidth
+            namePrefix: "rbw"
+            choices: modelData
+            current: panel.rtsa ? Math.round(panel.rtsa.rbwTargetHz) : undefined
+            onChosen: (value) => {
+                panel.app.lastUserRbwTargetHz = value
+                panel.rtsa.rbwTargetHz = value
+            }
+        }
+        // qmllint enable unqualified
+    }
+
+    FieldLabel { text: "VBW (Hz)" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "vbw"
+        choices: [{ label: "off", value: 0 }, 1, 5, 10, 30, 100]
+        current: panel.rtsa ? panel.rtsa.vbwHz : undefined
+        onChosen: (value) => panel.rtsa.vbwHz = value
+    }
+
+    FieldLabel { text: "Max FPS" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "maxFps"
+        choices: [1, 10, 30, 60]
+        current: panel.rtsa ? panel.rtsa.maxFps : undefined
+        onChosen: (value) => {
+            panel.app.lastUserMaxFps = value
+            panel.rtsa.maxFps = value
+        }
+    }
+}

@@ -1,0 +1,132 @@
+import QtQuick 2.15
+import "../.."
+import ".."
+import "../../logic"
+import "../../logic/SpectrumMath.js" as SpectrumMath
+
+// The markers: add one at the centre of the view, and for each its colour, its frequency,
+// whether the demodulator follows it, and the commands that move it or the receiver.
+Panel {
+    id: panel
+
+    required property var rtsa
+    required property AppState app
+    required property var view
+
+    readonly property var markerModel: rtsa && rtsa.markersModel ? rtsa.markersModel : null
+
+    title: "Markers"
+    controlsEnabled: markerModel !== null && view !== null
+
+    UiButton {
+        objectName: "addMarkerButton"
+        text: "Add"
+        onTriggered: {
+            const id = panel.app.nextMarkerId
+            panel.app.nextMarkerId = id + 1
+            panel.markerModel.addMarker(id, panel.view.centerFreqHz, panel.app.colorForMarkerId(id))
+        }
+    }
+
+    Repeater {
+        model: panel.markerModel
+        // The delegate reads ids of this document, which the linter cannot follow into it.
+        // qmllint disable unqualified
+        delegate: Column {
+            id: row
+
+            required property var model
+            readonly property int markerId: model.id
+            readonly property real freqHz: model.freqHz
+            readonly property string freqText: (freqHz / 1e6).toFixed(6)
+
+            width: panel.contentWidth
+            spacing: 4
+
+            // The field follows the marker except while something is being typed into it.
+            onFreqTextChanged: if (!freqField.edited) freqField.text = freqText
+
+            Row {
+                spacing: 6
+                Rectangle {
+                    objectName: "mkSwatch" + row.markerId
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 18
+                    height: 18
+                    radius: 3
+                    color: row.model.color
+                    MouseArea {
+                        anchors.fill: parent
+                        onClicked: panel.markerModel.setMarkerColor(row.markerId,
+                                                                    panel.app.nextMarkerColor(row.model.color))
+                    }
+                }
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "M" + row.markerId
+                    color: "#E0E6ED"
+                    font.pixelSize: 12
+                }
+                UiTextField {
+                    id: freqField
+                    objectName: "mkFreq" + row.markerId
+                    width: 110
+                    text: row.freqText
+                    // A positive number moves the marker; anything else puts its frequency back.
+                    onEditingFinished: {
+                        const mhz = SpectrumMath.parseMHz(text)
+                        if (isFinite(mhz))
+                            panel.markerModel.setMarkerFreq(row.markerId, mhz * 1e6)
+                        text = row.freqText
+                    }
+                }
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "MHz"
+                    color: "#8AA2B2"
+                    font.pixelSize: 12
+                }
+                Text {
+                    objectName: "mkDemod" + row.markerId
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: panel.app.newDemodMarkerId === row.markerId
+                    text: "Demod"
+                    color: "#B388FF"
+                    font.pixelSize: 12
+                    font.bold: true
+                }
+            }
+
+            Flow {
+                width: row.width
+                spacing: 4
+                UiButton {
+                    objectName: "mkDel" + row.markerId
+                    text: "Del"
+                    onTriggered: panel.markerModel.removeMarker(row.markerId)
+                }
+                UiButton {
+                    objectName: "mkAuto" + row.markerId
+                    text: row.model.autoPeakEnabled ? "Auto:On" : "Auto:Off"
+                    onTriggered: panel.markerModel.setMarkerAutoPeak(row.markerId, !row.model.autoPeakEnabled)
+                }
+                UiButton {
+                    objectName: "mkToPeak" + row.markerId
+                    text: "toPeak"
+                    onTriggered: panel.markerModel.markerToPeak(row.markerId)
+                }
+                UiButton {
+                    objectName: "mkCentMk" + row.markerId
+                    text: "Cent=MK"
+                    onTriggered: panel.markerModel.jumpCenterToMarker(row.markerId)
+                }
+                UiButton {
+                    objectName: "mkToCent" + row.markerId
+                    text: "toCent"
+                    onTriggered: panel.markerModel.markerToCenter(row.markerId)
+                }
+            }
+        }
+        // qmllint enable unqualified
+    }
+}

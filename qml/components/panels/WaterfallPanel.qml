@@ -1,0 +1,90 @@
+import QtQuick 2.15
+import "../.."
+import ".."
+import "../../logic"
+
+// The waterfall: on, off and clear, how far back it reaches, how much of the view it takes,
+// its colour scale and palette.
+Panel {
+    id: panel
+
+    required property var rtsa
+    required property AppState app
+
+    readonly property bool waterfallOn: rtsa ? rtsa.waterfallEnabled : false
+
+    title: "Waterfall"
+    controlsEnabled: rtsa !== null
+
+    Row {
+        spacing: 8
+        UiSwitch {
+            objectName: "waterfallSwitch"
+            width: panel.contentWidth - 8 - clear.width
+            anchors.verticalCenter: parent.verticalCenter
+            text: "On/Off"
+            checked: panel.waterfallOn
+            onToggled: panel.rtsa.waterfallEnabled = !panel.waterfallOn
+        }
+        UiButton {
+            id: clear
+            objectName: "waterfallClearButton"
+            text: "Clear"
+            enabled: panel.waterfallOn
+            onTriggered: panel.app.clearWaterfall(panel.rtsa)
+        }
+    }
+
+    FieldLabel { text: "Time Depth (s)" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "timeDepth"
+        choices: [0.2, 1, 5, 10, 30]
+        current: panel.app.waterfallTimeDepthSec
+        onChosen: (value) => panel.app.setWaterfallTimeDepth(panel.rtsa, value)
+    }
+
+    FieldLabel { text: "Height Ratio" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "heightRatio"
+        choices: [{ label: "10%", value: 0.1 }, { label: "30%", value: 0.3 }, { label: "50%", value: 0.5 },
+                  { label: "70%", value: 0.7 }]
+        current: panel.app.waterfallHeightRatio
+        onChosen: (value) => panel.app.waterfallHeightRatio = value
+    }
+
+    // The scale keeps at least 1 dB between its bottom and its top.
+    UiSlider {
+        objectName: "waterfallMinSlider"
+        width: panel.contentWidth
+        text: "Min (dB): " + value.toFixed(0)
+        from: -140
+        to: -20
+        stepSize: 1
+        value: panel.app.waterfallMinDb
+        onMoved: (value) => panel.app.waterfallMinDb = Math.min(value, panel.app.waterfallMaxDb - 1)
+    }
+    UiSlider {
+        objectName: "waterfallMaxSlider"
+        width: panel.contentWidth
+        text: "Max (dB): " + value.toFixed(0)
+        from: -80
+        to: 20
+        stepSize: 1
+        value: panel.app.waterfallMaxDb
+        onMoved: (value) => panel.app.waterfallMaxDb = Math.max(value, panel.app.waterfallMinDb + 1)
+    }
+
+    FieldLabel { text: "Palette" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "waterfallPalette"
+        choices: [{ label: "Turbo", value: 0 }, { label: "Inferno", value: 1 }]
+        current: panel.app.waterfallPaletteId
+        onChosen: (value) => {
+            panel.app.waterfallPaletteId = value
+            panel.rtsa.waterfallPaletteId = value
+        }
+    }
+}

@@ -1,0 +1,186 @@
+.pragma library
+
+// The small computations behind the control panels, as pure functions so that the panels
+// share one rule each and tests can call them without a window or a controller.
+
+const kPowerOfTwoSizes = [64, 128, 256, 512, 1024, 2048, 4096]
+
+// The buffer sizes to offer for a driver's limits ({minSize, maxSize, preferredSize,
+// granularity}): steps of the granularity from the minimum, or the powers of two within the
+// limits; a preferred size that is not among them joins in order. `selected` is the preferred
+// size when offered, else the first. No minimum means nothing is known: no sizes.
+function bufferSizeChoices(info) {
+    const minSize = info ? Number(info.minSize) : 0
+    if (!(minSize > 0))
+        return { sizes: [], selected: -1 }
+    const maxSize = Number(info.maxSize)
+    const granularity = Number(info.granularity)
+    const preferred = Number(info.preferredSize)
+    let sizes = []
+    if (granularity > 0) {
+        for (let size = minSize; size <= maxSize; size += granularity)
+            sizes.push(size)
+    } else {
+        sizes = kPowerOfTwoSizes.filter(size => size >= minSize && size <= maxSize)
+    }
+    if (preferred > 0 && sizes.indexOf(preferred) < 0) {
+        sizes.push(preferred)
+        sizes.sort((a, b) => a - b)
+    }
+    return { sizes: sizes, selected: sizes.indexOf(preferred) >= 0 ? preferred : (sizes.length > 0 ? sizes[0] : -1) }
+}
+
+// Whether a choice button stands for the current value: numbers within a millionth of the
+// larger magnitude (the controller may hand back a value rounded through single precision),
+// anything else by equality.
+function sameChoice(choice, current) {
+    if (typeof choice === "number" && typeof current === "number")
+        return Math.abs(choice - current) <= 1e-6 * Math.max(1, Math.abs(choice), Math.abs(current))
+    return choice === current
+}
+
+function decimalsOf(step) {
+    const text = String(step)
+    const point = text.indexOf(".")
+    return point < 0 ? 0 : text.length - point - 1
+}
+
+// A slider value: clamped to from..to and snapped to the nearest step counted from `from`,
+// without the binary fractions a sum of steps leaves behind (0.1 + 19 x 0.05 is 1.05).
+function snapToStep(value, from, to, step) {
+    const clamped = Math.min(to, Math.max(from, value))
+    if (!(step > 0))
+        return clamped
+    const snapped = from + Math.round((clamped - from) / step) * step
+    const decimals = Math.max(decimalsOf(step), decimalsOf(from))
+    return Math.min(to, Math.max(from, Number(snapped.toFixed(decimals))))
+}
+
+// The value under x on a slider track `width` pixels wide.
+function sliderValueAt(x, width, from, to, step) {
+    const t = width > 0 ? Math.min(1, Math.max(0, x / width)) : 0
+    return snapToStep(from + t * (to - from), from, to, step)
+}
+
+// Where a value sits on a slider, 0..1.
+function sliderFraction(value, from, to) {
+    return to > from ? Math.min(1, Math.max(0, (value - from) / (to - from))) : 0
+}
+
+// FM stereo needs a broadcast deviation setting.
+function stereoDeviationOk(deviationHz) {
+    return Math.abs(deviationHz - 150000) <= 1 || Math.abs(deviationHz - 300000) <= 1
+}
+
+// The demodulator's binding: -2 follows the centre frequency, -1 nothing, an id that marker.
+var kBindCenter = -2
+const kIdRole = 257
+const kFreqHzRole = 258
+
+// The frequency of marker `id` in a list model, read by role number as the model has no
+// lookup by id; NaN when it is not there.
+function markerFreqHz(model, id) {
+    if (!model)
+        return NaN
+    const rows = model.rowCount()
+    for (let row = 0; row < rows; ++row) {
+        const index = model.index(row, 0)
+        if (model.data(index, kIdRole) === id)
+            return Number(model.data(index, kFreqHzRole))
+    }
+    return NaN
+}
+
+// The frequency the demodulator should follow, NaN when there is none.
+function boundDemodFreqHz(markerId, centerFreqHz, model) {
+    if (markerId === kBindCenter)
+        return Number(centerFreqHz)
+    if (markerId >= 0)
+        return markerFreqHz(model, markerId)
+    return NaN
+}
+
+// Only a real frequency is worth sending to the demodulator.
+function isUsableFreq(hz) {
+    return isFinite(hz) && hz > 0
+}
+
+// The binding as the drop-down shows it.
+function bindingLabel(markerId) {
+    if (markerId === kBindCenter)
+        return "CENT"
+    return markerId >= 0 ? "M" + markerId : "--"
+}
+
+// The binding line under the demodulator's frequency.
+function boundLine(markerId, freqHz) {
+    if (markerId < 0)
+        return "Bound: --"
+    return "Bound: M" + markerId + " @ " + (isUsableFreq(freqHz) ? (freqHz / 1e6).toFixed(6) + " MHz" : "--")
+}
+
+// The binding drop-down's entries: the centre first, then every marker of the model in row
+// order, each with the binding it selects.
+function bindingChoices(model) {
+    const choices = [{ label: "CENT (Center Freq)", markerId: kBindCenter }]
+    const rows = model ? model.rowCount() : 0
+    for (let row = 0; row < rows; ++row) {
+        const index = model.index(row, 0)
+        const id = model.data(index, kIdRole)
+        const hz = Number(model.data(index, kFreqHzRole))
+        choices.push({ label: "M" + id + " @ " + (hz / 1e6).toFixed(3) + " MHz", markerId: id })
+    }
+    return choices
+}
+
+function escapeHtml(text) {
+    return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+}
+
+// Log lines are coloured by what they are about, as their first word tells.
+function logColor(msg) {
+    const text = String(msg)
+    if (text.startsWith("Audio:") || text.startsWith("ASIO:"))
+        return "#79D07B"
+    if (text.startsWith("DSP") || text.startsWith("RX"))
+        return "#4FC3F7"
+    if (text.startsWith("[Demod]"))
+        return "#B388FF"
+    if (text.startsWith("Device"))
+        return "#E4B55E"
+    return "#C8D0D8"
+}
+
+// The log as rich text: one line per entry, its time dimmed and its message in its colour.
+function logHtml(history) {
+    return history.map(entry => "<font color=\"#6D7A86\">" + escapeHtml(entry.time) + "</font> <font color=\""
+                       + logColor(entry.msg) + "\">" + escapeHtml(entry.msg) + "</font>").join("<br>")
+}
+
+// An output channel list ([{index, name}]) as drop-down entries.
+function channelChoices(channels) {
+    return (channels || []).map(channel => ({ label: channel.name, index: channel.index }))
+}
+
+// The name of output channel `index`, "--" when none is set, its number when the driver
+// did not list it.
+function channelLabel(channels, index) {
+    if (index < 0)
+        return "--"
+    const found = (channels || []).find(channel => channel.index === index)
+    return found ? String(found.name) : String(index)
+}
+
+// The RF level bar from -120 to 0 dB as fractions of its length: the level (non-finite reads
+// as -120), a green fill up to it, an amber segment from -30 dB and a red one from -20 dB
+// while the level reaches into them (each null otherwise).
+function rfLevelBar(db) {
+    const level = isFinite(db) ? db : -120
+    const at = dB => Math.min(1, Math.max(0, (dB + 120) / 120))
+    return {
+        level: level,
+        fill: at(level),
+        amber: level > -30 ? { from: at(-30), to: at(Math.min(level, -20)) } : null,
+        red: level > -20 ? { from: at(-20), to: at(level) } : null
+    }
+}
