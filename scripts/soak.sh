@@ -38,11 +38,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the WAV driver writes its file into the working folder
 
-# A sanitized executable needs its sanitizer runtimes ahead of anything preloaded; the OpenGL
-# driver's caches would show up as leaks of an unloaded module, as in the GUI tests.
-preload=$probe
-runtimes=$(ldd "$exe" | awk '/lib(asan|ubsan)\.so/ { print $3 }' | paste -sd:)
-[ -n "$runtimes" ] && preload=$runtimes:$probe
+# The OpenGL driver's caches would show up as leaks of an unloaded module, as in the GUI tests.
+preload=$("$top/scripts/preload-list.sh" "$exe" "$probe")
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 export RTSA_SOAK_SECONDS=$seconds RTSA_SOAK_SAMPLES=$work/samples.csv
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: a normal build, an AddressSanitizer +
-# UndefinedBehaviorSanitizer build, and the plain C++ ring and threading tests under
-# ThreadSanitizer. Each build keeps its own folder, so a second run rebuilds only what changed.
+# UndefinedBehaviorSanitizer build with three minutes of the soak test, and the plain C++ ring
+# and threading tests under ThreadSanitizer. Each build keeps its own folder, so a second run
+# rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -32,6 +33,10 @@ configure_and_build build
 run_tests build
 configure_and_build build-asan -DRTSA_SANITIZE=ON -DRTSA_BUILD_BENCH=OFF
 run_tests build-asan
+soak_start=$SECONDS
+# A fixed sequence, so that a failure here can be repeated.
+RTSA_SOAK_SEED=273261 scripts/soak.sh 3m build-asan
+echo "=== soaked build-asan in $((SECONDS - soak_start)) s"
 configure_and_build build-tsan -DRTSA_TSAN=ON -DRTSA_BUILD_GUI=OFF -DRTSA_BUILD_BENCH=OFF
 run_tests build-tsan -L tsan
 echo "=== all test builds passed in $((SECONDS - started)) s"

@@ -11,6 +11,8 @@
 //   RTSA_BENCH_DEMOD    station to demodulate in MHz (default 99.4; 0 leaves demodulation off)
 //   RTSA_BENCH_FFT      FFT size instead of the resolution target the window sets (default: keep)
 //   RTSA_BENCH_AUDIO    audio device (default "WAV File Writer"; empty leaves audio off)
+#include "tests/support/AnalyserWindow.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -68,19 +70,8 @@ private slots:
 private:
     bool findWindow()
     {
-        const bool exposed = QTest::qWaitFor(
-            [this] {
-                for (QWindow* window : QGuiApplication::topLevelWindows()) {
-                    auto* quick = qobject_cast<QQuickWindow*>(window);
-                    if (quick && quick->title() == u"NorvaleRTSA"_s && quick->isExposed())
-                        m_window = quick;
-                }
-                return m_window != nullptr;
-            },
-            30000);
-        if (!exposed)
-            return false;
-        m_controller = m_window->property("controller").value<QObject*>();
+        m_window = analyser::waitForWindow();
+        m_controller = analyser::controllerOf(m_window);
         return m_controller != nullptr;
     }
 

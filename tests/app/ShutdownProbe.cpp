@@ -3,6 +3,8 @@
 // says "READY" once all of that runs, and then lets the window be closed from outside as a window
 // manager closes it. When the process ends it reports how long it took from the window's close
 // event, and which of the analyser's threads (and the audio driver's) were still there.
+#include "tests/support/AnalyserWindow.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -130,18 +132,8 @@ private slots:
 private:
     bool findWindow()
     {
-        const bool exposed = QTest::qWaitFor(
-            [this] {
-                for (QWindow* window : QGuiApplication::topLevelWindows()) {
-                    auto* quick = qobject_cast<QQuickWindow*>(window);
-                    if (quick && quick->title() == u"NorvaleRTSA"_s && quick->isExposed())
-                        m_window = quick;
-                }
-                return m_window != nullptr;
-            },
-            30000);
-        if (exposed)
-            m_controller = m_window->property("controller").value<QObject*>();
+        m_window = analyser::waitForWindow();
+        m_controller = analyser::controllerOf(m_window);
         return m_controller != nullptr;
     }
 

@@ -4,16 +4,14 @@
 # with every thread of the analyser and of the audio driver gone and the audio output closed.
 # Usage: shutdown-test.sh EXE X11_PROBE SHUTDOWN_PROBE LIMIT_MS
 set -u
+scripts=$(realpath -e "$(dirname "$0")/../../scripts")
 limit_ms=$4
 exe=$(realpath -e "$1") && x11probe=$(realpath -e "$2") && probe=$(realpath -e "$3") || { echo "FAILED: usage"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the WAV driver writes its file into the working folder
 
-# A sanitized executable needs its sanitizer runtimes ahead of anything preloaded.
-preload=$probe
-runtimes=$(ldd "$exe" | awk '/lib(asan|ubsan)\.so/ { print $3 }' | paste -sd:)
-[ -n "$runtimes" ] && preload=$runtimes:$probe
+preload=$("$scripts/preload-list.sh" "$exe" "$probe")
 
 timeout -s KILL 120 env LD_PRELOAD="$preload" "$exe" >log.txt 2>&1 &
 pid=$!

@@ -1,5 +1,7 @@
 #include "WindowProbe.h"
 
+#include "tests/support/AnalyserWindow.h"
+
 #include <QColor>
 #include <QGuiApplication>
 #include <QQuickItem>
@@ -183,19 +185,10 @@ double WindowProbe::property(QObject* object, const char* name) const
 
 bool WindowProbe::findWindow()
 {
-    const bool found = QTest::qWaitFor(
-        [this] {
-            for (QWindow* window : QGuiApplication::topLevelWindows()) {
-                auto* quick = qobject_cast<QQuickWindow*>(window);
-                if (quick && quick->title() == u"NorvaleRTSA"_s && quick->isExposed())
-                    m_window = quick;
-            }
-            return m_window != nullptr;
-        },
-        30000);
-    if (!found)
+    m_window = analyser::waitForWindow();
+    if (!m_window)
         return fail(u"no NorvaleRTSA window"_s);
-    m_controller = m_window->property("controller").value<QObject*>();
+    m_controller = analyser::controllerOf(m_window);
     m_state = m_window->findChild<QObject*>(u"appState"_s);
     m_view = item(u"spectrumView"_s);
     return check(m_controller != nullptr, u"the window has no controller"_s)

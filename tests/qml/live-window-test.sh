@@ -5,16 +5,14 @@
 # WAV file driver writes its recording.
 # Usage: live-window-test.sh EXE PROBE (the probe saves a screenshot when RTSA_PROBE_SCREENSHOT is set)
 set -u
+scripts=$(realpath -e "$(dirname "$0")/../../scripts")
 exe=$(realpath -e "$1") || { echo "FAILED: no analyser at $1"; exit 1; }
 probe=$(realpath -e "$2") || { echo "FAILED: no probe at $2"; exit 1; }
 work=$(mktemp -d)
 log=$work/analyser.log
 trap 'rm -rf "$work"' EXIT
 
-# A sanitized executable needs its sanitizer runtimes ahead of anything preloaded.
-preload=$probe
-runtimes=$(ldd "$exe" | awk '/lib(asan|ubsan)\.so/ { print $3 }' | paste -sd:)
-[ -n "$runtimes" ] && preload=$runtimes:$probe
+preload=$("$scripts/preload-list.sh" "$exe" "$probe")
 
 (cd "$work" && timeout -s KILL 180 env LD_PRELOAD="$preload" "$exe") >"$log" 2>&1
 code=$?

@@ -14,6 +14,7 @@
 //   RTSA_SOAK_STALL     seconds of silence that count as a deadlock (default 20)
 #include "tests/soak/SoakActions.h"
 #include "tests/soak/SoakWatch.h"
+#include "tests/support/AnalyserWindow.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -116,21 +117,8 @@ private:
 
     QObject* findController()
     {
-        QQuickWindow* found = nullptr;
-        const bool exposed = QTest::qWaitFor(
-            [&] {
-                for (QWindow* window : QGuiApplication::topLevelWindows()) {
-                    auto* quick = qobject_cast<QQuickWindow*>(window);
-                    if (quick && quick->title() == u"NorvaleRTSA"_s && quick->isExposed())
-                        found = quick;
-                }
-                return found != nullptr;
-            },
-            30000);
-        if (!exposed)
-            return nullptr;
-        m_window = found;
-        return found->property("controller").value<QObject*>();
+        m_window = analyser::waitForWindow();
+        return analyser::controllerOf(m_window);
     }
 
     void step()
