@@ -74,9 +74,11 @@ std::string WavDriver::outputName(int32_t channel) const
     return "WAV " + std::to_string(channel + 1);
 }
 
+// Powers of two: any size would do for a file, but a list of every size from 16 to 8192 is
+// useless to choose from.
 AsioBufferLimits WavDriver::bufferLimits() const
 {
-    return {16, 8192, 256, 1};
+    return {16, 8192, 256, -1};
 }
 
 bool WavDriver::supportsRate(ASIOSampleRate rate) const
