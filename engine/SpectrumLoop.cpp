@@ -18,7 +18,7 @@ std::size_t SpectrumLoop::catchUpThresholdBytes(std::size_t blockBytes, std::siz
 {
     const double signalBytes = kLongestBacklogSeconds * sampleRateHz * static_cast<double>(kIqSampleBytes);
     const std::size_t bound =
-        std::min(ringCapacity / 2, signalBytes > 0.0 ? static_cast<std::size_t>(signalBytes) : std::size_t{0});
+        std::min(ringCapacity / 4 * 3, signalBytes > 0.0 ? static_cast<std::size_t>(signalBytes) : std::size_t{0});
     return std::max(kMinimumCatchUpBlocks * blockBytes, bound);
 }
 

@@ -63,7 +63,7 @@ echo "=== NorvaleRTSA at $rate MS/s for $seconds s$( [ "$fft" != 0 ] && echo ", 
 
 # Statistics while running (between the probe's "running" and "stopping" marks).
 awk -v rate="$rate" '
-  / bench: running$/ { on = 1; next }
+  / bench: running$/ { on = 1; t0 = $1; next }
   / bench: stopping$/ { on = 0 }
   !on { next }
   / RX [0-9.]+ MB\/s/ {
@@ -75,15 +75,24 @@ awk -v rate="$rate" '
     }
   }
   / DSP [0-9]+ fps, dropFrames=/ { split($5, a, "="); dropFrames += a[2]; blocks += $3 }
-  / DSP catch-up: discarded / { discarded += $5 }
-  / Audio: fill=/ { for (i = 1; i <= NF; i++) if ($i ~ /^underruns=/) { split($i, a, "="); u = a[2] + 0; if (first == "") first = u; last = u } }
+  / DSP catch-up: discarded / { discarded += $5; discards = discards sprintf(" %.0fs:%d", ($1 - t0) / 1000, $5) }
+  / Audio: fill=/ {
+    for (i = 1; i <= NF; i++) if ($i ~ /^underruns=/) {
+      split($i, a, "="); u = a[2] + 0
+      if (first == "") first = u
+      else if (u > last) underrunTimes = underrunTimes sprintf(" %.0fs:%d", ($1 - t0) / 1000, u - last)
+      last = u
+    }
+  }
   END {
     nominal = rate * 4e6 / 1048576
     printf "RX throughput: %.2f MB/s average over %d reports, %.2f %% of nominal %.2f MB/s\n", (n ? sum / n : 0), n, (n ? 100 * sum / n / nominal : 0), nominal
     printf "RX timeouts: %d, FFT ring overflows (fftDrop): %d, demodulation ring overflows (demodOvf): %d\n", timeouts, fftDrop, demodOvf
     printf "Spectrum blocks: %d processed, %d lost in the FFT ring (dropFrames), %d discarded by the catch-up rule\n", blocks, dropFrames, discarded
+    if (discards != "") print "  discarded at (time since start: blocks):" discards
     if (first != "") printf "Audio underruns: %d counted by the first statistics line, %d by the last (%d after it)\n", first, last, last - first
     else print "Audio underruns: no audio statistics line (audio not open)"
+    if (underrunTimes != "") print "  underruns at (time since start: count):" underrunTimes
   }' log.txt
 throttled=$(awk '/Throttle released, dropped/ { s += $6 } END { print s + 0 }' console.txt)
 echo "Demodulation blocks dropped by the throttle: $throttled"

@@ -159,14 +159,15 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
 
 TEST(SpectrumLoop, CatchUpThresholdAllowsForPollingAtHighRates)
 {
-    // 30 MS/s, 4096-point blocks, a 4 MiB ring: half the ring (about 17 ms of signal), where a
-    // fixed eight blocks would be 1.1 ms, less than one poll and one receiver transfer.
+    // 30 MS/s, 4096-point blocks, a 4 MiB ring: three quarters of the ring (about 26 ms of
+    // signal), where a fixed eight blocks would be 1.1 ms, less than one poll and one receiver
+    // transfer.
     const std::size_t block = 4096 * 4;
-    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 30e6), 2u << 20);
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 30e6), 3u << 20);
     // 2 MS/s: 50 ms of signal, well inside the ring.
     EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 2e6), 400'000u);
     // Never below eight blocks: large FFTs, a small ring, or no known rate.
-    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(8192 * 4, 16 * 8192 * 4, 2e6), 8u * 8192 * 4);
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(8192 * 4, 10 * 8192 * 4, 2e6), 8u * 8192 * 4);
     EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 0.0), 8 * block);
 
     // A backlog under the threshold is worked off in full, one block per iteration.
