@@ -52,7 +52,7 @@ if [ -n "${RTSA_SOAK_KEEP:-}" ]; then
   mkdir -p "$RTSA_SOAK_KEEP" && cp console.txt samples.csv "$RTSA_SOAK_KEEP"/
 fi
 
-grep -E '^soak: (seed|checkpoint|longest|[0-9]+ actions)' console.txt || true
+grep -E '^soak: (seed|checkpoint|resident|longest|[0-9]+ actions)' console.txt || true
 # Resident memory, descriptors and threads: at the end of the first minute, then every ten
 # minutes, then at the end; with the range over the whole run.
 awk -F, 'NR > 1 {

@@ -3,9 +3,11 @@
 // after a first minute that tours every setting. SoakWatch samples the process once a second and
 // watches the GUI thread and the workers for a deadlock. Every so many actions the probe stops
 // acquisition and takes a checkpoint of what the process holds; after the first minute, every
-// checkpoint must show the threads and descriptors of the first one and less than 5 % more
-// resident memory. Prints "PASSED" and closes the window, or prints each "FAILED: ..." and exits
-// with code 1.
+// checkpoint must show the threads and descriptors of the first one, and the resident memory of
+// the second half of the run less than 5 % above that of the first half (medians: what the
+// process holds at a stop depends on the settings it was left with, a 1200-line waterfall at
+// 8192 points against 400 lines at 2048, so single checkpoints swing both ways by some 10 %).
+// Prints "PASSED" and closes the window, or prints each "FAILED: ..." and exits with code 1.
 //
 // Settings, from the environment of the run (the analyser itself reads none):
 //   RTSA_SOAK_SECONDS   how long to drive the analyser (default 180)
@@ -162,16 +164,33 @@ private:
         if (baseline == m_checkpoints.end() || baseline + 1 == m_checkpoints.end())
             return fail(u"too short a run: no two checkpoints after the first minute"_s);
         for (auto it = baseline + 1; it != m_checkpoints.end(); ++it) {
-            const double growth = static_cast<double>(it->residentKb - baseline->residentKb)
-                                  / static_cast<double>(baseline->residentKb);
             const QString at = u"at %1 s against %2 s: "_s.arg(it->seconds, 0, 'f', 0).arg(baseline->seconds, 0, 'f', 0);
-            if (growth >= kMaxResidentGrowth)
-                fail(at + u"resident memory grew by %1 %"_s.arg(growth * 100.0, 0, 'f', 1));
             if (it->threads != baseline->threads)
                 fail(at + u"%1 threads instead of %2"_s.arg(it->threads).arg(baseline->threads));
             if (it->descriptors != baseline->descriptors)
                 fail(at + u"%1 open descriptors instead of %2"_s.arg(it->descriptors).arg(baseline->descriptors));
         }
+        const auto half = baseline + (m_checkpoints.end() - baseline) / 2;
+        const double first = medianResidentKb(baseline, half);
+        const double second = medianResidentKb(half, m_checkpoints.end());
+        const double growth = (second - first) / first;
+        std::printf("soak: resident memory, median of the checkpoints: %.0f kB in the first half, %.0f kB in the "
+                    "second (%+.1f %%)\n",
+                    first, second, growth * 100.0);
+        if (growth >= kMaxResidentGrowth)
+            fail(u"resident memory grew by %1 % from the first half of the run to the second"_s.arg(growth * 100.0, 0,
+                                                                                                 'f', 1));
+    }
+
+    static double medianResidentKb(std::vector<SoakWatch::Sample>::const_iterator from,
+                                   std::vector<SoakWatch::Sample>::const_iterator to)
+    {
+        std::vector<double> kb;
+        for (auto it = from; it != to; ++it)
+            kb.push_back(static_cast<double>(it->residentKb));
+        std::sort(kb.begin(), kb.end());
+        const std::size_t n = kb.size();
+        return n % 2 == 1 ? kb[n / 2] : (kb[n / 2 - 1] + kb[n / 2]) / 2.0;
     }
 
     void finish()
