@@ -34,15 +34,15 @@ bool RtsaController::startRx(bool applyFirst)
     // A receiver that reports no transfer size still gets whole blocks to read.
     const uint32_t reported = m_device->samplesPerTransfer();
     const uint64_t samplesPerTransfer = reported != 0 ? reported : kDefaultSamplesPerTransfer;
-    m_readBlockBytes = samplesPerTransfer * kIqSampleBytes;
-    m_fftFrameBytes = static_cast<uint64_t>(fftSize()) * kIqSampleBytes;
-    m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, m_fftFrameBytes));
-    m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
-    m_demod.setIqSource(m_demodRing.get(), m_sampleRateHz.load(), m_centerHz.load());
+    m_run.readBlockBytes = samplesPerTransfer * kIqSampleBytes;
+    m_run.fftFrameBytes = static_cast<uint64_t>(fftSize()) * kIqSampleBytes;
+    m_run.fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, m_run.fftFrameBytes));
+    m_run.demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
+    m_demod.setIqSource(m_run.demodRing.get(), m_receiver.sampleRateHz.load(), m_receiver.centerHz.load());
     m_spectrum.setFftSize(static_cast<std::size_t>(fftSize()));
-    m_fftRingLostBytes = 0;
+    m_run.fftRingLostBytes = 0;
     startRxThread();
-    m_spectrumThread = std::thread(&RtsaController::runSpectrumThread, this);
+    m_run.spectrumThread = std::thread(&RtsaController::runSpectrumThread, this);
 
     m_running = true;
     emit runningChanged();
@@ -61,10 +61,10 @@ void RtsaController::startRxThread()
 {
     RxSources sources;
     sources.device = m_device.get();
-    sources.fftRing = m_fftRing.get();
-    sources.demodRing = m_demodRing.get();
-    sources.readBlockBytes = static_cast<uint32_t>(m_readBlockBytes);
-    sources.fftRingLostBytes = &m_fftRingLostBytes;
+    sources.fftRing = m_run.fftRing.get();
+    sources.demodRing = m_run.demodRing.get();
+    sources.readBlockBytes = static_cast<uint32_t>(m_run.readBlockBytes);
+    sources.fftRingLostBytes = &m_run.fftRingLostBytes;
 
     RxCallbacks callbacks;
     callbacks.demodEnabled = [this] { return m_demod.enabledNow(); };
@@ -79,8 +79,8 @@ void RtsaController::startRxThread()
             this, [this, trigger = QString::fromStdString(text)] { handleDspOverload(trigger); },
             Qt::QueuedConnection);
     };
-    m_rxThread = std::make_unique<RxThread>(m_rxRunning, sources, std::move(callbacks));
-    m_rxThread->start();
+    m_run.rxThread = std::make_unique<RxThread>(m_rxRunning, sources, std::move(callbacks));
+    m_run.rxThread->start();
 }
 
 void RtsaController::stopRx()
@@ -95,13 +95,13 @@ void RtsaController::stopRx()
     if (m_device)
         m_device->stopStreaming();
     stopAudio();
-    m_rxThread->join();
-    m_spectrumThread.join();
-    m_rxThread.reset();
-    m_fftRing.reset();
+    m_run.rxThread->join();
+    m_run.spectrumThread.join();
+    m_run.rxThread.reset();
+    m_run.fftRing.reset();
     m_demod.setIqSource(nullptr, 0, 0);
     std::this_thread::sleep_for(kDemodDetachGrace);
-    m_demodRing.reset();
+    m_run.demodRing.reset();
     emit logMessage(QStringLiteral("RX stopped"));
 }
 

@@ -363,7 +363,7 @@ std::optional<QString> RtsaController::audioStatusLine()
     if (!audioEnabled() || !m_audio.backend || !m_audio.backend->isOpen())
         return std::nullopt;
     // The ring exists for as long as the spectrum thread that asks runs.
-    const double ringFill = m_demodRing ? m_demodRing->fillRatio() : 0.0;
+    const double ringFill = m_run.demodRing ? m_run.demodRing->fillRatio() : 0.0;
     return QStringLiteral("Audio: fill=%1%, demodRing=%2%, underruns=%3, overruns=%4")
         .arg(percent(m_demod.audioBus().fill(m_demod.leftSlot())), percent(ringFill))
         .arg(m_audio.underrunCount.load())

@@ -42,8 +42,8 @@ void RtsaController::setNewDemodEnabled(bool enabled)
     if (!enabled) {
         // IQ left in the ring is stale by the time demodulation comes back.
         const std::lock_guard lock(m_deviceMutex);
-        if (m_demodRing)
-            m_demodRing->reset();
+        if (m_run.demodRing)
+            m_run.demodRing->reset();
     }
     emit newDemodEnabledChanged();
     emit logMessage(QStringLiteral("New NFM demodulator: %1").arg(enabledText(enabled)));

@@ -53,16 +53,16 @@ bool RtsaController::connectDevice()
     if (!m_device)
         return false;
 
-    if (m_deviceSelection.isEmpty()) {
+    if (m_receiver.selection.isEmpty()) {
         const std::vector<std::string> ids = m_device->listDevices();
-        if (!ids.empty() && QString::fromStdString(ids.front()) != m_deviceSelection) {
-            m_deviceSelection = QString::fromStdString(ids.front());
+        if (!ids.empty() && QString::fromStdString(ids.front()) != m_receiver.selection) {
+            m_receiver.selection = QString::fromStdString(ids.front());
             m_device->selectDevice(ids.front());
-            m_device->setChannel(m_deviceChannel);
+            m_device->setChannel(m_receiver.channel);
             emit deviceSelectionChanged();
         }
     }
-    m_device->setChannel(m_deviceChannel);
+    m_device->setChannel(m_receiver.channel);
 
     try {
         if (!m_device->open()) {
@@ -76,10 +76,10 @@ bool RtsaController::connectDevice()
 
     const std::string name = m_device->deviceName();
     const std::string serial = m_device->serialNumber();
-    m_deviceName = QString::fromStdString(name);
-    m_deviceSerial = serial.empty() ? QStringLiteral("unknown") : QString::fromStdString(serial);
-    m_usb3Known = true;
-    m_usb3Ok = onUsb3Link(name);
+    m_receiver.name = QString::fromStdString(name);
+    m_receiver.serial = serial.empty() ? QStringLiteral("unknown") : QString::fromStdString(serial);
+    m_receiver.usb3Known = true;
+    m_receiver.usb3Ok = onUsb3Link(name);
     emit deviceInfoChanged();
 
     m_connected = true;
@@ -99,10 +99,10 @@ void RtsaController::disconnectDevice()
         emit connectedChanged();
         emit logMessage(QStringLiteral("Device disconnected"));
     }
-    m_deviceName.clear();
-    m_deviceSerial.clear();
-    m_usb3Known = false;
-    m_usb3Ok = false;
+    m_receiver.name.clear();
+    m_receiver.serial.clear();
+    m_receiver.usb3Known = false;
+    m_receiver.usb3Ok = false;
     emit deviceInfoChanged();
 }
 
@@ -123,13 +123,13 @@ QVariantList RtsaController::deviceList()
 
 void RtsaController::setDeviceSelection(const QString& selection)
 {
-    if (selection == m_deviceSelection)
+    if (selection == m_receiver.selection)
         return;
     const std::lock_guard lock(m_deviceMutex);
-    m_deviceSelection = selection;
+    m_receiver.selection = selection;
     if (m_device) {
         m_device->selectDevice(selection.toStdString());
-        m_device->setChannel(m_deviceChannel);
+        m_device->setChannel(m_receiver.channel);
     }
     emit deviceSelectionChanged();
 }
@@ -137,10 +137,10 @@ void RtsaController::setDeviceSelection(const QString& selection)
 void RtsaController::setDeviceChannel(int channel)
 {
     channel = std::clamp(channel, 0, 1);
-    if (channel == m_deviceChannel)
+    if (channel == m_receiver.channel)
         return;
     const std::lock_guard lock(m_deviceMutex);
-    m_deviceChannel = channel;
+    m_receiver.channel = channel;
     // Audio stops for the switch: the demodulator's input jumps to the other front end.
     const bool restart = running() && audioEnabled();
     if (restart)
@@ -168,12 +168,12 @@ void RtsaController::retuneCenterTo(double freqHz)
 
 ApplyRequest RtsaController::currentSettings() const
 {
-    return {static_cast<double>(m_centerHz.load()) / 1e6,
-            static_cast<double>(m_sampleRateHz.load()) / 1e6,
-            m_port.load(),
-            m_att.load(),
-            m_preamp.load(),
-            m_ifgain.load()};
+    return {static_cast<double>(m_receiver.centerHz.load()) / 1e6,
+            static_cast<double>(m_receiver.sampleRateHz.load()) / 1e6,
+            m_receiver.port.load(),
+            m_receiver.att.load(),
+            m_receiver.preamp.load(),
+            m_receiver.ifgain.load()};
 }
 
 void RtsaController::retune(const ApplyRequest& request)
@@ -190,43 +190,43 @@ void RtsaController::retune(const ApplyRequest& request)
 
 void RtsaController::apply(const ApplyRequest& request)
 {
-    const uint64_t oldCenterHz = m_centerHz.load();
-    const uint32_t oldRateHz = m_sampleRateHz.load();
-    m_centerHz = megaToWholeHz<uint64_t>(request.freqMHz);
-    m_sampleRateHz = megaToWholeHz<uint32_t>(request.bwMHz);
-    m_port = static_cast<uint8_t>(request.port);
-    m_att = static_cast<uint8_t>(request.att);
-    m_preamp = static_cast<uint8_t>(request.preamp);
-    m_ifgain = static_cast<uint8_t>(request.ifgain);
-    if (m_centerHz.load() != oldCenterHz || m_sampleRateHz.load() != oldRateHz) {
+    const uint64_t oldCenterHz = m_receiver.centerHz.load();
+    const uint32_t oldRateHz = m_receiver.sampleRateHz.load();
+    m_receiver.centerHz = megaToWholeHz<uint64_t>(request.freqMHz);
+    m_receiver.sampleRateHz = megaToWholeHz<uint32_t>(request.bwMHz);
+    m_receiver.port = static_cast<uint8_t>(request.port);
+    m_receiver.att = static_cast<uint8_t>(request.att);
+    m_receiver.preamp = static_cast<uint8_t>(request.preamp);
+    m_receiver.ifgain = static_cast<uint8_t>(request.ifgain);
+    if (m_receiver.centerHz.load() != oldCenterHz || m_receiver.sampleRateHz.load() != oldRateHz) {
         m_demod.reset();
-        m_demod.setSourceRate(m_sampleRateHz.load());
-        m_demod.setSourceCenter(m_centerHz.load());
+        m_demod.setSourceRate(m_receiver.sampleRateHz.load());
+        m_demod.setSourceCenter(m_receiver.centerHz.load());
         qDebug().noquote() << QStringLiteral("[RtsaController] Demodulator reset due to freq/bw change, new rate=%1Hz, "
                                              "center=%2Hz")
-                                  .arg(m_sampleRateHz.load())
-                                  .arg(m_centerHz.load());
+                                  .arg(m_receiver.sampleRateHz.load())
+                                  .arg(m_receiver.centerHz.load());
     }
 
     if (m_connected.load() && m_device) {
-        m_device->setPort(m_port.load());
-        m_device->setCenterFrequency(m_centerHz.load());
-        m_device->setSampleRate(m_sampleRateHz.load());
-        m_device->setAttenuation(m_att.load());
-        m_device->setPreamp(m_preamp.load());
-        m_device->setIfGain(m_ifgain.load());
+        m_device->setPort(m_receiver.port.load());
+        m_device->setCenterFrequency(m_receiver.centerHz.load());
+        m_device->setSampleRate(m_receiver.sampleRateHz.load());
+        m_device->setAttenuation(m_receiver.att.load());
+        m_device->setPreamp(m_receiver.preamp.load());
+        m_device->setIfGain(m_receiver.ifgain.load());
         // A negative answer is no rate at all; only a positive one replaces the request.
         const int32_t actual = m_device->actualSampleRate();
-        if (actual > 0 && static_cast<uint32_t>(actual) != m_sampleRateHz.load()) {
-            m_sampleRateHz = static_cast<uint32_t>(actual);
-            m_demod.setSourceRate(m_sampleRateHz.load());
+        if (actual > 0 && static_cast<uint32_t>(actual) != m_receiver.sampleRateHz.load()) {
+            m_receiver.sampleRateHz = static_cast<uint32_t>(actual);
+            m_demod.setSourceRate(m_receiver.sampleRateHz.load());
         }
         emit logMessage(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
                             .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
-                                 QString::number(m_port.load()), QString::number(m_att.load()),
-                                 QString::number(m_preamp.load()), QString::number(m_ifgain.load())));
+                                 QString::number(m_receiver.port.load()), QString::number(m_receiver.att.load()),
+                                 QString::number(m_receiver.preamp.load()), QString::number(m_receiver.ifgain.load())));
     }
-    if (m_centerHz.load() != oldCenterHz)
+    if (m_receiver.centerHz.load() != oldCenterHz)
         emit centerFreqChanged(request.freqMHz);
     // The FFT size that meets the resolution target depends on the rate just applied; the
     // target is only read in the GUI thread, so it is looked at there. A faster rate may

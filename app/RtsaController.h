@@ -1,11 +1,10 @@
 #pragma once
 
-#include "acquisition/DemodRing.h"
-#include "acquisition/FftRing.h"
 #include "acquisition/IDevice.h"
-#include "acquisition/RxThread.h"
+#include "app/AcquisitionRun.h"
 #include "app/ApplyRequest.h"
 #include "app/AudioControlState.h"
+#include "app/DeviceControlState.h"
 #include "app/DeviceWorker.h"
 #include "app/SpectrumControlState.h"
 #include "demod/SingleDemodChannel.h"
@@ -25,7 +24,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 class SpectrumItem;
 
@@ -182,16 +180,16 @@ public:
     void setWaterfallPaletteId(int id);
 
     // Receiver (DeviceControl.cpp).
-    QString deviceName() const { return m_deviceName; }
+    QString deviceName() const { return m_receiver.name; }
     QString deviceBackend() const { return QStringLiteral("RZ640"); }
-    QString deviceSerial() const { return m_deviceSerial; }
-    QString deviceSelection() const { return m_deviceSelection; }
+    QString deviceSerial() const { return m_receiver.serial; }
+    QString deviceSelection() const { return m_receiver.selection; }
     // Used by the next open; an open receiver is not reopened.
     void setDeviceSelection(const QString& selection);
-    int deviceChannel() const { return m_deviceChannel; }
+    int deviceChannel() const { return m_receiver.channel; }
     void setDeviceChannel(int channel);
-    bool usb3Known() const { return m_usb3Known; }
-    bool usb3Ok() const { return m_usb3Ok; }
+    bool usb3Known() const { return m_receiver.usb3Known; }
+    bool usb3Ok() const { return m_receiver.usb3Ok; }
 
     // Audio output (AudioControl.cpp): a setting that changes while audio plays restarts it.
     bool audioEnabled() const { return m_audio.enabled.load(); }
@@ -389,25 +387,12 @@ private:
     mutable std::recursive_mutex m_deviceMutex;
 
     std::atomic<bool> m_connected{false};
-    QString m_deviceName;
-    QString m_deviceSerial;
-    QString m_deviceSelection;
-    int m_deviceChannel = 0;
-    bool m_usb3Known = false;
-    bool m_usb3Ok = false;
+    // The open receiver's identity and its last applied settings (DeviceControlState.h).
+    DeviceControlState m_receiver;
 
     // The spectrum item is also looked up from the spectrum thread.
     mutable std::mutex m_spectrumItemMutex;
     QPointer<SpectrumItem> m_spectrumItem;
-
-    // Last applied receiver settings, as sent to the device. Written under the device lock;
-    // atomic because the spectrum thread and the GUI thread read them without it.
-    std::atomic<uint64_t> m_centerHz{1'000'000'000};
-    std::atomic<uint32_t> m_sampleRateHz{20'000'000};
-    std::atomic<uint8_t> m_port{0};
-    std::atomic<uint8_t> m_att{0};
-    std::atomic<uint8_t> m_preamp{0};
-    std::atomic<uint8_t> m_ifgain{0};
 
     // Spectrum, density and waterfall settings (SpectrumControlState.h).
     SpectrumControlState m_spectrumSettings;
@@ -426,16 +411,10 @@ private:
     MarkerModel m_markerModel{this};
     std::atomic<int> m_demodMarkerId{-1};
 
-    // Acquisition run: the rings exist from start until both threads are joined.
     std::atomic<bool> m_rxRunning{false};
     std::atomic<bool> m_running{false};
-    uint64_t m_fftFrameBytes = 0;
-    uint64_t m_readBlockBytes = 0;
-    std::atomic<uint64_t> m_fftRingLostBytes{0};
-    std::unique_ptr<FftRing> m_fftRing;
-    std::unique_ptr<DemodRing> m_demodRing;
-    std::unique_ptr<RxThread> m_rxThread;
-    std::thread m_spectrumThread;
+    // Rings and threads of the running acquisition (AcquisitionRun.h).
+    AcquisitionRun m_run;
 
     AudioControlState m_audio;
 

@@ -76,7 +76,7 @@ bool RtsaController::applyRbwTarget(double hz)
 {
     const double before = m_spectrumSettings.rbwTargetHz;
     const RbwChoice choice =
-        chooseFftSizeForRbw(hz, static_cast<double>(m_sampleRateHz.load()), windowType(),
+        chooseFftSizeForRbw(hz, static_cast<double>(m_receiver.sampleRateHz.load()), windowType(),
                             m_spectrumSettings.minFftSize, m_spectrumSettings.maxFftSize);
     if (choice.clamped)
         emit logMessage(QStringLiteral("RBW target too low, clamped to %1 kHz").arg(choice.finestHz / 1000.0, 0, 'f', 3));

@@ -14,8 +14,8 @@ public:
     {
         SpectrumSettings s;
         s.fftSize = m_controller.fftSize();
-        s.centerHz = static_cast<double>(m_controller.m_centerHz.load());
-        s.sampleRateHz = static_cast<double>(m_controller.m_sampleRateHz.load());
+        s.centerHz = static_cast<double>(m_controller.m_receiver.centerHz.load());
+        s.sampleRateHz = static_cast<double>(m_controller.m_receiver.sampleRateHz.load());
         s.windowType = m_controller.windowType();
         s.detectorMode = m_controller.detectorMode();
         s.detectorWindow = m_controller.detectorWindow();
@@ -89,8 +89,8 @@ void RtsaController::runSpectrumThread()
 {
     nameCurrentThread("rtsa-spectrum");
     SpectrumThreadSink sink(*this);
-    SpectrumProcessor processor(m_spectrum, sink, m_fftRingLostBytes, static_cast<std::size_t>(m_fftFrameBytes));
+    SpectrumProcessor processor(m_spectrum, sink, m_run.fftRingLostBytes, static_cast<std::size_t>(m_run.fftFrameBytes));
     const std::size_t catchUpAbove = SpectrumLoop::catchUpThresholdBytes(
-        processor.blockBytes(), m_fftRing->capacity(), static_cast<double>(m_sampleRateHz.load()));
-    SpectrumLoop(processor, m_fftRing.get(), m_rxRunning, catchUpAbove).run();
+        processor.blockBytes(), m_run.fftRing->capacity(), static_cast<double>(m_receiver.sampleRateHz.load()));
+    SpectrumLoop(processor, m_run.fftRing.get(), m_rxRunning, catchUpAbove).run();
 }

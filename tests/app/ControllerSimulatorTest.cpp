@@ -12,7 +12,7 @@
 
 class RtsaControllerTestAccess {
 public:
-    static bool hasRings(const RtsaController& c) { return c.m_fftRing || c.m_demodRing; }
+    static bool hasRings(const RtsaController& c) { return c.m_run.fftRing || c.m_run.demodRing; }
 };
 
 namespace {

@@ -14,7 +14,7 @@
 class RtsaControllerTestAccess {
 public:
     static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-    static DemodRing* demodRing(RtsaController& c) { return c.m_demodRing.get(); }
+    static DemodRing* demodRing(RtsaController& c) { return c.m_run.demodRing.get(); }
 };
 
 namespace {

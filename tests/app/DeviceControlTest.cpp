@@ -13,7 +13,7 @@
 // Reaches the parts of the controller that only its own threads see.
 class RtsaControllerTestAccess {
 public:
-    static bool hasRings(const RtsaController& c) { return c.m_fftRing || c.m_demodRing; }
+    static bool hasRings(const RtsaController& c) { return c.m_run.fftRing || c.m_run.demodRing; }
     static void dspOverload(RtsaController& c, const QString& trigger) { c.handleDspOverload(trigger); }
 };
 

@@ -15,7 +15,7 @@
 // Reaches into the controller: the FFT ring of the current run and the spectrum engine.
 class RtsaControllerTestAccess {
 public:
-    static FftRing* fftRing(RtsaController& c) { return c.m_fftRing.get(); }
+    static FftRing* fftRing(RtsaController& c) { return c.m_run.fftRing.get(); }
     static SpectrumEngine& engine(RtsaController& c) { return c.m_spectrum; }
 };
 
