@@ -4,6 +4,7 @@
 // manager closes it. When the process ends it reports how long it took from the window's close
 // event, and which of the analyser's threads (and the audio driver's) were still there.
 #include "tests/support/AnalyserWindow.h"
+#include "tests/support/ProcessCounts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,9 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -41,16 +41,9 @@ std::atomic<int64_t> g_disconnectedAtMs{0};
 // Threads of the analyser and of the audio driver that are still there.
 std::string threadsLeft()
 {
-    std::string left;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
-         it.increment(error)) {
-        std::string name;
-        std::getline(std::ifstream(it->path() / "comm"), name);
-        if (name.rfind("rtsa-", 0) == 0 || name.rfind("asio-", 0) == 0)
-            left += (left.empty() ? "" : ",") + name;
-    }
-    return left.empty() ? "none" : left;
+    std::vector<std::string> left = process::threadNames();
+    std::erase_if(left, [](const std::string& name) { return name.rfind("rtsa-", 0) != 0 && name.rfind("asio-", 0) != 0; });
+    return left.empty() ? "none" : process::joined(left);
 }
 
 // Runs after main has returned: everything the analyser owns has been destroyed by then.
