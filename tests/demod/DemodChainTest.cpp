@@ -20,7 +20,7 @@ std::vector<int16_t> noiseOnly(size_t pairs)
     FmTestSignal s;
     s.sampleRateHz = 5e6;
     s.carrierLevel = 0.0;
-    s.noiseLevel = 0.002;
+    s.noiseSigma = 0.0012;
     return s.generate(pairs);
 }
 
