@@ -60,6 +60,7 @@ void DemodChain::applyParams(const DemodParams& params)
 
 void DemodChain::reset()
 {
+    m_dcOffset.reset();
     m_nco.reset();
     m_iqDecimator.reset();
     m_preFir.reset();
@@ -98,6 +99,8 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
     m_counts.ncoRetuned = m_nco.tune(inputRateHz, centerHz, m_params.demodFreqHz);
     const size_t count = std::min(pairs, kNcoCapacity);
     m_counts.ncoIn = count;
+    m_dcOffset.update(iq, count, inputRateHz);
+    m_nco.setDcOffset(m_dcOffset.offset());
     // Where the CIC runs, the mixer hands it int16 pairs straight away instead of floats it
     // would only put back to int16.
     const bool quantised = m_iqDecimator.decimatesAt(inputRateHz);

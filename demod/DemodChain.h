@@ -3,6 +3,7 @@
 #include "demod/AsrcResampler.h"
 #include "demod/AudioFilter.h"
 #include "demod/AudioRate.h"
+#include "demod/DcOffsetTracker.h"
 #include "demod/DemodDiagnostics.h"
 #include "demod/DemodParams.h"
 #include "demod/FirDecimator.h"
@@ -18,8 +19,8 @@
 #include <vector>
 
 // The demodulation stages in the channel's order, from int16 IQ at the receiver rate
-// to 48 kHz audio: NCO, IqDecimator, PreFIR, PolyFIR, squelch, FM demodulation, gain
-// and clipping, rate-controlled resampling and audio filters. Pure and single-threaded;
+// to 48 kHz audio: the receiver's DC taken out, NCO, IqDecimator, PreFIR, PolyFIR, squelch,
+// FM demodulation, gain and clipping, rate-controlled resampling and audio filters. Pure and single-threaded;
 // every buffer is allocated at construction and bounds what a stage can hand on.
 class DemodChain {
 public:
@@ -87,6 +88,7 @@ private:
     void lap(double& stage);
 
     DemodParams m_params;
+    DcOffsetTracker m_dcOffset;
     NcoMixer m_nco;
     IqDecimator m_iqDecimator;
     PreFirDecimator m_preFir;
