@@ -10,6 +10,7 @@
 #include "demod/IqDecimator.h"
 #include "demod/NcoMixer.h"
 #include "demod/NfmDemodulator.h"
+#include "demod/ProgrammeFilter.h"
 #include "demod/RateControl.h"
 #include "demod/Squelch.h"
 
@@ -18,9 +19,10 @@
 #include <cstdint>
 #include <vector>
 
-// The demodulation stages in the channel's order, from int16 IQ at the receiver rate
-// to 48 kHz audio: the receiver's DC taken out, NCO, IqDecimator, PreFIR, PolyFIR, squelch,
-// FM demodulation, gain and clipping, rate-controlled resampling and audio filters. Pure and single-threaded;
+// The demodulation stages in the channel's order, from int16 IQ at the receiver rate to 48 kHz
+// audio: the receiver's DC taken out, NCO, IqDecimator, PreFIR (or the half-band stage for a
+// broadcast signal at 2 MS/s), PolyFIR, squelch, FM demodulation, the programme band, gain and
+// clipping, rate-controlled resampling and audio filters. Pure and single-threaded;
 // every buffer is allocated at construction and bounds what a stage can hand on.
 class DemodChain {
 public:
@@ -92,8 +94,10 @@ private:
     NcoMixer m_nco;
     IqDecimator m_iqDecimator;
     PreFirDecimator m_preFir;
+    HalfBandDecimator m_halfBand;
     PolyFirDecimator m_polyFir;
     NfmDemodulator m_demod;
+    ProgrammeFilter m_programme;
     AudioFilter m_hpfLeft;
     AudioFilter m_lpfLeft;
     AudioFilter m_hpfRight;
@@ -105,7 +109,7 @@ private:
     RateControl m_rateControl;
     Squelch m_squelch;
     double m_demodRateHz = 0.0;
-    // The block demodulate() left for toAudio(), and its rate.
+    // The block demodulate() left for toAudio() (at the programme filter's output rate), and its rate.
     size_t m_demodulated = 0;
     double m_blockRateHz = 0.0;
 

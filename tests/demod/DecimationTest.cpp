@@ -95,6 +95,19 @@ TEST(FirPrototype, ResponsesMeetTheirShape)
     }
 }
 
+TEST(FirPrototype, HalfBandPassesPolyFirsBandAndStopsWhatWouldFoldIntoIt)
+{
+    // At 2 MHz: flat over the +-217 kHz PolyFIR passes at 1 MHz, and 100 dB down where a signal
+    // would fold into that band at 1 MHz (from 783 kHz up).
+    const auto h = halfBandPrototype();
+    ASSERT_EQ(h.size(), 32u);
+    for (double f = 0.0; f <= 0.1085; f += 0.0005)
+        ASSERT_NEAR(responseDb(h, f), 0.0, 0.001) << f;
+    for (double f = 0.3915; f <= 0.5; f += 0.0005)
+        ASSERT_LE(responseDb(h, f), -100.0) << f;
+    EXPECT_NEAR(crossing(h, -6.0), 0.25, 0.001);
+}
+
 TEST(FirDecimator, PolyphaseRowsEachCarryAShareOfTheDcGain)
 {
     const PreFirDecimator pre;
@@ -151,7 +164,37 @@ void expectMatchesDirectConvolution(const std::vector<double>& h, int factor)
 TEST(FirDecimator, EqualsDirectConvolutionOnTheOutputPhases)
 {
     expectMatchesDirectConvolution<PreFirDecimator>(preFirPrototype(), 5);
+    expectMatchesDirectConvolution<HalfBandDecimator>(halfBandPrototype(), 2);
     expectMatchesDirectConvolution<PolyFirDecimator>(polyFirPrototype(), 2);
+}
+
+TEST(FirDecimator, TakesTwoRealSignalsAsTheComplexSamplesTheyMake)
+{
+    // I and Q held apart give the complex path's outputs; without Q, the imaginary parts are 0.
+    std::vector<float> i(3001), q(3001);
+    std::vector<cf> x(i.size());
+    for (size_t n = 0; n < x.size(); ++n) {
+        i[n] = static_cast<float>(std::sin(0.37 * static_cast<double>(n)));
+        q[n] = static_cast<float>(std::cos(0.011 * static_cast<double>(n * n)));
+        x[n] = {i[n], q[n]};
+    }
+    PreFirDecimator complexIn, planar, realOnly;
+    std::vector<cf> a(x.size()), b(x.size()), c(x.size());
+    size_t na = 0, nb = 0, nc = 0;
+    for (size_t pos = 0, block = 1111; pos < x.size(); pos += block) {
+        const size_t n = std::min(block, x.size() - pos);
+        na += complexIn.process(x.data() + pos, n, a.data() + na, a.size() - na);
+        nb += planar.process(i.data() + pos, q.data() + pos, n, b.data() + nb, b.size() - nb);
+        nc += realOnly.process(i.data() + pos, nullptr, n, c.data() + nc, c.size() - nc);
+    }
+    ASSERT_EQ(na, 601u);
+    ASSERT_EQ(nb, na);
+    ASSERT_EQ(nc, na);
+    for (size_t k = 0; k < na; ++k) {
+        ASSERT_EQ(a[k], b[k]) << k;
+        ASSERT_EQ(c[k], cf(a[k].real(), 0.0f)) << k;
+    }
+    EXPECT_EQ(planar.process(nullptr, q.data(), 5, b.data(), b.size()), 0u);
 }
 
 TEST(FirDecimator, StopsBeforeAnInputWhoseOutputWouldNotFit)
