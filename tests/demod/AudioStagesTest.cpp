@@ -1,7 +1,6 @@
 #include "demod/AsrcResampler.h"
 #include "demod/AudioFilter.h"
 #include "demod/RateControl.h"
-#include "demod/Squelch.h"
 #include "support/DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
@@ -103,108 +102,6 @@ TEST(AudioFilter, IgnoresAnInvalidNewCutoffAndKeepsItsState)
     f.setCutoff(3000.0, 48000.0);
     EXPECT_DOUBLE_EQ(f.cutoffHz(), 3000.0);
     EXPECT_EQ(f.sections().front().w1, 0.0);
-}
-
-namespace {
-
-DemodParams squelchParams()
-{
-    DemodParams p;
-    p.squelchEnabled = true;
-    return p;
-}
-
-// A block of k samples of constant power p (linear, full scale 1).
-std::vector<std::complex<float>> block(double power, size_t k = 200)
-{
-    return std::vector<std::complex<float>>(k, std::complex<float>(static_cast<float>(std::sqrt(power)), 0.0f));
-}
-
-float step(Squelch& s, double power, double seconds, const DemodParams& p)
-{
-    const auto b = block(power);
-    return s.step(b.data(), b.size(), seconds, p);
-}
-
-} // namespace
-
-TEST(Squelch, FirstBlockSetsTheFloorAndOpensOnlyOnLevel)
-{
-    const DemodParams p = squelchParams();
-    Squelch quiet;
-    EXPECT_EQ(step(quiet, 1e-5, 0.0004, p), 0.0f); // -50 dBFS: snr 0 dB, below the level
-    EXPECT_FALSE(quiet.isOpen());
-    EXPECT_NEAR(quiet.noiseFloor(), 1e-5, 1e-12);
-
-    Squelch loud;
-    step(loud, 1e-4, 0.0004, p); // -40 dBFS opens by level whatever the floor
-    EXPECT_TRUE(loud.isOpen());
-    EXPECT_NEAR(loud.gain(), 1.0 - std::exp(-0.1), 1e-6);
-
-    Squelch belowFloor;
-    step(belowFloor, 1e-12, 0.0004, p);
-    EXPECT_NEAR(belowFloor.noiseFloor(), std::pow(10.0, -8.7), 1e-15);
-}
-
-TEST(Squelch, OpensOnSnrAndHoldsTheFloorAgainstTheSignal)
-{
-    const DemodParams p = squelchParams();
-    Squelch s;
-    step(s, 1e-7, 0.001, p);
-    step(s, 1e-6, 0.001, p); // +10 dB over the floor, still below -45 dBFS
-    ASSERT_TRUE(s.isOpen());
-    const double floor = s.noiseFloor();
-    step(s, 1e-6, 0.001, p); // open and above 1.5 x floor: the floor stays
-    EXPECT_EQ(s.noiseFloor(), floor);
-}
-
-TEST(Squelch, ClosesAfterTheHangOfConsecutiveQuietBlocks)
-{
-    const DemodParams p = squelchParams(); // hang 10 ms
-    Squelch s;
-    step(s, 1e-4, 0.004, p);
-    ASSERT_TRUE(s.isOpen());
-    step(s, 1e-10, 0.004, p); // loads 10 ms, 6 left
-    step(s, 1e-10, 0.004, p); // 2 left
-    EXPECT_TRUE(s.isOpen());
-    step(s, 1e-4, 0.004, p); // loud: the hang is cleared
-    step(s, 1e-10, 0.004, p); // reloads the full hang
-    step(s, 1e-10, 0.004, p);
-    EXPECT_TRUE(s.isOpen());
-    step(s, 1e-10, 0.004, p); // 12 ms of quiet
-    EXPECT_FALSE(s.isOpen());
-}
-
-TEST(Squelch, NoiseAlphaAndTimeConstantsAreLimited)
-{
-    for (auto [alpha, used] : {std::pair{0.9, 0.5}, {0.0, 0.0001}}) {
-        DemodParams p = squelchParams();
-        p.squelchNoiseAlpha = alpha;
-        p.squelchOpenDb = 100.0;
-        Squelch s;
-        step(s, 1e-6, 0.001, p);
-        step(s, 2e-6, 0.001, p);
-        EXPECT_NEAR(s.noiseFloor(), (1.0 - used) * 1e-6 + used * 2e-6, 1e-12) << alpha;
-    }
-    DemodParams p = squelchParams();
-    p.squelchAttackMs = 0.0;
-    Squelch s;
-    step(s, 1e-4, 0.0004, p);
-    EXPECT_NEAR(s.gain(), 1.0 - std::exp(-0.4), 1e-6); // 0 ms acts as 1 ms
-    EXPECT_EQ(step(s, 1e-4, 0.0, p), 1.0f);            // no duration: straight to the target
-}
-
-TEST(Squelch, SwitchedOffPassesEverything)
-{
-    DemodParams p = squelchParams();
-    p.squelchEnabled = false;
-    Squelch s;
-    EXPECT_EQ(step(s, 1e-12, 0.001, p), 1.0f);
-    EXPECT_TRUE(s.isOpen());
-    s.clear();
-    EXPECT_FALSE(s.isOpen());
-    EXPECT_FALSE(s.initialised());
-    EXPECT_EQ(s.gain(), 0.0f);
 }
 
 TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
