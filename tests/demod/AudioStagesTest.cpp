@@ -215,20 +215,36 @@ TEST(AsrcResampler, AStereoPairConvertsEachSideAsAMonoResamplerWould)
     EXPECT_NEAR(static_cast<double>(produced), 30 * 410 * 0.096, 40.0);
 }
 
-TEST(RateControl, StartsAtTheoryAndSmoothsMeasuredRates)
+TEST(RateControl, StartsAtTheoryAndTakesOnlyPlausibleWindowsInBoundedSteps)
 {
-    RateControl rc;
-    EXPECT_DOUBLE_EQ(rc.update(500000.0, 1000, 10.0), 48000.0 / 500000.0);
-    rc.update(500000.0, 509000, 10.5);
-    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), 0.096); // the window is not over yet
-    EXPECT_NEAR(rc.update(500000.0, 0, 11.0), 0.0954353, 1e-7);
+    DiagnosticsCapture diag;
+    RateControl rc(diag);
+    const double nominal = 48000.0 / 500000.0;
+    EXPECT_DOUBLE_EQ(rc.update(500000.0, 0, 10.0), nominal);
+    // The first window holds the start-up backlog: reported, not taken.
+    rc.update(500000.0, 520000, 11.0);
+    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), nominal);
+    EXPECT_TRUE(diag.contains("[ASRC] measured=520000.0 Hz, target=0.092308, smoothed=0.096000"));
+    // 2 % fast is no clock: samples caught up after a stall.
+    rc.update(500000.0, 510000, 12.0);
+    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), nominal);
     EXPECT_NEAR(rc.measuredRateHz(), 510000.0, 1e-6);
+    // 0.05 % fast: three tenths of the way to the target.
+    rc.update(500000.0, 500250, 13.0);
+    const double afterSmallStep = nominal + 0.3 * (48000.0 / 500250.0 - nominal);
+    EXPECT_NEAR(rc.smoothedRatio(), afterSmallStep, 1e-12);
+    // 0.8 % fast: the step is bounded to 0.04 % of nominal.
+    rc.update(500000.0, 504000, 14.0);
+    EXPECT_NEAR(rc.smoothedRatio(), afterSmallStep - 0.0004 * nominal, 1e-12);
+    // Not a whole second yet: nothing moves.
+    EXPECT_EQ(rc.update(500000.0, 400000, 14.5), rc.smoothedRatio());
+    // The printed target keeps within 5 % of nominal.
+    rc.update(500000.0, 800000, 15.0);
+    EXPECT_TRUE(diag.contains("target=0.091200"));
 
-    RateControl fast;
-    fast.update(500000.0, 0, 0.0);
-    fast.update(500000.0, 600000, 1.0); // target limited to 0.95 x 0.096
-    EXPECT_NEAR(fast.smoothedRatio(), 0.3 * 0.0912 + 0.7 * 0.096, 1e-12);
-
-    fast.reset();
-    EXPECT_DOUBLE_EQ(fast.update(200000.0, 100, 5.0), 0.24);
+    // A new demodulator rate starts from its own nominal ratio.
+    EXPECT_DOUBLE_EQ(rc.update(200000.0, 100, 16.0), 0.24);
+    rc.reset();
+    EXPECT_EQ(rc.smoothedRatio(), 1.0);
+    EXPECT_DOUBLE_EQ(rc.update(500000.0, 100, 20.0), nominal);
 }
