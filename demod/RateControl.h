@@ -16,8 +16,8 @@ class RateControl {
 public:
     // How far from nominal a ratio may be taken at all.
     static constexpr double kTargetRange = 0.05;
-    // The largest clock offset taken for real.
-    static constexpr double kPlausibleOffset = 0.01;
+    // The largest clock offset taken for real: ten times what a receiver's crystal is off.
+    static constexpr double kPlausibleOffset = 0.002;
     // The largest change of the ratio per window, relative to nominal.
     static constexpr double kMaxStep = 0.0004;
 

@@ -225,16 +225,16 @@ TEST(RateControl, StartsAtTheoryAndTakesOnlyPlausibleWindowsInBoundedSteps)
     rc.update(500000.0, 520000, 11.0);
     EXPECT_DOUBLE_EQ(rc.smoothedRatio(), nominal);
     EXPECT_TRUE(diag.contains("[ASRC] measured=520000.0 Hz, target=0.092308, smoothed=0.096000"));
-    // 2 % fast is no clock: samples caught up after a stall.
-    rc.update(500000.0, 510000, 12.0);
+    // 0.4 % fast is no clock: samples caught up after a stall.
+    rc.update(500000.0, 502000, 12.0);
     EXPECT_DOUBLE_EQ(rc.smoothedRatio(), nominal);
-    EXPECT_NEAR(rc.measuredRateHz(), 510000.0, 1e-6);
+    EXPECT_NEAR(rc.measuredRateHz(), 502000.0, 1e-6);
     // 0.05 % fast: three tenths of the way to the target.
     rc.update(500000.0, 500250, 13.0);
     const double afterSmallStep = nominal + 0.3 * (48000.0 / 500250.0 - nominal);
     EXPECT_NEAR(rc.smoothedRatio(), afterSmallStep, 1e-12);
-    // 0.8 % fast: the step is bounded to 0.04 % of nominal.
-    rc.update(500000.0, 504000, 14.0);
+    // 0.15 % fast: the step is bounded to 0.04 % of nominal.
+    rc.update(500000.0, 500750, 14.0);
     EXPECT_NEAR(rc.smoothedRatio(), afterSmallStep - 0.0004 * nominal, 1e-12);
     // Not a whole second yet: nothing moves.
     EXPECT_EQ(rc.update(500000.0, 400000, 14.5), rc.smoothedRatio());
