@@ -18,7 +18,10 @@ public:
     void reset() { m_offset = {}; }
 
     // Full scale 32768 as 1.0, as the mixer reads the samples.
-    std::complex<float> offset() const { return {static_cast<float>(m_offset.real()), static_cast<float>(m_offset.imag())}; }
+    std::complex<float> offset() const
+    {
+        return {static_cast<float>(m_offset.real()), static_cast<float>(m_offset.imag())};
+    }
 
 private:
     std::complex<double> m_offset;

@@ -64,7 +64,7 @@ public:
     size_t process(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds);
 
     // The same in two steps, for a caller that times the audio side on its own: demodulate()
-    // takes the block from the NCO to squelched audio at the demodulator rate and returns its
+    // takes the block from the NCO to squelched audio in the programme band and returns its
     // length (0 when a stage yielded nothing); toAudio() then resamples and filters that audio
     // and returns the number of 48 kHz samples (0 when a resampler yielded nothing), its
     // ratio multiplied by ratioTrim (the audio bus's fill control).

@@ -88,8 +88,8 @@ void NcoMixer::process(const int16_t* iq, size_t pairs, std::complex<float>* out
     run(
         iq, pairs,
         [&](size_t n, size_t count) {
-            mixChunks(iq + 2 * n, count, dst + 2 * n, m_dc.real(), m_dc.imag(), m_powCos.data(), m_powSin.data(), m_chunkCos, m_chunkSin, m_cos,
-                      m_sin);
+            mixChunks(iq + 2 * n, count, dst + 2 * n, m_dc.real(), m_dc.imag(), m_powCos.data(), m_powSin.data(),
+                      m_chunkCos, m_chunkSin, m_cos, m_sin);
         },
         [dst](size_t n, float re, float im) {
             dst[2 * n] = re;
@@ -102,8 +102,8 @@ void NcoMixer::processToInt16(const int16_t* iq, size_t pairs, int16_t* out)
     run(
         iq, pairs,
         [&](size_t n, size_t count) {
-            mixChunksToInt16(iq + 2 * n, count, out + 2 * n, m_dc.real(), m_dc.imag(), m_powCos.data(), m_powSin.data(), m_chunkCos, m_chunkSin,
-                             m_cos, m_sin);
+            mixChunksToInt16(iq + 2 * n, count, out + 2 * n, m_dc.real(), m_dc.imag(), m_powCos.data(),
+                             m_powSin.data(), m_chunkCos, m_chunkSin, m_cos, m_sin);
         },
         [out](size_t n, float re, float im) {
             out[2 * n] = quantise(re);

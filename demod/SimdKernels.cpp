@@ -179,8 +179,8 @@ template <typename Store>
 } // namespace
 
 RTSA_SIMD_CLONES void
-mixChunks(const int16_t* iq, size_t chunks, float* out, float dcI, float dcQ, const float* powCos2, const float* powSin2,
-          float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
+mixChunks(const int16_t* iq, size_t chunks, float* out, float dcI, float dcQ, const float* powCos2,
+          const float* powSin2, float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
 {
     mix(iq, chunks, dcI, dcQ, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
         [out](const v8sf& mixed, size_t at) { std::memcpy(out + at, &mixed, sizeof mixed); });

@@ -40,10 +40,10 @@ void sumPairs(const int16_t* iq, size_t pairs, int64_t& sumI, int64_t& sumQ);
 constexpr size_t kMixChunk = 16;
 
 // Mixes `chunks` chunks of kMixChunk interleaved int16 (I, Q) pairs (full scale 32768 as 1.0),
-// less the receiver's DC offset (dcI, dcQ), with the phasor (phaseCos, phaseSin) advanced by step^k within a chunk and by step^kMixChunk
-// (chunkCos, chunkSin) from chunk to chunk: out = x * conj(phasor), interleaved. powCos2 and
-// powSin2 hold the real and imaginary parts of step^0 .. step^(kMixChunk-1), each twice in a row
-// (for I and for Q). Updates the phasor.
+// less the receiver's DC offset (dcI, dcQ), with the phasor (phaseCos, phaseSin) advanced by
+// step^k within a chunk and by step^kMixChunk (chunkCos, chunkSin) from chunk to chunk:
+// out = x * conj(phasor), interleaved. powCos2 and powSin2 hold the real and imaginary parts of
+// step^0 .. step^(kMixChunk-1), each twice in a row (for I and for Q). Updates the phasor.
 void mixChunks(const int16_t* iq, size_t chunks, float* out, float dcI, float dcQ, const float* powCos2,
                const float* powSin2, float chunkCos, float chunkSin, float& phaseCos, float& phaseSin);
 // The same, with every mixed value then put to full-scale int16 as toInt16FullScale does.

@@ -157,7 +157,8 @@ private slots:
             const Audio after = listener.take();
             // Half a second holds 24000 samples; a busy machine may lose some of its input.
             QVERIFY2(after.left.size() > 12000, qPrintable(QString::number(after.left.size())));
-            QVERIFY2(std::abs(monoFigures(after.left).leftLevel - 0.45 * 0.905) < 0.05, qPrintable(QString::number(mhz)));
+            QVERIFY2(std::abs(monoFigures(after.left).leftLevel - 0.45 * 0.905) < 0.05,
+                     qPrintable(QString::number(mhz)));
         }
 
         // Off: the bus is emptied and stays empty. On again: the audio comes back.

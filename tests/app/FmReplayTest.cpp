@@ -126,8 +126,8 @@ private slots:
             QTest::qWait(2500);
             c.setAudioEnabled(false);
             // What the receiver, the channel and the audio output said meanwhile, for a failure.
-            const QByteArray log =
-                lines.filter(QRegularExpression(QStringLiteral("^RX |Throttle|\\[Demod\\]|Audio: "))).join('\n').toUtf8();
+            const QRegularExpression said(QStringLiteral("^RX |Throttle|\\[Demod\\]|Audio: "));
+            const QByteArray log = lines.filter(said).join('\n').toUtf8();
             const auto wav = readWavFile(m_wav);
             QVERIFY(wav);
             QCOMPARE(wav->bitsPerSample, uint16_t{32});

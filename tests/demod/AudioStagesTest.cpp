@@ -269,9 +269,9 @@ std::pair<double, double> programmeGain(ProgrammeFilter& band, double hz, double
     for (size_t pos = 0, block = 3333; pos < n; pos += block) {
         const size_t count = std::min(block, n - pos);
         const size_t got = band.process(left.data() + pos, right.data() + pos, count);
-        outLeft.insert(outLeft.end(), left.begin() + static_cast<ptrdiff_t>(pos), left.begin() + static_cast<ptrdiff_t>(pos + got));
-        outRight.insert(outRight.end(), right.begin() + static_cast<ptrdiff_t>(pos),
-                        right.begin() + static_cast<ptrdiff_t>(pos + got));
+        const auto from = static_cast<ptrdiff_t>(pos), to = static_cast<ptrdiff_t>(pos + got);
+        outLeft.insert(outLeft.end(), left.begin() + from, left.begin() + to);
+        outRight.insert(outRight.end(), right.begin() + from, right.begin() + to);
     }
     EXPECT_EQ(outLeft.size(), (n + static_cast<size_t>(band.factor()) - 1) / static_cast<size_t>(band.factor()));
     return {rms(outLeft, outLeft.size() / 2) / in, rms(outRight, outRight.size() / 2) / (0.5 * in)};

@@ -174,8 +174,8 @@ TEST(DemodChainQuality, ReferenceStationAtEveryRateExactlyTunedAndOffTune)
             const MonoFigures m = monoFigures(last(mono.left, kMeasured));
             const double levelDb = 20.0 * std::log10(s.leftLevel / s.rightLevel);
             std::printf("| %2.0f MS/s | %s | %.1f | %.1f | %.1f | %.1f | %.1f, %.1f | %+.2f |\n", rate / 1e6,
-                        detuneHz == 0.0 ? "exactly" : "500 Hz off", s.leftToRightDb, s.rightToLeftDb, s.thdnDb, m.thdnDb,
-                        s.pilotDbfs, m.pilotDbfs, levelDb);
+                        detuneHz == 0.0 ? "exactly" : "500 Hz off", s.leftToRightDb, s.rightToLeftDb, s.thdnDb,
+                        m.thdnDb, s.pilotDbfs, m.pilotDbfs, levelDb);
             std::fflush(stdout);
             const std::string where = std::to_string(rate / 1e6) + " MS/s, " + std::to_string(detuneHz) + " Hz off";
             EXPECT_EQ(s.windows, 2u) << where;

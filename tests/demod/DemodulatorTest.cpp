@@ -303,7 +303,8 @@ TEST(DemodBlocks, StereoDecoderSeparatesTheMultiplexTheDiscriminatorDelivers)
         for (size_t k = 0; k < n; ++k) {
             const double t = static_cast<double>(k) / rate;
             // l sin(2 psi) = (cos((2 wp - w) t) - cos((2 wp + w) t)) / 2, and the same for r.
-            double x = sampleMean(0.45, w1, 0.0, t, rate) + sampleMean(0.45, w3, 0.0, t, rate) + sampleMean(0.1, wp, 0.0, t, rate);
+            double x = sampleMean(0.45, w1, 0.0, t, rate) + sampleMean(0.45, w3, 0.0, t, rate) +
+                       sampleMean(0.1, wp, 0.0, t, rate);
             for (auto [w, sign] : {std::pair{w1, 1.0}, {w3, -1.0}}) {
                 x += sampleMean(sign * 0.225, 2.0 * wp - w, halfPi, t, rate);
                 x -= sampleMean(sign * 0.225, 2.0 * wp + w, halfPi, t, rate);

@@ -63,7 +63,8 @@ StereoFigures stereoFigures(const std::vector<float>& left, const std::vector<fl
         rightLevel.push_back(rf.amplitudes[0]);
     }
     const double lr = median(toRight), rl = median(toLeft);
-    return {std::min(lr, rl), lr, rl, median(thdn), median(pilot), median(leftLevel), median(rightLevel), toRight.size()};
+    return {std::min(lr, rl), lr, rl, median(thdn), median(pilot), median(leftLevel), median(rightLevel),
+            toRight.size()};
 }
 
 MonoFigures monoFigures(const std::vector<float>& mono, std::size_t window)
