@@ -6,9 +6,10 @@
 
 // The programme band of demodulated audio: flat to 15 kHz (within 0.01 dB), and the 19 kHz
 // stereo pilot, the 38 kHz subcarrier and everything else from 18.8 kHz up at least 90 dB down,
-// taken down to 100 kHz or a little more on the way. That holds at the demodulator rates up to
-// 500 kHz; the transition band widens in proportion above. One linear-phase filter for both channels, so that
-// left and right, and the sum and difference they are made of, keep the same gain and delay.
+// taken down to 100 kHz or a little more on the way. That holds at demodulator rates up to
+// 500 kHz; above, the transition band widens in proportion. One linear-phase filter for both
+// channels, so that left and right, and the sum and difference they are made of, keep the same
+// gain and delay (0.72 ms at 500 kHz).
 class ProgrammeFilter {
 public:
     static constexpr int kTaps = 720;
