@@ -15,9 +15,18 @@ double db(double ratio)
     return 20.0 * std::log10(ratio);
 }
 
-bool silent(const std::vector<float>& x)
+// Whether the audio stopped in the window: a run of exact zeros is audio that never arrived,
+// played as silence (tones and noise never give 16 in a row).
+bool interrupted(const std::vector<float>& x)
 {
-    return std::all_of(x.begin(), x.end(), [](float v) { return v == 0.0f; });
+    constexpr std::size_t kGap = 16;
+    std::size_t run = 0;
+    for (float v : x) {
+        run = v == 0.0f ? run + 1 : 0;
+        if (run == kGap)
+            return true;
+    }
+    return false;
 }
 
 // The two programme tones and the pilot where the window's pitch puts them.
@@ -47,7 +56,7 @@ StereoFigures stereoFigures(const std::vector<float>& left, const std::vector<fl
     for (std::size_t from = 0; from + window <= n; from += window) {
         const std::vector<float> l = toneWindow(left, from, window);
         const std::vector<float> r = toneWindow(right, from, window);
-        if (silent(l) || silent(r))
+        if (interrupted(l) || interrupted(r))
             continue;
         std::vector<float> both(window);
         std::transform(l.begin(), l.end(), r.begin(), both.begin(), [](float a, float b) { return a + b; });
@@ -72,7 +81,7 @@ MonoFigures monoFigures(const std::vector<float>& mono, std::size_t window)
     std::vector<double> thdn, pilot, leftLevel, rightLevel;
     for (std::size_t from = 0; from + window <= mono.size(); from += window) {
         const std::vector<float> w = toneWindow(mono, from, window);
-        if (silent(w))
+        if (interrupted(w))
             continue;
         const ToneFit fit = fitTones(w, 0, tonesFound(w));
         thdn.push_back(db(thdPlusNoise(fit, 2)));

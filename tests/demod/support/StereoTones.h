@@ -14,8 +14,8 @@ inline constexpr std::size_t kToneWindow = 2400;
 std::vector<float> toneWindow(const std::vector<float>& x, std::size_t from, std::size_t length = kToneWindow);
 double median(std::vector<double> values);
 
-// Medians over the windows that hold audio (a window of nothing but zeros, audio that never
-// arrived, has nothing to measure); 0 everywhere without one.
+// Medians over the windows in which the audio did not stop (a stretch of exact zeros is audio
+// that never arrived and spoils the window); 0 everywhere without one.
 struct StereoFigures {
     double separationDb;  // the weaker of the two directions
     double leftToRightDb; // the 1 kHz tone in the left channel over what of it reaches the right
@@ -24,7 +24,7 @@ struct StereoFigures {
     double pilotDbfs;     // the pilot in the channel where it is louder
     double leftLevel;     // the 1 kHz tone in the left channel
     double rightLevel;    // the 3 kHz tone in the right channel
-    std::size_t windows;  // how many windows held audio
+    std::size_t windows;  // how many windows held audio throughout
 };
 
 StereoFigures stereoFigures(const std::vector<float>& left, const std::vector<float>& right,
