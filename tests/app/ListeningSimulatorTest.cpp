@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -29,25 +28,6 @@ constexpr float kSilencePeak = 0.01f;
 // The 1 kHz measurement tone in the left channel: half the 75 kHz programme read at the
 // 150 kHz scale, after de-emphasis, times the gain of 2.
 constexpr double kLeftToneLevel = 0.45 * 0.905;
-
-struct Stereo {
-    std::vector<float> left;
-    std::vector<float> right;
-};
-
-// A 16-bit stereo recording in full-scale units.
-Stereo channels(const WavFileContents& wav)
-{
-    Stereo s;
-    for (std::size_t k = 0; k < wav.frames(); ++k) {
-        int16_t l, r;
-        std::memcpy(&l, wav.sample(k, 0), 2);
-        std::memcpy(&r, wav.sample(k, 1), 2);
-        s.left.push_back(static_cast<float>(l) / 32767.0f);
-        s.right.push_back(static_cast<float>(r) / 32767.0f);
-    }
-    return s;
-}
 
 // Frames the WAV writer has put into its file so far (16-bit stereo after a 44-byte header).
 std::size_t framesWritten(const std::filesystem::path& path)
@@ -189,21 +169,22 @@ private slots:
         QVERIFY(wav);
         QCOMPARE(wav->channels, uint16_t{2});
         QCOMPARE(wav->bitsPerSample, uint16_t{16});
-        const Stereo audio = channels(*wav);
-        const std::size_t from = audio.left.size() - 2 * 48000;
-        std::vector<float> difference(audio.left.size());
+        const std::vector<float> leftAudio = int16Channel(*wav, 0);
+        const std::vector<float> rightAudio = int16Channel(*wav, 1);
+        const std::size_t from = leftAudio.size() - 2 * 48000;
+        std::vector<float> difference(leftAudio.size());
         for (std::size_t k = 0; k < difference.size(); ++k)
-            difference[k] = 0.5f * (audio.left[k] - audio.right[k]);
-        const double left = medianRms(audio.left, from, 2 * 48000);
-        const double right = medianRms(audio.right, from, 2 * 48000);
+            difference[k] = 0.5f * (leftAudio[k] - rightAudio[k]);
+        const double left = medianRms(leftAudio, from, 2 * 48000);
+        const double right = medianRms(rightAudio, from, 2 * 48000);
         const double side = medianRms(difference, from, 2 * 48000);
         qInfo("README steps: RMS left %.4f (%.1f dBFS), right %.4f (%.1f dBFS), (L - R) / 2 %.4f", left,
               20.0 * std::log10(std::max(left, 1e-9)), right, 20.0 * std::log10(std::max(right, 1e-9)), side);
         // The programme peaks at 80 % of the deviation before its pre-emphasis; decoded at the
         // 150 kHz scale with the gain of 2 it stands between -30 and -10 dBFS RMS, where a
         // muted output has nothing at all.
-        QVERIFY2(left > 0.03 && left < 0.3, qPrintable(QString::number(left)));
-        QVERIFY2(right > 0.03 && right < 0.3, qPrintable(QString::number(right)));
+        QVERIFY2(left > 0.03 && left < 0.3, qPrintable(QStringLiteral("left channel at RMS %1").arg(left)));
+        QVERIFY2(right > 0.03 && right < 0.3, qPrintable(QStringLiteral("right channel at RMS %1").arg(right)));
         // Two different lines, so the stereo decoder really sent each its own channel.
         QVERIFY2(side > 0.3 * std::min(left, right), qPrintable(QString::number(side)));
     }
@@ -252,7 +233,7 @@ private slots:
 
         const auto wav = readWavFile(m_recording);
         QVERIFY(wav);
-        const std::vector<float> left = channels(*wav).left;
+        const std::vector<float> left = int16Channel(*wav, 0);
         const std::vector<bool> silent = silentBlocks(left);
         const auto found = longestGap(silent);
         QVERIFY2(found, "no audio in the whole recording");
