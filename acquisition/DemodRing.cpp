@@ -32,7 +32,17 @@ std::size_t DemodRing::write(const uint8_t* src, std::size_t length)
 
 std::size_t DemodRing::read(uint8_t* dst, std::size_t length)
 {
-    if (dst == nullptr || length == 0 || m_capacity == 0)
+    return dst != nullptr ? consume(dst, length) : 0;
+}
+
+std::size_t DemodRing::discard(std::size_t length)
+{
+    return consume(nullptr, length);
+}
+
+std::size_t DemodRing::consume(uint8_t* dst, std::size_t length)
+{
+    if (length == 0 || m_capacity == 0)
         return 0;
     const auto pass = m_gate.enterReader();
     if (!pass)
@@ -42,7 +52,8 @@ std::size_t DemodRing::read(uint8_t* dst, std::size_t length)
     const std::size_t m = std::min(length, used(w, r));
     if (m == 0)
         return 0;
-    copyOutOfRing(m_buffer.get(), m_capacity, r % m_capacity, dst, m);
+    if (dst != nullptr)
+        copyOutOfRing(m_buffer.get(), m_capacity, r % m_capacity, dst, m);
     m_readCount.store(r + m, std::memory_order_release);
     m_totalRead.fetch_add(m, std::memory_order_relaxed);
     return m;

@@ -17,6 +17,8 @@ public:
 
     std::size_t write(const uint8_t* src, std::size_t length);
     std::size_t read(uint8_t* dst, std::size_t length);
+    // Consumer side: drops up to `length` of the oldest bytes unread; returns how many.
+    std::size_t discard(std::size_t length);
     std::size_t available() const;
     std::size_t capacity() const { return m_capacity; }
     double fillRatio() const;
@@ -31,6 +33,8 @@ public:
     uint64_t droppedBytes() const { return m_droppedBytes.load(std::memory_order_relaxed); }
 
 private:
+    // Reads into dst, or drops when dst is null.
+    std::size_t consume(uint8_t* dst, std::size_t length);
     std::size_t used(uint64_t w, uint64_t r) const
     {
         return static_cast<std::size_t>(w >= r ? w - r : w + m_capacity - r);

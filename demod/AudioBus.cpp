@@ -17,6 +17,27 @@ uint64_t AudioBusSlot::available() const
     return w < r ? 0 : std::min(m_capacity, w - r);
 }
 
+uint64_t AudioBusSlot::deficit() const
+{
+    const uint64_t w = m_writePos.load(std::memory_order_acquire);
+    const uint64_t r = m_readPos.load(std::memory_order_relaxed);
+    return r > w ? r - w : 0;
+}
+
+void AudioBusSlot::skipAhead(uint64_t n)
+{
+    const uint64_t w = m_writePos.load(std::memory_order_relaxed);
+    // Whatever the reader may still reach of the skipped stretch must be silence; beyond the
+    // last capacity samples the storage holds nothing else.
+    const uint64_t zeros = std::min(n, m_capacity);
+    uint64_t at = (w + n - zeros) % m_capacity;
+    for (uint64_t k = 0; k < zeros; ++k) {
+        m_storage[at].store(0.0f, std::memory_order_relaxed);
+        at = at + 1 == m_capacity ? 0 : at + 1;
+    }
+    m_writePos.store(w + n, std::memory_order_release);
+}
+
 size_t AudioBusSlot::write(const float* samples, size_t count)
 {
     const uint64_t w = m_writePos.load(std::memory_order_relaxed);
@@ -53,6 +74,7 @@ size_t AudioBusSlot::read(float* out, size_t count)
     }
     std::fill(out + m, out + count, 0.0f);
     m_readPos.store(r + count, std::memory_order_relaxed);
+    m_lastRequest.store(count, std::memory_order_relaxed);
     return m;
 }
 
@@ -60,6 +82,7 @@ void AudioBusSlot::clear()
 {
     m_writePos.store(0, std::memory_order_relaxed);
     m_readPos.store(0, std::memory_order_relaxed);
+    m_lastRequest.store(0, std::memory_order_relaxed);
     for (uint64_t k = 0; k < m_capacity; ++k)
         m_storage[k].store(0.0f, std::memory_order_relaxed);
 }
@@ -115,4 +138,25 @@ void AudioBus::clear()
     std::lock_guard lock(m_mutex);
     for (auto& s : m_slots)
         s->clear();
+}
+
+bool AudioBus::realignAfterUnderrun(size_t leadSlot, uint64_t lead)
+{
+    if (m_capacity == 0)
+        return false;
+    std::lock_guard lock(m_mutex);
+    if (leadSlot >= m_slots.size())
+        return false;
+    const uint64_t behind = m_slots[leadSlot]->deficit();
+    if (behind == 0)
+        return false;
+    for (auto& s : m_slots)
+        s->skipAhead(behind + lead);
+    return true;
+}
+
+uint64_t AudioBus::lastRequest(size_t slot) const
+{
+    const AudioBusSlot* s = find(slot);
+    return s ? s->lastRequest() : 0;
 }

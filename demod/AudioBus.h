@@ -16,6 +16,12 @@ public:
     size_t write(const float* samples, size_t count);
     size_t read(float* out, size_t count);
     uint64_t available() const;
+    // Samples the reader has played as silence beyond what was written (after an underrun).
+    uint64_t deficit() const;
+    // Producer side: moves the writer ahead by n samples of silence.
+    void skipAhead(uint64_t n);
+    // Samples the consumer asked for in its latest read (0 before the first).
+    uint64_t lastRequest() const { return m_lastRequest.load(std::memory_order_relaxed); }
     void clear();
 
 private:
@@ -25,6 +31,7 @@ private:
     std::unique_ptr<std::atomic<float>[]> m_storage;
     std::atomic<uint64_t> m_writePos{0};
     std::atomic<uint64_t> m_readPos{0};
+    std::atomic<uint64_t> m_lastRequest{0};
 };
 
 // The hand-over from the demodulation thread to the audio callback: one slot per
@@ -40,6 +47,16 @@ public:
     size_t read(size_t slot, float* out, size_t count);
     double fill(size_t slot) const;
     void clear();
+
+    // Producer side, before a block is written to every slot alike: when the reader of
+    // leadSlot has run ahead of its writer (an underrun), moves every slot's writer past the
+    // reader by `lead` samples of silence, by the same amount in each slot so that the slots
+    // stay in step. Without it the audio written next would fall on samples already played
+    // as silence and be skipped, and a producer at the consumer's rate would never catch up.
+    // Returns whether it moved the writers.
+    bool realignAfterUnderrun(size_t leadSlot, uint64_t lead);
+    // Samples the consumer asked for in its latest read of the slot (0 before the first).
+    uint64_t lastRequest(size_t slot) const;
 
     uint64_t capacity() const { return m_capacity; }
 

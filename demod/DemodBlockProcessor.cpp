@@ -31,6 +31,7 @@ void DemodBlockProcessor::applyParams(const DemodParams& params)
 void DemodBlockProcessor::reset()
 {
     m_chain.reset();
+    m_fillControl.reset();
     m_bus.clear();
 }
 
@@ -66,14 +67,16 @@ void DemodBlockProcessor::processIqBlock(const int16_t* iq, size_t pairs, double
 
     const int64_t writeStart = monotonicNowNs();
     const double fill = m_bus.fill(m_leftSlot);
-    const size_t audio = m_chain.toAudio(static_cast<double>(nowNs) * 1e-9);
+    const uint64_t request = m_bus.lastRequest(m_leftSlot);
+    const size_t audio = m_chain.toAudio(static_cast<double>(nowNs) * 1e-9, m_fillControl.trim());
     m_stats.asrc += m_chain.counts().asrc;
     if (audio == 0) {
         ++m_stats.skipped;
         return;
     }
+    m_fillControl.update(fill * static_cast<double>(kBusCapacity), request, audio);
     m_stats.produced += audio;
-    m_stats.written += throttleOrWrite(audio, fill);
+    m_stats.written += throttleOrWrite(audio, fill, request);
     const int64_t end = monotonicNowNs();
     m_stats.writePathMaxUs = std::max(m_stats.writePathMaxUs, microseconds(end - writeStart));
     m_stats.busyUs += microseconds(end - start);
@@ -95,11 +98,13 @@ void DemodBlockProcessor::count(const DemodChain::Counts& counts, double inputRa
     }
 }
 
-size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill)
+size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_t request)
 {
+    const double releaseFill =
+        static_cast<double>(m_fillControl.targetSamples(request)) / static_cast<double>(kBusCapacity);
     if (!m_throttling && fill > kThrottleOnFill) {
         m_throttling = true;
-    } else if (m_throttling && fill < kThrottleOffFill) {
+    } else if (m_throttling && fill < releaseFill) {
         m_throttling = false;
         if (m_droppedWhileThrottled > 0) {
             m_diag.print("[DemodThread] Throttle released, dropped %llu blocks during throttle\n",
@@ -114,6 +119,10 @@ size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill)
     const std::lock_guard lock(m_writeMutex);
     if (!m_enabled.load())
         return 0;
+    if (m_bus.realignAfterUnderrun(m_leftSlot, m_fillControl.targetSamples(request))) {
+        m_fillControl.reset();
+        m_realigned = true;
+    }
     const size_t accepted = m_bus.write(m_leftSlot, m_chain.left(), samples);
     if (m_chain.stereo())
         m_bus.write(m_rightSlot, m_chain.right(), samples);

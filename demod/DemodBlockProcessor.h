@@ -1,6 +1,7 @@
 #pragma once
 
 #include "demod/AudioBus.h"
+#include "demod/BusFillControl.h"
 #include "demod/DemodChain.h"
 #include "demod/DemodDiagnostics.h"
 #include "demod/DemodParams.h"
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 // The channel's block step, from one block of int16 IQ to the audio bus: the demodulation
 // chain, a throttle that drops whole blocks while the bus runs too full, and the statistics
@@ -20,8 +22,8 @@ class DemodBlockProcessor {
 public:
     // 50 ms of audio per slot.
     static constexpr uint64_t kBusCapacity = 2400;
+    // The throttle drops whole blocks from this fill until the fill is back at its target.
     static constexpr double kThrottleOnFill = 0.85;
-    static constexpr double kThrottleOffFill = 0.65;
     static constexpr int64_t kReportPeriodNs = 2'000'000'000;
 
     // Throws std::invalid_argument when the audio filter settings are invalid.
@@ -29,7 +31,7 @@ public:
 
     // Takes over new settings at a block boundary, without clearing the signal path.
     void applyParams(const DemodParams& params);
-    // Restarts every stage and the rate control, and empties the bus.
+    // Restarts every stage, the rate and fill control, and empties the bus.
     void reset();
 
     // Any thread. Switching off empties the bus; a block in progress then writes nothing.
@@ -52,6 +54,10 @@ public:
     // Times every stage of the chain (a few clock reads per block), for the benchmark.
     void setProfiling(bool on) { m_chain.setProfiling(on); }
     bool throttling() const { return m_throttling; }
+    const BusFillControl& fillControl() const { return m_fillControl; }
+    // Whether the bus restarted after an underrun since the last call: the IQ waiting
+    // upstream is then older than the audio about to play, and better dropped.
+    bool takeRealigned() { return std::exchange(m_realigned, false); }
 
 private:
     // Per report period.
@@ -64,7 +70,7 @@ private:
 
     void count(const DemodChain::Counts& counts, double inputRateHz);
     // Drops or writes the block's audio; returns the samples the left slot accepted.
-    size_t throttleOrWrite(size_t samples, double fill);
+    size_t throttleOrWrite(size_t samples, double fill, uint64_t request);
     void reportIfDue(int64_t nowNs, double fill);
 
     DemodDiagnostics& m_diag;
@@ -77,6 +83,8 @@ private:
     // Held while a block writes to the bus and while the bus is emptied on disabling.
     std::mutex m_writeMutex;
 
+    BusFillControl m_fillControl{kBusCapacity};
+    bool m_realigned = false;
     bool m_throttling = false;
     uint64_t m_droppedWhileThrottled = 0;
     bool m_ncoReportPending = false;

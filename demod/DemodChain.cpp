@@ -166,7 +166,7 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
     return demodulated;
 }
 
-size_t DemodChain::toAudio(double nowSeconds)
+size_t DemodChain::toAudio(double nowSeconds, double ratioTrim)
 {
     const size_t demodulated = m_demodulated;
     if (demodulated == 0)
@@ -175,7 +175,7 @@ size_t DemodChain::toAudio(double nowSeconds)
     if (m_profiling)
         m_lapStart = monotonicNowNs();
     const bool stereo = isStereoActive(m_params);
-    const double ratio = m_rateControl.update(m_blockRateHz, demodulated, nowSeconds);
+    const double ratio = m_rateControl.update(m_blockRateHz, demodulated, nowSeconds) * ratioTrim;
     size_t produced = 0;
     if (stereo) {
         for (size_t k = 0; k < demodulated; ++k) {

@@ -63,9 +63,10 @@ public:
     // The same in two steps, for a caller that times the audio side on its own: demodulate()
     // takes the block from the NCO to squelched audio at the demodulator rate and returns its
     // length (0 when a stage yielded nothing); toAudio() then resamples and filters that audio
-    // and returns the number of 48 kHz samples (0 when a resampler yielded nothing).
+    // and returns the number of 48 kHz samples (0 when a resampler yielded nothing), its
+    // ratio multiplied by ratioTrim (the audio bus's fill control).
     size_t demodulate(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz);
-    size_t toAudio(double nowSeconds);
+    size_t toAudio(double nowSeconds, double ratioTrim = 1.0);
 
     const float* left() const { return m_outLeft.data(); }
     const float* right() const { return m_outRight.data(); }

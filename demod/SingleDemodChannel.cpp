@@ -131,6 +131,13 @@ void SingleDemodChannel::processIqBlock(const int16_t* iq, size_t pairs, uint32_
     m_processor.processIqBlock(iq, pairs, inputRateHz, static_cast<double>(centerHz), monotonicNowNs());
 }
 
+void SingleDemodChannel::dropBacklog()
+{
+    const std::lock_guard lock(m_sourceMutex);
+    if (m_ring != nullptr)
+        m_ring->discard(m_ring->available() / kIqSampleBytes * kIqSampleBytes);
+}
+
 void SingleDemodChannel::sleepWhileRunning(int milliseconds)
 {
     std::unique_lock lock(m_idleMutex);
@@ -186,6 +193,8 @@ void SingleDemodChannel::run()
         applyPendingReset();
         const int64_t start = monotonicNowNs();
         processIqBlock(m_block.data(), got / kIqSampleBytes, rateHz, centerHz);
+        if (m_processor.takeRealigned())
+            dropBacklog();
         const int64_t end = monotonicNowNs();
         m_resetsBeforeLastBlock.store(m_resetsApplied, std::memory_order_relaxed);
         m_blocks.fetch_add(1, std::memory_order_release);

@@ -77,6 +77,9 @@ private:
     void applyPendingReset();
     void processIqBlock(const int16_t* iq, size_t pairs, uint32_t inputRateHz, uint64_t centerHz);
     void sleepWhileRunning(int milliseconds);
+    // After the audio restarted from an underrun, the IQ waiting in the ring would only
+    // arrive late: the next block starts from fresh IQ.
+    void dropBacklog();
 
     DemodDiagnostics& m_diag;
 

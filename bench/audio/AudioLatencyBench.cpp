@@ -5,7 +5,8 @@
 // position and buffer-switch time, gives one latency: from the IQ sample that carried the step
 // arriving at the receiver's output to the audio frame leaving the driver's buffer. A real
 // device plays that buffer half during the next period; the simulated read hands the sample over
-// at most one transfer (16384 samples, 0.82 ms at 20 MS/s) after it arrives.
+// at most one transfer (16384 samples, 0.82 ms at 20 MS/s) after it arrives. The same tones
+// give the left 1 kHz tone's pitch in each second of audio.
 //
 //   bench_audio_latency [seconds] [frames ...]      (default 20 s, at 256 and then 64 frames)
 #include "acquisition/RZ640Device.h"
@@ -130,6 +131,50 @@ std::vector<std::size_t> onsets(const WavFileContents& wav)
     return found;
 }
 
+// The left tone's frequency over each keyed-on stretch that starts at an onset, from its cycles
+// between interpolated upward zero crossings, 10 ms after the onset to 10 ms before the tone is
+// keyed off; cycles more than 5 % off the median (a dropout's) are left out. Returns (time of the
+// stretch in the file, Hz) pairs.
+std::vector<std::pair<double, double>> tonePitches(const WavFileContents& wav, const std::vector<std::size_t>& starts)
+{
+    auto left = [&wav](std::size_t k) {
+        int16_t v;
+        std::memcpy(&v, wav.sample(k, 0), 2);
+        return static_cast<double>(v);
+    };
+    const auto margin = static_cast<std::size_t>(0.01 * kRate);
+    const auto stretch = static_cast<std::size_t>(static_cast<double>(kGatePeriodNs) * 1e-9 / 2.0 * kRate);
+    std::vector<std::pair<double, double>> pitches;
+    for (std::size_t start : starts) {
+        const std::size_t from = start + margin, to = std::min(start + stretch - margin, wav.frames());
+        std::vector<double> cycles;
+        double previous = -1.0;
+        for (std::size_t k = from + 1; k < to; ++k) {
+            const double a = left(k - 1), b = left(k);
+            if (a < 0.0 && b >= 0.0) {
+                const double at = static_cast<double>(k - 1) + a / (a - b);
+                if (previous >= 0.0)
+                    cycles.push_back(at - previous);
+                previous = at;
+            }
+        }
+        if (cycles.size() < 10)
+            continue;
+        std::vector<double> sorted = cycles;
+        std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        double total = 0.0;
+        int kept = 0;
+        for (double c : cycles)
+            if (std::abs(c - median) < 0.05 * median) {
+                total += c;
+                ++kept;
+            }
+        pitches.emplace_back(static_cast<double>(start) / kRate, kept * kRate / total);
+    }
+    return pitches;
+}
+
 double percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
@@ -142,6 +187,7 @@ struct Run {
     // Audio that comes back after a dropout of 100 ms or more in the middle of a tone looks like
     // an onset, later than the audio bus and one buffer can hold back: not a latency.
     int afterDropouts = 0;
+    std::vector<std::pair<double, double>> pitches;
     QStringList audioLines;
     QString opened;
 };
@@ -182,7 +228,9 @@ Run measure(QCoreApplication& app, const std::filesystem::path& registry, const 
         return run;
     // What the bus and a buffer hold, and 20 ms for the demodulator's own delays.
     const double longestMs = (static_cast<double>(DemodBlockProcessor::kBusCapacity) + frames) / kRate * 1e3 + 20.0;
-    for (std::size_t frame : onsets(*wav)) {
+    const std::vector<std::size_t> found = onsets(*wav);
+    run.pitches = tonePitches(*wav, found);
+    for (std::size_t frame : found) {
         const std::optional<int64_t> left = clock.leaveTimeNs(static_cast<int64_t>(frame), frames);
         if (!left)
             continue;
@@ -242,6 +290,20 @@ int main(int argc, char** argv)
         std::fprintf(out, "  latency over %zu onsets: median %.2f ms, min %.2f ms, P95 %.2f ms, max %.2f ms\n",
                      run.latencyMs.size(), percentile(run.latencyMs, 0.5), percentile(run.latencyMs, 0.0),
                      percentile(run.latencyMs, 0.95), percentile(run.latencyMs, 1.0));
+        // The 1 kHz tone's pitch in each second of the file, from its keyed-on stretches.
+        std::fprintf(out, "  left tone pitch by second of audio:");
+        for (int second = 1; second <= static_cast<int>(seconds); ++second) {
+            double sum = 0.0;
+            int n = 0;
+            for (auto [at, hz] : run.pitches)
+                if (at >= second && at < second + 1) {
+                    sum += hz;
+                    ++n;
+                }
+            if (n > 0)
+                std::fprintf(out, " %d:%.2f", second, sum / n);
+        }
+        std::fprintf(out, " Hz\n");
         if (run.afterDropouts > 0)
             std::fprintf(out, "  %d tones came back after a dropout (not counted)\n", run.afterDropouts);
         // The counts are kept from the start of the audio; the first line comes a second in.

@@ -148,6 +148,23 @@ TEST(DemodRing, ZeroCapacityAcceptsNothing)
     EXPECT_DOUBLE_EQ(ring.fillRatio(), 0.0);
 }
 
+TEST(DemodRing, DiscardDropsTheOldestBytesAndReadingGoesOnAfterThem)
+{
+    DemodRing ring(16);
+    const auto data = iota(12);
+    ASSERT_EQ(ring.write(data.data(), 12), 12u);
+    uint8_t out[12];
+    ASSERT_EQ(ring.read(out, 8), 8u);
+    ASSERT_EQ(ring.write(data.data(), 8), 8u); // wraps
+    EXPECT_EQ(ring.discard(6), 6u);
+    EXPECT_EQ(ring.available(), 6u);
+    ASSERT_EQ(ring.read(out, 12), 6u);
+    EXPECT_EQ(out[0], data[2]);
+    EXPECT_EQ(out[5], data[7]);
+    EXPECT_EQ(ring.discard(4), 0u);
+    EXPECT_EQ(ring.read(nullptr, 4), 0u);
+}
+
 // Two threads push a long stream through a ring in odd-sized chunks; every accepted byte must
 // arrive exactly once and in order.
 template <typename Ring>

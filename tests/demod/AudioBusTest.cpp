@@ -170,3 +170,78 @@ TEST(AudioBus, ConcurrentOverflowPlaysOnlyWrittenSamples)
     EXPECT_TRUE(valid);
     EXPECT_GT(seen, 0u);
 }
+
+TEST(AudioBus, AnUnderrunMovesEveryWriterPastTheReaderInStep)
+{
+    TwoSlotBus b;
+    const auto data = ramp(100);
+    b.bus.write(b.left, data.data(), data.size());
+    b.bus.write(b.right, data.data(), data.size());
+    EXPECT_FALSE(b.bus.realignAfterUnderrun(b.left, 300)); // nothing played short yet
+    EXPECT_EQ(b.bus.lastRequest(b.left), 0u);
+
+    std::vector<float> out(612);
+    EXPECT_EQ(b.bus.read(b.left, out.data(), out.size()), 100u); // 512 short
+    EXPECT_EQ(b.bus.read(b.right, out.data(), out.size()), 100u);
+    EXPECT_EQ(b.bus.lastRequest(b.left), 612u);
+    ASSERT_TRUE(b.bus.realignAfterUnderrun(b.left, 300));
+    EXPECT_NEAR(b.bus.fill(b.left), 300.0 / 2400.0, 1e-12);
+    EXPECT_NEAR(b.bus.fill(b.right), 300.0 / 2400.0, 1e-12);
+
+    // What is written now plays after the lead of silence, at the same place in both slots.
+    const auto next = ramp(50, 1000.0f);
+    b.bus.write(b.left, next.data(), next.size());
+    b.bus.write(b.right, next.data(), next.size());
+    for (size_t slot : {b.left, b.right}) {
+        std::vector<float> played(350, 7.0f);
+        EXPECT_EQ(b.bus.read(slot, played.data(), played.size()), 350u);
+        EXPECT_EQ(played[0], 0.0f);
+        EXPECT_EQ(played[299], 0.0f);
+        EXPECT_EQ(played[300], 1000.0f);
+        EXPECT_EQ(played[349], 1049.0f);
+    }
+    b.bus.clear();
+    EXPECT_EQ(b.bus.lastRequest(b.left), 0u);
+    EXPECT_FALSE(b.bus.realignAfterUnderrun(7, 300));
+}
+
+// A reader that keeps running short while the producer realigns and writes both slots:
+// whatever plays, the two slots never slip against each other. The producer holds back
+// while the bus is half full, as the channel's throttle does.
+TEST(AudioBus, RealigningRacingTheReaderKeepsTheSlotsInStep)
+{
+    TwoSlotBus b;
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        std::vector<float> block(96);
+        float next = 1.0f;
+        for (int k = 0; k < 20000; ++k) {
+            for (float& v : block)
+                v = next++;
+            while (b.bus.fill(b.left) > 0.5)
+                std::this_thread::yield();
+            b.bus.realignAfterUnderrun(b.left, 200);
+            b.bus.write(b.left, block.data(), block.size());
+            b.bus.write(b.right, block.data(), block.size());
+            if (k % 8 == 0)
+                std::this_thread::yield();
+        }
+        done.store(true);
+    });
+    std::vector<float> left(256), right(256);
+    bool inStep = true;
+    size_t compared = 0;
+    while (!done.load()) {
+        b.bus.read(b.left, left.data(), left.size());
+        b.bus.read(b.right, right.data(), right.size());
+        for (size_t k = 0; k < left.size(); ++k) {
+            if (left[k] != 0.0f && right[k] != 0.0f) {
+                inStep = inStep && left[k] == right[k];
+                ++compared;
+            }
+        }
+    }
+    producer.join();
+    EXPECT_TRUE(inStep);
+    EXPECT_GT(compared, 0u);
+}

@@ -1,7 +1,6 @@
 #include "demod/AsrcResampler.h"
 #include "demod/AudioFilter.h"
 #include "demod/RateControl.h"
-#include "demod/Squelch.h"
 #include "support/DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
@@ -103,108 +102,6 @@ TEST(AudioFilter, IgnoresAnInvalidNewCutoffAndKeepsItsState)
     f.setCutoff(3000.0, 48000.0);
     EXPECT_DOUBLE_EQ(f.cutoffHz(), 3000.0);
     EXPECT_EQ(f.sections().front().w1, 0.0);
-}
-
-namespace {
-
-DemodParams squelchParams()
-{
-    DemodParams p;
-    p.squelchEnabled = true;
-    return p;
-}
-
-// A block of k samples of constant power p (linear, full scale 1).
-std::vector<std::complex<float>> block(double power, size_t k = 200)
-{
-    return std::vector<std::complex<float>>(k, std::complex<float>(static_cast<float>(std::sqrt(power)), 0.0f));
-}
-
-float step(Squelch& s, double power, double seconds, const DemodParams& p)
-{
-    const auto b = block(power);
-    return s.step(b.data(), b.size(), seconds, p);
-}
-
-} // namespace
-
-TEST(Squelch, FirstBlockSetsTheFloorAndOpensOnlyOnLevel)
-{
-    const DemodParams p = squelchParams();
-    Squelch quiet;
-    EXPECT_EQ(step(quiet, 1e-5, 0.0004, p), 0.0f); // -50 dBFS: snr 0 dB, below the level
-    EXPECT_FALSE(quiet.isOpen());
-    EXPECT_NEAR(quiet.noiseFloor(), 1e-5, 1e-12);
-
-    Squelch loud;
-    step(loud, 1e-4, 0.0004, p); // -40 dBFS opens by level whatever the floor
-    EXPECT_TRUE(loud.isOpen());
-    EXPECT_NEAR(loud.gain(), 1.0 - std::exp(-0.1), 1e-6);
-
-    Squelch belowFloor;
-    step(belowFloor, 1e-12, 0.0004, p);
-    EXPECT_NEAR(belowFloor.noiseFloor(), std::pow(10.0, -8.7), 1e-15);
-}
-
-TEST(Squelch, OpensOnSnrAndHoldsTheFloorAgainstTheSignal)
-{
-    const DemodParams p = squelchParams();
-    Squelch s;
-    step(s, 1e-7, 0.001, p);
-    step(s, 1e-6, 0.001, p); // +10 dB over the floor, still below -45 dBFS
-    ASSERT_TRUE(s.isOpen());
-    const double floor = s.noiseFloor();
-    step(s, 1e-6, 0.001, p); // open and above 1.5 x floor: the floor stays
-    EXPECT_EQ(s.noiseFloor(), floor);
-}
-
-TEST(Squelch, ClosesAfterTheHangOfConsecutiveQuietBlocks)
-{
-    const DemodParams p = squelchParams(); // hang 10 ms
-    Squelch s;
-    step(s, 1e-4, 0.004, p);
-    ASSERT_TRUE(s.isOpen());
-    step(s, 1e-10, 0.004, p); // loads 10 ms, 6 left
-    step(s, 1e-10, 0.004, p); // 2 left
-    EXPECT_TRUE(s.isOpen());
-    step(s, 1e-4, 0.004, p); // loud: the hang is cleared
-    step(s, 1e-10, 0.004, p); // reloads the full hang
-    step(s, 1e-10, 0.004, p);
-    EXPECT_TRUE(s.isOpen());
-    step(s, 1e-10, 0.004, p); // 12 ms of quiet
-    EXPECT_FALSE(s.isOpen());
-}
-
-TEST(Squelch, NoiseAlphaAndTimeConstantsAreLimited)
-{
-    for (auto [alpha, used] : {std::pair{0.9, 0.5}, {0.0, 0.0001}}) {
-        DemodParams p = squelchParams();
-        p.squelchNoiseAlpha = alpha;
-        p.squelchOpenDb = 100.0;
-        Squelch s;
-        step(s, 1e-6, 0.001, p);
-        step(s, 2e-6, 0.001, p);
-        EXPECT_NEAR(s.noiseFloor(), (1.0 - used) * 1e-6 + used * 2e-6, 1e-12) << alpha;
-    }
-    DemodParams p = squelchParams();
-    p.squelchAttackMs = 0.0;
-    Squelch s;
-    step(s, 1e-4, 0.0004, p);
-    EXPECT_NEAR(s.gain(), 1.0 - std::exp(-0.4), 1e-6); // 0 ms acts as 1 ms
-    EXPECT_EQ(step(s, 1e-4, 0.0, p), 1.0f);            // no duration: straight to the target
-}
-
-TEST(Squelch, SwitchedOffPassesEverything)
-{
-    DemodParams p = squelchParams();
-    p.squelchEnabled = false;
-    Squelch s;
-    EXPECT_EQ(step(s, 1e-12, 0.001, p), 1.0f);
-    EXPECT_TRUE(s.isOpen());
-    s.clear();
-    EXPECT_FALSE(s.isOpen());
-    EXPECT_FALSE(s.initialised());
-    EXPECT_EQ(s.gain(), 0.0f);
 }
 
 TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
@@ -318,20 +215,36 @@ TEST(AsrcResampler, AStereoPairConvertsEachSideAsAMonoResamplerWould)
     EXPECT_NEAR(static_cast<double>(produced), 30 * 410 * 0.096, 40.0);
 }
 
-TEST(RateControl, StartsAtTheoryAndSmoothsMeasuredRates)
+TEST(RateControl, StartsAtTheoryAndTakesOnlyPlausibleWindowsInBoundedSteps)
 {
-    RateControl rc;
-    EXPECT_DOUBLE_EQ(rc.update(500000.0, 1000, 10.0), 48000.0 / 500000.0);
-    rc.update(500000.0, 509000, 10.5);
-    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), 0.096); // the window is not over yet
-    EXPECT_NEAR(rc.update(500000.0, 0, 11.0), 0.0954353, 1e-7);
-    EXPECT_NEAR(rc.measuredRateHz(), 510000.0, 1e-6);
+    DiagnosticsCapture diag;
+    RateControl rc(diag);
+    const double nominal = 48000.0 / 500000.0;
+    EXPECT_DOUBLE_EQ(rc.update(500000.0, 0, 10.0), nominal);
+    // The first window holds the start-up backlog: reported, not taken.
+    rc.update(500000.0, 520000, 11.0);
+    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), nominal);
+    EXPECT_TRUE(diag.contains("[ASRC] measured=520000.0 Hz, target=0.092308, smoothed=0.096000"));
+    // 0.4 % fast is no clock: samples caught up after a stall.
+    rc.update(500000.0, 502000, 12.0);
+    EXPECT_DOUBLE_EQ(rc.smoothedRatio(), nominal);
+    EXPECT_NEAR(rc.measuredRateHz(), 502000.0, 1e-6);
+    // 0.05 % fast: three tenths of the way to the target.
+    rc.update(500000.0, 500250, 13.0);
+    const double afterSmallStep = nominal + 0.3 * (48000.0 / 500250.0 - nominal);
+    EXPECT_NEAR(rc.smoothedRatio(), afterSmallStep, 1e-12);
+    // 0.15 % fast: the step is bounded to 0.04 % of nominal.
+    rc.update(500000.0, 500750, 14.0);
+    EXPECT_NEAR(rc.smoothedRatio(), afterSmallStep - 0.0004 * nominal, 1e-12);
+    // Not a whole second yet: nothing moves.
+    EXPECT_EQ(rc.update(500000.0, 400000, 14.5), rc.smoothedRatio());
+    // The printed target keeps within 5 % of nominal.
+    rc.update(500000.0, 800000, 15.0);
+    EXPECT_TRUE(diag.contains("target=0.091200"));
 
-    RateControl fast;
-    fast.update(500000.0, 0, 0.0);
-    fast.update(500000.0, 600000, 1.0); // target limited to 0.95 x 0.096
-    EXPECT_NEAR(fast.smoothedRatio(), 0.3 * 0.0912 + 0.7 * 0.096, 1e-12);
-
-    fast.reset();
-    EXPECT_DOUBLE_EQ(fast.update(200000.0, 100, 5.0), 0.24);
+    // A new demodulator rate starts from its own nominal ratio.
+    EXPECT_DOUBLE_EQ(rc.update(200000.0, 100, 16.0), 0.24);
+    rc.reset();
+    EXPECT_EQ(rc.smoothedRatio(), 1.0);
+    EXPECT_DOUBLE_EQ(rc.update(500000.0, 100, 20.0), nominal);
 }

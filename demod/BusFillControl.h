@@ -1,0 +1,46 @@
+#pragma once
+
+#include "demod/RunningAverage.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Holds the audio bus at a fill that rides out the consumer's reads and the producer's
+// jitter without adding delay: a slow, bounded trim of the resampling ratio on top of the
+// measured-rate term steers the average fill to its target, and after an underrun the
+// writer restarts that far ahead of the reader. The trim also absorbs an audio device whose
+// clock runs off the host's, which the measured rate cannot see.
+class BusFillControl {
+public:
+    // Fill kept beyond what one read takes: 4 ms at 48 kHz.
+    static constexpr uint64_t kJitterMarginSamples = 192;
+    // A consumer not seen yet is taken to read this many samples at a time.
+    static constexpr uint64_t kDefaultRequest = 256;
+    // The largest trim of the ratio: +-0.03 %, far below an audible pitch change.
+    static constexpr double kMaxTrim = 0.0003;
+    // Fill error (samples) at which the trim reaches its limit.
+    static constexpr double kFullTrimError = 120.0;
+    // Audio samples the fill is averaged over (half a second).
+    static constexpr double kAverageSamples = 24000.0;
+
+    explicit BusFillControl(uint64_t capacity);
+
+    // Average fill (samples) aimed at for a consumer reading `request` samples at a time: the
+    // margin once it has read, half a read on average between reads. After an underrun the
+    // writer restarts this far ahead of the reader, which leaves the next read enough
+    // whenever it comes.
+    uint64_t targetSamples(uint64_t request) const;
+
+    // One block: the fill (samples) seen before it was written and the audio samples it
+    // carries. Returns the factor to multiply the resampling ratio with.
+    double update(double fillSamples, uint64_t request, size_t blockSamples);
+    void reset();
+
+    double trim() const { return m_trim; }
+    double averageFill() const { return m_fill.value(); }
+
+private:
+    uint64_t m_capacity;
+    RunningAverage m_fill{kAverageSamples};
+    double m_trim = 1.0;
+};
