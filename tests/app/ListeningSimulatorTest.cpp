@@ -105,12 +105,15 @@ double seconds(std::size_t blocks)
     return static_cast<double>(blocks * kBlock) / kAudioRate;
 }
 
-// Median level of the 1 kHz tone in 50 ms windows over the stretch.
+// Median level of the 1 kHz tone in 50 ms windows over the stretch, each window measured at
+// the pitch it plays at.
 double leftToneLevel(const std::vector<float>& x, std::size_t from, std::size_t count)
 {
     std::vector<double> level;
-    for (std::size_t at = from; at + kToneWindow <= from + count; at += kToneWindow)
-        level.push_back(toneAmplitude(x, at, 1000.0 * pitchFactor(x, at, {1000.0, 3000.0})));
+    for (std::size_t at = from; at + kToneWindow <= from + count; at += kToneWindow) {
+        const std::vector<float> w = toneWindow(x, at);
+        level.push_back(toneAmplitude(w, 0, 1000.0 * pitchFactor(w, 0, {1000.0, 3000.0})));
+    }
     return median(level);
 }
 
@@ -135,8 +138,8 @@ private slots:
         qunsetenv("RZSIM_STALL");
     }
 
-    // The README's steps on the start-up view, the station's own programme (different lines on
-    // the left and on the right) and the squelch, like everything else not named, at its default.
+    // The README's steps on the start-up view, with the station's own programme (different lines
+    // on the left and on the right), the squelch left on and everything not named at its default.
     void readmeListeningStepsRecordTheStation()
     {
         QStringList lines;
@@ -158,6 +161,8 @@ private slots:
         c->setNewDemodFmStereoEnabled(true);
         c->setNewDemodEnabled(true);
         c->setAudioEnabled(true);
+        // 4. The squelch on.
+        QVERIFY(c->squelchEnabled());
         QVERIFY2(lines.filter(QStringLiteral("Audio: opened WAV File Writer")).size() == 1, qPrintable(lines.join('\n')));
 
         // Four seconds of recording, of which the last two are measured.
