@@ -14,7 +14,6 @@
 #include <QTest>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -27,15 +26,7 @@ struct Stereo {
 // A 16-bit stereo recording from frame `from` on, `count` frames at most, in full-scale units.
 Stereo stereoFrom(const WavFileContents& wav, std::size_t from, std::size_t count)
 {
-    Stereo s;
-    for (std::size_t k = from; k < std::min(wav.frames(), from + count); ++k) {
-        int16_t l, r;
-        std::memcpy(&l, wav.sample(k, 0), 2);
-        std::memcpy(&r, wav.sample(k, 1), 2);
-        s.left.push_back(static_cast<float>(l) / 32767.0f);
-        s.right.push_back(static_cast<float>(r) / 32767.0f);
-    }
-    return s;
+    return {int16Channel(wav, 0, from, count), int16Channel(wav, 1, from, count)};
 }
 
 // The tones at the simulator's reference gains: half the 75 kHz programme read at the 150 kHz
