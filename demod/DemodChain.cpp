@@ -9,6 +9,15 @@
 namespace {
 
 constexpr double kPreFirThresholdHz = 1500000.0;
+// Below this rate a broadcast signal is halved instead of divided by five, which would leave its
+// demodulator too narrow for it (200 kHz at 2 MS/s against a signal about 256 kHz wide).
+constexpr double kHalfBandBelowHz = 2500000.0;
+
+// A deviation setting this large is a broadcast signal (the stereo ones are 150 and 300 kHz).
+bool broadcastDeviation(const DemodParams& p)
+{
+    return p.fmDeviationHz >= 50000.0;
+}
 
 } // namespace
 
@@ -60,11 +69,14 @@ void DemodChain::applyParams(const DemodParams& params)
 
 void DemodChain::reset()
 {
+    m_dcOffset.reset();
     m_nco.reset();
     m_iqDecimator.reset();
     m_preFir.reset();
+    m_halfBand.reset();
     m_polyFir.reset();
     m_demod.reset();
+    m_programme.reset();
     for (AudioFilter* f : {&m_hpfLeft, &m_lpfLeft, &m_hpfRight, &m_lpfRight})
         f->reset();
     m_asrcLeft.reset();
@@ -98,6 +110,8 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
     m_counts.ncoRetuned = m_nco.tune(inputRateHz, centerHz, m_params.demodFreqHz);
     const size_t count = std::min(pairs, kNcoCapacity);
     m_counts.ncoIn = count;
+    m_dcOffset.update(iq, count, inputRateHz);
+    m_nco.setDcOffset(m_dcOffset.offset());
     // Where the CIC runs, the mixer hands it int16 pairs straight away instead of floats it
     // would only put back to int16.
     const bool quantised = m_iqDecimator.decimatesAt(inputRateHz);
@@ -118,9 +132,14 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
 
     const std::complex<float>* decimated = m_mixed.data();
     if (rate > kPreFirThresholdHz) {
-        n = m_preFir.process(decimated, n, m_preOut.data(), m_preOut.size());
+        if (rate < kHalfBandBelowHz && broadcastDeviation(m_params)) {
+            n = m_halfBand.process(decimated, n, m_preOut.data(), m_preOut.size());
+            rate /= 2.0;
+        } else {
+            n = m_preFir.process(decimated, n, m_preOut.data(), m_preOut.size());
+            rate /= 5.0;
+        }
         decimated = m_preOut.data();
-        rate /= 5.0;
     }
     m_counts.preFir = n;
     lap(m_times.preFir);
@@ -130,6 +149,7 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
     rate *= 0.5;
     if (std::abs(rate - m_demodRateHz) > 1.0) {
         m_demod.setSampleRate(rate);
+        m_programme.configure(rate);
         m_demodRateHz = rate;
     }
     n = m_polyFir.process(decimated, n, m_polyOut.data(), m_polyOut.size());
@@ -143,10 +163,13 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
     lap(m_times.squelch);
 
     const bool stereo = isStereoActive(m_params);
-    const size_t demodulated = stereo
+    const size_t atDemodRate = stereo
         ? m_demod.processStereo(m_polyOut.data(), n, m_demodLeft.data(), m_demodRight.data(), m_demodLeft.size())
         : m_demod.process(m_polyOut.data(), n, m_demodLeft.data(), m_demodLeft.size());
-    m_counts.demod = demodulated;
+    m_counts.demod = atDemodRate;
+    // Gain and clipping see the programme alone, not the pilot and subcarrier still around it.
+    const size_t demodulated = atDemodRate == 0 ? 0
+        : m_programme.process(m_demodLeft.data(), stereo ? m_demodRight.data() : nullptr, atDemodRate);
     lap(m_times.demod);
     if (demodulated == 0)
         return 0;
@@ -162,7 +185,7 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
     }
     lap(m_times.gain);
     m_demodulated = demodulated;
-    m_blockRateHz = rate;
+    m_blockRateHz = m_programme.outputRateHz();
     return demodulated;
 }
 

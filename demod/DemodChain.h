@@ -3,12 +3,14 @@
 #include "demod/AsrcResampler.h"
 #include "demod/AudioFilter.h"
 #include "demod/AudioRate.h"
+#include "demod/DcOffsetTracker.h"
 #include "demod/DemodDiagnostics.h"
 #include "demod/DemodParams.h"
 #include "demod/FirDecimator.h"
 #include "demod/IqDecimator.h"
 #include "demod/NcoMixer.h"
 #include "demod/NfmDemodulator.h"
+#include "demod/ProgrammeFilter.h"
 #include "demod/RateControl.h"
 #include "demod/Squelch.h"
 
@@ -17,9 +19,10 @@
 #include <cstdint>
 #include <vector>
 
-// The demodulation stages in the channel's order, from int16 IQ at the receiver rate
-// to 48 kHz audio: NCO, IqDecimator, PreFIR, PolyFIR, squelch, FM demodulation, gain
-// and clipping, rate-controlled resampling and audio filters. Pure and single-threaded;
+// The demodulation stages in the channel's order, from int16 IQ at the receiver rate to 48 kHz
+// audio: the receiver's DC taken out, NCO, IqDecimator, PreFIR (or the half-band stage for a
+// broadcast signal at 2 MS/s), PolyFIR, squelch, FM demodulation, the programme band, gain and
+// clipping, rate-controlled resampling and audio filters. Pure and single-threaded;
 // every buffer is allocated at construction and bounds what a stage can hand on.
 class DemodChain {
 public:
@@ -61,7 +64,7 @@ public:
     size_t process(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, double nowSeconds);
 
     // The same in two steps, for a caller that times the audio side on its own: demodulate()
-    // takes the block from the NCO to squelched audio at the demodulator rate and returns its
+    // takes the block from the NCO to squelched audio in the programme band and returns its
     // length (0 when a stage yielded nothing); toAudio() then resamples and filters that audio
     // and returns the number of 48 kHz samples (0 when a resampler yielded nothing), its
     // ratio multiplied by ratioTrim (the audio bus's fill control).
@@ -88,11 +91,14 @@ private:
     void lap(double& stage);
 
     DemodParams m_params;
+    DcOffsetTracker m_dcOffset;
     NcoMixer m_nco;
     IqDecimator m_iqDecimator;
     PreFirDecimator m_preFir;
+    HalfBandDecimator m_halfBand;
     PolyFirDecimator m_polyFir;
     NfmDemodulator m_demod;
+    ProgrammeFilter m_programme;
     AudioFilter m_hpfLeft;
     AudioFilter m_lpfLeft;
     AudioFilter m_hpfRight;
@@ -104,7 +110,7 @@ private:
     RateControl m_rateControl;
     Squelch m_squelch;
     double m_demodRateHz = 0.0;
-    // The block demodulate() left for toAudio(), and its rate.
+    // The block demodulate() left for toAudio() (at the programme filter's output rate), and its rate.
     size_t m_demodulated = 0;
     double m_blockRateHz = 0.0;
 

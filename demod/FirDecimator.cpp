@@ -3,11 +3,16 @@
 #include "demod/FirDesign.h"
 
 PreFirDecimator::PreFirDecimator()
-    : FirDecimator(preFirPrototype())
+    : FirDecimator(5, preFirPrototype())
+{
+}
+
+HalfBandDecimator::HalfBandDecimator()
+    : FirDecimator(2, halfBandPrototype())
 {
 }
 
 PolyFirDecimator::PolyFirDecimator()
-    : FirDecimator(polyFirPrototype())
+    : FirDecimator(2, polyFirPrototype())
 {
 }

@@ -53,6 +53,11 @@ std::vector<double> preFirPrototype()
     return kaiserLowpass(160, 0.044, kaiserBeta(50.0));
 }
 
+std::vector<double> halfBandPrototype()
+{
+    return kaiserLowpass(32, 0.25, kaiserBeta(100.0));
+}
+
 std::vector<double> polyFirPrototype()
 {
     return kaiserLowpass(128, 0.22, kaiserBeta(60.0));

@@ -9,7 +9,6 @@ namespace {
 
 constexpr double kModeTolerance = 500000.0;
 constexpr double kReconfigureStep = 100000.0;
-constexpr float kDcPole = 0.9999975f;
 
 bool near(double rate, double nominal)
 {
@@ -20,8 +19,6 @@ bool near(double rate, double nominal)
 
 IqDecimator::IqDecimator(double targetOutputHz, DemodDiagnostics& diagnostics)
     : m_targetOutputHz(targetOutputHz)
-    , m_dcI(kDcPole)
-    , m_dcQ(kDcPole)
     , m_diag(diagnostics)
 {
     m_diag.print("[IqDecimator] Created: target output=%.0f Hz\n", targetOutputHz);
@@ -33,7 +30,6 @@ void IqDecimator::useCic(int32_t r, int32_t n, double outputRateHz)
     m_cicQ = std::make_unique<CicDecimator>(r, n, m_diag);
     m_r = r;
     m_outputRateHz = outputRateHz;
-    m_dcRemoval = true;
 }
 
 void IqDecimator::bypass(double inputRateHz)
@@ -42,7 +38,6 @@ void IqDecimator::bypass(double inputRateHz)
     m_cicQ.reset();
     m_r = 1;
     m_outputRateHz = inputRateHz;
-    m_dcRemoval = false;
 }
 
 void IqDecimator::configure(double inputRateHz)
@@ -67,8 +62,6 @@ void IqDecimator::configure(double inputRateHz)
         bypass(inputRateHz);
         m_diag.print("[IqDecimator] Unknown rate %.2f MHz: BYPASS\n", inputRateHz / 1e6);
     }
-    m_dcI.reset();
-    m_dcQ.reset();
 }
 
 bool IqDecimator::decimatesAt(double inputRateHz)
@@ -122,8 +115,7 @@ size_t IqDecimator::processQuantised(const int16_t* iq, size_t pairs, double inp
 size_t IqDecimator::decimate(const int16_t* iq, size_t pairs, std::complex<float>* out, size_t outCapacity,
                              size_t& used)
 {
-    // Chunks small enough for the stack: decimate I and Q together, then block the DC and
-    // interleave.
+    // Chunks small enough for the stack: decimate I and Q together, then interleave.
     constexpr size_t kChunk = 2048;
     float decI[kChunk];
     float decQ[kChunk];
@@ -134,18 +126,8 @@ size_t IqDecimator::decimate(const int16_t* iq, size_t pairs, std::complex<float
         size_t taken = 0;
         const size_t got = CicDecimator::processPair(*m_cicI, *m_cicQ, iq + 2 * used, n, decI, decQ,
                                                      outCapacity - produced, taken);
-        if (m_dcRemoval) {
-            // Copies, so that stores into out cannot force the blockers' state through memory.
-            OnePoleHighPass dcI = m_dcI;
-            OnePoleHighPass dcQ = m_dcQ;
-            for (size_t k = 0; k < got; ++k)
-                out[produced + k] = {dcI.step(decI[k]), dcQ.step(decQ[k])};
-            m_dcI = dcI;
-            m_dcQ = dcQ;
-        } else {
-            for (size_t k = 0; k < got; ++k)
-                out[produced + k] = {decI[k], decQ[k]};
-        }
+        for (size_t k = 0; k < got; ++k)
+            out[produced + k] = {decI[k], decQ[k]};
         produced += got;
         used += taken;
         if (taken < n)
@@ -159,7 +141,7 @@ void IqDecimator::reportIfChanged(size_t count, double inputRateHz, size_t produ
     if (!m_diag.decimatorConfigChanged(inputRateHz, m_outputRateHz, m_r))
         return;
     m_diag.print("[IqDecimator] in=%zu @ %.0fMHz -> out=%zu @ %.0fMHz (R=%d, DC=%s)\n", count, inputRateHz / 1e6,
-                produced, m_outputRateHz / 1e6, m_r, m_dcRemoval ? "ON" : "OFF");
+                produced, m_outputRateHz / 1e6, m_r, "OFF");
 }
 
 void IqDecimator::reset()
@@ -171,6 +153,4 @@ void IqDecimator::reset()
     m_r = 1;
     m_inputRateHz = 0.0;
     m_outputRateHz = 0.0;
-    m_dcI.reset();
-    m_dcQ.reset();
 }

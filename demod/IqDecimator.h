@@ -1,7 +1,6 @@
 #pragma once
 
 #include "demod/CicDecimator.h"
-#include "demod/OnePoleFilters.h"
 #include "demod/DemodDiagnostics.h"
 
 #include <complex>
@@ -10,8 +9,9 @@
 #include <memory>
 
 // First decimation stage: picks a CIC decimation by the receiver's sample rate
-// (30, 20, 10 MHz down to 5 MHz; 5 and 2 MHz and unknown rates pass through) and
-// removes the DC the CIC passes. Reconfigures itself when the input rate moves.
+// (30, 20, 10 MHz down to 5 MHz; 5 and 2 MHz and unknown rates pass through).
+// Reconfigures itself when the input rate moves. It leaves DC alone: at its input the
+// wanted station is at 0 Hz, and the receiver's own DC is taken out before the mixer.
 class IqDecimator {
 public:
     explicit IqDecimator(double targetOutputHz, DemodDiagnostics& diagnostics = DemodDiagnostics::standardOutput());
@@ -33,7 +33,6 @@ public:
     double inputRateHz() const { return m_inputRateHz; }
     double outputRateHz() const { return m_outputRateHz; }
     int32_t decimation() const { return m_r; }
-    bool dcRemoval() const { return m_dcRemoval; }
 
 private:
     void configure(double inputRateHz);
@@ -49,8 +48,5 @@ private:
     int32_t m_r = 1;
     std::unique_ptr<CicDecimator> m_cicI;
     std::unique_ptr<CicDecimator> m_cicQ;
-    bool m_dcRemoval = false;
-    OnePoleHighPass m_dcI;
-    OnePoleHighPass m_dcQ;
     DemodDiagnostics& m_diag;
 };

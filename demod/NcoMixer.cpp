@@ -35,6 +35,7 @@ bool NcoMixer::tune(double inputRateHz, double centerHz, double demodFreqHz)
 
 void NcoMixer::reset()
 {
+    m_dc = {};
     m_cos = 1.0f;
     m_sin = 0.0f;
     m_counter = 0;
@@ -70,8 +71,8 @@ void NcoMixer::run(const int16_t* iq, size_t pairs, Chunks chunks, Store store)
         renormaliseIfDue();
     }
     for (; n < pairs; ++n) {
-        const float i = static_cast<float>(iq[2 * n]) * kScale;
-        const float q = static_cast<float>(iq[2 * n + 1]) * kScale;
+        const float i = static_cast<float>(iq[2 * n]) * kScale - m_dc.real();
+        const float q = static_cast<float>(iq[2 * n + 1]) * kScale - m_dc.imag();
         store(n, i * m_cos + q * m_sin, q * m_cos - i * m_sin);
         const float c = m_cos * m_stepCos - m_sin * m_stepSin;
         m_sin = m_cos * m_stepSin + m_sin * m_stepCos;
@@ -87,8 +88,8 @@ void NcoMixer::process(const int16_t* iq, size_t pairs, std::complex<float>* out
     run(
         iq, pairs,
         [&](size_t n, size_t count) {
-            mixChunks(iq + 2 * n, count, dst + 2 * n, m_powCos.data(), m_powSin.data(), m_chunkCos, m_chunkSin, m_cos,
-                      m_sin);
+            mixChunks(iq + 2 * n, count, dst + 2 * n, m_dc.real(), m_dc.imag(), m_powCos.data(), m_powSin.data(),
+                      m_chunkCos, m_chunkSin, m_cos, m_sin);
         },
         [dst](size_t n, float re, float im) {
             dst[2 * n] = re;
@@ -101,8 +102,8 @@ void NcoMixer::processToInt16(const int16_t* iq, size_t pairs, int16_t* out)
     run(
         iq, pairs,
         [&](size_t n, size_t count) {
-            mixChunksToInt16(iq + 2 * n, count, out + 2 * n, m_powCos.data(), m_powSin.data(), m_chunkCos, m_chunkSin,
-                             m_cos, m_sin);
+            mixChunksToInt16(iq + 2 * n, count, out + 2 * n, m_dc.real(), m_dc.imag(), m_powCos.data(),
+                             m_powSin.data(), m_chunkCos, m_chunkSin, m_cos, m_sin);
         },
         [out](size_t n, float re, float im) {
             out[2 * n] = quantise(re);

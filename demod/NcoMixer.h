@@ -20,13 +20,16 @@ public:
     bool tune(double inputRateHz, double centerHz, double demodFreqHz);
     // Sets the rotation per sample to offsetHz at sampleRateHz; the phase carries on.
     void setFrequency(double offsetHz, double sampleRateHz);
-    // Returns to phase 0 with no rotation and forgets the last tuning.
+    // Returns to phase 0 with no rotation and no DC offset and forgets the last tuning.
     void reset();
 
     double offsetHz() const { return m_offsetHz; }
 
-    // iq holds `pairs` interleaved (I, Q) int16 values; out receives `pairs` samples,
-    // each multiplied by e^(-j*phase) with full scale 32768 mapped to 1.0.
+    // The receiver's DC offset (full scale 1.0), taken from every sample before it is mixed.
+    void setDcOffset(std::complex<float> dc) { m_dc = dc; }
+
+    // iq holds `pairs` interleaved (I, Q) int16 values; out receives `pairs` samples, each
+    // with full scale 32768 mapped to 1.0, less the DC offset, multiplied by e^(-j*phase).
     void process(const int16_t* iq, size_t pairs, std::complex<float>* out);
     // The same, each mixed sample then put back to full-scale int16 pairs (clipped to +-1,
     // times 32767, truncated), in one pass: the CIC decimator's input.
@@ -43,6 +46,7 @@ private:
     template <typename Chunks, typename Store>
     void run(const int16_t* iq, size_t pairs, Chunks chunks, Store store);
 
+    std::complex<float> m_dc;
     float m_cos = 1.0f;
     float m_sin = 0.0f;
     float m_stepCos = 1.0f;

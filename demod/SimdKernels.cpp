@@ -2,6 +2,7 @@
 
 #include "demod/FastAtan2.h"
 
+#include <algorithm>
 #include <cstring>
 
 // Eight-lane accumulators in GCC vector types: two SSE registers on the baseline, one
@@ -111,15 +112,43 @@ discriminate(const std::complex<float>* in, size_t count, std::complex<float> pr
     }
 }
 
+RTSA_SIMD_CLONES void sumPairs(const int16_t* iq, size_t pairs, int64_t& sumI, int64_t& sumQ)
+{
+    // Four pairs at a time into int32 lanes, emptied into the int64 sums before they could
+    // overflow: 65535 additions of at most 2^15 each stay below 2^31.
+    constexpr size_t kFlush = 65535;
+    const size_t whole = pairs - pairs % 4;
+    int64_t i = 0, q = 0;
+    for (size_t k = 0; k < whole;) {
+        v8si acc = {};
+        const size_t end = std::min(whole, k + 4 * kFlush);
+        for (; k < end; k += 4) {
+            v8hi raw;
+            std::memcpy(&raw, iq + 2 * k, sizeof raw);
+            acc += __builtin_convertvector(raw, v8si);
+        }
+        i += static_cast<int64_t>(acc[0]) + acc[2] + acc[4] + acc[6];
+        q += static_cast<int64_t>(acc[1]) + acc[3] + acc[5] + acc[7];
+    }
+    for (size_t k = whole; k < pairs; ++k) {
+        i += iq[2 * k];
+        q += iq[2 * k + 1];
+    }
+    sumI = i;
+    sumQ = q;
+}
+
 namespace {
 
 // The mixing of mixChunks, handing each eight mixed values (four samples, I and Q interleaved)
 // to store(values, offset).
 template <typename Store>
-[[gnu::always_inline]] inline void mix(const int16_t* iq, size_t chunks, const float* powCos2, const float* powSin2,
-                                       float chunkCos, float chunkSin, float& phaseCos, float& phaseSin, Store store)
+[[gnu::always_inline]] inline void mix(const int16_t* iq, size_t chunks, float dcI, float dcQ, const float* powCos2,
+                                       const float* powSin2, float chunkCos, float chunkSin, float& phaseCos,
+                                       float& phaseSin, Store store)
 {
     constexpr float kScale = 1.0f / 32768.0f;
+    const v8sf dc = {dcI, dcQ, dcI, dcQ, dcI, dcQ, dcI, dcQ};
     // Multiplying by conj(phasor): (i c + q s, q c - i s), that is x c + (q, -i) s.
     const v8sf sign = {1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f};
     float pc = phaseCos;
@@ -129,7 +158,7 @@ template <typename Store>
         for (size_t v = 0; v < 2 * kMixChunk; v += 8) {
             v8hi raw;
             std::memcpy(&raw, src + v, sizeof raw);
-            const v8sf x = __builtin_convertvector(raw, v8sf) * kScale;
+            const v8sf x = __builtin_convertvector(raw, v8sf) * kScale - dc;
             v8sf c, sn;
             RTSA_LOAD8(c, powCos2 + v);
             RTSA_LOAD8(sn, powSin2 + v);
@@ -150,17 +179,17 @@ template <typename Store>
 } // namespace
 
 RTSA_SIMD_CLONES void
-mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos2, const float* powSin2, float chunkCos,
-          float chunkSin, float& phaseCos, float& phaseSin)
+mixChunks(const int16_t* iq, size_t chunks, float* out, float dcI, float dcQ, const float* powCos2,
+          const float* powSin2, float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
 {
-    mix(iq, chunks, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
+    mix(iq, chunks, dcI, dcQ, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
         [out](const v8sf& mixed, size_t at) { std::memcpy(out + at, &mixed, sizeof mixed); });
 }
 
 RTSA_SIMD_CLONES void
-mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, const float* powCos2, const float* powSin2,
-                 float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
+mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, float dcI, float dcQ, const float* powCos2,
+                 const float* powSin2, float chunkCos, float chunkSin, float& phaseCos, float& phaseSin)
 {
-    mix(iq, chunks, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
+    mix(iq, chunks, dcI, dcQ, powCos2, powSin2, chunkCos, chunkSin, phaseCos, phaseSin,
         [out](const v8sf& mixed, size_t at) { quantise8(mixed, out + at); });
 }

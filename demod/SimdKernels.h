@@ -33,19 +33,22 @@ void toInt16FullScale(const float* in, int16_t* out, size_t n);
 // re + j im = in[k] times the conjugate of in[k - 1] (of prev for k = 0); 0 where both are 0.
 void discriminate(const std::complex<float>* in, size_t count, std::complex<float> prev, float scale, float* out);
 
+// Sums of the I and of the Q values of `pairs` interleaved int16 (I, Q) pairs.
+void sumPairs(const int16_t* iq, size_t pairs, int64_t& sumI, int64_t& sumQ);
+
 // Samples per chunk of mixChunks.
 constexpr size_t kMixChunk = 16;
 
-// Mixes `chunks` chunks of kMixChunk interleaved int16 (I, Q) pairs (full scale 32768 as 1.0)
-// with the phasor (phaseCos, phaseSin) advanced by step^k within a chunk and by step^kMixChunk
-// (chunkCos, chunkSin) from chunk to chunk: out = x * conj(phasor), interleaved. powCos2 and
-// powSin2 hold the real and imaginary parts of step^0 .. step^(kMixChunk-1), each twice in a row
-// (for I and for Q). Updates the phasor.
-void mixChunks(const int16_t* iq, size_t chunks, float* out, const float* powCos2, const float* powSin2, float chunkCos,
-               float chunkSin, float& phaseCos, float& phaseSin);
+// Mixes `chunks` chunks of kMixChunk interleaved int16 (I, Q) pairs (full scale 32768 as 1.0),
+// less the receiver's DC offset (dcI, dcQ), with the phasor (phaseCos, phaseSin) advanced by
+// step^k within a chunk and by step^kMixChunk (chunkCos, chunkSin) from chunk to chunk:
+// out = x * conj(phasor), interleaved. powCos2 and powSin2 hold the real and imaginary parts of
+// step^0 .. step^(kMixChunk-1), each twice in a row (for I and for Q). Updates the phasor.
+void mixChunks(const int16_t* iq, size_t chunks, float* out, float dcI, float dcQ, const float* powCos2,
+               const float* powSin2, float chunkCos, float chunkSin, float& phaseCos, float& phaseSin);
 // The same, with every mixed value then put to full-scale int16 as toInt16FullScale does.
-void mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, const float* powCos2, const float* powSin2,
-                      float chunkCos, float chunkSin, float& phaseCos, float& phaseSin);
+void mixChunksToInt16(const int16_t* iq, size_t chunks, int16_t* out, float dcI, float dcQ, const float* powCos2,
+                      const float* powSin2, float chunkCos, float chunkSin, float& phaseCos, float& phaseSin);
 
 // One value to full-scale int16: clipped to [-1, 1], times 32767, truncated toward zero.
 inline int16_t quantise(float v)

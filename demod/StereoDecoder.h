@@ -1,51 +1,30 @@
 #pragma once
 
-#include "demod/OnePoleFilters.h"
 #include "demod/PilotLoop.h"
 
-#include <array>
 #include <cstddef>
 
-// Splits a broadcast stereo multiplex (1.0 at full deviation) into left and right: the sum
-// from the baseband, the difference from the 38 kHz subcarrier, demodulated against the
-// pilot loop's reference and restored to the sum's level, both through the same 64-tap FIR.
-// The sides come out before de-emphasis.
+// Splits a broadcast stereo multiplex (1.0 at full deviation) into left and right: the sum is
+// the multiplex itself, the difference the multiplex times twice the 38 kHz subcarrier's
+// reference from the pilot loop, which brings the difference sidebands down to the audio band.
+// Both sides still carry all else (the pilot, the other signal's sidebands, their images)
+// until the programme filter after the demodulator takes out everything above 15 kHz; as the
+// sum and the difference meet no filter before it, they keep the same gain and delay. The
+// sides come out before de-emphasis.
 class StereoDecoder {
 public:
-    static constexpr int kFirTaps = 64;
-
-    // Derives the difference-band coefficients and configures the pilot loop.
+    // Configures the pilot loop and the difference gain.
     void configure(double sampleRateHz);
-    // Clears every state; the coefficients stay.
-    void reset();
+    void reset() { m_pilot.reset(); }
 
     // left = (sum + diff) / 2 and right = (sum - diff) / 2 for count samples.
     void process(const float* mpx, size_t count, float* left, float* right);
 
     const PilotLoop& pilot() const { return m_pilot; }
-    // Gain that restores the difference signal lost in the difference-band filters.
-    double diffGain() const { return m_diffGain; }
+    // Gain that restores the subcarrier's level to the sum's (see configure()).
+    float diffGain() const { return m_diffGain; }
 
 private:
-    // The FIR a chunk at a time: the chunk's inputs are stored behind the last 63 samples
-    // before any output is computed.
-    static constexpr size_t kChunk = 256;
-    struct Fir {
-        std::array<float, kFirTaps - 1 + kChunk> line{};
-        void run(const float* in, size_t n, float* out);
-        void clear() { line.fill(0.0f); }
-    };
-
-    void processChunk(const float* mpx, size_t n, float* left, float* right);
-
     PilotLoop m_pilot;
-    OnePoleHighPass m_diffHighPass;
-    OnePoleLowPass m_diffLowPass;
     float m_diffGain = 1.0f;
-    Fir m_sumFir;
-    Fir m_diffFir;
-    // Per chunk: the difference before its FIR, and the two FIR outputs.
-    std::array<float, kChunk> m_diffIn{};
-    std::array<float, kChunk> m_sum{};
-    std::array<float, kChunk> m_diff{};
 };

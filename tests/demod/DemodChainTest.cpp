@@ -20,7 +20,7 @@ std::vector<int16_t> noiseOnly(size_t pairs)
     FmTestSignal s;
     s.sampleRateHz = 5e6;
     s.carrierLevel = 0.0;
-    s.noiseLevel = 0.002;
+    s.noiseSigma = 0.0012;
     return s.generate(pairs);
 }
 
@@ -96,9 +96,10 @@ TEST(DemodChain, ResetRestartsTuningRateControlAndStages)
     chain.reset();
     EXPECT_EQ(chain.nco().phasor(), std::complex<float>(1.0f, 0.0f));
     EXPECT_EQ(chain.rateControl().smoothedRatio(), 1.0);
-    // The first block after the reset resamples at exactly 48000 / 500000.
+    // The first block after the reset resamples at exactly 48000 / 100000: the demodulator's
+    // 500 kHz over the programme filter's factor of 5.
     EXPECT_GT(chain.process(noise.data(), 4096, 5e6, FmTestSignal::kStationHz - 0.5e6, 50.0), 0u);
-    EXPECT_DOUBLE_EQ(chain.rateControl().smoothedRatio(), 0.096);
+    EXPECT_DOUBLE_EQ(chain.rateControl().smoothedRatio(), 0.48);
     EXPECT_TRUE(chain.counts().ncoRetuned);
     EXPECT_EQ(chain.counts().cic, 4096u);
     EXPECT_EQ(chain.counts().preFir, 820u);

@@ -139,12 +139,13 @@ TEST(DemodBlockProcessor, ReportsRatesEveryTwoSecondsOfArrival)
     EXPECT_NEAR(drvIn, blocks * kBlockPairs / seconds / 1e6, 0.05);
     EXPECT_NEAR(ncoIn, pairsPerSecond / 1e6, 0.05);
     EXPECT_EQ(ncoOut, ncoIn);
-    // 2 MS/s passes the CIC stage, loses a factor of 5 in the PreFIR and 2 in the PolyFIR.
+    // 2 MS/s passes the CIC stage; a broadcast signal loses a factor of 2 in the half-band stage
+    // and 2 in the PolyFIR, and its audio a factor of 5 in the programme filter.
     EXPECT_NEAR(cic, pairsPerSecond / 1e3, 1.0);
-    EXPECT_NEAR(preFir, pairsPerSecond / 5e3, 1.0);
-    EXPECT_NEAR(polyFir, pairsPerSecond / 10e3, 1.0);
-    EXPECT_NEAR(measRate, 200.0, 2.0);
-    EXPECT_NEAR(ratio, 0.24, 0.24 * 0.01);
+    EXPECT_NEAR(preFir, pairsPerSecond / 2e3, 1.0);
+    EXPECT_NEAR(polyFir, pairsPerSecond / 4e3, 1.0);
+    EXPECT_NEAR(measRate, 100.0, 1.0);
+    EXPECT_NEAR(ratio, 0.48, 0.48 * 0.01);
     EXPECT_GT(fill, 0.0);
 
     const std::string lines = diag.take();
@@ -159,7 +160,7 @@ TEST(DemodBlockProcessor, ReportsRatesEveryTwoSecondsOfArrival)
                           &drvIn, &ncoIn, &ncoOut, &cic, &preFir, &polyFir, &demod, &asrc),
               8)
         << lines;
-    EXPECT_NEAR(demod, pairsPerSecond / 10e3, 0.1);
+    EXPECT_NEAR(demod, pairsPerSecond / 4e3, 0.1);
     EXPECT_NEAR(asrc, 48.0, 0.5);
     unsigned long long produced, written, skipped;
     ASSERT_EQ(std::sscanf(lines.c_str() + lines.find("[WritePath] "),

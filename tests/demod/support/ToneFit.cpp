@@ -64,9 +64,13 @@ double thdPlusNoise(const std::vector<float>& x, size_t from, const std::vector<
 {
     std::vector<double> all = hz;
     all.insert(all.end(), ignoredHz.begin(), ignoredHz.end());
-    const ToneFit fit = fitTones(x, from, all, rateHz);
+    return thdPlusNoise(fitTones(x, from, all, rateHz), hz.size());
+}
+
+double thdPlusNoise(const ToneFit& fit, size_t signalTones)
+{
     double signal = 0.0;
-    for (size_t t = 0; t < hz.size(); ++t)
+    for (size_t t = 0; t < signalTones; ++t)
         signal += fit.amplitudes[t] * fit.amplitudes[t] / 2.0;
     return fit.residualRms / std::sqrt(signal);
 }

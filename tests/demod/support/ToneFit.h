@@ -19,6 +19,8 @@ double toneAmplitude(const std::vector<float>& x, size_t from, double hz, double
 // `ignoredHz` are fitted and neither counted as signal nor as distortion.
 double thdPlusNoise(const std::vector<float>& x, size_t from, const std::vector<double>& hz,
                     const std::vector<double>& ignoredHz = {}, double rateHz = 48000.0);
+// The same from a fit whose first signalTones tones are the signal and the rest left out.
+double thdPlusNoise(const ToneFit& fit, size_t signalTones);
 
 // The common factor by which the tones' frequencies are off (between 0.95 and 1.05, the range
 // of the rate control), found as the one under which the tones explain the most: audio
