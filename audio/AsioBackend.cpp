@@ -108,9 +108,10 @@ int32_t AsioBackend::negotiateBufferSize(int32_t requested, int32_t minSize, int
         log(AsioLogLevel::Info, "ASIO: requested buffer", requested, "> max", maxSize, ", using max");
         n = maxSize;
     }
-    // Multiples of the step count from 0, not from the minimum; -1 (powers of two) and 0 keep n.
+    // The sizes a driver takes are its minimum plus whole steps: rounding down to one of them
+    // keeps n within [min, max]. -1 (powers of two) and 0 keep n.
     if (granularity > 0) {
-        const int32_t fitted = granularity * (n / granularity);
+        const int32_t fitted = minSize + granularity * ((n - minSize) / granularity);
         if (fitted != n)
             log(AsioLogLevel::Info, "ASIO: adjusting buffer from", n, "to", fitted, "(granularity=", granularity, ")");
         n = fitted;

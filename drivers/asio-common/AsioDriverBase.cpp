@@ -216,7 +216,7 @@ bool AsioDriverBase::acceptsBufferSize(int32_t frames) const
         return false;
     if (limits.granularity == -1)
         return isPowerOfTwo(frames);
-    return limits.granularity <= 0 || frames % limits.granularity == 0;
+    return limits.granularity <= 0 || (frames - limits.minSize) % limits.granularity == 0;
 }
 
 int AsioDriverBase::bytesPerSample(int32_t channel) const

@@ -69,7 +69,8 @@ protected:
     // Returns once the last switchBuffers has returned.
     virtual void stopStream() = 0;
 
-    // Sizes createBuffers takes: within the limits and on their granularity.
+    // Sizes createBuffers takes: within the limits and on their granularity, whose steps count
+    // from the minimum.
     virtual bool acceptsBufferSize(int32_t frames) const;
 
     // Asks the host to fill buffer half 0 or 1; the driver then plays that half.

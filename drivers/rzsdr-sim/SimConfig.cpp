@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -55,6 +56,27 @@ void flag(const char* name, bool& out)
         ignored(name, value);
 }
 
+// "AFTER:DURATION[,AFTER:DURATION...]", every duration at least 1 ms.
+bool parseStalls(std::string_view text, std::vector<SimConfig::Stall>& out)
+{
+    std::vector<SimConfig::Stall> stalls;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view entry = text.substr(0, comma);
+        const std::size_t colon = entry.find(':');
+        SimConfig::Stall stall;
+        if (colon == std::string_view::npos || !parseNumber(entry.substr(0, colon), stall.afterMs) ||
+            !parseNumber(entry.substr(colon + 1), stall.durationMs) || stall.durationMs == 0)
+            return false;
+        stalls.push_back(stall);
+        if (comma == std::string_view::npos)
+            break;
+        text.remove_prefix(comma + 1);
+    }
+    out = std::move(stalls);
+    return true;
+}
+
 } // namespace
 
 SimConfig SimConfig::fromEnvironment()
@@ -87,6 +109,8 @@ SimConfig SimConfig::fromEnvironment()
     }
 
     number("RZSIM_STALL_AFTER", config.stallAfterReads, uint64_t{1});
+    if (const char* stalls = variable("RZSIM_STALL"); stalls != nullptr && !parseStalls(stalls, config.stalls))
+        ignored("RZSIM_STALL", stalls);
 
     if (const char* serial = variable("RZSIM_SERIAL")) {
         const std::string_view text = serial;

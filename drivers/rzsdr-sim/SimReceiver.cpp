@@ -105,8 +105,9 @@ void SimReceiver::startStreaming()
     std::lock_guard lock(m_mutex);
     m_streaming = true;
     m_reads = 0;
-    m_streamStart = Clock::now();
+    m_streamStart = m_streamStarted = Clock::now();
     m_delivered = 0;
+    m_stalled = false;
 }
 
 void SimReceiver::stopStreaming()
@@ -149,6 +150,17 @@ void SimReceiver::renderGated(uint8_t* out, uint32_t samples)
     }
 }
 
+std::optional<SimReceiver::Clock::time_point> SimReceiver::stallEnd(Clock::time_point now) const
+{
+    for (const SimConfig::Stall& stall : m_config.stalls) {
+        const Clock::time_point from = m_streamStarted + std::chrono::milliseconds(stall.afterMs);
+        const Clock::time_point to = from + std::chrono::milliseconds(stall.durationMs);
+        if (now >= from && now < to)
+            return to;
+    }
+    return std::nullopt;
+}
+
 bool SimReceiver::read(void* buffer, uint32_t lengthBytes)
 {
     if (buffer == nullptr || lengthBytes == 0 || lengthBytes % 4 != 0)
@@ -162,6 +174,17 @@ bool SimReceiver::read(void* buffer, uint32_t lengthBytes)
     if (m_config.stallAfterReads != 0 && m_reads > m_config.stallAfterReads) {
         m_wake.wait_for(lock, kStallTimeout, [this] { return !m_streaming; });
         return false;
+    }
+    if (const std::optional<Clock::time_point> end = stallEnd(Clock::now())) {
+        // A receiver that holds up: the read times out, or returns empty when the stall ends.
+        m_wake.wait_until(lock, std::min(*end, Clock::now() + kStallTimeout), [this] { return !m_streaming; });
+        m_stalled = true;
+        return false;
+    }
+    if (m_stalled) {
+        // The stream carries on at the current time; what the stall held is lost.
+        m_streamStart = Clock::now() - duration(m_delivered);
+        m_stalled = false;
     }
 
     const uint32_t samples = lengthBytes / 4;

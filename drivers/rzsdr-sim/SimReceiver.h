@@ -43,6 +43,8 @@ private:
     Clock::duration duration(uint64_t samples) const;
     // Renders the scene, keying the measurement tones on and off on the gate's clock, if set.
     void renderGated(uint8_t* out, uint32_t samples);
+    // The end of the configured stall the stream is in at `now`, if it is in one.
+    std::optional<Clock::time_point> stallEnd(Clock::time_point now) const;
 
     const int32_t m_kind;
     const SimConfig m_config;
@@ -56,6 +58,11 @@ private:
     std::unique_ptr<SceneRenderer> m_renderer;
     bool m_streaming = false;
     uint64_t m_reads = 0;
+    // Pacing: when the first of the delivered samples arrived, as if the stream had run without
+    // a break.
     Clock::time_point m_streamStart;
     uint64_t m_delivered = 0;
+    // The stalls count from here, whatever the pacing does.
+    Clock::time_point m_streamStarted;
+    bool m_stalled = false;
 };

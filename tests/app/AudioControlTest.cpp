@@ -5,6 +5,7 @@
 #include "audio/AsioBackend.h"
 #include "tests/app/ScriptedReceiver.h"
 #include "tests/audio/AsioTestRegistry.h"
+#include "tests/support/EventWait.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -254,7 +255,7 @@ private slots:
         rig.bus().write(rig.leftSlot(), stale.data(), stale.size());
         const std::vector<float> audio = ramp(152, 0.001f, 0.001f);
         std::thread demodulator([&] {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEventWaitMs);
             while (rig.bus().fill(rig.leftSlot()) > 0.5 && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::yield();
             rig.bus().write(rig.leftSlot(), audio.data(), audio.size());
@@ -393,12 +394,12 @@ private slots:
         rig.install("Free", {{"thread", "free"}});
         RtsaController& c = rig.controller;
         QVERIFY(c.startRx());
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.statusLines.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.statusLines.isEmpty(), kEventWaitMs);
         QVERIFY(rig.statusLines.filter(QStringLiteral("Audio:")).isEmpty());
 
         rig.play(QStringLiteral("Free"));
         rig.statusLines.clear();
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.statusLines.filter(QStringLiteral("Audio: fill=")).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.statusLines.filter(QStringLiteral("Audio: fill=")).isEmpty(), kEventWaitMs);
         const QString line = rig.statusLines.filter(QStringLiteral("Audio: fill=")).first();
         const QRegularExpression format(
             QStringLiteral("^Audio: fill=0\\.0%, demodRing=0\\.0%, underruns=([0-9]+), overruns=0$"));

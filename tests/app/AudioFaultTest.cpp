@@ -6,6 +6,7 @@
 #include "audio/AsioBackend.h"
 #include "tests/app/ScriptedReceiver.h"
 #include "tests/audio/AsioTestRegistry.h"
+#include "tests/support/EventWait.h"
 #include "tests/support/ThreadBaseline.h"
 
 #include <QRegularExpression>
@@ -48,7 +49,7 @@ struct Rig {
     }
 
     // The next audio status line from now on, or nullopt when none comes within the time.
-    std::optional<AudioReport> nextAudioReport(int ms = 5000)
+    std::optional<AudioReport> nextAudioReport(int ms = kEventWaitMs)
     {
         const qsizetype from = audioLines.size();
         if (!QTest::qWaitFor([&] { return audioLines.size() > from; }, ms))
@@ -63,7 +64,7 @@ struct Rig {
     bool driverCallsBack()
     {
         const long before = probe.counts().switches;
-        return QTest::qWaitFor([&] { return probe.counts().switches > before + 10; }, 5000);
+        return QTest::qWaitFor([&] { return probe.counts().switches > before + 10; }, kEventWaitMs);
     }
 
     TestFolder registry{"audio-fault"};

@@ -8,12 +8,12 @@
 #include "support/StereoTones.h"
 #include "tests/audio/AsioTestRegistry.h"
 #include "tests/audio/WavFileReader.h"
+#include "tests/support/EventWait.h"
 
 #include <QStringList>
 #include <QTest>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -26,15 +26,7 @@ struct Stereo {
 // A 16-bit stereo recording from frame `from` on, `count` frames at most, in full-scale units.
 Stereo stereoFrom(const WavFileContents& wav, std::size_t from, std::size_t count)
 {
-    Stereo s;
-    for (std::size_t k = from; k < std::min(wav.frames(), from + count); ++k) {
-        int16_t l, r;
-        std::memcpy(&l, wav.sample(k, 0), 2);
-        std::memcpy(&r, wav.sample(k, 1), 2);
-        s.left.push_back(static_cast<float>(l) / 32767.0f);
-        s.right.push_back(static_cast<float>(r) / 32767.0f);
-    }
-    return s;
+    return {int16Channel(wav, 0, from, count), int16Channel(wav, 1, from, count)};
 }
 
 // The tones at the simulator's reference gains: half the 75 kHz programme read at the 150 kHz
@@ -82,9 +74,11 @@ private slots:
         connect(&c, &RtsaController::logMessage, &c, [&lines](const QString& line) { lines << line; });
         QCOMPARE(c.audioDevices(), QStringList({"PortAudio Output", "WAV File Writer"}));
 
-        // The station at 99.4 MHz, 400 kHz above the centre, at the simulator's reference gains;
-        // 10 MS/s leave the sanitizer builds time to keep up on a busy machine.
-        c.applyParams(99.0, 10.0, 0, 0, 20, 30);
+        // The station at 99.4 MHz, 400 kHz above the centre, at the simulator's reference gains.
+        // 5 MS/s, the lowest rate the demodulator plays a broadcast station whole at, leave the
+        // sanitizer builds time to keep up on a busy machine: at 10 MS/s beside two busy loops
+        // the demodulator got two thirds of its input, and the recording's gaps hid the tones.
+        c.applyParams(99.0, 5.0, 0, 0, 20, 30);
         c.setNewDemodFreqHz(99.4e6);
         c.setNewDemodFmStereoEnabled(true);
         QCOMPARE(c.audioOutputChannelLeft(), 0);
@@ -95,8 +89,11 @@ private slots:
         QVERIFY(c.startRx());
         QVERIFY2(lines.filter(QStringLiteral("Audio: opened WAV File Writer buf=256")).size() == 1,
                  qPrintable(lines.join('\n')));
-        // Long enough for the pilot to lock and the rate control to settle, and a second more.
-        QTest::qWait(2500);
+        // Long enough for the pilot to lock and the rate control to settle, and a second more:
+        // 2.5 s of 16-bit stereo frames in the file, however long a busy machine takes to play them.
+        std::error_code error;
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::file_size(m_wavRecording, error) >= 44 + 4 * 120000 && !error,
+                                 kEventWaitMs);
 
         // Switching over closes the file and waits for fresh audio for the new driver, which
         // takes all the prefill at once and then whatever trickles in. Until the backend counts
@@ -105,8 +102,7 @@ private slots:
         c.setAudioDeviceName(QStringLiteral("PortAudio Output"));
         QVERIFY2(lines.filter(QStringLiteral("Audio: opened PortAudio Output buf=256")).size() == 1,
                  qPrintable(lines.join('\n')));
-        std::error_code error;
-        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::file_size(m_alsaRecording, error) > 2'000'000 && !error, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::file_size(m_alsaRecording, error) > 2'000'000 && !error, kEventWaitMs);
         c.setAudioEnabled(false);
         c.stopRx();
 
@@ -115,8 +111,8 @@ private slots:
         QCOMPARE(wav->channels, uint16_t{2});
         QCOMPARE(wav->bitsPerSample, uint16_t{16});
         QCOMPARE(wav->sampleRate, 48000u);
-        // Paced in real time: about 2.5 s were written, of which the last second is measured.
-        QVERIFY2(wav->frames() > 96000 && wav->frames() < 160000, qPrintable(QString::number(wav->frames())));
+        // Of the 2.5 s or more written, the last second is measured.
+        QVERIFY2(wav->frames() >= 120000, qPrintable(QString::number(wav->frames())));
         const Stereo played = stereoFrom(*wav, wav->frames() - 48000, 48000);
         const StereoFigures figures = stereoFigures(played.left, played.right);
         qInfo("WAV File Writer: separation %.1f dB, left 1 kHz at %.3f, right 3 kHz at %.3f over %zu windows",

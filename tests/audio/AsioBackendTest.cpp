@@ -26,6 +26,8 @@ TEST_F(AsioBackendTest, BufferSizeIsNegotiatedWithinTheDriversLimits)
 {
     install("Stepped", {{"min", "64"}, {"max", "2048"}, {"granularity", "64"}});
     install("Powers", {{"min", "64"}, {"max", "2048"}, {"granularity", "-1"}});
+    // Steps of 64 from 96, a maximum off them; the driver refuses any other size.
+    install("Offset", {{"min", "96"}, {"max", "2048"}, {"granularity", "64"}});
     struct Case {
         const char* driver;
         int requested;
@@ -37,9 +39,14 @@ TEST_F(AsioBackendTest, BufferSizeIsNegotiatedWithinTheDriversLimits)
         {"Stepped", 300, 256, "ASIO: adjusting buffer from 300 to 256 (granularity= 64 )"},
         {"Stepped", 5000, 2048, "ASIO: requested buffer 5000 > max 2048 , using max"},
         {"Powers", 300, 300, "ASIO: requested buffer= 300 actual buffer= 300"},
+        {"Offset", 96, 96, "ASIO: requested buffer= 96 actual buffer= 96"},
+        {"Offset", 160, 160, "ASIO: requested buffer= 160 actual buffer= 160"},
+        {"Offset", 300, 288, "ASIO: adjusting buffer from 300 to 288 (granularity= 64 )"},
+        {"Offset", 64, 96, "ASIO: requested buffer 64 < min 96 , using min"},
+        {"Offset", 5000, 2016, "ASIO: adjusting buffer from 2048 to 2016 (granularity= 64 )"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.requested);
+        SCOPED_TRACE(std::string(c.driver) + " " + std::to_string(c.requested));
         log.clear();
         ASSERT_TRUE(open(c.driver, c.requested, {0}));
         EXPECT_EQ(backend.bufferFrames(), c.expected);
@@ -47,8 +54,8 @@ TEST_F(AsioBackendTest, BufferSizeIsNegotiatedWithinTheDriversLimits)
         EXPECT_TRUE(log.contains(c.line));
         backend.close();
     }
-    EXPECT_TRUE(log.contains("ASIO buffer size: min= 64 max= 2048 preferred= 256 granularity= -1"));
-    EXPECT_EQ(backend.bufferFrames(), 300); // kept after close
+    EXPECT_TRUE(log.contains("ASIO buffer size: min= 96 max= 2048 preferred= 256 granularity= 64"));
+    EXPECT_EQ(backend.bufferFrames(), 2016); // kept after close
 }
 
 TEST_F(AsioBackendTest, ChannelMapChoosesTheOutputsAndTheirSlots)

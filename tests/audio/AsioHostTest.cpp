@@ -240,6 +240,30 @@ TEST(AsioHost, ExitAndFailedInitReleaseTheCurrentDriver)
     EXPECT_EQ(ASIOStart(), ASE_NotPresent);
 }
 
+TEST(AsioHost, CreateBuffersTakesOnlySizesOnTheStepsFromTheMinimum)
+{
+    TestFolder folder("asio-registry");
+    folder.writeEntry("a", scriptedEntry("Offset", {{"min", "96"}, {"max", "2048"}, {"granularity", "64"}}));
+    AsioDriverList list({folder.path()});
+    ASSERT_TRUE(list.loadAsioDriver("Offset"));
+    ASIODriverInfo info{};
+    info.asioVersion = 2;
+    ASSERT_EQ(ASIOInit(&info), ASE_OK);
+    ASIOCallbacks callbacks{[](int32_t, ASIOBool) {}, nullptr, nullptr, nullptr};
+    // Multiples of 64 counted from 0 are not sizes of this driver, nor is anything past its limits.
+    for (const int32_t frames : {32, 64, 128, 256, 2048, 2112}) {
+        ASIOBufferInfo buffer{ASIOFalse, 0, {nullptr, nullptr}};
+        EXPECT_EQ(ASIOCreateBuffers(&buffer, 1, frames, &callbacks), ASE_InvalidParameter) << frames;
+    }
+    for (const int32_t frames : {96, 160, 288, 2016}) {
+        ASIOBufferInfo buffer{ASIOFalse, 0, {nullptr, nullptr}};
+        ASSERT_EQ(ASIOCreateBuffers(&buffer, 1, frames, &callbacks), ASE_OK) << frames;
+        EXPECT_NE(buffer.buffers[0], nullptr);
+        EXPECT_EQ(ASIODisposeBuffers(), ASE_OK);
+    }
+    EXPECT_EQ(ASIOExit(), ASE_OK);
+}
+
 TEST(AsioDriverList, TheShippedDriversAreListedFromBesideTheExecutable)
 {
     AsioDriverList list(AsioDriverList::defaultFolders());

@@ -1,6 +1,7 @@
 // A driver whose behaviour its registry entry scripts, for the host and backend tests:
 //   outputs = 2                   number of output channels
-//   min, max, preferred, granularity = buffer size limits (64, 2048, 256, 64)
+//   min, max, preferred, granularity = buffer size limits (64, 2048, 256, 64); createBuffers
+//                                 refuses sizes outside them or off the steps from min
 //   sampletype = 18               every output's sample type, or
 //   types = 18,18,16              per output
 //   reportedtype = 42             the type channel info reports, whatever the buffers hold
@@ -188,9 +189,13 @@ protected:
         return m_sampleType;
     }
     AsioBufferLimits bufferLimits() const override { return m_limits; }
-    // Any size within the limits, so that the host's own negotiation is what a test sees.
+    // Strict about the limits and the steps of a positive granularity, as a device that refuses
+    // other sizes; with -1 or 0 any size within the limits, so that the host's own choice there
+    // is what a test sees.
     bool acceptsBufferSize(int32_t frames) const override
     {
+        if (m_limits.granularity > 0)
+            return AsioDriverBase::acceptsBufferSize(frames);
         return frames >= m_limits.minSize && frames <= m_limits.maxSize;
     }
     bool supportsRate(ASIOSampleRate rate) const override { return rate > 0.0; }

@@ -1,6 +1,7 @@
 #include "audio/SampleConversion.h"
 #include "tests/audio/AudioTestSupport.h"
 #include "tests/audio/WavFileReader.h"
+#include "tests/support/EventWait.h"
 
 #include <gtest/gtest.h>
 
@@ -116,13 +117,16 @@ TEST_F(WavDriverTest, TheFileIsValidWhileWrittenAndKeepsToRealTime)
     const auto file = install("WAV pace", "int16");
     const auto opened = Clock::now();
     ASSERT_TRUE(open("WAV pace", 64, {0, 1}));
-    std::this_thread::sleep_for(1300ms);
 
-    // The header catches up about once a second, so a process that dies leaves a playable file.
-    const auto running = readWavFile(file);
+    // The header catches up about once a second of audio, so a process that dies leaves a
+    // playable file.
+    std::optional<WavFileContents> running;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kEventWaitMs);
+    while (!(running = readWavFile(file)) || running->dataSize == 0) {
+        ASSERT_LT(Clock::now(), deadline) << "the header never caught up";
+        std::this_thread::sleep_for(10ms);
+    }
     const double elapsed = std::chrono::duration<double>(Clock::now() - opened).count();
-    ASSERT_TRUE(running);
-    EXPECT_GT(running->dataSize, 0u);
     EXPECT_EQ(running->riffSize, running->dataSize + 36);
     EXPECT_LE(running->dataSize, running->data.size());
     EXPECT_EQ(running->dataSize % 4, 0u);

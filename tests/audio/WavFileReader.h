@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,4 +64,17 @@ inline std::optional<WavFileContents> readWavFile(const std::filesystem::path& p
         at += 8 + size + (size & 1);
     }
     return std::nullopt;
+}
+
+// One channel of a 16-bit recording from frame `from` on, `count` frames at most, in full-scale units.
+inline std::vector<float> int16Channel(const WavFileContents& wav, int channel, std::size_t from = 0,
+                                       std::size_t count = std::numeric_limits<std::size_t>::max())
+{
+    std::vector<float> x;
+    for (std::size_t k = from; k < wav.frames() && k - from < count; ++k) {
+        int16_t v;
+        std::memcpy(&v, wav.sample(k, channel), 2);
+        x.push_back(static_cast<float>(v) / 32767.0f);
+    }
+    return x;
 }

@@ -1,6 +1,7 @@
 #include "app/RtsaController.h"
 #include "display/SpectrumItem.h"
 #include "tests/app/ScriptedReceiver.h"
+#include "tests/support/EventWait.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -172,16 +173,18 @@ void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()
     QCOMPARE(running.count(), 1);
     QCOMPARE(lines.last(), QStringLiteral("RX started"));
     {
-        // At one frame per second the first one arrives after a second, with the first rate.
-        QTRY_VERIFY_WITH_TIMEOUT(c.fps() > 0.0, 3000);
-        QVERIFY(std::abs(c.fps() - 1.0) < 0.05);
+        // At one frame per second the first one arrives after a second, with the first rate: the
+        // frames over the time they took, never more than one per second however late a busy
+        // machine gets to them. The processor's tests hold the figure itself to a clock of theirs.
+        QTRY_VERIFY_WITH_TIMEOUT(c.fps() > 0.0, kEventWaitMs);
+        QVERIFY2(c.fps() <= 1.0, qPrintable(QString::number(c.fps())));
         const auto frameOf = [&item] {
             SpectrumFrame frame;
             item->snapshotFrame(frame);
             return frame;
         };
         // The item shows its own demonstration spectrum until the first published frame.
-        QTRY_COMPARE(frameOf().centerHz, 1e9);
+        QTRY_COMPARE_WITH_TIMEOUT(frameOf().centerHz, 1e9, kEventWaitMs);
         QVERIFY(!item->demo());
         const SpectrumFrame frame = frameOf();
         QCOMPARE(frame.trace.size(), std::size_t{2048});
@@ -190,13 +193,13 @@ void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()
         QCOMPARE(c.getPeakValue(), -200.0);
         QCOMPARE(c.getPeakFreq(), 1e9 - 10e6);
         const QRegularExpression status(QStringLiteral("^DSP [1-9][0-9]* fps, dropFrames=0$"));
-        QTRY_COMPARE(lines.filter(status).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(lines.filter(status).size(), 1, kEventWaitMs);
 
         delete item;
         QCOMPARE(c.spectrumItem(), nullptr);
         // The next second publishes nothing, but the blocks are still processed.
-        QTRY_VERIFY_WITH_TIMEOUT(c.fps() == 0.0, 3000);
-        QTRY_COMPARE(lines.filter(status).size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(c.fps() == 0.0, kEventWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(lines.filter(status).size(), 2, kEventWaitMs);
     }
 
     lines.clear();

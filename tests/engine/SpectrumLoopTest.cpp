@@ -1,4 +1,5 @@
 #include "engine/SpectrumLoop.h"
+#include "tests/support/EventWait.h"
 
 #include <gtest/gtest.h>
 
@@ -308,7 +309,7 @@ TEST(SpectrumLoop, RunsAgainstAProducerThread)
         SpectrumProcessor processor(engine, sink, lost, 512 * 4);
         SpectrumLoop(processor, &ring, running).run();
     });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEventWaitMs);
     while (sink.frameCount() < 5 && std::chrono::steady_clock::now() < deadline) {
         engine.peakLine().clear();
         engine.density().clear();

@@ -268,7 +268,7 @@ PanelTestCase {
         verify(floor.visible)
         compare(floor.text, "Min Floor: -87 dBFS")
         compare(item("squelchNoiseAlphaSlider").text, "Noise Alpha: 0.001")
-        tryVerify(() => floor.y > 0, 1000, "the squelch sliders are not laid out")
+        tryVerify(() => floor.y > 0, 10000, "the squelch sliders are not laid out")
         // Each slider's far end reaches its own setting.
         const ends = [["Open", "squelchOpenDb", 20], ["Close", "squelchCloseDb", 15], ["Attack", "squelchAttackMs", 50],
                       ["Release", "squelchReleaseMs", 1000], ["Hang", "squelchHangMs", 500],

@@ -3,6 +3,7 @@
 // the status bars and rulers, then add a marker through the model, drag it and read its
 // readout. With RTSA_PROBE_SCREENSHOT set, it saves the window to that file before stopping.
 #include "WindowProbe.h"
+#include "tests/support/EventWait.h"
 
 #include <QAbstractItemModel>
 #include <QQuickItem>
@@ -50,7 +51,8 @@ private:
                               && controller()->property("fps").toDouble() > 0 && viewNumber("rbwHz") > 0;
                    },
                    30000, u"live frames"_s)
-               && waitFor([this] { return text(u"fpsText"_s) != u"FPS: 0.0"_s; }, 5000, u"the frame rate to show"_s);
+               && waitFor([this] { return text(u"fpsText"_s) != u"FPS: 0.0"_s; }, kEventWaitMs,
+                          u"the frame rate to show"_s);
     }
 
     bool checkStatusBars()
@@ -81,7 +83,7 @@ private:
                   && check(colorName(u"rbwText"_s) == normal, u"RBW highlighted at start"_s);
         state()->setProperty("lastUserRbwTargetHz", 100.0);
         controller()->setProperty("rbwTargetHz", 100.0);
-        ok = ok && waitFor([this] { return item(u"autoBadge"_s)->isVisible(); }, 5000, u"the AUTO badge"_s)
+        ok = ok && waitFor([this] { return item(u"autoBadge"_s)->isVisible(); }, kEventWaitMs, u"the AUTO badge"_s)
              && textMatches(u"autoBadgeText"_s, u"^AUTO: RBW target too low, clamped to \\d+\\.\\d{3} kHz$"_s)
              && check(colorName(u"rbwText"_s) == u"#e4b55e"_s, u"RBW not highlighted after the clamp"_s);
         state()->setProperty("lastUserRbwTargetHz", 10000.0);
@@ -120,7 +122,7 @@ private:
         const double startHz = 1001e6;
         QMetaObject::invokeMethod(model, "addMarker", Q_ARG(int, 1), Q_ARG(double, startHz),
                                   Q_ARG(QString, u"#4FC3F7"_s));
-        if (!waitFor([this] { return item(u"marker1"_s) && item(u"markerReadout1"_s); }, 5000,
+        if (!waitFor([this] { return item(u"marker1"_s) && item(u"markerReadout1"_s); }, kEventWaitMs,
                      u"marker 1 on the spectrum"_s))
             return false;
         bool ok = textIs(u"markerReadout1"_s, u"M1  %1 MHz"_s.arg(megaText(startHz, 6)));
@@ -140,7 +142,7 @@ private:
         const double draggedHz = markerFreqHz(model);
         ok &= check(std::abs(draggedHz - freqAt(to)) < 1.0,
                     u"dragged marker at %1 Hz, expected %2 Hz"_s.arg(draggedHz, 0, 'f', 1).arg(freqAt(to), 0, 'f', 1));
-        ok &= waitFor([&] { return text(u"markerReadout1"_s).contains(megaText(draggedHz, 6)); }, 2000,
+        ok &= waitFor([&] { return text(u"markerReadout1"_s).contains(megaText(draggedHz, 6)); }, kEventWaitMs,
                       u"the readout to follow the drag"_s);
         ok &= check(std::abs(centreOf(item(u"marker1"_s)).x() - to.x()) <= 1, u"the marker line stayed behind"_s);
 

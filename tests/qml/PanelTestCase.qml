@@ -46,7 +46,7 @@ TestCase {
         if (!item(dropDown).open)
             click(dropDown + "Button")
         const last = dropDown + "Entry" + (item(dropDown).model.length - 1)
-        tryVerify(() => findChild(panel, last) !== null, 1000, dropDown + " does not show all its entries")
+        tryVerify(() => findChild(panel, last) !== null, 10000, dropDown + " does not show all its entries")
         for (let i = 0; ; ++i) {
             const entry = findChild(panel, dropDown + "Entry" + i)
             verify(entry !== null, "no entry \"" + label + "\" in " + dropDown)

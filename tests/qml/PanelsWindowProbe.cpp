@@ -8,9 +8,11 @@
 // on the right. With RTSA_PROBE_SCREENSHOT set, it saves the window with the panels open while
 // demodulating.
 #include "WindowProbe.h"
+#include "tests/support/EventWait.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
@@ -34,6 +36,10 @@ constexpr double kSpanHz = 30e6;
 // The broadcast stations of the simulated receiver, all inside a 30 MHz span around 99.4 MHz.
 constexpr double kStationsMHz[] = {88.3, 90.1, 91.9, 94.5, 96.7, 99.4, 101.1, 104.3, 106.8};
 constexpr int kAudioRate = 48000;
+// The recording is listened to in its first 1.5 s: the first second holds the prefill and the
+// stereo decoder settling; half a second after it is enough to tell the tones apart and short
+// enough for the rate control to hold a tone's pitch still.
+constexpr int kRecordingHeard = kAudioRate * 3 / 2;
 
 // A stereo recording as the WAV driver writes it (16-bit integer samples).
 struct Recording {
@@ -308,8 +314,14 @@ private:
                    },
                    20000, u"live frames of 5 MHz beside marker 1"_s)
                && check(property(controller(), "newDemodFreqHz") == m_markerHz, u"the demodulator left marker 1"_s)
-               && (QTest::qWait(5000), true);
+               && (QTest::qWait(5000), true)
+               && waitFor([] { return recordedFrames() >= kRecordingHeard; }, kEventWaitMs,
+                          u"the recording to hold what is listened to"_s);
     }
+
+    // What the WAV driver has written so far: 16-bit stereo frames after a 44-byte header. A
+    // busy machine's driver thread may write them slower than the clock.
+    static qint64 recordedFrames() { return (QFileInfo(wavDriverFile()).size() - 44) / 4; }
 
     // Stopping closes the audio output and with it the recording, which then holds the
     // station: its left tone on the left and its right tone on the right.
@@ -323,11 +335,8 @@ private:
         const Recording wav = readWav(path);
         if (!wav.error.isEmpty())
             return fail(wav.error);
-        // The first second holds the prefill and the stereo decoder settling; half a second after
-        // it is enough to tell the tones apart and short enough for the rate control to hold a
-        // tone's pitch still.
         const std::size_t from = kAudioRate;
-        const std::size_t n = kAudioRate / 2;
+        const std::size_t n = kRecordingHeard - from;
         if (wav.left.size() < from + n)
             return fail(u"the recording holds only %1 frames"_s.arg(wav.left.size()));
         const double l1 = toneNear(wav.left, from, n, 1000.0);

@@ -14,7 +14,8 @@ trap 'rm -rf "$work"' EXIT
 
 preload=$("$scripts/preload-list.sh" "$exe" "$probe")
 
-(cd "$work" && timeout -s KILL 180 env LD_PRELOAD="$preload" "$exe") >"$log" 2>&1
+# The limit is for a hang: the panels probe took 36 s to over 180 s beside two busy loops.
+(cd "$work" && timeout -s KILL 420 env LD_PRELOAD="$preload" "$exe") >"$log" 2>&1
 code=$?
 if [ $code -ne 0 ] || ! grep -qx PASSED "$log"; then
   echo "FAILED: exit code $code"; cat "$log"; exit 1
