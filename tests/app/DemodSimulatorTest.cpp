@@ -122,10 +122,10 @@ private slots:
         const Audio stereoAudio = listener.next(1.0);
 
         // The status line, every 2 s of the channel's clock (the channel's own tests keep to its
-        // period and figures), with the demodulator's input rate as measured over the last
-        // second of arrivals. How close that comes to 500 kHz depends on the acquisition keeping
-        // pace on the machine (bench_demod_live reports it); here the second line need only
-        // measure one.
+        // period and figures), with the rate of demodulated audio (the demodulator's 500 kHz over
+        // the programme filter's factor of 5) as measured over the last second of arrivals. How
+        // close that comes to 100 kHz depends on the acquisition keeping pace on the machine
+        // (bench_demod_live reports it); here the second line need only measure one.
         const QRegularExpression demodStatus(QStringLiteral("^\\[Demod\\] CPU="));
         QTRY_VERIFY_WITH_TIMEOUT(lines.filter(demodStatus).size() >= 2, kEventWaitMs);
         const QString status = lines.filter(demodStatus)[1];
