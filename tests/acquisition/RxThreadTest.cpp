@@ -10,8 +10,6 @@
 
 #include <pthread.h>
 #include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -314,18 +312,23 @@ TEST(RxThreadPriority, AGrantedRaiseIsNotReported)
     EXPECT_EQ(recorder.lines[0], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
 }
 
-// With the system's own answer: where it is granted the reader runs with a larger share of the
-// normal scheduler, below the real-time demodulation thread; where it is refused, it says so and
-// keeps its normal share.
+// With the system's own answer: where real-time scheduling is granted the reader runs above
+// every normal thread and below the demodulation thread; where it is refused, it says so and
+// keeps its normal scheduling.
 TEST(RxThreadPriority, TheReaderRunsBelowTheDemodulationThread)
 {
+    std::pair<int, int> timeCritical;
+    int timeCriticalError = 0;
+    std::thread([&] {
+        timeCriticalError = raiseThreadToTimeCritical();
+        timeCritical = currentScheduling();
+    }).join();
+
     std::atomic<bool> running{true};
     std::pair<int, int> reader;
-    int readerNice = 0;
     ScriptedDevice device;
     device.onRead = [&](int, uint8_t*, uint32_t) {
         reader = currentScheduling();
-        readerNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
         running = false;
         return false;
     };
@@ -340,14 +343,17 @@ TEST(RxThreadPriority, TheReaderRunsBelowTheDemodulationThread)
     thread.start();
     thread.join();
 
-    EXPECT_EQ(reader.first, SCHED_OTHER);
-    if (readerNice < 0) {
+    if (reader.first == SCHED_FIFO) {
         EXPECT_TRUE(lines.empty()) << lines.front();
+        EXPECT_GE(reader.second, sched_get_priority_min(SCHED_FIFO));
+        if (timeCriticalError == 0) {
+            ASSERT_EQ(timeCritical.first, SCHED_FIFO);
+            EXPECT_LT(reader.second, timeCritical.second);
+        }
     } else {
+        EXPECT_EQ(reader.first, SCHED_OTHER);
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_TRUE(lines[0] == "[RxThread] WARNING: Failed to set thread priority (error=" + std::to_string(EPERM) + ")" ||
-                    lines[0] == "[RxThread] WARNING: Failed to set thread priority (error=" + std::to_string(EACCES) + ")")
-            << lines[0];
+        EXPECT_EQ(lines[0], "[RxThread] WARNING: Failed to set thread priority (error=" + std::to_string(EPERM) + ")");
     }
 }
 
