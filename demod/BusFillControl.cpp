@@ -24,15 +24,42 @@ uint64_t BusFillControl::targetSamples(uint64_t request) const
 
 double BusFillControl::update(double fillSamples, uint64_t request, size_t blockSamples)
 {
+    const double target = static_cast<double>(targetSamples(request));
+    const double excessLimit = target + static_cast<double>(orDefault(request));
+    const bool firstRead = request > 0 && !m_consumerSeen;
+    m_consumerSeen = request > 0;
+    if (firstRead && fillSamples > excessLimit) {
+        m_cutting = true;
+        m_fill.clear();
+    }
     m_fill.add(fillSamples, static_cast<double>(blockSamples));
-    const double error = m_fill.value() - static_cast<double>(targetSamples(request));
+    if (m_consumerSeen && m_fill.seen() >= kAverageSamples && m_fill.value() > excessLimit) {
+        m_cutting = true;
+        m_fill.clear();
+    }
+    const double error = m_fill.value() - target;
     // Too full: make fewer samples.
     m_trim = 1.0 - std::clamp(error / kFullTrimError, -1.0, 1.0) * kMaxTrim;
     return m_trim;
+}
+
+uint64_t BusFillControl::samplesToDrop(double fillSamples, uint64_t request, size_t blockSamples)
+{
+    if (!m_cutting)
+        return 0;
+    // Whole blocks go until the one that, written in part, leaves the bus at its target; the
+    // reads come in whole requests, so it lands within half a read of it and the trim does the rest.
+    const double beyond = fillSamples + static_cast<double>(blockSamples) - static_cast<double>(targetSamples(request));
+    const auto drop = static_cast<uint64_t>(std::clamp(beyond, 0.0, static_cast<double>(blockSamples)));
+    if (drop < blockSamples)
+        m_cutting = false;
+    return drop;
 }
 
 void BusFillControl::reset()
 {
     m_fill.clear();
     m_trim = 1.0;
+    m_consumerSeen = false;
+    m_cutting = false;
 }

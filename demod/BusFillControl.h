@@ -9,7 +9,9 @@
 // jitter without adding delay: a slow, bounded trim of the resampling ratio on top of the
 // measured-rate term steers the average fill to its target, and after an underrun the
 // writer restarts that far ahead of the reader. The trim also absorbs an audio device whose
-// clock runs off the host's, which the measured rate cannot see.
+// clock runs off the host's, which the measured rate cannot see. A bus far too full (the
+// producer kept writing while the device opened) would take the trim minutes to drain, and
+// each of those samples is delay: the producer leaves the excess out instead, in one cut.
 class BusFillControl {
 public:
     // Fill kept beyond what one read takes: 4 ms at 48 kHz.
@@ -34,6 +36,12 @@ public:
     // One block: the fill (samples) seen before it was written and the audio samples it
     // carries. Returns the factor to multiply the resampling ratio with.
     double update(double fillSamples, uint64_t request, size_t blockSamples);
+    // Samples to leave out at the head of a block of `blockSamples` about to be written at
+    // `fillSamples`, after the consumer's first read found the bus more than a whole read
+    // above its target or the average fill stayed there: whole blocks until the one that
+    // leaves the bus at its target. Call after update() for the same block; the blocks cut
+    // from follow one another, so the listener hears one splice.
+    uint64_t samplesToDrop(double fillSamples, uint64_t request, size_t blockSamples);
     void reset();
 
     double trim() const { return m_trim; }
@@ -43,4 +51,6 @@ private:
     uint64_t m_capacity;
     RunningAverage m_fill{kAverageSamples};
     double m_trim = 1.0;
+    bool m_consumerSeen = false;
+    bool m_cutting = false;
 };

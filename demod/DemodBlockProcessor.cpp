@@ -123,9 +123,10 @@ size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_
         m_fillControl.reset();
         m_realigned = true;
     }
-    const size_t accepted = m_bus.write(m_leftSlot, m_chain.left(), samples);
+    const size_t drop = m_fillControl.samplesToDrop(fill * static_cast<double>(kBusCapacity), request, samples);
+    const size_t accepted = m_bus.write(m_leftSlot, m_chain.left() + drop, samples - drop);
     if (m_chain.stereo())
-        m_bus.write(m_rightSlot, m_chain.right(), samples);
+        m_bus.write(m_rightSlot, m_chain.right() + drop, samples - drop);
     return accepted;
 }
 

@@ -14,9 +14,9 @@
 #include <utility>
 
 // The channel's block step, from one block of int16 IQ to the audio bus: the demodulation
-// chain, a throttle that drops whole blocks while the bus runs too full, and the statistics
-// reported every 2 s (console lines through the diagnostics sink, one status line through the
-// status callback). Single-threaded apart from enabling, the status callback and the driver
+// chain, a throttle that drops whole blocks while the bus runs too full, the fill control's
+// cut of an overfull bus back to its target, and the statistics reported every 2 s (console
+// lines through the diagnostics sink, one status line through the status callback). Single-threaded apart from enabling, the status callback and the driver
 // input counter, which other threads may touch at any time.
 class DemodBlockProcessor {
 public:

@@ -29,6 +29,34 @@ TEST(BusFillControl, AimsBetweenReadsAndTrimsTheRatioTowardsTheTargetWithinBound
     EXPECT_DOUBLE_EQ(c.trim(), 1.0 + BusFillControl::kMaxTrim);
 }
 
+TEST(BusFillControl, CutsAnOverfullBusDownToItsTargetOnceAndNoFurther)
+{
+    BusFillControl c(2400);
+    const auto target = static_cast<double>(c.targetSamples(256));
+
+    // No reader yet: nothing to aim at, nothing left out.
+    c.update(1500.0, 0, 480);
+    EXPECT_EQ(c.samplesToDrop(1500.0, 0, 480), 0u);
+    // The first read finds the bus far too full: whole blocks go until the one that, written
+    // in part, leaves the bus at its target; then nothing more.
+    c.update(1500.0, 256, 480);
+    EXPECT_EQ(c.samplesToDrop(1500.0, 256, 480), 480u);
+    EXPECT_EQ(c.samplesToDrop(target + 100.0, 256, 480), 480u);
+    EXPECT_EQ(c.samplesToDrop(target - 200.0, 256, 480), 280u);
+    EXPECT_EQ(c.samplesToDrop(1500.0, 256, 480), 0u);
+
+    // Half a second on average more than a whole read above the target: cut again.
+    c.reset();
+    c.update(target, 256, 480);
+    c.update(target + 300.0, 256, 12000);
+    EXPECT_EQ(c.samplesToDrop(target + 300.0, 256, 480), 0u); // a quarter of a second
+    c.update(target + 300.0, 256, 12000);
+    EXPECT_EQ(c.samplesToDrop(target + 300.0, 256, 100), 100u);
+    // At the target by other means (reads while the throttle dropped blocks): the cut ends.
+    EXPECT_EQ(c.samplesToDrop(target - 480.0, 256, 480), 0u);
+    EXPECT_EQ(c.samplesToDrop(target + 300.0, 256, 480), 0u);
+}
+
 namespace {
 
 constexpr double kIqRate = 2e6;
@@ -54,8 +82,10 @@ const std::vector<int16_t>& toneLoop()
 // its own clock, both on one timeline the test moves: no thread, no wall clock.
 class Listening {
 public:
-    explicit Listening(double deviceClock = 1.0)
+    // The device reads its first samples at `firstRead` seconds.
+    explicit Listening(double deviceClock = 1.0, double firstRead = 0.05)
         : m_readPeriod(static_cast<double>(kRead) / (48000.0 * deviceClock))
+        , m_nextRead(firstRead)
     {
         DemodParams p = FmTestSignal::receiverParams(false, false);
         p.demodFreqHz = FmTestSignal::kStationHz;
@@ -142,9 +172,9 @@ private:
     DiagnosticsCapture m_diag;
     DemodBlockProcessor m_processor{FmTestSignal::receiverParams(false, false), m_diag};
     double m_readPeriod;
+    double m_nextRead;
     double m_now = 0.0;
     double m_nextBlock = 0.0;
-    double m_nextRead = 0.05;
     uint64_t m_pairs = 0;
     std::vector<float> m_played;
     std::vector<std::pair<double, size_t>> m_reads;
@@ -200,4 +230,22 @@ TEST(BusRecovery, AnAudioClockOffTheHostsIsAbsorbedWithoutUnderruns)
         const double pitch = pitchFactor(l.playedBetween(19.0, 20.0), 0, {1000.0});
         EXPECT_NEAR(pitch * offset, 1.0, 0.0005) << offset;
     }
+}
+
+TEST(BusRecovery, ADeviceThatOpensLateLeavesNoDelayBehind)
+{
+    // The demodulator wrote for 30 ms before the device read: 60 % of the bus, 30 ms of delay
+    // that the trim alone would take minutes to work off.
+    Listening l(1.0, 0.03);
+    l.run(0.0299);
+    const BusFillControl& fill = l.processor().fillControl();
+    const double target = static_cast<double>(fill.targetSamples(kRead));
+    ASSERT_GT(l.processor().bus().fill(l.processor().leftSlot()) * 2400.0, target + 1000.0);
+    l.run(1.0);
+    EXPECT_EQ(l.underrunsAfter(0.0), 0u);
+    EXPECT_NEAR(fill.averageFill(), target, static_cast<double>(kRead));
+    l.run(19.0);
+    EXPECT_NEAR(fill.averageFill(), target, 40.0);
+    EXPECT_EQ(l.underrunsAfter(0.0), 0u);
+    EXPECT_NEAR(pitchFactor(l.playedBetween(19.0, 20.0), 0, {1000.0}), 1.0, 0.0005);
 }
