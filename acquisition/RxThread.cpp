@@ -6,6 +6,7 @@
 #include "acquisition/IqSample.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ThreadName.h"
+#include "platform/ThreadPriority.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +33,8 @@ RxThread::RxThread(const std::atomic<bool>& running, RxSources sources, RxCallba
 {
     if (!m_callbacks.nowNs)
         m_callbacks.nowNs = monotonicNowNs;
+    if (!m_callbacks.raisePriority)
+        m_callbacks.raisePriority = raiseThreadToAcquisition;
 }
 
 RxThread::~RxThread()
@@ -58,6 +61,11 @@ void RxThread::join()
 
 void RxThread::run()
 {
+    // Refused for a user without the right to real-time scheduling: said once, and the thread
+    // reads on at the priority it has.
+    if (const int error = m_callbacks.raisePriority(); error != 0 && m_callbacks.log)
+        m_callbacks.log(format("[RxThread] WARNING: Failed to set thread priority (error=%lu)",
+                               static_cast<unsigned long>(error)));
     const uint32_t blockBytes = m_sources.readBlockBytes;
     auto block = std::make_unique<uint8_t[]>(blockBytes);
     m_periodStart = m_callbacks.nowNs();

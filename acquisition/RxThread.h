@@ -32,11 +32,15 @@ struct RxCallbacks {
     std::function<void(const std::string&)> overloadTrigger;
     // Monotonic nanoseconds; steady clock when empty.
     std::function<int64_t()> nowNs;
+    // Raises the calling thread's priority and returns 0 or the system's error code; the
+    // platform's acquisition priority when empty.
+    std::function<int()> raisePriority;
 };
 
 // The only reader of the receiver: pulls blocks into the FFT ring and, while demodulation is
 // on, into the demod ring, and reports throughput once per second. Runs until the shared
-// running flag is cleared.
+// running flag is cleared, at a real-time priority below the demodulation thread's where the
+// system grants it.
 class RxThread {
 public:
     // Consecutive failed reads after which the FFT ring is emptied of stale samples.

@@ -14,8 +14,8 @@
 // each of those samples is delay: the producer leaves the excess out instead, in one cut.
 class BusFillControl {
 public:
-    // Fill kept beyond what one read takes: 4 ms at 48 kHz.
-    static constexpr uint64_t kJitterMarginSamples = 192;
+    // Fill kept beyond what one read takes: 6 ms at 48 kHz.
+    static constexpr uint64_t kJitterMarginSamples = 288;
     // A consumer not seen yet is taken to read this many samples at a time.
     static constexpr uint64_t kDefaultRequest = 256;
     // The largest trim of the ratio: +-0.03 %, far below an audible pitch change.

@@ -7,12 +7,24 @@ namespace {
 
 // High, yet below the kernel's own real-time housekeeping threads at the top of the range.
 constexpr int kTimeCriticalPriority = 80;
+// A few steps below, leaving room between the two for anything that must preempt the reader.
+constexpr int kAcquisitionPriority = kTimeCriticalPriority - 5;
+
+int raiseThreadToFifo(int priority)
+{
+    sched_param param{};
+    param.sched_priority = priority;
+    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
 
 } // namespace
 
 int raiseThreadToTimeCritical()
 {
-    sched_param param{};
-    param.sched_priority = kTimeCriticalPriority;
-    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    return raiseThreadToFifo(kTimeCriticalPriority);
+}
+
+int raiseThreadToAcquisition()
+{
+    return raiseThreadToFifo(kAcquisitionPriority);
 }

@@ -4,10 +4,16 @@
 #include "acquisition/IDevice.h"
 #include "acquisition/RxThread.h"
 #include "tests/support/EventWait.h"
+#include "platform/ThreadPriority.h"
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -46,7 +52,8 @@ public:
 };
 
 // Everything the thread reported, plus a clock that moves one second per reading so that
-// every successful read closes a report period.
+// every successful read closes a report period. The priority is granted unless the test says
+// otherwise, whoever runs it.
 struct Recorder {
     std::mutex mutex;
     std::vector<std::string> lines;
@@ -55,6 +62,9 @@ struct Recorder {
     std::atomic<uint64_t> demodPairs{0};
     std::atomic<int64_t> clock{0};
     std::atomic<bool> demodOn{false};
+    std::atomic<int> priorityError{0};
+    std::atomic<int> priorityRaises{0};
+    std::thread::id raisedThread;
 
     RxCallbacks callbacks()
     {
@@ -74,6 +84,12 @@ struct Recorder {
             triggers.push_back(text);
         };
         c.nowNs = [this] { return clock.fetch_add(1'000'000'000); };
+        c.raisePriority = [this] {
+            std::lock_guard lock(mutex);
+            ++priorityRaises;
+            raisedThread = std::this_thread::get_id();
+            return priorityError.load();
+        };
         return c;
     }
 };
@@ -240,6 +256,105 @@ TEST(RxThreadRings, DemodRingIsLeftAloneWhileDemodulationIsOff)
     EXPECT_EQ(recorder.lines[1], "  FFT ring=1048576/8388608, Demod ring=0/2097153");
     EXPECT_EQ(recorder.lines[2], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
     EXPECT_EQ(recorder.lines[8], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=1");
+}
+
+// The scheduling policy and priority of the calling thread.
+std::pair<int, int> currentScheduling()
+{
+    int policy = 0;
+    sched_param param{};
+    pthread_getschedparam(pthread_self(), &policy, &param);
+    return {policy, param.sched_priority};
+}
+
+TEST(RxThreadPriority, ARefusalIsSaidOnceOnTheRxThreadAndReadingGoesOn)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(8 * kBlock);
+    ScriptedDevice device;
+    std::thread::id reader;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        reader = std::this_thread::get_id();
+        if (n == 4)
+            running = false;
+        return true;
+    };
+    Recorder recorder;
+    recorder.priorityError = EPERM;
+    runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
+
+    EXPECT_EQ(recorder.priorityRaises, 1);
+    EXPECT_EQ(recorder.raisedThread, reader) << "raised another thread than the reader";
+    ASSERT_EQ(recorder.lines.size(), 9u);
+    EXPECT_EQ(recorder.lines[0], "[RxThread] WARNING: Failed to set thread priority (error=" + std::to_string(EPERM) + ")");
+    EXPECT_EQ(std::count_if(recorder.lines.begin(), recorder.lines.end(),
+                            [](const std::string& line) { return line.find("priority") != std::string::npos; }),
+              1);
+    EXPECT_EQ(recorder.lines[7], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+    EXPECT_EQ(ring.available(), 4 * kBlock);
+}
+
+TEST(RxThreadPriority, AGrantedRaiseIsNotReported)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(8 * kBlock);
+    ScriptedDevice device;
+    device.onRead = [&](int n, uint8_t*, uint32_t) {
+        if (n == 2)
+            running = false;
+        return true;
+    };
+    Recorder recorder;
+    runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
+
+    EXPECT_EQ(recorder.priorityRaises, 1);
+    ASSERT_EQ(recorder.lines.size(), 4u);
+    EXPECT_EQ(recorder.lines[0], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+}
+
+// With the system's own answer: where real-time scheduling is granted the reader runs above
+// every normal thread and below the demodulation thread; where it is refused, it says so and
+// keeps its normal scheduling.
+TEST(RxThreadPriority, TheReaderRunsBelowTheDemodulationThread)
+{
+    std::pair<int, int> timeCritical;
+    int timeCriticalError = 0;
+    std::thread([&] {
+        timeCriticalError = raiseThreadToTimeCritical();
+        timeCritical = currentScheduling();
+    }).join();
+
+    std::atomic<bool> running{true};
+    std::pair<int, int> reader;
+    ScriptedDevice device;
+    device.onRead = [&](int, uint8_t*, uint32_t) {
+        reader = currentScheduling();
+        running = false;
+        return false;
+    };
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    RxCallbacks callbacks;
+    callbacks.log = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    RxThread thread(running, {&device, nullptr, nullptr, 4096, nullptr}, callbacks);
+    thread.start();
+    thread.join();
+
+    if (reader.first == SCHED_FIFO) {
+        EXPECT_TRUE(lines.empty()) << lines.front();
+        EXPECT_GE(reader.second, sched_get_priority_min(SCHED_FIFO));
+        if (timeCriticalError == 0) {
+            ASSERT_EQ(timeCritical.first, SCHED_FIFO);
+            EXPECT_LT(reader.second, timeCritical.second);
+        }
+    } else {
+        EXPECT_EQ(reader.first, SCHED_OTHER);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], "[RxThread] WARNING: Failed to set thread priority (error=" + std::to_string(EPERM) + ")");
+    }
 }
 
 TEST(RxThreadOverload, ThreeHighFillReportsMakeOneTrigger)

@@ -14,7 +14,7 @@
 TEST(BusFillControl, AimsBetweenReadsAndTrimsTheRatioTowardsTheTargetWithinBounds)
 {
     BusFillControl c(2400);
-    EXPECT_EQ(c.targetSamples(256), 128u + 192u);
+    EXPECT_EQ(c.targetSamples(256), 128u + 288u);
     EXPECT_EQ(c.targetSamples(0), c.targetSamples(256)); // no reader yet: a common buffer size
     EXPECT_EQ(c.targetSamples(4096), 1200u);             // more than the bus can steer
     EXPECT_EQ(c.trim(), 1.0);
@@ -22,7 +22,7 @@ TEST(BusFillControl, AimsBetweenReadsAndTrimsTheRatioTowardsTheTargetWithinBound
     c.update(1000.0, 256, 480); // too full: fewer samples, at most 0.03 % fewer
     EXPECT_DOUBLE_EQ(c.trim(), 1.0 - BusFillControl::kMaxTrim);
     c.reset();
-    c.update(300.0, 256, 480); // 20 samples short: a fraction of the trim
+    c.update(static_cast<double>(c.targetSamples(256)) - 20.0, 256, 480); // 20 samples short: a fraction of the trim
     EXPECT_GT(c.trim(), 1.0);
     EXPECT_LT(c.trim(), 1.0 + BusFillControl::kMaxTrim / 2.0);
     c.update(0.0, 256, 48000); // empty for a second

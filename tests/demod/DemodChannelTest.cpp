@@ -230,7 +230,7 @@ TEST(DemodBlockProcessor, ThrottlesAFullBusUntilItDrainsAndCountsTheDroppedBlock
     EXPECT_DOUBLE_EQ(bus.fill(p.leftSlot()), 0.9); // nothing written meanwhile
 
     // Drained to 70 %, 50 % and 30 %: still above the release level, the fill the bus is held
-    // at for reads of 480 samples (240 + 192 samples, 18 %).
+    // at for reads of 480 samples (240 + 288 samples, 22 %).
     std::vector<float> out(480);
     for (int k = 0; k < 3; ++k) {
         bus.read(p.leftSlot(), out.data(), out.size());
