@@ -35,6 +35,10 @@ RxThread::RxThread(const std::atomic<bool>& running, RxSources sources, RxCallba
         m_callbacks.nowNs = monotonicNowNs;
     if (!m_callbacks.raisePriority)
         m_callbacks.raisePriority = raiseThreadToAcquisition;
+    if (!m_callbacks.lowerPriority)
+        m_callbacks.lowerPriority = lowerThreadToNormal;
+    if (!m_callbacks.threadCpuNs)
+        m_callbacks.threadCpuNs = threadCpuNowNs;
 }
 
 RxThread::~RxThread()
@@ -63,12 +67,15 @@ void RxThread::run()
 {
     // Refused for a user without the right to real-time scheduling: said once, and the thread
     // reads on at the priority it has.
-    if (const int error = m_callbacks.raisePriority(); error != 0 && m_callbacks.log)
+    const int error = m_callbacks.raisePriority();
+    m_raised = error == 0;
+    if (!m_raised && m_callbacks.log)
         m_callbacks.log(format("[RxThread] WARNING: Failed to set thread priority (error=%lu)",
                                static_cast<unsigned long>(error)));
     const uint32_t blockBytes = m_sources.readBlockBytes;
     auto block = std::make_unique<uint8_t[]>(blockBytes);
     m_periodStart = m_callbacks.nowNs();
+    m_periodCpuStart = m_callbacks.threadCpuNs();
     m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
     m_highFillCount = 0;
     uint32_t consecutiveFailures = 0;
@@ -126,8 +133,23 @@ void RxThread::reportIfDue()
     if (now - m_periodStart < kReportPeriodNs)
         return;
     report(now);
+    stepDownIfHoggingACore(now);
     m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
     m_periodStart = now;
+}
+
+void RxThread::stepDownIfHoggingACore(int64_t now)
+{
+    const int64_t cpu = m_callbacks.threadCpuNs();
+    const double share = static_cast<double>(cpu - m_periodCpuStart) / static_cast<double>(now - m_periodStart);
+    m_periodCpuStart = cpu;
+    if (!m_raised || share <= kMaxRaisedCoreShare)
+        return;
+    m_raised = false;
+    const int error = m_callbacks.lowerPriority();
+    if (m_callbacks.log)
+        m_callbacks.log(format("[RxThread] WARNING: Reading took %.0f%% of a core, back to normal priority (error=%lu)",
+                               share * 100.0, static_cast<unsigned long>(error)));
 }
 
 void RxThread::report(int64_t now)

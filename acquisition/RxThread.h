@@ -35,18 +35,26 @@ struct RxCallbacks {
     // Raises the calling thread's priority and returns 0 or the system's error code; the
     // platform's acquisition priority when empty.
     std::function<int()> raisePriority;
+    // Puts the calling thread back to normal scheduling; the platform's when empty.
+    std::function<int()> lowerPriority;
+    // CPU time the calling thread has used, in nanoseconds; the platform's clock when empty.
+    std::function<int64_t()> threadCpuNs;
 };
 
 // The only reader of the receiver: pulls blocks into the FFT ring and, while demodulation is
 // on, into the demod ring, and reports throughput once per second. Runs until the shared
 // running flag is cleared, at a real-time priority below the demodulation thread's where the
-// system grants it.
+// system grants it. A reader that spends most of a core (a receiver simulated slower than real
+// time never lets it wait) would hold that core from every normal thread, the window's too: it
+// goes back to normal scheduling for the rest of the run.
 class RxThread {
 public:
     // Consecutive failed reads after which the FFT ring is emptied of stale samples.
     static constexpr uint32_t kFailuresBeforeRingReset = 20;
     static constexpr int kHighFillPercent = 95;
     static constexpr int kHighFillReportsForTrigger = 3;
+    // Share of a core over one report period above which a raised reader steps down.
+    static constexpr double kMaxRaisedCoreShare = 0.8;
 
     RxThread(const std::atomic<bool>& running, RxSources sources, RxCallbacks callbacks);
     // Joins; the owner clears the running flag first.
@@ -65,6 +73,7 @@ private:
     // Reports and starts a new period once a second has passed since the last report.
     void reportIfDue();
     void report(int64_t now);
+    void stepDownIfHoggingACore(int64_t now);
 
     const std::atomic<bool>& m_running;
     RxSources m_sources;
@@ -77,6 +86,8 @@ private:
     uint64_t m_periodFftDrops = 0;
     uint64_t m_periodDemodOverflows = 0;
     int m_highFillCount = 0;
+    int64_t m_periodCpuStart = 0;
+    bool m_raised = false;
 
     std::thread m_thread;
 };

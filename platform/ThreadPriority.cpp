@@ -3,6 +3,8 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <ctime>
+
 namespace {
 
 // High, yet below the kernel's own real-time housekeeping threads at the top of the range.
@@ -27,4 +29,17 @@ int raiseThreadToTimeCritical()
 int raiseThreadToAcquisition()
 {
     return raiseThreadToFifo(kAcquisitionPriority);
+}
+
+int lowerThreadToNormal()
+{
+    sched_param param{};
+    return pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
+}
+
+int64_t threadCpuNowNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }

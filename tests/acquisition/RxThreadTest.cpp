@@ -64,6 +64,10 @@ struct Recorder {
     std::atomic<bool> demodOn{false};
     std::atomic<int> priorityError{0};
     std::atomic<int> priorityRaises{0};
+    std::atomic<int> priorityLowerings{0};
+    // CPU time the reader spends between two looks at its clock.
+    std::atomic<int64_t> cpuPerLook{0};
+    std::atomic<int64_t> cpu{0};
     std::thread::id raisedThread;
 
     RxCallbacks callbacks()
@@ -90,6 +94,11 @@ struct Recorder {
             raisedThread = std::this_thread::get_id();
             return priorityError.load();
         };
+        c.lowerPriority = [this] {
+            ++priorityLowerings;
+            return 0;
+        };
+        c.threadCpuNs = [this] { return cpu.fetch_add(cpuPerLook); };
         return c;
     }
 };
@@ -310,6 +319,36 @@ TEST(RxThreadPriority, AGrantedRaiseIsNotReported)
     EXPECT_EQ(recorder.priorityRaises, 1);
     ASSERT_EQ(recorder.lines.size(), 4u);
     EXPECT_EQ(recorder.lines[0], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+}
+
+TEST(RxThreadPriority, AReaderThatTakesMostOfACoreStepsDownOnceAndReadsOn)
+{
+    struct Case {
+        double coreShare;
+        int raiseError;
+        int lowerings;
+    };
+    for (const Case c : {Case{0.9, 0, 1}, Case{0.5, 0, 0}, Case{0.9, EPERM, 0}}) {
+        std::atomic<bool> running{true};
+        FftRing ring(8 * kBlock);
+        ScriptedDevice device;
+        device.onRead = [&](int n, uint8_t*, uint32_t) {
+            if (n == 4)
+                running = false;
+            return true;
+        };
+        Recorder recorder;
+        recorder.priorityError = c.raiseError;
+        // The clock moves a second a look, the CPU time this share of it.
+        recorder.cpuPerLook = static_cast<int64_t>(c.coreShare * 1e9);
+        runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
+
+        EXPECT_EQ(recorder.priorityLowerings, c.lowerings) << c.coreShare << " " << c.raiseError;
+        const auto steppedDown = std::count(recorder.lines.begin(), recorder.lines.end(),
+                                            "[RxThread] WARNING: Reading took 90% of a core, back to normal priority (error=0)");
+        EXPECT_EQ(steppedDown, c.lowerings) << c.coreShare << " " << c.raiseError;
+        EXPECT_EQ(ring.available(), 4 * kBlock);
+    }
 }
 
 // With the system's own answer: where real-time scheduling is granted the reader runs above
