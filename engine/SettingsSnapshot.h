@@ -2,37 +2,44 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
+#include <mutex>
 
-// The latest settings record, handed whole from the thread that changes settings to a worker
+// The latest settings record, handed whole from the threads that change settings to a worker
 // thread. The worker looks at a version number once per block and copies the record only when
-// it changed, so a block costs one atomic load: no lock, no allocation.
+// it changed, under a lock held for just the copy; a block without a change costs one atomic
+// load, no lock and no allocation.
 template <typename T>
 class SettingsSnapshot {
 public:
-    explicit SettingsSnapshot(const T& initial = T{}) : m_latest(std::make_shared<const T>(initial)) {}
+    explicit SettingsSnapshot(const T& initial = T{}) : m_latest(initial) {}
 
     void publish(const T& value)
     {
-        m_latest.store(std::make_shared<const T>(value));
-        m_version.fetch_add(1, std::memory_order_acq_rel);
+        const std::lock_guard lock(m_mutex);
+        m_latest = value;
+        m_version.store(m_version.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
 
-    T latest() const { return *m_latest.load(); }
+    T latest() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_latest;
+    }
 
     // Copies the latest record into current when it is newer than the version seen, which it
     // then becomes; true when it copied. A reader starts from version 0, so its first look copies.
     bool refresh(uint64_t& seen, T& current) const
     {
-        const uint64_t version = m_version.load(std::memory_order_acquire);
-        if (version == seen)
+        if (m_version.load(std::memory_order_acquire) == seen)
             return false;
-        seen = version;
-        current = *m_latest.load();
+        const std::lock_guard lock(m_mutex);
+        seen = m_version.load(std::memory_order_relaxed);
+        current = m_latest;
         return true;
     }
 
 private:
-    std::atomic<std::shared_ptr<const T>> m_latest;
+    mutable std::mutex m_mutex;
+    T m_latest;
     std::atomic<uint64_t> m_version{1};
 };

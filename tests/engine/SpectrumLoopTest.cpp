@@ -306,7 +306,10 @@ TEST(SettingsSnapshot, HandsOverEachPublishedRecordOnce)
 
 TEST(SettingsSnapshot, AReaderNeverSeesAnOlderRecordAfterANewerOne)
 {
-    SettingsSnapshot<SpectrumSettings> source;
+    SpectrumSettings first;
+    first.fftSize = 0;
+    first.waterfallLines = 0;
+    SettingsSnapshot<SpectrumSettings> source(first);
     constexpr int kLast = 20000;
     std::atomic<bool> done{false};
     std::thread reader([&] {
