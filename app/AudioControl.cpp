@@ -113,6 +113,8 @@ void RtsaController::startAudio()
         openAudio(notices);
     }
     tell(*this, notices);
+    if (!notices.error.isEmpty())
+        noteError(notices.error);
 }
 
 void RtsaController::openAudio(AudioNotices& notices)
@@ -129,7 +131,7 @@ void RtsaController::openAudio(AudioNotices& notices)
         return;
     }
     if (!backend) {
-        notices.lines << QStringLiteral("Audio: backend unavailable");
+        notices.fail(QStringLiteral("Audio: backend unavailable"));
         return;
     }
     qDebug() << "=== startAudio() proceeding...";
@@ -149,7 +151,7 @@ void RtsaController::openAudio(AudioNotices& notices)
         }
     }
     if (name.isEmpty()) {
-        notices.lines << QStringLiteral("Audio: no device");
+        notices.fail(QStringLiteral("Audio: no device"));
         return;
     }
 
@@ -178,7 +180,7 @@ void RtsaController::openAudio(AudioNotices& notices)
     qDebug() << "=== audioBackend.open returned" << ok;
     if (!ok) {
         qDebug() << "=== audio open FAILED";
-        notices.lines << QStringLiteral("Audio: open failed");
+        notices.fail(QStringLiteral("Audio: open failed"));
         return;
     }
     backend->setTestTone(audioTestTone());
@@ -362,10 +364,9 @@ std::optional<QString> RtsaController::audioStatusLine()
 {
     if (!audioEnabled() || !m_audio.backend || !m_audio.backend->isOpen())
         return std::nullopt;
-    // The ring exists for as long as the spectrum thread that asks runs.
-    const double ringFill = m_run.demodRing ? m_run.demodRing->fillRatio() : 0.0;
+    // The demodulation ring as the RX thread last reported it.
     return QStringLiteral("Audio: fill=%1%, demodRing=%2%, underruns=%3, overruns=%4")
-        .arg(percent(m_demod.audioBus().fill(m_demod.leftSlot())), percent(ringFill))
+        .arg(percent(audioBusFillPct() / 100.0), percent(demodRingPct() / 100.0))
         .arg(m_audio.underrunCount.load())
         .arg(m_audio.overrunCount.load());
 }

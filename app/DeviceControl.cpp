@@ -67,10 +67,13 @@ bool RtsaController::connectDevice()
     try {
         if (!m_device->open()) {
             emit logMessage(QStringLiteral("Device open failed"));
+            noteError(QStringLiteral("Device open failed"));
             return false;
         }
     } catch (const std::exception& e) {
-        emit logMessage(QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what())));
+        const QString line = QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what()));
+        emit logMessage(line);
+        noteError(line);
         return false;
     }
 

@@ -4,15 +4,14 @@
 #include <cstdint>
 
 // The controller's spectrum, density and waterfall settings with their defaults: written by the
-// GUI thread's setters and read once per block by the spectrum thread, except the measured frame
-// rate, which that thread writes, and the resolution target with its FFT size bounds, which only
-// the GUI thread uses.
+// GUI thread's setters, read back by the properties and by a restart on the device worker, and
+// handed to the spectrum thread as one record whenever one changes; the resolution target with
+// its FFT size bounds only the GUI thread uses.
 struct SpectrumControlState {
     std::atomic<int> fftSize{2048};
     std::atomic<int> windowType{0};
     std::atomic<float> vbwAlpha{0.2f};
     std::atomic<double> vbwHz{0.0};
-    std::atomic<double> fps{0.0};
     double rbwTargetHz = 0.0;
     std::atomic<double> maxFps{30.0};
     std::atomic<int> detectorMode{3};

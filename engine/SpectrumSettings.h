@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
-// The user's settings as the spectrum thread sees them: one plain copy per block, so a change
-// takes effect at the next block.
+// The user's settings as the spectrum thread sees them: published whole when one changes and
+// taken over at the thread's next block. What the thread derives (the measured frame rate, the
+// video filter's weight) is not here but in its status.
 struct SpectrumSettings {
     int fftSize = 2048;
     double centerHz = 1e9;
@@ -14,7 +15,6 @@ struct SpectrumSettings {
     int detectorMode = 3;
     int detectorWindow = 20;
     double vbwHz = 0.0;
-    double fps = 0.0;
     double maxFps = 30.0;
     DensitySettings density;
     double peakLineWindowSec = 0.0;

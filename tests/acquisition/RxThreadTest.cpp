@@ -58,6 +58,7 @@ struct Recorder {
     std::mutex mutex;
     std::vector<std::string> lines;
     std::vector<double> usage;
+    std::vector<RxStatus> reports;
     std::vector<std::string> triggers;
     std::atomic<uint64_t> demodPairs{0};
     std::atomic<int64_t> clock{0};
@@ -79,9 +80,10 @@ struct Recorder {
             std::lock_guard lock(mutex);
             lines.push_back(line);
         };
-        c.ringUsagePct = [this](double pct) {
+        c.report = [this](const RxStatus& status) {
             std::lock_guard lock(mutex);
-            usage.push_back(pct);
+            usage.push_back(status.fftFillPct());
+            reports.push_back(status);
         };
         c.overloadTrigger = [this](const std::string& text) {
             std::lock_guard lock(mutex);
@@ -168,6 +170,16 @@ TEST(RxThreadFailures, TimeoutsAreReportedWhileReadsFailAndThroughputWhenTheyRec
     EXPECT_EQ(recorder.lines[9], "  FFT ring=2097152/8388608, Demod ring=0/0");
     ASSERT_EQ(recorder.usage.size(), 5u);
     EXPECT_DOUBLE_EQ(recorder.usage[4], 25.0);
+    // The figures of the lines, as numbers.
+    ASSERT_EQ(recorder.reports.size(), 5u);
+    EXPECT_EQ(recorder.reports[0].timeouts, 1u);
+    EXPECT_DOUBLE_EQ(recorder.reports[0].megabytesPerSecond, 0.0);
+    EXPECT_EQ(recorder.reports[3].timeouts, 0u);
+    EXPECT_DOUBLE_EQ(recorder.reports[3].megabytesPerSecond, 1.0);
+    EXPECT_EQ(recorder.reports[4].fftUsed, 2097152u);
+    EXPECT_EQ(recorder.reports[4].fftCapacity, 8388608u);
+    EXPECT_EQ(recorder.reports[4].demodCapacity, 0u);
+    EXPECT_DOUBLE_EQ(recorder.reports[4].demodFillPct(), 0.0);
 }
 
 TEST(RxThreadFailures, ExitsPromptlyWhenStoppedDuringBlockingReads)

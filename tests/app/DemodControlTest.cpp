@@ -14,7 +14,7 @@
 class RtsaControllerTestAccess {
 public:
     static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-    static DemodRing* demodRing(RtsaController& c) { return c.m_run.demodRing.get(); }
+    static const DemodRing* demodRing(RtsaController& c) { return c.m_session->demodRing(); }
 };
 
 namespace {
@@ -210,7 +210,7 @@ private slots:
         RtsaController& c = rig.controller;
         SingleDemodChannel& channel = RtsaControllerTestAccess::demod(c);
         QVERIFY(c.startRx());
-        DemodRing* ring = RtsaControllerTestAccess::demodRing(c);
+        const DemodRing* ring = RtsaControllerTestAccess::demodRing(c);
         QVERIFY(ring != nullptr);
         QTest::qWait(30);
         QCOMPARE(ring->totalWritten(), uint64_t{0});

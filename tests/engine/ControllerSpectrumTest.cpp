@@ -16,7 +16,7 @@
 // Reaches into the controller: the FFT ring of the current run and the spectrum engine.
 class RtsaControllerTestAccess {
 public:
-    static FftRing* fftRing(RtsaController& c) { return c.m_run.fftRing.get(); }
+    static const FftRing* fftRing(RtsaController& c) { return c.m_session->fftRing(); }
     static SpectrumEngine& engine(RtsaController& c) { return c.m_spectrum; }
 };
 
