@@ -107,6 +107,16 @@ struct Recorder {
 
 constexpr uint32_t kBlock = 1 << 20;
 
+// A device script that delivers every read and stops the run at the `last`-th.
+std::function<bool(int, uint8_t*, uint32_t)> deliverUntil(int last, std::atomic<bool>& running)
+{
+    return [last, &running](int n, uint8_t*, uint32_t) {
+        if (n == last)
+            running = false;
+        return true;
+    };
+}
+
 // Runs the thread until the device's script clears the running flag.
 void runToEnd(std::atomic<bool>& running, const RxSources& sources, Recorder& recorder)
 {
@@ -210,11 +220,7 @@ TEST(RxThreadRings, FullFftRingKeepsWhatFitsAndCountsTheRest)
     std::atomic<bool> running{true};
     FftRing ring(2 * kBlock + kBlock / 2 + 1);
     ScriptedDevice device;
-    device.onRead = [&](int n, uint8_t*, uint32_t) {
-        if (n == 4)
-            running = false;
-        return true;
-    };
+    device.onRead = deliverUntil(4, running);
     Recorder recorder;
     std::atomic<uint64_t> lost{0};
     runToEnd(running, {&device, &ring, nullptr, kBlock, &lost}, recorder);
@@ -320,11 +326,7 @@ TEST(RxThreadPriority, AGrantedRaiseIsNotReported)
     std::atomic<bool> running{true};
     FftRing ring(8 * kBlock);
     ScriptedDevice device;
-    device.onRead = [&](int n, uint8_t*, uint32_t) {
-        if (n == 2)
-            running = false;
-        return true;
-    };
+    device.onRead = deliverUntil(2, running);
     Recorder recorder;
     runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
 
@@ -344,11 +346,7 @@ TEST(RxThreadPriority, AReaderThatTakesMostOfACoreStepsDownOnceAndReadsOn)
         std::atomic<bool> running{true};
         FftRing ring(8 * kBlock);
         ScriptedDevice device;
-        device.onRead = [&](int n, uint8_t*, uint32_t) {
-            if (n == 4)
-                running = false;
-            return true;
-        };
+        device.onRead = deliverUntil(4, running);
         Recorder recorder;
         recorder.priorityError = c.raiseError;
         // The clock moves a second a look, the CPU time this share of it.
@@ -413,11 +411,7 @@ TEST(RxThreadOverload, ThreeHighFillReportsMakeOneTrigger)
     std::atomic<bool> running{true};
     FftRing ring(4 * kBlock + 1);
     ScriptedDevice device;
-    device.onRead = [&](int n, uint8_t*, uint32_t) {
-        if (n == 12)
-            running = false;
-        return true;
-    };
+    device.onRead = deliverUntil(12, running);
     Recorder recorder;
     runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
 
