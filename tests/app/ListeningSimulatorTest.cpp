@@ -2,6 +2,7 @@
 // demodulator's audio recorded by the WAV File Writer. First the README's listening steps with
 // every setting they do not name left at its default; then a receiver that holds up for a while
 // and comes back, with the audio expected back soon after it.
+#include "acquisition/IDevice.h"
 #include "acquisition/RZ640Device.h"
 #include "app/RtsaController.h"
 #include "audio/AsioBackend.h"
@@ -14,9 +15,13 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -53,6 +58,26 @@ double medianRms(const std::vector<float>& x, std::size_t from, std::size_t coun
     for (std::size_t at = from; at + kWindow <= from + count; at += kWindow)
         levels.push_back(rms(x, at, kWindow));
     return median(levels);
+}
+
+// Share of the stretch played as silence, counted in runs of at least 1 ms: an output that
+// underruns over and over chops the tone into pieces shorter than any block, which leaves hardly
+// a whole block silent.
+double silentShare(const std::vector<float>& x, std::size_t from, std::size_t count)
+{
+    constexpr std::size_t kShortestRun = 48;
+    std::size_t silent = 0;
+    std::size_t run = 0;
+    for (std::size_t k = from; k <= from + count; ++k) {
+        if (k < from + count && std::abs(x[k]) < kSilencePeak) {
+            ++run;
+            continue;
+        }
+        if (run >= kShortestRun)
+            silent += run;
+        run = 0;
+    }
+    return static_cast<double>(silent) / static_cast<double>(count);
 }
 
 // Whether each 10 ms block of the recording is silent.
@@ -116,6 +141,83 @@ double leftToneLevel(const std::vector<float>& x, std::size_t from, std::size_t 
     }
     return median(level);
 }
+
+// When the receiver's reads returned and how many samples each brought, on the RX thread.
+class Deliveries {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    void add(std::size_t samples)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_reads.emplace_back(Clock::now(), samples);
+    }
+
+    // The samples delivered in the `seconds` after the longest pause between two reads (the
+    // stall), as a share of what `rateHz` makes in that time.
+    double shareAfterLongestPause(double rateHz, double seconds) const
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_reads.empty())
+            return 0.0;
+        std::size_t resume = 0;
+        Clock::duration longest{};
+        for (std::size_t k = 1; k < m_reads.size(); ++k)
+            if (m_reads[k].first - m_reads[k - 1].first > longest) {
+                longest = m_reads[k].first - m_reads[k - 1].first;
+                resume = k;
+            }
+        const auto end = m_reads[resume].first + std::chrono::duration_cast<Clock::duration>(
+                                                     std::chrono::duration<double>(seconds));
+        double samples = 0.0;
+        for (std::size_t k = resume; k < m_reads.size() && m_reads[k].first <= end; ++k)
+            samples += static_cast<double>(m_reads[k].second);
+        return samples / (rateHz * seconds);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<Clock::time_point, std::size_t>> m_reads;
+};
+
+// The simulated receiver, noting every read that delivered. It renders its scene in the reading
+// thread, so on a machine too busy for that thread the stream falls behind real time, which no
+// part of the analyser could make up for.
+class NotedReceiver : public IDevice {
+public:
+    explicit NotedReceiver(std::shared_ptr<Deliveries> deliveries) : m_deliveries(std::move(deliveries)) {}
+
+    bool readSamples(uint8_t* buffer, uint32_t lengthBytes) override
+    {
+        const bool delivered = m_device.readSamples(buffer, lengthBytes);
+        if (delivered)
+            m_deliveries->add(lengthBytes / 4);
+        return delivered;
+    }
+
+    bool open() override { return m_device.open(); }
+    void close() override { m_device.close(); }
+    bool startStreaming() override { return m_device.startStreaming(); }
+    void stopStreaming() override { m_device.stopStreaming(); }
+    void setCenterFrequency(uint64_t hz) override { m_device.setCenterFrequency(hz); }
+    void setSampleRate(uint32_t hz) override { m_device.setSampleRate(hz); }
+    void setPort(uint8_t port) override { m_device.setPort(port); }
+    void setAttenuation(uint8_t db) override { m_device.setAttenuation(db); }
+    void setPreamp(uint8_t db) override { m_device.setPreamp(db); }
+    void setIfGain(uint8_t db) override { m_device.setIfGain(db); }
+    void selectDevice(const std::string& id) override { m_device.selectDevice(id); }
+    std::vector<std::string> listDevices() override { return m_device.listDevices(); }
+    void setChannel(int32_t channel) override { m_device.setChannel(channel); }
+    int32_t integerQuery() override { return m_device.integerQuery(); }
+    int32_t actualSampleRate() override { return m_device.actualSampleRate(); }
+    uint32_t samplesPerTransfer() override { return m_device.samplesPerTransfer(); }
+    std::string deviceName() override { return m_device.deviceName(); }
+    std::string serialNumber() override { return m_device.serialNumber(); }
+
+private:
+    RZ640Device m_device;
+    std::shared_ptr<Deliveries> m_deliveries;
+};
 
 } // namespace
 
@@ -263,24 +365,33 @@ private slots:
         QVERIFY2(late <= 0.5,
                  qPrintable(QStringLiteral("the audio came back %1 s after the resume (%2)").arg(late).arg(lastStatus)));
 
-        // And it stays: the second after it holds the tone, with few dropouts. How clean and how
-        // loud it is depends on the machine keeping up (the demodulation tests measure that; the
-        // sanitizer build at 20 MS/s played it at 0.16 of 0.41); a chain that came back broken
-        // plays noise, or the tone at a small fraction of its level.
+        // And it stays: the second after it holds the tone, with few dropouts. A chain that came
+        // back broken plays noise, the tone at a small fraction of its level, or the tone broken
+        // up by silence. That asks the receiver to have delivered that second in real time: where
+        // it fell behind (a busy machine starving the thread that synthesises the simulated
+        // stream), the output has nothing to play for much of the second whatever the chain does.
         const std::size_t back = gap.start + gap.length;
         QVERIFY(back + 100 <= silent.size());
-        const auto dropouts = std::count(silent.begin() + static_cast<std::ptrdiff_t>(back),
-                                         silent.begin() + static_cast<std::ptrdiff_t>(back + 100), true);
+        const double quiet = silentShare(left, back * kBlock, 48000);
         const double level = leftToneLevel(left, back * kBlock, 48000);
-        qInfo("the second after: 1 kHz at %.3f, %ld of 100 blocks silent", level, static_cast<long>(dropouts));
-        QVERIFY2(dropouts <= 20, qPrintable(QString::number(dropouts)));
+        const double delivered = m_deliveries->shareAfterLongestPause(rateMHz * 1e6, 1.0);
+        qInfo("the second after: 1 kHz at %.3f, %.0f %% silent; the receiver delivered %.0f %% of it", level,
+              100.0 * quiet, 100.0 * delivered);
+        if (delivered < 0.9)
+            QSKIP(qPrintable(QStringLiteral("the receiver delivered only %1 % of the second after the resume in "
+                                            "real time: the machine did not keep up, nothing to judge the audio by")
+                                 .arg(100.0 * delivered, 0, 'f', 0)));
+        QVERIFY2(quiet <= 0.05, qPrintable(QString::number(quiet)));
         QVERIFY2(level > 0.25 * kLeftToneLevel && level < 1.25 * kLeftToneLevel, qPrintable(QString::number(level)));
     }
 
 private:
     std::unique_ptr<RtsaController> controller(QStringList& lines)
     {
-        auto c = std::make_unique<RtsaController>([] { return std::make_unique<RZ640Device>(); },
+        m_deliveries = std::make_shared<Deliveries>();
+        auto c = std::make_unique<RtsaController>([deliveries = m_deliveries] {
+                                                      return std::make_unique<NotedReceiver>(deliveries);
+                                                  },
                                                   [this](AsioLogSink log) {
                                                       return std::make_unique<AsioBackend>(
                                                           std::vector{m_registry.path()}, std::move(log));
@@ -289,6 +400,7 @@ private:
         return c;
     }
 
+    std::shared_ptr<Deliveries> m_deliveries;
     TestFolder m_registry{"listening-registry"};
     TestFolder m_recordings{"listening"};
     const std::filesystem::path m_recording = m_recordings.path() / "listening.wav";
