@@ -60,12 +60,13 @@ double medianRms(const std::vector<float>& x, std::size_t from, std::size_t coun
     return median(levels);
 }
 
-// Share of the stretch played as silence, counted in runs of at least 1 ms: an output that
-// underruns over and over chops the tone into pieces shorter than any block, which leaves hardly
-// a whole block silent.
+// Share of the stretch played as silence, counted in runs of a third of a millisecond or more
+// (the tone passes through the silence level within a sample or two): an output that underruns
+// over and over chops the tone into pieces shorter than any block, which leaves hardly a whole
+// block silent.
 double silentShare(const std::vector<float>& x, std::size_t from, std::size_t count)
 {
-    constexpr std::size_t kShortestRun = 48;
+    constexpr std::size_t kShortestRun = 16;
     std::size_t silent = 0;
     std::size_t run = 0;
     for (std::size_t k = from; k <= from + count; ++k) {
