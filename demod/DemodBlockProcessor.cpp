@@ -1,5 +1,6 @@
 #include "demod/DemodBlockProcessor.h"
 
+#include "demod/AudioRate.h"
 #include "platform/MonotonicClock.h"
 
 #include <algorithm>
@@ -49,7 +50,7 @@ void DemodBlockProcessor::setStatusCallback(StatusCallback callback)
 }
 
 void DemodBlockProcessor::processIqBlock(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz,
-                                         int64_t nowNs)
+                                         int64_t nowNs, size_t waitingPairs)
 {
     if (!m_enabled.load())
         return;
@@ -76,7 +77,7 @@ void DemodBlockProcessor::processIqBlock(const int16_t* iq, size_t pairs, double
     }
     m_fillControl.update(fill * static_cast<double>(kBusCapacity), request, audio);
     m_stats.produced += audio;
-    m_stats.written += throttleOrWrite(audio, fill, request);
+    m_stats.written += throttleOrWrite(audio, fill, request, waitingPairs, inputRateHz);
     const int64_t end = monotonicNowNs();
     m_stats.writePathMaxUs = std::max(m_stats.writePathMaxUs, microseconds(end - writeStart));
     m_stats.busyUs += microseconds(end - start);
@@ -98,7 +99,8 @@ void DemodBlockProcessor::count(const DemodChain::Counts& counts, double inputRa
     }
 }
 
-size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_t request)
+size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_t request, size_t waitingPairs,
+                                            double inputRateHz)
 {
     const double releaseFill =
         static_cast<double>(m_fillControl.targetSamples(request)) / static_cast<double>(kBusCapacity);
@@ -119,15 +121,27 @@ size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_
     const std::lock_guard lock(m_writeMutex);
     if (!m_enabled.load())
         return 0;
-    if (m_bus.realignAfterUnderrun(m_leftSlot, m_fillControl.targetSamples(request))) {
-        m_fillControl.reset();
-        m_realigned = true;
-    }
+    realignAfterUnderrun(request, waitingPairs, inputRateHz);
     const size_t drop = m_fillControl.samplesToDrop(fill * static_cast<double>(kBusCapacity), request, samples);
     const size_t accepted = m_bus.write(m_leftSlot, m_chain.left() + drop, samples - drop);
     if (m_chain.stereo())
         m_bus.write(m_rightSlot, m_chain.right() + drop, samples - drop);
     return accepted;
+}
+
+void DemodBlockProcessor::realignAfterUnderrun(uint64_t request, size_t waitingPairs, double inputRateHz)
+{
+    // The writer restarts the fill target ahead of the reader. IQ already waiting fills that
+    // lead with audio rather than silence, up to the whole of it: an output that ran dry only
+    // plays silence for what truly never came.
+    const uint64_t target = m_fillControl.targetSamples(request);
+    const double pairsPerSample = inputRateHz / kAudioRateHz;
+    const size_t kept = std::min(waitingPairs, static_cast<size_t>(static_cast<double>(target) * pairsPerSample));
+    const auto keptSamples = std::min(target, static_cast<uint64_t>(static_cast<double>(kept) / pairsPerSample));
+    if (!m_bus.realignAfterUnderrun(m_leftSlot, target - keptSamples))
+        return;
+    m_fillControl.reset();
+    m_keptWaiting = kept;
 }
 
 void DemodBlockProcessor::reportIfDue(int64_t nowNs, double fill)
