@@ -1,6 +1,5 @@
 #include "demod/DemodBlockProcessor.h"
 
-#include "demod/AudioRate.h"
 #include "platform/MonotonicClock.h"
 
 #include <algorithm>
@@ -50,7 +49,7 @@ void DemodBlockProcessor::setStatusCallback(StatusCallback callback)
 }
 
 void DemodBlockProcessor::processIqBlock(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz,
-                                         int64_t nowNs, size_t waitingPairs)
+                                         int64_t nowNs)
 {
     if (!m_enabled.load())
         return;
@@ -77,7 +76,7 @@ void DemodBlockProcessor::processIqBlock(const int16_t* iq, size_t pairs, double
     }
     m_fillControl.update(fill * static_cast<double>(kBusCapacity), request, audio);
     m_stats.produced += audio;
-    m_stats.written += throttleOrWrite(audio, fill, request, waitingPairs, inputRateHz);
+    m_stats.written += throttleOrWrite(audio, fill, request);
     const int64_t end = monotonicNowNs();
     m_stats.writePathMaxUs = std::max(m_stats.writePathMaxUs, microseconds(end - writeStart));
     m_stats.busyUs += microseconds(end - start);
@@ -99,8 +98,7 @@ void DemodBlockProcessor::count(const DemodChain::Counts& counts, double inputRa
     }
 }
 
-size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_t request, size_t waitingPairs,
-                                            double inputRateHz)
+size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_t request)
 {
     const double releaseFill =
         static_cast<double>(m_fillControl.targetSamples(request)) / static_cast<double>(kBusCapacity);
@@ -121,27 +119,15 @@ size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_
     const std::lock_guard lock(m_writeMutex);
     if (!m_enabled.load())
         return 0;
-    realignAfterUnderrun(request, waitingPairs, inputRateHz);
+    if (m_bus.realignAfterUnderrun(m_leftSlot, m_fillControl.targetSamples(request))) {
+        m_fillControl.reset();
+        m_realigned = true;
+    }
     const size_t drop = m_fillControl.samplesToDrop(fill * static_cast<double>(kBusCapacity), request, samples);
     const size_t accepted = m_bus.write(m_leftSlot, m_chain.left() + drop, samples - drop);
     if (m_chain.stereo())
         m_bus.write(m_rightSlot, m_chain.right() + drop, samples - drop);
     return accepted;
-}
-
-void DemodBlockProcessor::realignAfterUnderrun(uint64_t request, size_t waitingPairs, double inputRateHz)
-{
-    // The writer restarts the fill target ahead of the reader. IQ already waiting fills that
-    // lead with audio rather than silence, up to the whole of it: an output that ran dry only
-    // plays silence for what truly never came.
-    const uint64_t target = m_fillControl.targetSamples(request);
-    const double pairsPerSample = inputRateHz / kAudioRateHz;
-    const size_t kept = std::min(waitingPairs, static_cast<size_t>(static_cast<double>(target) * pairsPerSample));
-    const auto keptSamples = std::min(target, static_cast<uint64_t>(static_cast<double>(kept) / pairsPerSample));
-    if (!m_bus.realignAfterUnderrun(m_leftSlot, target - keptSamples))
-        return;
-    m_fillControl.reset();
-    m_keptWaiting = kept;
 }
 
 void DemodBlockProcessor::reportIfDue(int64_t nowNs, double fill)

@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <utility>
 
 // The channel's block step, from one block of int16 IQ to the audio bus: the demodulation
@@ -40,10 +39,8 @@ public:
     bool enabled() const { return m_enabled.load(); }
 
     // One block of `pairs` interleaved (I, Q) pairs received at inputRateHz around centerHz,
-    // arriving at nowNs (monotonic), with `waitingPairs` more already waiting behind it.
-    // Nothing happens while disabled.
-    void processIqBlock(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, int64_t nowNs,
-                        size_t waitingPairs = 0);
+    // arriving at nowNs (monotonic). Nothing happens while disabled.
+    void processIqBlock(const int16_t* iq, size_t pairs, double inputRateHz, double centerHz, int64_t nowNs);
 
     // Any thread: IQ pairs the acquisition placed into the demodulation ring.
     void addDriverInput(uint64_t pairs) { m_driverInputPairs.fetch_add(pairs, std::memory_order_relaxed); }
@@ -58,11 +55,9 @@ public:
     void setProfiling(bool on) { m_chain.setProfiling(on); }
     bool throttling() const { return m_throttling; }
     const BusFillControl& fillControl() const { return m_fillControl; }
-    // After the bus restarted from an underrun (nothing otherwise; once per restart): how many
-    // of the pairs that were waiting behind the block the restart counted on, the newest of
-    // them. Their audio stands in for as much of the restart's lead of silence; the older ones
-    // would only play late, and are better dropped.
-    std::optional<size_t> takeRealignment() { return std::exchange(m_keptWaiting, std::nullopt); }
+    // Whether the bus restarted after an underrun since the last call: the IQ waiting
+    // upstream is then older than the audio about to play, and better dropped.
+    bool takeRealigned() { return std::exchange(m_realigned, false); }
 
 private:
     // Per report period.
@@ -75,9 +70,7 @@ private:
 
     void count(const DemodChain::Counts& counts, double inputRateHz);
     // Drops or writes the block's audio; returns the samples the left slot accepted.
-    size_t throttleOrWrite(size_t samples, double fill, uint64_t request, size_t waitingPairs, double inputRateHz);
-    // Restarts the bus after an underrun, counting on the newest of the waiting pairs.
-    void realignAfterUnderrun(uint64_t request, size_t waitingPairs, double inputRateHz);
+    size_t throttleOrWrite(size_t samples, double fill, uint64_t request);
     void reportIfDue(int64_t nowNs, double fill);
 
     DemodDiagnostics& m_diag;
@@ -91,7 +84,7 @@ private:
     std::mutex m_writeMutex;
 
     BusFillControl m_fillControl{kBusCapacity};
-    std::optional<size_t> m_keptWaiting;
+    bool m_realigned = false;
     bool m_throttling = false;
     uint64_t m_droppedWhileThrottled = 0;
     bool m_ncoReportPending = false;

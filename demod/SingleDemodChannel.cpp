@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 #include <system_error>
 
 namespace {
@@ -127,17 +126,16 @@ void SingleDemodChannel::applyPendingParams()
     m_processor.applyParams(m_active);
 }
 
-void SingleDemodChannel::processIqBlock(const int16_t* iq, size_t pairs, size_t waitingPairs, uint32_t inputRateHz,
-                                        uint64_t centerHz)
+void SingleDemodChannel::processIqBlock(const int16_t* iq, size_t pairs, uint32_t inputRateHz, uint64_t centerHz)
 {
-    m_processor.processIqBlock(iq, pairs, inputRateHz, static_cast<double>(centerHz), monotonicNowNs(), waitingPairs);
+    m_processor.processIqBlock(iq, pairs, inputRateHz, static_cast<double>(centerHz), monotonicNowNs());
 }
 
-void SingleDemodChannel::dropOldest(size_t pairs)
+void SingleDemodChannel::dropBacklog()
 {
     const std::lock_guard lock(m_sourceMutex);
     if (m_ring != nullptr)
-        m_ring->discard(std::min(pairs * kIqSampleBytes, m_ring->available() / kIqSampleBytes * kIqSampleBytes));
+        m_ring->discard(m_ring->available() / kIqSampleBytes * kIqSampleBytes);
 }
 
 void SingleDemodChannel::sleepWhileRunning(int milliseconds)
@@ -168,7 +166,6 @@ void SingleDemodChannel::run()
         }
 
         size_t got = 0;
-        size_t waiting = 0;
         uint32_t rateHz = 0;
         uint64_t centerHz = 0;
         bool attached = false;
@@ -181,7 +178,6 @@ void SingleDemodChannel::run()
                 const size_t wanted = rateHz != 0 ? readableBytes(m_ring->available()) : 0;
                 if (wanted > 0)
                     got = m_ring->read(bytes, wanted) / kIqSampleBytes * kIqSampleBytes;
-                waiting = m_ring->available() / kIqSampleBytes;
             }
         }
         if (!attached) {
@@ -196,9 +192,9 @@ void SingleDemodChannel::run()
         // A reset asked for before this block was read applies to it.
         applyPendingReset();
         const int64_t start = monotonicNowNs();
-        processIqBlock(m_block.data(), got / kIqSampleBytes, waiting, rateHz, centerHz);
-        if (const std::optional<size_t> kept = m_processor.takeRealignment())
-            dropOldest(waiting - *kept);
+        processIqBlock(m_block.data(), got / kIqSampleBytes, rateHz, centerHz);
+        if (m_processor.takeRealigned())
+            dropBacklog();
         const int64_t end = monotonicNowNs();
         m_resetsBeforeLastBlock.store(m_resetsApplied, std::memory_order_relaxed);
         m_blocks.fetch_add(1, std::memory_order_release);

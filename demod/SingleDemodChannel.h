@@ -75,12 +75,11 @@ private:
     void run();
     void applyPendingParams();
     void applyPendingReset();
-    void processIqBlock(const int16_t* iq, size_t pairs, size_t waitingPairs, uint32_t inputRateHz,
-                        uint64_t centerHz);
+    void processIqBlock(const int16_t* iq, size_t pairs, uint32_t inputRateHz, uint64_t centerHz);
     void sleepWhileRunning(int milliseconds);
-    // After the audio restarted from an underrun, the oldest IQ waiting in the ring would only
-    // play late: drops that many pairs, leaving what arrived since.
-    void dropOldest(size_t pairs);
+    // After the audio restarted from an underrun, the IQ waiting in the ring would only
+    // arrive late: the next block starts from fresh IQ.
+    void dropBacklog();
 
     DemodDiagnostics& m_diag;
 

@@ -7,13 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -248,36 +245,6 @@ TEST(DemodBlockProcessor, ThrottlesAFullBusUntilItDrainsAndCountsTheDroppedBlock
     EXPECT_EQ(diag.take(), "[DemodThread] Throttle released, dropped 11 blocks during throttle\n");
 }
 
-// After an underrun the writer restarts the fill target ahead of the reader; IQ already waiting
-// behind the block stands in for as much of that lead as its audio covers, so that only the rest
-// is silence, and the processor tells how many of the waiting pairs it counted on.
-TEST(DemodBlockProcessor, AfterAnUnderrunTheWaitingIqStandsInForTheLeadOfSilence)
-{
-    const std::vector<int16_t>& iq = station();
-    const double samplesPerPair = 48000.0 / kRate;
-    for (size_t waitingBlocks : {0, 5, 100}) {
-        SCOPED_TRACE(waitingBlocks);
-        DiagnosticsCapture diag;
-        DemodBlockProcessor p(listening(), diag);
-        const int64_t now = feed(p, 10);
-        EXPECT_FALSE(p.takeRealignment());
-        std::vector<float> out(4800);
-        p.bus().read(p.leftSlot(), out.data(), out.size());
-
-        const size_t waiting = waitingBlocks * kBlockPairs;
-        p.processIqBlock(iq.data() + 2 * 10 * kBlockPairs, kBlockPairs, kRate, stationCenterHz(), now, waiting);
-        const std::optional<size_t> kept = p.takeRealignment();
-        ASSERT_TRUE(kept);
-        EXPECT_FALSE(p.takeRealignment());
-        const auto target = static_cast<double>(p.fillControl().targetSamples(4800));
-        EXPECT_EQ(*kept, std::min(waiting, static_cast<size_t>(target / samplesPerPair)));
-        // The bus holds the lead of silence and the block's own audio.
-        const double lead = target - std::min(target, std::floor(static_cast<double>(*kept) * samplesPerPair));
-        const double fill = p.bus().fill(p.leftSlot()) * static_cast<double>(p.bus().capacity());
-        EXPECT_NEAR(fill - lead, static_cast<double>(kBlockPairs) * samplesPerPair, 3.0);
-    }
-}
-
 TEST(DemodBlockProcessor, DisablingEmptiesTheBusAndStopsWriting)
 {
     DiagnosticsCapture diag;
@@ -311,9 +278,9 @@ TEST(SingleDemodChannel, LeavesLessThanHalfAKilobyteInTheRing)
               std::string::npos);
 }
 
-// After the audio ran dry, the newest of what waits in the ring fills the restart's lead with
-// audio instead of silence; what is older would only play late and is dropped.
-TEST(SingleDemodChannel, AfterAnUnderrunTheNewestBacklogUpToTheFillTargetPlaysAtOnce)
+// After the audio ran dry, what waits in the ring would only play late: the channel restarts
+// from fresh IQ instead of working through the backlog.
+TEST(SingleDemodChannel, AfterAnUnderrunTheBacklogInTheRingIsDropped)
 {
     DiagnosticsCapture diag;
     DemodRing ring(1 << 20);
@@ -325,26 +292,15 @@ TEST(SingleDemodChannel, AfterAnUnderrunTheNewestBacklogUpToTheFillTargetPlaysAt
 
     // Receiving pauses while the audio device plays the bus dry and on past it.
     channel.setIqSource(nullptr, 0, 0);
-    AudioBus& bus = channel.audioBus();
     std::vector<float> out(4800);
-    bus.read(channel.leftSlot(), out.data(), out.size());
+    channel.audioBus().read(channel.leftSlot(), out.data(), out.size());
     for (size_t b = 10; b < 40; ++b)
         writeBlock(ring, b);
     channel.setIqSource(&ring, static_cast<uint32_t>(kRate), static_cast<uint64_t>(stationCenterHz()));
-
-    // A device reading 4800 samples at a time is given a lead of 1200 (half the bus), which
-    // 50000 pairs at 2 MS/s make: the first block, then 12 blocks and a part of the newest.
-    ASSERT_TRUE(waitFor([&] { return channel.blocksProcessed() >= 24; }));
+    ASSERT_TRUE(waitFor([&] { return channel.blocksProcessed() >= 11; }));
     EXPECT_TRUE(waitFor([&] { return ring.available() == 0; }));
     channel.setIqSource(nullptr, 0, 0);
-    EXPECT_EQ(channel.blocksProcessed(), 24u);
-    // What plays next is the station from its first sample on, and as much of it as the lead.
-    const size_t real = bus.read(channel.leftSlot(), out.data(), 1200);
-    EXPECT_GE(real, 1200u);
-    float peak = 0.0f;
-    for (size_t k = 0; k < 240; ++k)
-        peak = std::max(peak, std::abs(out[k]));
-    EXPECT_GT(peak, 0.1f);
+    EXPECT_EQ(channel.blocksProcessed(), 11u);
 }
 
 namespace {
