@@ -46,7 +46,7 @@ void RtsaController::setNewDemodEnabled(bool enabled)
             m_run.demodRing->reset();
     }
     emit newDemodEnabledChanged();
-    emit logMessage(QStringLiteral("New NFM demodulator: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("New NFM demodulator: %1").arg(enabledText(enabled)));
 }
 
 void RtsaController::setNewDemodFreqHz(double hz)
@@ -54,7 +54,7 @@ void RtsaController::setNewDemodFreqHz(double hz)
     if (!forward(m_demod, &DemodParams::demodFreqHz, hz, 1.0))
         return;
     emit newDemodFreqHzChanged();
-    emit logMessage(QStringLiteral("New demod frequency: %1 MHz").arg(QString::number(hz / 1e6, 'f', 6)));
+    m_log.info(QStringLiteral("New demod frequency: %1 MHz").arg(QString::number(hz / 1e6, 'f', 6)));
 }
 
 void RtsaController::setNewDemodFmDeviationHz(double hz)
@@ -70,10 +70,10 @@ void RtsaController::setNewDemodFmDeviationHz(double hz)
     m_demod.setParams(params);
     if (stereoOff) {
         emit newDemodFmStereoEnabledChanged();
-        emit logMessage(QStringLiteral("FM stereo: disabled (deviation not 150/300 kHz)"));
+        m_log.info(QStringLiteral("FM stereo: disabled (deviation not 150/300 kHz)"));
     }
     emit newDemodFmDeviationHzChanged();
-    emit logMessage(QStringLiteral("FM deviation: %1 kHz").arg(QString::number(hz / 1000.0, 'f', 1)));
+    m_log.info(QStringLiteral("FM deviation: %1 kHz").arg(QString::number(hz / 1000.0, 'f', 1)));
 }
 
 void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
@@ -81,7 +81,7 @@ void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
     if (enabled == newDemodFmStereoEnabled())
         return;
     if (enabled && !isStereoDeviation(newDemodFmDeviationHz())) {
-        emit logMessage(QStringLiteral("FM stereo: requires 150 kHz or 300 kHz deviation"));
+        m_log.info(QStringLiteral("FM stereo: requires 150 kHz or 300 kHz deviation"));
         return;
     }
     forward(m_demod, &DemodParams::fmStereoEnabled, enabled);
@@ -104,7 +104,7 @@ void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
     emit audioOutputChannelLeftChanged();
     emit audioOutputChannelRightChanged();
     emit newDemodFmStereoEnabledChanged();
-    emit logMessage(QStringLiteral("FM stereo: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("FM stereo: %1").arg(enabledText(enabled)));
     restartAudio(QStringLiteral("Audio: restarting for FM stereo mode..."), AudioControlState::kRestartPause);
 }
 
@@ -113,7 +113,7 @@ void RtsaController::setNewDemodAudioHpfHz(double hz)
     if (!forward(m_demod, &DemodParams::audioHpfHz, hz, 1.0))
         return;
     emit newDemodAudioHpfHzChanged();
-    emit logMessage(QStringLiteral("Audio HPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
+    m_log.info(QStringLiteral("Audio HPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
 }
 
 void RtsaController::setNewDemodAudioLpfHz(double hz)
@@ -121,7 +121,7 @@ void RtsaController::setNewDemodAudioLpfHz(double hz)
     if (!forward(m_demod, &DemodParams::audioLpfHz, hz, 1.0))
         return;
     emit newDemodAudioLpfHzChanged();
-    emit logMessage(QStringLiteral("Audio LPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
+    m_log.info(QStringLiteral("Audio LPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
 }
 
 void RtsaController::setNewDemodAudioGain(double gain)
@@ -129,7 +129,7 @@ void RtsaController::setNewDemodAudioGain(double gain)
     if (!forward(m_demod, &DemodParams::audioGain, gain, 0.01))
         return;
     emit newDemodAudioGainChanged();
-    emit logMessage(QStringLiteral("Audio gain: %1x").arg(QString::number(gain, 'f', 1)));
+    m_log.info(QStringLiteral("Audio gain: %1x").arg(QString::number(gain, 'f', 1)));
 }
 
 void RtsaController::setNewDemodFilterEnabled(bool enabled)
@@ -137,7 +137,7 @@ void RtsaController::setNewDemodFilterEnabled(bool enabled)
     if (!forward(m_demod, &DemodParams::filterEnabled, enabled))
         return;
     emit newDemodFilterEnabledChanged();
-    emit logMessage(QStringLiteral("Audio filters: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("Audio filters: %1").arg(enabledText(enabled)));
 }
 
 void RtsaController::setSquelchEnabled(bool enabled)
@@ -145,7 +145,7 @@ void RtsaController::setSquelchEnabled(bool enabled)
     if (!forward(m_demod, &DemodParams::squelchEnabled, enabled))
         return;
     emit squelchEnabledChanged();
-    emit logMessage(QStringLiteral("Squelch: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("Squelch: %1").arg(enabledText(enabled)));
 }
 
 void RtsaController::setSquelchOpenDb(double db)

@@ -24,7 +24,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     // backend finds the installed ones when first asked.
     m_device = makeDevice();
     m_demod.setStatusCallback(statusCallback());
-    m_audio.backend = makeAudioBackend(asioLogToQtMessageLog());
+    m_audio.backend = makeAudioBackend(m_log.audioSink());
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
 }
@@ -75,6 +75,6 @@ StatusCallback RtsaController::statusCallback()
 {
     return [this](const std::string& line) {
         const QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-        QMetaObject::invokeMethod(this, [this, text] { emit logMessage(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, text] { m_log.info(text); }, Qt::QueuedConnection);
     };
 }

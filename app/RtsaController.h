@@ -6,6 +6,7 @@
 #include "app/AudioControlState.h"
 #include "app/DeviceControlState.h"
 #include "app/DeviceWorker.h"
+#include "app/Logger.h"
 #include "app/SpectrumControlState.h"
 #include "demod/SingleDemodChannel.h"
 #include "demod/StatusCallback.h"
@@ -286,8 +287,11 @@ public:
     void retuneCenterTo(double freqHz);
 
     // What the demodulation channel calls with a status line, from any thread: the line is
-    // emitted as logMessage in the controller's own thread.
+    // logged in the controller's own thread.
     StatusCallback statusCallback();
+
+    // The log every line of the controller, its audio backend and its demodulator goes through.
+    Logger& log() { return m_log; }
 
 signals:
     void connectedChanged();
@@ -378,7 +382,9 @@ private:
     // The spectrum thread's line on the audio path, while audio plays.
     std::optional<QString> audioStatusLine();
 
-    // Declared first so that it goes last: the receiver outlives everything that calls it.
+    // Declared first so that it goes last: everything below may log until it is gone.
+    Logger m_log{[this](const QString& line) { emit logMessage(line); }};
+    // The receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
     // Serialises device control (connect, retune, start, stop) between the GUI thread and the
     // device worker, so that one never tears down an acquisition run the other is building.
@@ -404,7 +410,7 @@ private:
 
     // Runs its thread for the controller's lifetime; stopped by the destructor once acquisition
     // is down, and destroyed after everything that feeds it.
-    SingleDemodChannel m_demod{DemodParams{}};
+    SingleDemodChannel m_demod{DemodParams{}, m_log.demodDiagnostics()};
 
     // A child of the controller: the spectrum thread reads its markers at every published
     // trace and posts the levels back to it.
