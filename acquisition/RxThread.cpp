@@ -156,25 +156,32 @@ void RxThread::report(int64_t now)
 {
     const FftRing* fft = m_sources.fftRing;
     const DemodRing* demod = m_sources.demodRing;
-    const uint64_t fftUsed = fft ? fft->available() : 0;
-    const uint64_t fftCap = fft ? fft->capacity() : 0;
-    const uint64_t demodUsed = demod ? demod->available() : 0;
-    const uint64_t demodCap = demod ? demod->capacity() : 0;
-
+    RxStatus status;
     const int64_t elapsedMs = (now - m_periodStart) / 1'000'000;
-    const double rate = static_cast<double>(m_periodBytes) / 1048576.0 * 1000.0 / static_cast<double>(elapsedMs);
+    status.megabytesPerSecond =
+        static_cast<double>(m_periodBytes) / 1048576.0 * 1000.0 / static_cast<double>(elapsedMs);
+    status.timeouts = m_periodTimeouts;
+    status.fftDrops = m_periodFftDrops;
+    status.demodOverflows = m_periodDemodOverflows;
+    status.fftUsed = fft ? fft->available() : 0;
+    status.fftCapacity = fft ? fft->capacity() : 0;
+    status.demodUsed = demod ? demod->available() : 0;
+    status.demodCapacity = demod ? demod->capacity() : 0;
+    const uint64_t fftUsed = status.fftUsed;
+    const uint64_t fftCap = status.fftCapacity;
+
     if (m_callbacks.log) {
-        m_callbacks.log(format("RX %.2f MB/s, timeouts=%llu, fftDrop=%llu, demodOvf=%llu", rate,
-                               static_cast<unsigned long long>(m_periodTimeouts),
-                               static_cast<unsigned long long>(m_periodFftDrops),
-                               static_cast<unsigned long long>(m_periodDemodOverflows)));
-        m_callbacks.log(format("  FFT ring=%llu/%llu, Demod ring=%llu/%llu",
-                               static_cast<unsigned long long>(fftUsed), static_cast<unsigned long long>(fftCap),
-                               static_cast<unsigned long long>(demodUsed),
-                               static_cast<unsigned long long>(demodCap)));
+        m_callbacks.log(format("RX %.2f MB/s, timeouts=%llu, fftDrop=%llu, demodOvf=%llu", status.megabytesPerSecond,
+                               static_cast<unsigned long long>(status.timeouts),
+                               static_cast<unsigned long long>(status.fftDrops),
+                               static_cast<unsigned long long>(status.demodOverflows)));
+        m_callbacks.log(format("  FFT ring=%llu/%llu, Demod ring=%llu/%llu", static_cast<unsigned long long>(fftUsed),
+                               static_cast<unsigned long long>(fftCap),
+                               static_cast<unsigned long long>(status.demodUsed),
+                               static_cast<unsigned long long>(status.demodCapacity)));
     }
-    if (m_callbacks.ringUsagePct)
-        m_callbacks.ringUsagePct(fftCap != 0 ? static_cast<double>(fftUsed) * 100.0 / static_cast<double>(fftCap) : 0.0);
+    if (m_callbacks.report)
+        m_callbacks.report(status);
 
     if (fftCap != 0 && fftUsed * 100 / fftCap >= kHighFillPercent) {
         if (++m_highFillCount >= kHighFillReportsForTrigger) {

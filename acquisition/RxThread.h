@@ -21,13 +21,36 @@ struct RxSources {
     std::atomic<uint64_t>* fftRingLostBytes = nullptr;
 };
 
+// One report period of the RX thread: throughput into the FFT ring, what was lost, and how full
+// both rings were at its end.
+struct RxStatus {
+    double megabytesPerSecond = 0.0;
+    uint64_t timeouts = 0;
+    uint64_t fftDrops = 0;
+    uint64_t demodOverflows = 0;
+    uint64_t fftUsed = 0;
+    uint64_t fftCapacity = 0;
+    uint64_t demodUsed = 0;
+    uint64_t demodCapacity = 0;
+
+    double fftFillPct() const { return percentOf(fftUsed, fftCapacity); }
+    double demodFillPct() const { return percentOf(demodUsed, demodCapacity); }
+
+private:
+    static double percentOf(uint64_t used, uint64_t capacity)
+    {
+        return capacity != 0 ? static_cast<double>(used) * 100.0 / static_cast<double>(capacity) : 0.0;
+    }
+};
+
 // How the RX thread reaches the rest of the system. Every callback runs on the RX thread.
 struct RxCallbacks {
     std::function<bool()> demodEnabled;
     // IQ pairs the demod ring accepted.
     std::function<void(uint64_t)> demodInput;
     std::function<void(const std::string&)> log;
-    std::function<void(double)> ringUsagePct;
+    // Once per report period, after its lines.
+    std::function<void(const RxStatus&)> report;
     // "ring=used/capacity" after three reports in a row with the FFT ring at 95 % or more.
     std::function<void(const std::string&)> overloadTrigger;
     // Monotonic nanoseconds; steady clock when empty.

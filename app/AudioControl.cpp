@@ -98,6 +98,8 @@ void RtsaController::startAudio()
         openAudio(notices);
     }
     tell(*this, notices);
+    if (!notices.error.isEmpty())
+        noteError(notices.error);
 }
 
 void RtsaController::openAudio(AudioNotices& notices)
@@ -112,7 +114,7 @@ void RtsaController::openAudio(AudioNotices& notices)
         return;
     }
     if (!backend) {
-        notices.lines << QStringLiteral("Audio: backend unavailable");
+        notices.fail(QStringLiteral("Audio: backend unavailable"));
         return;
     }
     const int frames = audioBufferFrames();
@@ -130,7 +132,7 @@ void RtsaController::openAudio(AudioNotices& notices)
         }
     }
     if (name.isEmpty()) {
-        notices.lines << QStringLiteral("Audio: no device");
+        notices.fail(QStringLiteral("Audio: no device"));
         return;
     }
 
@@ -155,7 +157,7 @@ void RtsaController::openAudio(AudioNotices& notices)
 
     m_log.debug(QStringLiteral("Audio: opening %1 with %2 frames").arg(name).arg(frames));
     if (!backend->open(device, kAudioRate, frames, &bus, routing.map, &m_audio.underrunCount)) {
-        notices.lines << QStringLiteral("Audio: open failed");
+        notices.fail(QStringLiteral("Audio: open failed"));
         return;
     }
     backend->setTestTone(audioTestTone());
@@ -321,10 +323,9 @@ std::optional<QString> RtsaController::audioStatusLine()
 {
     if (!audioEnabled() || !m_audio.backend || !m_audio.backend->isOpen())
         return std::nullopt;
-    // The ring exists for as long as the spectrum thread that asks runs.
-    const double ringFill = m_run.demodRing ? m_run.demodRing->fillRatio() : 0.0;
+    // The demodulation ring as the RX thread last reported it.
     return QStringLiteral("Audio: fill=%1%, demodRing=%2%, underruns=%3, overruns=%4")
-        .arg(percent(m_demod.audioBus().fill(m_demod.leftSlot())), percent(ringFill))
+        .arg(percent(audioBusFillPct() / 100.0), percent(demodRingPct() / 100.0))
         .arg(m_audio.underrunCount.load())
         .arg(m_audio.overrunCount.load());
 }

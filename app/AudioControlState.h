@@ -12,10 +12,18 @@
 #include <memory>
 #include <mutex>
 
-// What a start of the audio output has to tell the user interface, in order.
+// What a start of the audio output has to tell the user interface, in order, and the failure
+// that ended it, if one did.
 struct AudioNotices {
     bool deviceNameChanged = false;
     QStringList lines;
+    QString error;
+
+    void fail(const QString& line)
+    {
+        lines << line;
+        error = line;
+    }
 };
 
 // The controller's audio output: the user's settings, the counts the spectrum thread reports,

@@ -42,8 +42,7 @@ void RtsaController::setNewDemodEnabled(bool enabled)
     if (!enabled) {
         // IQ left in the ring is stale by the time demodulation comes back.
         const std::lock_guard lock(m_deviceMutex);
-        if (m_run.demodRing)
-            m_run.demodRing->reset();
+        m_session->clearDemodRing();
     }
     emit newDemodEnabledChanged();
     m_log.info(QStringLiteral("New NFM demodulator: %1").arg(enabledText(enabled)));

@@ -66,10 +66,13 @@ bool RtsaController::connectDevice()
     try {
         if (!m_device->open()) {
             m_log.info(QStringLiteral("Device open failed"));
+            noteError(QStringLiteral("Device open failed"));
             return false;
         }
     } catch (const std::exception& e) {
-        m_log.info(QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what())));
+        const QString line = QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what()));
+        m_log.info(line);
+        noteError(line);
         return false;
     }
 

@@ -1,6 +1,7 @@
 #include "app/RtsaController.h"
 
 #include "acquisition/RZ640Device.h"
+#include "app/SessionOutput.h"
 #include "audio/AsioBackend.h"
 #include "display/SpectrumItem.h"
 
@@ -18,7 +19,11 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, QObject* parent)
 
 RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBackendFactory& makeAudioBackend,
                                QObject* parent)
-    : QObject(parent)
+    : QObject(parent),
+      m_sessionOutput(std::make_unique<SessionOutput>(*this)),
+      m_session(std::make_unique<AcquisitionSession>(*m_sessionOutput, m_log.demodDiagnostics())),
+      m_spectrum(m_session->spectrum()),
+      m_demod(m_session->demod())
 {
     // No SDK is loaded yet: that waits for the first connect. Nor is an audio driver: the
     // backend finds the installed ones when first asked.
@@ -27,6 +32,20 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     m_audio.backend = makeAudioBackend(m_log.audioSink());
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
+    // Every spectrum setting goes to the session as one record when any of them changes.
+    for (const auto changed :
+         {&RtsaController::fftSizeChanged, &RtsaController::windowTypeChanged, &RtsaController::vbwHzChanged,
+          &RtsaController::maxFpsChanged, &RtsaController::detectorModeChanged, &RtsaController::detectorWindowChanged,
+          &RtsaController::densityEnabledChanged, &RtsaController::densityLevelsChanged,
+          &RtsaController::densityWidthBinsChanged, &RtsaController::densityFpsChanged,
+          &RtsaController::densityTauChanged, &RtsaController::densityHitGainChanged,
+          &RtsaController::densityGammaChanged, &RtsaController::densityMaxChanged,
+          &RtsaController::densityMinDbChanged, &RtsaController::densityMaxDbChanged,
+          &RtsaController::peakLineWindowSecChanged, &RtsaController::waterfallEnabledChanged,
+          &RtsaController::waterfallLinesChanged, &RtsaController::waterfallFpsChanged,
+          &RtsaController::waterfallPaletteIdChanged})
+        connect(this, changed, this, &RtsaController::publishSpectrumSettings);
+    publishSpectrumSettings();
 }
 
 RtsaController::~RtsaController()
@@ -75,6 +94,13 @@ StatusCallback RtsaController::statusCallback()
 {
     return [this](const std::string& line) {
         const QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-        QMetaObject::invokeMethod(this, [this, text] { m_log.info(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                m_demodStatus = text;
+                emit demodStatusChanged();
+                m_log.info(text);
+            },
+            Qt::QueuedConnection);
     };
 }

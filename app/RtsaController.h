@@ -1,16 +1,14 @@
 #pragma once
 
+#include "acquisition/AcquisitionSession.h"
 #include "acquisition/IDevice.h"
-#include "app/AcquisitionRun.h"
 #include "app/ApplyRequest.h"
 #include "app/AudioControlState.h"
 #include "app/DeviceControlState.h"
 #include "app/DeviceWorker.h"
 #include "app/Logger.h"
 #include "app/SpectrumControlState.h"
-#include "demod/SingleDemodChannel.h"
 #include "demod/StatusCallback.h"
-#include "engine/SpectrumEngine.h"
 #include "markers/MarkerModel.h"
 
 #include <QObject>
@@ -28,9 +26,10 @@
 
 class SpectrumItem;
 
-// The one object the user interface talks to (published to QML as "rtsa"). It owns the whole
-// signal chain and its threads; everything user-facing comes back through its properties and
-// the logMessage line channel.
+// The one object the user interface talks to (published to QML as "rtsa"). It owns the
+// acquisition session (the signal chain and its threads), hands it the settings and turns its
+// status into properties and log lines; everything user-facing comes back through its
+// properties and the logMessage line channel.
 class RtsaController : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool connected READ connected NOTIFY connectedChanged)
@@ -58,6 +57,22 @@ class RtsaController : public QObject {
     Q_PROPERTY(double peakLineWindowSec READ peakLineWindowSec WRITE setPeakLineWindowSec NOTIFY
                    peakLineWindowSecChanged)
     Q_PROPERTY(double ringUsagePct READ ringUsagePct NOTIFY ringUsagePctChanged)
+    // Status of the acquisition, refreshed once a second while it runs (SessionBridge.cpp).
+    Q_PROPERTY(double rxRateMBps READ rxRateMBps NOTIFY rxStatusChanged)
+    Q_PROPERTY(int rxTimeouts READ rxTimeouts NOTIFY rxStatusChanged)
+    Q_PROPERTY(int rxFftDrops READ rxFftDrops NOTIFY rxStatusChanged)
+    Q_PROPERTY(int rxDemodOverflows READ rxDemodOverflows NOTIFY rxStatusChanged)
+    Q_PROPERTY(double demodRingPct READ demodRingPct NOTIFY rxStatusChanged)
+    Q_PROPERTY(int spectrumBlocksPerSec READ spectrumBlocksPerSec NOTIFY spectrumStatusChanged)
+    Q_PROPERTY(int spectrumDroppedFrames READ spectrumDroppedFrames NOTIFY spectrumStatusChanged)
+    Q_PROPERTY(int spectrumDiscardedBlocks READ spectrumDiscardedBlocks NOTIFY spectrumStatusChanged)
+    Q_PROPERTY(double audioBusFillPct READ audioBusFillPct NOTIFY audioStatusChanged)
+    Q_PROPERTY(int audioUnderruns READ audioUnderruns NOTIFY audioStatusChanged)
+    Q_PROPERTY(int audioOverruns READ audioOverruns NOTIFY audioStatusChanged)
+    Q_PROPERTY(QString audioStatus READ audioStatus NOTIFY audioStatusChanged)
+    Q_PROPERTY(QString demodStatus READ demodStatus NOTIFY demodStatusChanged)
+    Q_PROPERTY(QString autoAdjustment READ autoAdjustment NOTIFY autoAdjustmentChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(QVariantList markers READ markers NOTIFY markersChanged)
     Q_PROPERTY(MarkerModel* markersModel READ markersModel CONSTANT)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
@@ -137,7 +152,7 @@ public:
     void setVbwAlpha(double alpha);
     double vbwHz() const { return m_spectrumSettings.vbwHz.load(); }
     void setVbwHz(double hz);
-    double fps() const { return m_spectrumSettings.fps.load(); }
+    double fps() const { return m_session->spectrumStatus().framesPerSecond; }
     double rbwTargetHz() const { return m_spectrumSettings.rbwTargetHz; }
     void setRbwTargetHz(double hz);
     double maxFps() const { return m_spectrumSettings.maxFps.load(); }
@@ -148,7 +163,29 @@ public:
     void setDetectorWindow(int window);
     double peakLineWindowSec() const { return m_spectrumSettings.peakLineWindowSec.load(); }
     void setPeakLineWindowSec(double seconds);
-    double ringUsagePct() const { return m_ringUsagePct.load(); }
+    double ringUsagePct() const { return m_session->rxStatus().fftFillPct(); }
+
+    // Status (SessionBridge.cpp). The figures are those of the last second reported.
+    double rxRateMBps() const { return m_session->rxStatus().megabytesPerSecond; }
+    int rxTimeouts() const;
+    int rxFftDrops() const;
+    int rxDemodOverflows() const;
+    double demodRingPct() const { return m_session->rxStatus().demodFillPct(); }
+    int spectrumBlocksPerSec() const;
+    int spectrumDroppedFrames() const;
+    int spectrumDiscardedBlocks() const;
+    double audioBusFillPct() const;
+    int audioUnderruns() const;
+    int audioOverruns() const;
+    // The last health line of the audio output while it plays, else empty.
+    QString audioStatus() const { return m_audioStatus; }
+    // The demodulation channel's last status line.
+    QString demodStatus() const { return m_demodStatus; }
+    // The last automatic adjustment (a clamped resolution target) or DSP overload, as logged;
+    // announced each time one happens, even with the same text.
+    QString autoAdjustment() const { return m_autoAdjustment; }
+    // The last failure the user should know of, as logged.
+    QString lastError() const { return m_lastError; }
 
     // Density and waterfall (PersistenceProperties.cpp).
     bool densityEnabled() const { return m_spectrumSettings.densityEnabled.load(); }
@@ -286,8 +323,8 @@ public:
     // Moves the centre to freqHz (> 0) keeping the bandwidth and the front-end settings.
     void retuneCenterTo(double freqHz);
 
-    // What the demodulation channel calls with a status line, from any thread: the line is
-    // logged in the controller's own thread.
+    // What the demodulation channel calls with a status line, from any thread: in the
+    // controller's own thread the line becomes demodStatus and is logged.
     StatusCallback statusCallback();
 
     // The log every line of the controller, its audio backend and its demodulator goes through.
@@ -318,6 +355,12 @@ signals:
     void densityMaxDbChanged();
     void peakLineWindowSecChanged();
     void ringUsagePctChanged();
+    void rxStatusChanged();
+    void spectrumStatusChanged();
+    void audioStatusChanged();
+    void demodStatusChanged();
+    void autoAdjustmentChanged();
+    void lastErrorChanged();
     void markersChanged();
     void waterfallEnabledChanged();
     void waterfallLinesChanged();
@@ -354,7 +397,7 @@ signals:
     void logMessage(QString msg);
 
 private:
-    class SpectrumThreadSink;
+    class SessionOutput;
     friend class RtsaControllerTestAccess;
 
     // The device worker's pass: stop a running acquisition, apply, start it again.
@@ -363,7 +406,6 @@ private:
     // device lock held.
     void apply(const ApplyRequest& request);
     ApplyRequest currentSettings() const;
-    void startRxThread();
     // GUI thread, queued from the RX thread when the FFT ring stays nearly full.
     void handleDspOverload(const QString& trigger);
     // Sets the analyser to n points, stopping and restarting a running acquisition around it.
@@ -371,7 +413,18 @@ private:
     // Stores a target and the FFT size that follows from it at the current sample rate; true
     // when the stored target changed (a faster rate may clamp it).
     bool applyRbwTarget(double hz);
-    void runSpectrumThread();
+    // GUI thread, queued from the session's threads once a second: the figures become
+    // properties and log lines.
+    void showSpectrumStatus(const SpectrumStatus& status);
+    void showRxStatus();
+    // Record a line already logged: as the last automatic adjustment (GUI thread), or as the
+    // last failure (any thread; the property changes in the controller's thread).
+    void noteAutoAdjustment(const QString& line);
+    void noteError(const QString& line);
+    // The spectrum settings as the session's spectrum thread takes them, handed over by the GUI
+    // thread's setters and by a start on the device worker.
+    SpectrumSettings spectrumSettingsSnapshot() const;
+    void publishSpectrumSettings();
     QPointer<SpectrumItem> guardedSpectrumItem() const;
     // Open and close the audio output; the restart closes it, pauses and opens it again, when
     // audio is enabled and acquisition runs.
@@ -379,7 +432,7 @@ private:
     void openAudio(AudioNotices& notices);
     void stopAudio();
     void restartAudio(const QString& message, std::chrono::milliseconds pause);
-    // The spectrum thread's line on the audio path, while audio plays.
+    // The line on the audio path, while audio plays.
     std::optional<QString> audioStatusLine();
 
     // Declared first so that it goes last: everything below may log until it is gone.
@@ -402,15 +455,22 @@ private:
 
     // Spectrum, density and waterfall settings (SpectrumControlState.h).
     SpectrumControlState m_spectrumSettings;
-    // FFT ring statistics of the RX thread.
-    std::atomic<double> m_ringUsagePct{0.0};
+    // Read and handed over in one step, so that a record read earlier never replaces a newer one.
+    std::mutex m_spectrumPublishMutex;
     int64_t m_lastOverloadLogMs = 0;
+    QString m_audioStatus;
+    QString m_demodStatus;
+    QString m_autoAdjustment;
+    QString m_lastError;
 
-    SpectrumEngine m_spectrum;
-
-    // Runs its thread for the controller's lifetime; stopped by the destructor once acquisition
-    // is down, and destroyed after everything that feeds it.
-    SingleDemodChannel m_demod{DemodParams{}, m_log.demodDiagnostics()};
+    // The signal chain and its threads, with where its results go. The session's demodulation
+    // thread runs for the controller's lifetime; the destructor stops it once acquisition is
+    // down, and it is destroyed after everything that feeds it.
+    std::unique_ptr<SessionOutput> m_sessionOutput;
+    std::unique_ptr<AcquisitionSession> m_session;
+    // What of the session outlives acquisition runs, reached often enough to have names here.
+    SpectrumEngine& m_spectrum;
+    SingleDemodChannel& m_demod;
 
     // A child of the controller: the spectrum thread reads its markers at every published
     // trace and posts the levels back to it.
@@ -419,8 +479,6 @@ private:
 
     std::atomic<bool> m_rxRunning{false};
     std::atomic<bool> m_running{false};
-    // Rings and threads of the running acquisition (AcquisitionRun.h).
-    AcquisitionRun m_run;
 
     AudioControlState m_audio;
 

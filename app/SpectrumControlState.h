@@ -6,15 +6,14 @@
 #include <cstdint>
 
 // The controller's spectrum, density and waterfall settings, starting from their table: written
-// by the GUI thread's setters and read once per block by the spectrum thread, except the
-// measured frame rate, which that thread writes, and the resolution target, which only the GUI
-// thread uses.
+// by the GUI thread's setters, read back by the properties and by a restart on the device worker,
+// and handed to the spectrum thread as one record whenever one changes; the resolution target
+// only the GUI thread uses.
 struct SpectrumControlState {
     std::atomic<int> fftSize{static_cast<int>(spectrum_settings::fftSize.initial)};
     std::atomic<int> windowType{spectrum_settings::windowType.initial};
     std::atomic<float> vbwAlpha{static_cast<float>(spectrum_settings::vbwAlpha.initial)};
     std::atomic<double> vbwHz{spectrum_settings::vbwHz.initial};
-    std::atomic<double> fps{0.0};
     double rbwTargetHz = 0.0;
     std::atomic<double> maxFps{spectrum_settings::maxFps.initial};
     std::atomic<int> detectorMode{spectrum_settings::detectorMode.initial};

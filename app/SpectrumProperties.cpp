@@ -77,8 +77,12 @@ bool RtsaController::applyRbwTarget(double hz)
     const RbwChoice choice =
         chooseFftSizeForRbw(hz, static_cast<double>(m_receiver.sampleRateHz.load()), windowType(),
                             spectrum_settings::fftSize.min, spectrum_settings::fftSize.max);
-    if (choice.clamped)
-        m_log.info(QStringLiteral("RBW target too low, clamped to %1 kHz").arg(choice.finestHz / 1000.0, 0, 'f', 3));
+    if (choice.clamped) {
+        const QString line =
+            QStringLiteral("RBW target too low, clamped to %1 kHz").arg(choice.finestHz / 1000.0, 0, 'f', 3);
+        m_log.info(line);
+        noteAutoAdjustment(line);
+    }
     m_spectrumSettings.rbwTargetHz = choice.targetHz;
     if (choice.fftSize > 0 && choice.fftSize != static_cast<uint64_t>(fftSize()))
         changeFftSize(static_cast<int>(choice.fftSize));

@@ -1,19 +1,26 @@
 #include "engine/SpectrumProcessor.h"
 
 #include <algorithm>
-#include <string>
 
-SpectrumProcessor::SpectrumProcessor(SpectrumEngine& engine, SpectrumSink& sink, const std::atomic<uint64_t>& lostBytes,
-                                     std::size_t blockBytes, Clock clock)
-    : m_engine(engine), m_sink(sink), m_lostBytes(lostBytes), m_clock(std::move(clock)), m_block(blockBytes, 0)
+SpectrumProcessor::SpectrumProcessor(SpectrumEngine& engine, const SettingsSnapshot<SpectrumSettings>& settings,
+                                     SpectrumSink& sink, const std::atomic<uint64_t>& lostBytes, std::size_t blockBytes,
+                                     Clock clock)
+    : m_engine(engine),
+      m_settingsSource(settings),
+      m_sink(sink),
+      m_lostBytes(lostBytes),
+      m_clock(std::move(clock)),
+      m_block(blockBytes, 0)
 {
+    m_settingsSource.refresh(m_settingsVersion, m_settings);
     const int64_t t0 = m_clock();
-    m_lastPublish = m_lastWaterfall = m_lastStatus = m_lastFps = m_lastOverloadTime = m_lastPeakTime = t0;
+    m_lastPublish = m_lastWaterfall = m_lastStatus = m_lastOverloadTime = m_lastPeakTime = t0;
 }
 
 void SpectrumProcessor::processBlock()
 {
-    const SpectrumSettings s = m_sink.settings();
+    m_settingsSource.refresh(m_settingsVersion, m_settings);
+    const SpectrumSettings& s = m_settings;
     const auto* samples = reinterpret_cast<const IqSample*>(m_block.data());
     const std::size_t count = m_block.size() / kIqSampleBytes;
 
@@ -25,12 +32,8 @@ void SpectrumProcessor::processBlock()
     m_rmsDb = static_cast<float>(rmsDb);
     m_overload = m_engine.overload().update(rmsDb, static_cast<double>(t1 - m_lastOverloadTime) / 1e9);
 
-    float alpha = 0.0f;
-    if (s.vbwHz > 0.0) {
-        alpha = VideoFilter::alphaFor(s.vbwHz, s.fps);
-        m_sink.storeVbwAlpha(alpha);
-    }
-    m_videoFilter.process(m_detector, s.detectorMode, s.vbwHz, alpha);
+    m_videoFilterAlpha = s.vbwHz > 0.0 ? VideoFilter::alphaFor(s.vbwHz, m_framesPerSecond) : 0.0f;
+    m_videoFilter.process(m_detector, s.detectorMode, s.vbwHz, m_videoFilterAlpha);
     const std::vector<float>& trace = m_videoFilter.trace();
 
     if (s.waterfallEnabled) {
@@ -56,27 +59,32 @@ void SpectrumProcessor::processBlock()
     }
     ++m_processed;
 
-    if (t4 - m_lastStatus >= 1'000'000'000) {
-        const uint64_t lost = m_lostBytes.load();
-        const uint64_t newlyLost = lost > m_lostAtLastStatus ? lost - m_lostAtLastStatus : 0;
-        const uint64_t dropFrames = m_block.empty() ? 0 : newlyLost / m_block.size();
-        m_sink.statusLine("DSP " + std::to_string(m_processed) + " fps, dropFrames=" + std::to_string(dropFrames));
-        if (m_discarded > 0)
-            m_sink.statusLine("DSP catch-up: discarded " + std::to_string(m_discarded) + " blocks");
-        m_sink.statusPeriodEnded();
-        m_discarded = 0;
-        m_processed = 0;
-        m_lostAtLastStatus = lost;
-        m_lastStatus = t4;
-    }
-    if (t4 - m_lastFps >= 1'000'000'000) {
-        const int64_t elapsedMs = (t4 - m_lastFps) / 1'000'000;
-        m_sink.fpsMeasured(static_cast<double>(m_published) * 1000.0 / static_cast<double>(elapsedMs));
-        m_published = 0;
-        m_lastFps = t4;
-    }
+    if (t4 - m_lastStatus >= 1'000'000'000)
+        report(t4);
     m_lastOverloadTime = t1;
     m_lastPeakTime = t3;
+}
+
+void SpectrumProcessor::report(int64_t now)
+{
+    const uint64_t lost = m_lostBytes.load();
+    const uint64_t newlyLost = lost > m_lostAtLastStatus ? lost - m_lostAtLastStatus : 0;
+    const int64_t elapsedMs = (now - m_lastStatus) / 1'000'000;
+    m_framesPerSecond = static_cast<double>(m_published) * 1000.0 / static_cast<double>(elapsedMs);
+
+    SpectrumStatus status;
+    status.blocksProcessed = m_processed;
+    status.droppedFrames = m_block.empty() ? 0 : newlyLost / m_block.size();
+    status.discardedBlocks = m_discarded;
+    status.framesPerSecond = m_framesPerSecond;
+    status.videoFilterAlpha = m_videoFilterAlpha;
+    m_sink.statusReport(status);
+
+    m_discarded = 0;
+    m_processed = 0;
+    m_published = 0;
+    m_lostAtLastStatus = lost;
+    m_lastStatus = now;
 }
 
 double SpectrumProcessor::effectiveRbwHz(const SpectrumSettings& s)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/Detector.h"
+#include "engine/SettingsSnapshot.h"
 #include "engine/SpectrumEngine.h"
+#include "engine/SpectrumSettings.h"
 #include "engine/SpectrumSink.h"
 #include "engine/VideoFilter.h"
 #include "platform/MonotonicClock.h"
@@ -14,30 +16,33 @@
 
 // The spectrum thread's work on one block: spectrum, detector, RMS and overload, video filter,
 // waterfall row, peak line, density, and at most maxFps times a second a frame for the display;
-// once a second the status line and the measured frame rate. Holds the thread's own state;
-// constructing it is the thread's start.
+// once a second its status. Takes over newly published settings at the start of a block. Holds
+// the thread's own state; constructing it is the thread's start.
 class SpectrumProcessor {
 public:
     // Monotonic nanoseconds.
     using Clock = std::function<int64_t()>;
 
     // blockBytes is fixed for the run; lostBytes counts IQ bytes the producer could not place.
-    SpectrumProcessor(SpectrumEngine& engine, SpectrumSink& sink, const std::atomic<uint64_t>& lostBytes,
-                      std::size_t blockBytes, Clock clock = monotonicNowNs);
+    SpectrumProcessor(SpectrumEngine& engine, const SettingsSnapshot<SpectrumSettings>& settings, SpectrumSink& sink,
+                      const std::atomic<uint64_t>& lostBytes, std::size_t blockBytes, Clock clock = monotonicNowNs);
 
     std::size_t blockBytes() const { return m_block.size(); }
     uint8_t* blockBuffer() { return m_block.data(); }
     // Runs every per-block step on the block buffer.
     void processBlock();
-    // Blocks thrown away unprocessed to catch up with the input; reported with the status line,
-    // since the display then shows less than was received.
+    // Blocks thrown away unprocessed to catch up with the input; reported with the status.
     void countDiscarded(uint64_t blocks) { m_discarded += blocks; }
 
 private:
     void publish(const SpectrumSettings& s, int64_t now);
+    void report(int64_t now);
     double effectiveRbwHz(const SpectrumSettings& s);
 
     SpectrumEngine& m_engine;
+    const SettingsSnapshot<SpectrumSettings>& m_settingsSource;
+    uint64_t m_settingsVersion = 0;
+    SpectrumSettings m_settings;
     SpectrumSink& m_sink;
     const std::atomic<uint64_t>& m_lostBytes;
     Clock m_clock;
@@ -49,6 +54,9 @@ private:
     SpectrumFrame m_frame;
     float m_rmsDb = -120.0f;
     bool m_overload = false;
+    // Derived here and reported, never handed back as a setting.
+    double m_framesPerSecond = 0.0;
+    float m_videoFilterAlpha = 0.0f;
 
     struct RbwKey {
         double sampleRateHz = -1.0;
@@ -60,7 +68,6 @@ private:
     int64_t m_lastPublish;
     int64_t m_lastWaterfall;
     int64_t m_lastStatus;
-    int64_t m_lastFps;
     int64_t m_lastOverloadTime;
     int64_t m_lastPeakTime;
     uint64_t m_processed = 0;

@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
-// The user's settings as the spectrum thread sees them: one plain copy per block, so a change
-// takes effect at the next block.
+// The user's settings as the spectrum thread sees them: published whole when one changes and
+// taken over at the thread's next block. What the thread derives (the measured frame rate, the
+// video filter's weight) is not here but in its status.
 struct SpectrumSettings {
     int fftSize = static_cast<int>(spectrum_settings::fftSize.initial);
     double centerHz = 1e9;
@@ -15,7 +16,6 @@ struct SpectrumSettings {
     int detectorMode = spectrum_settings::detectorMode.initial;
     int detectorWindow = spectrum_settings::detectorWindow.initial;
     double vbwHz = spectrum_settings::vbwHz.initial;
-    double fps = 0.0;
     double maxFps = spectrum_settings::maxFps.initial;
     DensitySettings density;
     double peakLineWindowSec = spectrum_settings::peakLineWindowSec.initial;

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {
@@ -23,21 +22,17 @@ constexpr int kRepeats = 15;
 // Keeps the latest frame, as the display item does until the next one replaces it.
 class BenchSink : public SpectrumSink {
 public:
-    BenchSink(const SpectrumSettings& settings, bool display) : m_settings(settings), m_display(display) {}
-    SpectrumSettings settings() override { return m_settings; }
-    void storeVbwAlpha(float) override {}
+    explicit BenchSink(bool display) : m_display(display) {}
     bool displayAlive() override { return m_display; }
     void deliverFrame(SpectrumFrame&& frame) override
     {
         m_lastFrame = std::move(frame);
         ++m_frames;
     }
-    void statusLine(const std::string&) override {}
-    void fpsMeasured(double fps) override { m_settings.fps = fps; }
+    void statusReport(const SpectrumStatus&) override {}
     uint64_t frames() const { return m_frames; }
 
 private:
-    SpectrumSettings m_settings;
     bool m_display;
     SpectrumFrame m_lastFrame;
     uint64_t m_frames = 0;
@@ -101,7 +96,6 @@ SpectrumSettings defaults(int n)
     SpectrumSettings s;
     s.fftSize = n;
     s.sampleRateHz = kInputRateHz;
-    s.fps = 30.0;
     s.density.widthBins = 1024;
     s.density.levels = 512;
     s.density.tau = 0.5;
@@ -123,13 +117,14 @@ SpectrumSettings everythingOn(int n, int detectorMode)
 class Pipeline {
 public:
     Pipeline(int n, const SpectrumSettings& settings, bool display, int64_t clockStepNs = 0)
-        : m_sink(settings, display),
+        : m_settings(settings),
+          m_sink(display),
           m_blockNs(clockStepNs > 0 ? clockStepNs : static_cast<int64_t>(std::llround(n / kInputRateHz * 1e9)))
     {
         m_engine.setFftSize(static_cast<std::size_t>(n));
         m_engine.setWindowType(settings.windowType);
-        m_processor = std::make_unique<SpectrumProcessor>(m_engine, m_sink, m_lost, static_cast<std::size_t>(n) * 4,
-                                                          [this] { return m_nowNs; });
+        m_processor = std::make_unique<SpectrumProcessor>(m_engine, m_settings, m_sink, m_lost,
+                                                          static_cast<std::size_t>(n) * 4, [this] { return m_nowNs; });
         std::vector<uint8_t> block(static_cast<std::size_t>(n) * 4);
         fillNoiseAndTone(block);
         std::memcpy(m_processor->blockBuffer(), block.data(), block.size());
@@ -149,6 +144,7 @@ public:
 
 private:
     SpectrumEngine m_engine;
+    SettingsSnapshot<SpectrumSettings> m_settings;
     BenchSink m_sink;
     std::atomic<uint64_t> m_lost{0};
     const int64_t m_blockNs;

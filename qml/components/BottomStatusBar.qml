@@ -3,8 +3,8 @@ import NorvaleRTSA 1.0
 import "../logic"
 import "../logic/SpectrumMath.js" as SpectrumMath
 
-// Resolution and video bandwidth, FFT size and frame rate; below them the latest audio and
-// demodulator status lines when there are any.
+// Resolution and video bandwidth, FFT size and frame rate; below them the controller's audio,
+// demodulator and failure status when there is any.
 Rectangle {
     id: bar
 
@@ -12,7 +12,10 @@ Rectangle {
     required property AppState app
     required property SpectrumView view
 
-    readonly property bool hasStatus: app.audioStatus !== "" || app.demodStatus !== ""
+    readonly property string audioStatus: rtsa ? rtsa.audioStatus : ""
+    readonly property string demodStatus: rtsa ? rtsa.demodStatus : ""
+    readonly property string lastError: rtsa ? rtsa.lastError : ""
+    readonly property bool hasStatus: audioStatus !== "" || demodStatus !== "" || lastError !== ""
 
     implicitHeight: rows.implicitHeight + 16
     radius: 6
@@ -61,13 +64,19 @@ Rectangle {
                 objectName: "audioStatusText"
                 font.pixelSize: 12
                 color: "#79D07B"
-                text: bar.app.audioStatus
+                text: bar.audioStatus
             }
             Text {
                 objectName: "demodStatusText"
                 font.pixelSize: 12
                 color: "#B388FF"
-                text: bar.app.demodStatus
+                text: bar.demodStatus
+            }
+            Text {
+                objectName: "lastErrorText"
+                font.pixelSize: 12
+                color: "#FF6B5E"
+                text: bar.lastError
             }
         }
     }

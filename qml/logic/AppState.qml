@@ -3,8 +3,9 @@ import NorvaleRTSA 1.0
 import "SpectrumMath.js" as SpectrumMath
 
 // Presentation state shared by every panel: the receiver settings as the panels show them,
-// change detection for the retunes they send, the log history and the status texts derived
-// from it. Everything else lives in the controller and the spectrum item.
+// change detection for the retunes they send, the log history and the transient
+// automatic-adjustment message. Everything else, status included, lives in the controller and
+// the spectrum item.
 QtObject {
     id: appState
 
@@ -29,9 +30,6 @@ QtObject {
     property int lastUserMaxFps: -1
     property string autoAdjustMessage: ""
 
-    property string audioStatus: ""
-    property string dspStatus: ""
-    property string demodStatus: ""
     property var logHistory: []
     property int logMaxLines: 100
 
@@ -92,17 +90,6 @@ QtObject {
 
     function clearLog() {
         logHistory = []
-    }
-
-    function dispatchLogMessage(msg) {
-        const text = String(msg)
-        if (text.startsWith("Audio:") || text.startsWith("ASIO:"))
-            audioStatus = text
-        else if (text.startsWith("DSP") || text.startsWith("RX"))
-            dspStatus = text
-        else if (text.startsWith("[Demod]"))
-            demodStatus = text
-        pushLog(text)
     }
 
     function pushAutoAdjust(msg) {

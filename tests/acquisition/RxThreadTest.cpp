@@ -58,6 +58,7 @@ struct Recorder {
     std::mutex mutex;
     std::vector<std::string> lines;
     std::vector<double> usage;
+    std::vector<RxStatus> reports;
     std::vector<std::string> triggers;
     std::atomic<uint64_t> demodPairs{0};
     std::atomic<int64_t> clock{0};
@@ -79,9 +80,10 @@ struct Recorder {
             std::lock_guard lock(mutex);
             lines.push_back(line);
         };
-        c.ringUsagePct = [this](double pct) {
+        c.report = [this](const RxStatus& status) {
             std::lock_guard lock(mutex);
-            usage.push_back(pct);
+            usage.push_back(status.fftFillPct());
+            reports.push_back(status);
         };
         c.overloadTrigger = [this](const std::string& text) {
             std::lock_guard lock(mutex);
@@ -104,6 +106,16 @@ struct Recorder {
 };
 
 constexpr uint32_t kBlock = 1 << 20;
+
+// A device script that delivers every read and stops the run at the `last`-th.
+std::function<bool(int, uint8_t*, uint32_t)> deliverUntil(int last, std::atomic<bool>& running)
+{
+    return [last, &running](int n, uint8_t*, uint32_t) {
+        if (n == last)
+            running = false;
+        return true;
+    };
+}
 
 // Runs the thread until the device's script clears the running flag.
 void runToEnd(std::atomic<bool>& running, const RxSources& sources, Recorder& recorder)
@@ -168,6 +180,16 @@ TEST(RxThreadFailures, TimeoutsAreReportedWhileReadsFailAndThroughputWhenTheyRec
     EXPECT_EQ(recorder.lines[9], "  FFT ring=2097152/8388608, Demod ring=0/0");
     ASSERT_EQ(recorder.usage.size(), 5u);
     EXPECT_DOUBLE_EQ(recorder.usage[4], 25.0);
+    // The figures of the lines, as numbers.
+    ASSERT_EQ(recorder.reports.size(), 5u);
+    EXPECT_EQ(recorder.reports[0].timeouts, 1u);
+    EXPECT_DOUBLE_EQ(recorder.reports[0].megabytesPerSecond, 0.0);
+    EXPECT_EQ(recorder.reports[3].timeouts, 0u);
+    EXPECT_DOUBLE_EQ(recorder.reports[3].megabytesPerSecond, 1.0);
+    EXPECT_EQ(recorder.reports[4].fftUsed, 2097152u);
+    EXPECT_EQ(recorder.reports[4].fftCapacity, 8388608u);
+    EXPECT_EQ(recorder.reports[4].demodCapacity, 0u);
+    EXPECT_DOUBLE_EQ(recorder.reports[4].demodFillPct(), 0.0);
 }
 
 TEST(RxThreadFailures, ExitsPromptlyWhenStoppedDuringBlockingReads)
@@ -198,11 +220,7 @@ TEST(RxThreadRings, FullFftRingKeepsWhatFitsAndCountsTheRest)
     std::atomic<bool> running{true};
     FftRing ring(2 * kBlock + kBlock / 2 + 1);
     ScriptedDevice device;
-    device.onRead = [&](int n, uint8_t*, uint32_t) {
-        if (n == 4)
-            running = false;
-        return true;
-    };
+    device.onRead = deliverUntil(4, running);
     Recorder recorder;
     std::atomic<uint64_t> lost{0};
     runToEnd(running, {&device, &ring, nullptr, kBlock, &lost}, recorder);
@@ -308,11 +326,7 @@ TEST(RxThreadPriority, AGrantedRaiseIsNotReported)
     std::atomic<bool> running{true};
     FftRing ring(8 * kBlock);
     ScriptedDevice device;
-    device.onRead = [&](int n, uint8_t*, uint32_t) {
-        if (n == 2)
-            running = false;
-        return true;
-    };
+    device.onRead = deliverUntil(2, running);
     Recorder recorder;
     runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
 
@@ -332,11 +346,7 @@ TEST(RxThreadPriority, AReaderThatTakesMostOfACoreStepsDownOnceAndReadsOn)
         std::atomic<bool> running{true};
         FftRing ring(8 * kBlock);
         ScriptedDevice device;
-        device.onRead = [&](int n, uint8_t*, uint32_t) {
-            if (n == 4)
-                running = false;
-            return true;
-        };
+        device.onRead = deliverUntil(4, running);
         Recorder recorder;
         recorder.priorityError = c.raiseError;
         // The clock moves a second a look, the CPU time this share of it.
@@ -401,11 +411,7 @@ TEST(RxThreadOverload, ThreeHighFillReportsMakeOneTrigger)
     std::atomic<bool> running{true};
     FftRing ring(4 * kBlock + 1);
     ScriptedDevice device;
-    device.onRead = [&](int n, uint8_t*, uint32_t) {
-        if (n == 12)
-            running = false;
-        return true;
-    };
+    device.onRead = deliverUntil(12, running);
     Recorder recorder;
     runToEnd(running, {&device, &ring, nullptr, kBlock, nullptr}, recorder);
 

@@ -202,6 +202,7 @@ private slots:
             rig.controller.setAudioEnabled(true);
             QVERIFY(rig.controller.startRx());
             QCOMPARE(rig.events, QStringList({"Audio: no device", "RX started"}));
+            QCOMPARE(rig.controller.lastError(), QStringLiteral("Audio: no device"));
             QVERIFY(rig.controller.audioDeviceName().isEmpty());
         }
         {
@@ -213,6 +214,7 @@ private slots:
             QVERIFY(rig.controller.startRx());
             QCOMPARE(rig.events,
                      QStringList({"Audio: waiting for demod prefill...", "Audio: open failed", "RX started"}));
+            QCOMPARE(rig.controller.lastError(), QStringLiteral("Audio: open failed"));
             // Nothing opened, so nothing closes.
             rig.events.clear();
             rig.controller.stopRx();
@@ -404,6 +406,10 @@ private slots:
         // It follows the throughput line.
         const int at = rig.statusLines.indexOf(line);
         QVERIFY(at > 0 && rig.statusLines[at - 1].startsWith(QStringLiteral("DSP ")));
+        // The window reads the same from properties.
+        QVERIFY2(format.match(c.audioStatus()).hasMatch(), qPrintable(c.audioStatus()));
+        QVERIFY(c.audioUnderruns() > 0);
+        QCOMPARE(c.audioOverruns(), 0);
         c.stopRx();
     }
 };

@@ -1,6 +1,10 @@
 #include "app/RtsaController.h"
+#include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
 
+#include <QMetaProperty>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -27,6 +31,8 @@ private slots:
         producer.join();
         QTRY_COMPARE(delivered, QString::fromUtf8(line.c_str()));
         QCOMPARE(deliveredIn, QThread::currentThread());
+        // It is the demodulator's status, which the window reads from its property.
+        QCOMPARE(controller.demodStatus(), QString::fromUtf8(line.c_str()));
     }
 
     void quickRetunesApplyAtMostTwiceEndingWithTheLatest()
@@ -76,6 +82,40 @@ private slots:
         QObject notAnItem;
         controller.setSpectrumItem(&notAnItem);
         QCOMPARE(controller.spectrumItem(), nullptr);
+    }
+
+    // The panel tests run against a stand-in: whatever it offers the panels must be what the
+    // controller offers, by name and type, or the tests pass against something the window
+    // never gets.
+    void thePanelTestsStandInOffersWhatTheControllerOffers()
+    {
+        // The stand-in starts from the same setting tables as the window.
+        SettingTables tables;
+        SettingTables::registerForQml(tables);
+        QQmlEngine engine;
+        QQmlComponent component(&engine,
+                                QUrl::fromLocalFile(QStringLiteral(RTSA_SOURCE_DIR "/tests/qml/StubController.qml")));
+        const std::unique_ptr<QObject> stub(component.create());
+        QVERIFY2(stub, qPrintable(component.errorString()));
+        const QMetaObject& real = RtsaController::staticMetaObject;
+        const QMetaObject& offered = *stub->metaObject();
+        // The stand-in's own bookkeeping and canned answers.
+        const QList<QByteArray> own{"calls", "devices", "audioDriverNames", "bufferInfo", "outputs"};
+        for (int i = QObject::staticMetaObject.propertyCount(); i < offered.propertyCount(); ++i) {
+            const QMetaProperty property = offered.property(i);
+            if (own.contains(property.name()))
+                continue;
+            const int index = real.indexOfProperty(property.name());
+            QVERIFY2(index >= 0, property.name());
+            if (property.metaType() != QMetaType::fromType<QVariant>())
+                QVERIFY2(real.property(index).metaType() == property.metaType(), property.name());
+        }
+        for (const char* signal : {"logMessage(QString)", "centerFreqChanged(double)"})
+            QVERIFY2(real.indexOfSignal(signal) >= 0, signal);
+        // The status the window shows is all there.
+        for (const char* name : {"audioStatus", "demodStatus", "autoAdjustment", "lastError", "ringUsagePct",
+                                 "rxRateMBps", "spectrumBlocksPerSec", "audioUnderruns"})
+            QVERIFY2(offered.indexOfProperty(name) >= 0, name);
     }
 };
 

@@ -78,6 +78,8 @@ private slots:
         c.applyParams(1000.0, 20.0, 0, 0, 20, 30);
         QTRY_VERIFY(lines.contains("Applied RZ640: f=1000.000 MHz bw=20.000 MHz port=0 att=0 dB pre=20 dB if=30 dB"));
         QSignalSpy usage(&c, &RtsaController::ringUsagePctChanged);
+        QSignalSpy rxStatus(&c, &RtsaController::rxStatusChanged);
+        QSignalSpy spectrumStatus(&c, &RtsaController::spectrumStatusChanged);
         QVERIFY(c.startRx());
 
         // Twenty spectra averaged per published trace, so wait for a full history.
@@ -104,6 +106,13 @@ private slots:
         QVERIFY2(mbPerSec > 0.0, qPrintable(lines.filter(rate).first()));
         QVERIFY(!lines.filter(QRegularExpression("^  FFT ring=[0-9]+/[0-9]+, Demod ring=0/8388608$")).isEmpty());
         QVERIFY(c.ringUsagePct() >= 0.0 && c.ringUsagePct() <= 100.0);
+        // The same figures as properties.
+        QTRY_VERIFY_WITH_TIMEOUT(rxStatus.count() > 0 && spectrumStatus.count() > 0, kEventWaitMs);
+        QVERIFY2(c.rxRateMBps() > 0.0, qPrintable(QString::number(c.rxRateMBps())));
+        QCOMPARE(c.rxDemodOverflows(), 0);
+        QCOMPARE(c.demodRingPct(), 0.0);
+        QVERIFY(c.spectrumBlocksPerSec() > 0);
+        QVERIFY(c.fps() > 0.0);
 
         // A retune while acquiring stops, applies and starts again on the device worker.
         lines.clear();

@@ -205,7 +205,7 @@ private slots:
         RtsaController& c = rig.controller;
         SingleDemodChannel& channel = RtsaControllerTestAccess::demod(c);
         QVERIFY(c.startRx());
-        DemodRing* ring = RtsaControllerTestAccess::demodRing(c);
+        const DemodRing* ring = RtsaControllerTestAccess::demodRing(c);
         QVERIFY(ring != nullptr);
         QTest::qWait(30);
         QCOMPARE(ring->totalWritten(), uint64_t{0});

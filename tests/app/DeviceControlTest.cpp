@@ -156,12 +156,16 @@ private slots:
         RtsaController& c = *rig.controller;
         QSignalSpy info(&c, &RtsaController::deviceInfoChanged);
         QSignalSpy connected(&c, &RtsaController::connectedChanged);
+        QSignalSpy error(&c, &RtsaController::lastErrorChanged);
         QVERIFY(!c.connectDevice());
         QCOMPARE(rig.lines, QStringList({"Device open failed"}));
+        QCOMPARE(c.lastError(), QStringLiteral("Device open failed"));
 
         script->openError = "Failed to load librzsdr.so";
         QVERIFY(!c.connectDevice());
         QCOMPARE(rig.lines.last(), QStringLiteral("Device open error: Failed to load librzsdr.so"));
+        QCOMPARE(c.lastError(), QStringLiteral("Device open error: Failed to load librzsdr.so"));
+        QCOMPARE(error.count(), 2);
         QCOMPARE(info.count(), 0);
         QCOMPARE(connected.count(), 0);
         QVERIFY(!c.connected());
@@ -318,6 +322,7 @@ private slots:
         QSignalSpy running(&c, &RtsaController::runningChanged);
         QVERIFY(!c.startRx());
         QCOMPARE(rig.lines.last(), QStringLiteral("Device start RX failed"));
+        QCOMPARE(c.lastError(), QStringLiteral("Device start RX failed"));
         QVERIFY(c.connected());
         QVERIFY(!c.running());
         QCOMPARE(running.count(), 0);
@@ -380,6 +385,7 @@ private slots:
         Rig rig;
         RtsaController& c = *rig.controller;
         QSignalSpy target(&c, &RtsaController::rbwTargetHzChanged);
+        QSignalSpy adjusted(&c, &RtsaController::autoAdjustmentChanged);
         c.setRbwTargetHz(1000.0);
         QCOMPARE(target.count(), 1);
         QVERIFY(qAbs(c.rbwTargetHz() - 3662.109375) < 1e-3);
@@ -389,11 +395,15 @@ private slots:
         QTRY_COMPARE(target.count(), 2);
         QVERIFY(qAbs(c.rbwTargetHz() - 5493.1640625) < 1e-3);
         QVERIFY(rig.lines.contains("RBW target too low, clamped to 5.493 kHz"));
+        QCOMPARE(c.autoAdjustment(), QStringLiteral("RBW target too low, clamped to 5.493 kHz"));
+        // The first clamp, to 3.662 kHz at 20 MS/s, and this one.
+        QCOMPARE(adjusted.count(), 2);
 
         // The same rate again: the target stands, and nothing is reported.
         c.applyParams(1000.0, 30.0, 0, 0, 0, 0);
         QTest::qWait(50);
         QCOMPARE(target.count(), 2);
+        QCOMPARE(adjusted.count(), 2);
     }
 
     void retunesRacingWithStartAndStopNeverLeaveARunHalfBuilt()
@@ -425,11 +435,17 @@ private slots:
     {
         Rig rig;
         RtsaController& c = *rig.controller;
+        QSignalSpy adjusted(&c, &RtsaController::autoAdjustmentChanged);
         RtsaControllerTestAccess::dspOverload(c, QStringLiteral("ring=4000000/4194304"));
+        RtsaControllerTestAccess::dspOverload(c, QStringLiteral("ring=4100000/4194304"));
         RtsaControllerTestAccess::dspOverload(c, QStringLiteral("ring=4100000/4194304"));
         QCOMPARE(rig.lines, QStringList({"DSP overload trigger: ring=4000000/4194304",
                                          "DSP overload detected (no auto-degrade)",
+                                         "DSP overload trigger: ring=4100000/4194304",
                                          "DSP overload trigger: ring=4100000/4194304"}));
+        // Each trigger is announced to the window's AUTO badge, a repeated one too.
+        QCOMPARE(adjusted.count(), 3);
+        QCOMPARE(c.autoAdjustment(), QStringLiteral("DSP overload trigger: ring=4100000/4194304"));
     }
 };
 

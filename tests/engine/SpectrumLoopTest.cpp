@@ -14,18 +14,10 @@ namespace {
 
 constexpr int64_t kMs = 1'000'000;
 
+// The test's side of the spectrum thread: the settings it publishes, and everything the thread
+// hands back.
 class RecordingSink : public SpectrumSink {
 public:
-    SpectrumSettings settings() override
-    {
-        std::lock_guard lock(m_mutex);
-        return m_settings;
-    }
-    void storeVbwAlpha(float alpha) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_alpha = alpha;
-    }
     bool displayAlive() override
     {
         std::lock_guard lock(m_mutex);
@@ -36,27 +28,17 @@ public:
         std::lock_guard lock(m_mutex);
         m_frames.push_back(std::move(frame));
     }
-    void statusLine(const std::string& line) override
+    void statusReport(const SpectrumStatus& status) override
     {
         std::lock_guard lock(m_mutex);
-        m_lines.push_back(line);
-    }
-    void statusPeriodEnded() override
-    {
-        std::lock_guard lock(m_mutex);
-        m_periodEnds.push_back(m_lines.size());
-    }
-    void fpsMeasured(double fps) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_settings.fps = fps;
-        m_fps.push_back(fps);
+        m_reports.push_back(status);
     }
 
+    // Publishes the settings with one edit, as the owner of the thread does.
     void change(const std::function<void(SpectrumSettings&)>& edit)
     {
-        std::lock_guard lock(m_mutex);
         edit(m_settings);
+        source.publish(m_settings);
     }
     void setAlive(bool alive)
     {
@@ -69,15 +51,12 @@ public:
         return m_frames.size();
     }
 
+    SettingsSnapshot<SpectrumSettings> source;
     std::mutex m_mutex;
     SpectrumSettings m_settings;
     bool m_alive = true;
-    float m_alpha = -1.0f;
     std::vector<SpectrumFrame> m_frames;
-    std::vector<std::string> m_lines;
-    // How many lines had come when each status period ended.
-    std::vector<std::size_t> m_periodEnds;
-    std::vector<double> m_fps;
+    std::vector<SpectrumStatus> m_reports;
 };
 
 std::vector<uint8_t> toneBlock(std::size_t samples, double cyclesPerSample)
@@ -113,7 +92,7 @@ struct Rig {
     RecordingSink sink;
     std::atomic<uint64_t> lost{0};
     int64_t now = 0;
-    SpectrumProcessor processor{engine, sink, lost, 256 * 4, [this] { return now; }};
+    SpectrumProcessor processor{engine, sink.source, sink, lost, 256 * 4, [this] { return now; }};
     std::vector<uint8_t> block;
 };
 
@@ -149,13 +128,13 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
     running = false;
     loop.run();
 
-    // The discarded blocks are reported with the next status lines, once; each period ends once.
+    // The discarded blocks are reported with the next status, once.
     rig.runFor(1000 * kMs, 10 * kMs);
     rig.runFor(1000 * kMs, 10 * kMs);
-    ASSERT_EQ(rig.sink.m_lines.size(), 3u);
-    EXPECT_EQ(rig.sink.m_lines[1], "DSP catch-up: discarded 6 blocks");
-    EXPECT_EQ(rig.sink.m_lines[2].rfind("DSP 100 fps", 0), 0u);
-    EXPECT_EQ(rig.sink.m_periodEnds, (std::vector<std::size_t>{2, 3}));
+    ASSERT_EQ(rig.sink.m_reports.size(), 2u);
+    EXPECT_EQ(rig.sink.m_reports[0].discardedBlocks, 6u);
+    EXPECT_EQ(rig.sink.m_reports[1].discardedBlocks, 0u);
+    EXPECT_EQ(rig.sink.m_reports[1].blocksProcessed, 100u);
 }
 
 TEST(SpectrumLoop, CatchUpThresholdAllowsForPollingAtHighRates)
@@ -195,21 +174,22 @@ TEST(SpectrumProcessor, PublishesAtMostMaxFpsAndReportsOncePerSecond)
     rig.lost = 5 * 1024 + 3;
     rig.runFor(1000 * kMs, 10 * kMs);
     EXPECT_EQ(rig.sink.m_frames.size(), 10u);
-    ASSERT_EQ(rig.sink.m_lines.size(), 1u);
-    EXPECT_EQ(rig.sink.m_lines[0], "DSP 100 fps, dropFrames=5");
-    ASSERT_EQ(rig.sink.m_fps.size(), 1u);
-    EXPECT_DOUBLE_EQ(rig.sink.m_fps[0], 10.0);
+    ASSERT_EQ(rig.sink.m_reports.size(), 1u);
+    EXPECT_EQ(rig.sink.m_reports[0].blocksProcessed, 100u);
+    EXPECT_EQ(rig.sink.m_reports[0].droppedFrames, 5u);
+    EXPECT_DOUBLE_EQ(rig.sink.m_reports[0].framesPerSecond, 10.0);
 
     // 60 per second is a period of 16.67 ms, which whole milliseconds round up to 17.
     rig.sink.change([](SpectrumSettings& s) { s.maxFps = 60.0; });
     rig.runFor(1000 * kMs, 1 * kMs);
     EXPECT_EQ(rig.sink.m_frames.size(), 10u + 1000 / 17);
-    ASSERT_EQ(rig.sink.m_lines.size(), 2u);
-    EXPECT_EQ(rig.sink.m_lines[1], "DSP 1000 fps, dropFrames=0");
+    ASSERT_EQ(rig.sink.m_reports.size(), 2u);
+    EXPECT_EQ(rig.sink.m_reports[1].blocksProcessed, 1000u);
+    EXPECT_EQ(rig.sink.m_reports[1].droppedFrames, 0u);
 
     rig.sink.change([](SpectrumSettings& s) { s.maxFps = 1.0; });
     rig.runFor(3000 * kMs, 5 * kMs);
-    EXPECT_NEAR(rig.sink.m_fps.back(), 1.0, 1e-9);
+    EXPECT_NEAR(rig.sink.m_reports.back().framesPerSecond, 1.0, 1e-9);
 }
 
 TEST(SpectrumProcessor, FramesCarryTheTraceAndTheAccumulatedPictures)
@@ -220,7 +200,6 @@ TEST(SpectrumProcessor, FramesCarryTheTraceAndTheAccumulatedPictures)
         s.sampleRateHz = 2.56e6;
         s.windowType = 2;
         s.vbwHz = 10.0;
-        s.fps = 30.0;
         s.density.enabled = true;
         s.density.widthBins = 128;
         s.density.levels = 64;
@@ -249,7 +228,6 @@ TEST(SpectrumProcessor, FramesCarryTheTraceAndTheAccumulatedPictures)
     EXPECT_EQ(f.waterfall.lines, 5);
     EXPECT_EQ(f.waterfall.totalLines, 3u);  // rows at the same times
     EXPECT_EQ(f.waterfall.paletteId, 1);
-    EXPECT_NEAR(rig.sink.m_alpha, 0.877f, 1e-3f);
 
     rig.sink.change([](SpectrumSettings& s) {
         s.density.enabled = false;
@@ -264,6 +242,104 @@ TEST(SpectrumProcessor, FramesCarryTheTraceAndTheAccumulatedPictures)
     EXPECT_EQ(off.waterfall.paletteId, 1);
 }
 
+TEST(SpectrumProcessor, TakesOverPublishedSettingsAtTheNextBlock)
+{
+    Rig rig;
+    rig.sink.change([](SpectrumSettings& s) {
+        s.centerHz = 100e6;
+        s.sampleRateHz = 2.56e6;
+        s.maxFps = 1000.0;
+    });
+    rig.runFor(1 * kMs, 1 * kMs);
+    ASSERT_EQ(rig.sink.m_frames.size(), 1u);
+    EXPECT_DOUBLE_EQ(rig.sink.m_frames.back().centerHz, 100e6);
+
+    // Published between two blocks: the very next frame carries it, the one before did not.
+    rig.sink.change([](SpectrumSettings& s) { s.centerHz = 101e6; });
+    rig.runFor(1 * kMs, 1 * kMs);
+    ASSERT_EQ(rig.sink.m_frames.size(), 2u);
+    EXPECT_DOUBLE_EQ(rig.sink.m_frames.back().centerHz, 101e6);
+    EXPECT_DOUBLE_EQ(rig.sink.m_frames.back().startHz, 101e6 - 1.28e6);
+}
+
+TEST(SpectrumProcessor, DerivesTheVideoFilterWeightFromItsOwnFrameRate)
+{
+    Rig rig;
+    rig.sink.change([](SpectrumSettings& s) { s.vbwHz = 10.0; });
+    rig.runFor(2000 * kMs, 1 * kMs);
+    ASSERT_EQ(rig.sink.m_reports.size(), 2u);
+    // No rate is measured in the first second; in the second one, the rate the first measured.
+    const SpectrumStatus& first = rig.sink.m_reports[0];
+    const SpectrumStatus& second = rig.sink.m_reports[1];
+    EXPECT_FLOAT_EQ(first.videoFilterAlpha, VideoFilter::alphaFor(10.0, 0.0));
+    EXPECT_DOUBLE_EQ(first.framesPerSecond, 29.0);  // a frame every 34 ms at 30 per second
+    EXPECT_FLOAT_EQ(second.videoFilterAlpha, VideoFilter::alphaFor(10.0, first.framesPerSecond));
+    EXPECT_NE(second.videoFilterAlpha, first.videoFilterAlpha);
+
+    // Off, the filter has no weight to report.
+    rig.sink.change([](SpectrumSettings& s) { s.vbwHz = 0.0; });
+    rig.runFor(1000 * kMs, 1 * kMs);
+    EXPECT_FLOAT_EQ(rig.sink.m_reports.back().videoFilterAlpha, 0.0f);
+}
+
+TEST(SettingsSnapshot, HandsOverEachPublishedRecordOnce)
+{
+    SettingsSnapshot<SpectrumSettings> source;
+    uint64_t seen = 0;
+    SpectrumSettings current;
+    current.fftSize = 0;
+    // The first look takes the initial record.
+    EXPECT_TRUE(source.refresh(seen, current));
+    EXPECT_EQ(current.fftSize, SpectrumSettings{}.fftSize);
+    EXPECT_FALSE(source.refresh(seen, current));
+
+    SpectrumSettings changed;
+    changed.fftSize = 4096;
+    changed.density.levels = 64;
+    source.publish(changed);
+    EXPECT_EQ(source.latest().fftSize, 4096);
+    EXPECT_TRUE(source.refresh(seen, current));
+    EXPECT_EQ(current.fftSize, 4096);
+    EXPECT_EQ(current.density.levels, 64);
+    EXPECT_FALSE(source.refresh(seen, current));
+}
+
+TEST(SettingsSnapshot, AReaderNeverSeesAnOlderRecordAfterANewerOne)
+{
+    SpectrumSettings first;
+    first.fftSize = 0;
+    first.waterfallLines = 0;
+    SettingsSnapshot<SpectrumSettings> source(first);
+    constexpr int kLast = 20000;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        uint64_t seen = 0;
+        SpectrumSettings current;
+        int highest = 0;
+        bool ordered = true;
+        const auto take = [&] {
+            if (!source.refresh(seen, current))
+                return;
+            // A torn record would mix two publications.
+            ordered = ordered && current.fftSize >= highest && current.waterfallLines == current.fftSize;
+            highest = current.fftSize;
+        };
+        while (!done.load())
+            take();
+        take();
+        EXPECT_TRUE(ordered);
+        EXPECT_EQ(highest, kLast);
+    });
+    for (int i = 1; i <= kLast; ++i) {
+        SpectrumSettings s;
+        s.fftSize = i;
+        s.waterfallLines = i;
+        source.publish(s);
+    }
+    done = true;
+    reader.join();
+}
+
 TEST(SpectrumProcessor, KeepsProcessingWithoutPublishingWhenTheDisplayIsGone)
 {
     Rig rig;
@@ -271,8 +347,9 @@ TEST(SpectrumProcessor, KeepsProcessingWithoutPublishingWhenTheDisplayIsGone)
     rig.sink.setAlive(false);
     rig.runFor(1000 * kMs, 1 * kMs);
     EXPECT_TRUE(rig.sink.m_frames.empty());
-    EXPECT_EQ(rig.sink.m_lines.size(), 1u);
-    EXPECT_DOUBLE_EQ(rig.sink.m_fps.back(), 0.0);
+    ASSERT_EQ(rig.sink.m_reports.size(), 1u);
+    EXPECT_EQ(rig.sink.m_reports[0].blocksProcessed, 1000u);
+    EXPECT_DOUBLE_EQ(rig.sink.m_reports[0].framesPerSecond, 0.0);
     std::vector<float> peakLine;
     rig.engine.peakLine().copyTo(peakLine);
     EXPECT_EQ(peakLine.size(), 256u);
@@ -306,7 +383,7 @@ TEST(SpectrumLoop, RunsAgainstAProducerThread)
         }
     });
     std::thread consumer([&] {
-        SpectrumProcessor processor(engine, sink, lost, 512 * 4);
+        SpectrumProcessor processor(engine, sink.source, sink, lost, 512 * 4);
         SpectrumLoop(processor, &ring, running).run();
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEventWaitMs);

@@ -207,16 +207,24 @@ PanelTestCase {
         compare(item("centerFreqField").text, "99.400000")
         compare(app.lastAppliedFreqMHz, 99.4)
 
+        // Every line goes to the status text and the log; none is read for what it says.
         rtsa.logMessage("RBW target too low, clamped to 3.662 kHz")
         compare(item("deviceStatusText").text, "status: RBW target too low, clamped to 3.662 kHz")
+        rtsa.logMessage("DSP overload trigger: ring=4000000/4194304")
+        compare(item("deviceStatusText").text, "status: DSP overload trigger: ring=4000000/4194304")
+        compare(app.autoAdjustMessage, "")
+        compare(app.logHistory.map(e => e.msg), ["RBW target too low, clamped to 3.662 kHz",
+                                                 "DSP overload trigger: ring=4000000/4194304"])
+
+        // The AUTO badge follows the controller's adjustments, each time one is announced.
+        rtsa.autoAdjustment = "RBW target too low, clamped to 3.662 kHz"
         compare(app.autoAdjustMessage, "RBW target too low, clamped to 3.662 kHz")
-        rtsa.logMessage("RX started")
-        compare(app.dspStatus, "RX started")
-        compare(app.autoAdjustMessage, "RBW target too low, clamped to 3.662 kHz")
-        rtsa.logMessage("DSP overload: FFT ring 95%")
-        compare(app.autoAdjustMessage, "DSP overload: FFT ring 95%")
-        compare(app.logHistory.map(e => e.msg), ["RBW target too low, clamped to 3.662 kHz", "RX started",
-                                                 "DSP overload: FFT ring 95%"])
+        rtsa.autoAdjustment = "DSP overload trigger: ring=4000000/4194304"
+        compare(app.autoAdjustMessage, "DSP overload trigger: ring=4000000/4194304")
+        app.autoAdjustMessage = ""
+        rtsa.autoAdjustmentChanged()
+        compare(app.autoAdjustMessage, "DSP overload trigger: ring=4000000/4194304")
+        compare(app.logHistory.length, 2)
 
         click("startButton")
         verify(rtsa.running)

@@ -10,6 +10,7 @@ QtObject {
     readonly property string deviceBackend: "RZ640"
     property string deviceSerial: ""
     property string deviceSelection: ""
+    property int fftSize: Settings.spectrum.fftSize.initial
     property int windowType: Settings.spectrum.windowType.initial
     property real vbwHz: Settings.spectrum.vbwHz.initial
     property real rbwTargetHz: 0
@@ -52,6 +53,23 @@ QtObject {
     property real squelchHangMs: Settings.demod.squelchHangMs.initial
     property real squelchNoiseAlpha: Settings.demod.squelchNoiseAlpha.initial
     property real squelchMinFloorDb: Settings.demod.squelchMinFloorDb.initial
+    property real fps: 0
+    property real ringUsagePct: 0
+    property real rxRateMBps: 0
+    property int rxTimeouts: 0
+    property int rxFftDrops: 0
+    property int rxDemodOverflows: 0
+    property real demodRingPct: 0
+    property int spectrumBlocksPerSec: 0
+    property int spectrumDroppedFrames: 0
+    property int spectrumDiscardedBlocks: 0
+    property real audioBusFillPct: 0
+    property int audioUnderruns: 0
+    property int audioOverruns: 0
+    property string audioStatus: ""
+    property string demodStatus: ""
+    property string autoAdjustment: ""
+    property string lastError: ""
 
     property var calls: []
     property var devices: [{ label: "Auto", args: "" }, { label: "RZ640", args: "RZ640" }]

@@ -12,9 +12,9 @@
 class RtsaControllerTestAccess {
 public:
     static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-    static DemodRing* demodRing(RtsaController& c) { return c.m_run.demodRing.get(); }
-    static FftRing* fftRing(RtsaController& c) { return c.m_run.fftRing.get(); }
-    static bool hasRings(const RtsaController& c) { return c.m_run.fftRing || c.m_run.demodRing; }
+    static const DemodRing* demodRing(RtsaController& c) { return c.m_session->demodRing(); }
+    static const FftRing* fftRing(RtsaController& c) { return c.m_session->fftRing(); }
+    static bool hasRings(const RtsaController& c) { return c.m_session->fftRing() || c.m_session->demodRing(); }
     static SpectrumEngine& engine(RtsaController& c) { return c.m_spectrum; }
     static uint64_t underruns(RtsaController& c) { return c.m_audio.underrunCount.load(); }
     static void dspOverload(RtsaController& c, const QString& trigger) { c.handleDspOverload(trigger); }

@@ -6,7 +6,7 @@ import "../../logic/SpectrumMath.js" as SpectrumMath
 
 // The receiver: connect, which receiver, its front-end settings and centre frequency, apply,
 // start and stop, and the latest status line. It also routes every controller message into
-// the log and the status texts.
+// the log, and the controller's automatic adjustments into the AUTO badge.
 Panel {
     id: panel
 
@@ -35,9 +35,12 @@ Panel {
         target: panel.rtsa
         function onLogMessage(msg) {
             status.text = "status: " + msg
-            panel.app.dispatchLogMessage(msg)
-            if (msg.indexOf("RBW target too low") >= 0 || msg.indexOf("DSP overload:") >= 0)
-                panel.app.pushAutoAdjust(msg)
+            panel.app.pushLog(String(msg))
+        }
+        // A clamped resolution target or a DSP overload, announced each time, even when its
+        // text is the same as last time's.
+        function onAutoAdjustmentChanged() {
+            panel.app.pushAutoAdjust(panel.rtsa.autoAdjustment)
         }
         function onConnectedChanged() {
             if (panel.rtsa.connected && panel.app.applyParamsOnConnect) {

@@ -1,0 +1,140 @@
+#include "acquisition/AcquisitionSession.h"
+
+#include "acquisition/IDevice.h"
+#include "acquisition/IqSample.h"
+#include "engine/SpectrumLoop.h"
+#include "engine/SpectrumProcessor.h"
+#include "platform/ThreadName.h"
+
+#include <chrono>
+
+namespace {
+
+// Lets a reader of the demod ring that was detached a moment ago finish its read.
+constexpr auto kDemodDetachGrace = std::chrono::milliseconds(5);
+
+} // namespace
+
+class AcquisitionSession::SpectrumRelay : public SpectrumSink {
+public:
+    explicit SpectrumRelay(AcquisitionSession& session) : m_session(session) {}
+
+    bool displayAlive() override { return m_session.m_output.displayAlive(); }
+    void tracePublished(const std::vector<float>& trace, const PeakReadout::Values& peak, double centerHz) override
+    {
+        m_session.m_output.tracePublished(trace, peak, centerHz);
+    }
+    void deliverFrame(SpectrumFrame&& frame) override { m_session.m_output.deliverFrame(std::move(frame)); }
+    void statusReport(const SpectrumStatus& status) override
+    {
+        {
+            const std::lock_guard lock(m_session.m_statusMutex);
+            m_session.m_spectrumStatus = status;
+        }
+        m_session.m_output.statusReport(status);
+    }
+
+private:
+    AcquisitionSession& m_session;
+};
+
+AcquisitionSession::AcquisitionSession(AcquisitionOutput& output, DemodDiagnostics& diagnostics)
+    : m_output(output), m_relay(std::make_unique<SpectrumRelay>(*this)), m_demod(DemodParams{}, diagnostics)
+{
+}
+
+AcquisitionSession::~AcquisitionSession()
+{
+    stop();
+    m_demod.stop();
+}
+
+bool AcquisitionSession::start(const AcquisitionRunSetup& setup)
+{
+    if (m_running.load())
+        return true;
+    if (setup.device == nullptr || !setup.device->startStreaming())
+        return false;
+    m_device = setup.device;
+    // A receiver that reports no transfer size still gets whole blocks to read.
+    const uint32_t reported = m_device->samplesPerTransfer();
+    const uint64_t samplesPerTransfer = reported != 0 ? reported : kDefaultSamplesPerTransfer;
+    const int fftSize = m_spectrumSettings.latest().fftSize;
+    const uint64_t fftFrameBytes = static_cast<uint64_t>(fftSize) * kIqSampleBytes;
+    m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, fftFrameBytes));
+    m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
+    m_demod.setIqSource(m_demodRing.get(), setup.sampleRateHz, setup.centerHz);
+    m_spectrum.setFftSize(static_cast<std::size_t>(fftSize));
+    m_fftRingLostBytes = 0;
+    m_running = true;
+
+    RxSources sources;
+    sources.device = m_device;
+    sources.fftRing = m_fftRing.get();
+    sources.demodRing = m_demodRing.get();
+    sources.readBlockBytes = static_cast<uint32_t>(samplesPerTransfer * kIqSampleBytes);
+    sources.fftRingLostBytes = &m_fftRingLostBytes;
+    m_rxThread = std::make_unique<RxThread>(m_running, sources, rxCallbacks());
+    m_rxThread->start();
+    m_spectrumThread = std::thread(&AcquisitionSession::runSpectrum, this, static_cast<std::size_t>(fftFrameBytes),
+                                   static_cast<double>(setup.sampleRateHz));
+    return true;
+}
+
+RxCallbacks AcquisitionSession::rxCallbacks()
+{
+    RxCallbacks callbacks;
+    callbacks.demodEnabled = [this] { return m_demod.enabledNow(); };
+    callbacks.demodInput = [this](uint64_t pairs) { m_demod.addDriverInput(pairs); };
+    callbacks.log = [this](const std::string& line) { m_output.rxLine(line); };
+    callbacks.report = [this](const RxStatus& status) {
+        {
+            const std::lock_guard lock(m_statusMutex);
+            m_rxStatus = status;
+        }
+        m_output.rxStatus(status);
+    };
+    callbacks.overloadTrigger = [this](const std::string& trigger) { m_output.overloadTriggered(trigger); };
+    return callbacks;
+}
+
+void AcquisitionSession::runSpectrum(std::size_t blockBytes, double sampleRateHz)
+{
+    nameCurrentThread("rtsa-spectrum");
+    SpectrumProcessor processor(m_spectrum, m_spectrumSettings, *m_relay, m_fftRingLostBytes, blockBytes);
+    const std::size_t catchUpAbove =
+        SpectrumLoop::catchUpThresholdBytes(processor.blockBytes(), m_fftRing->capacity(), sampleRateHz);
+    SpectrumLoop(processor, m_fftRing.get(), m_running, catchUpAbove).run();
+}
+
+void AcquisitionSession::stop()
+{
+    if (!m_running.exchange(false))
+        return;
+    m_device->stopStreaming();
+    m_rxThread->join();
+    m_spectrumThread.join();
+    m_rxThread.reset();
+    m_fftRing.reset();
+    m_demod.setIqSource(nullptr, 0, 0);
+    std::this_thread::sleep_for(kDemodDetachGrace);
+    m_demodRing.reset();
+}
+
+void AcquisitionSession::clearDemodRing()
+{
+    if (m_demodRing)
+        m_demodRing->reset();
+}
+
+SpectrumStatus AcquisitionSession::spectrumStatus() const
+{
+    const std::lock_guard lock(m_statusMutex);
+    return m_spectrumStatus;
+}
+
+RxStatus AcquisitionSession::rxStatus() const
+{
+    const std::lock_guard lock(m_statusMutex);
+    return m_rxStatus;
+}

@@ -1,0 +1,195 @@
+// The controller's side of the acquisition session: the spectrum settings handed in as one
+// record, and the results and status taken out.
+#include "app/SessionOutput.h"
+
+#include "display/SpectrumItem.h"
+#include "markers/MarkerFrameUpdate.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// Counts as QML integers; a count past their range shows as the largest.
+int countForQml(uint64_t count)
+{
+    return static_cast<int>(std::min<uint64_t>(count, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+bool RtsaController::SessionOutput::displayAlive()
+{
+    return !m_controller.guardedSpectrumItem().isNull();
+}
+
+// Markers are read off the trace here, outside the model's lock; only the result goes to the
+// model's thread.
+void RtsaController::SessionOutput::tracePublished(const std::vector<float>& trace, const PeakReadout::Values& peak,
+                                                   double centerHz)
+{
+    MarkerModel& model = m_controller.m_markerModel;
+    model.postFrameUpdate(markerFrameUpdate(model.snapshot(), trace, peak, centerHz));
+}
+
+void RtsaController::SessionOutput::deliverFrame(SpectrumFrame&& frame)
+{
+    // The guard is taken now; an item destroyed before delivery simply misses the frame. The
+    // call is queued on the controller, which lives in the item's (GUI) thread and, unlike the
+    // item, outlives the session's threads.
+    QMetaObject::invokeMethod(
+        &m_controller,
+        [item = m_controller.guardedSpectrumItem(), frame = std::move(frame)]() mutable {
+            if (item)
+                item->setFrame(std::move(frame));
+        },
+        Qt::QueuedConnection);
+}
+
+void RtsaController::SessionOutput::statusReport(const SpectrumStatus& status)
+{
+    QMetaObject::invokeMethod(
+        &m_controller, [c = &m_controller, status] { c->showSpectrumStatus(status); }, Qt::QueuedConnection);
+}
+
+void RtsaController::SessionOutput::rxLine(const std::string& line)
+{
+    // Logged from the controller's thread: the RX thread never waits on the console.
+    QMetaObject::invokeMethod(
+        &m_controller, [c = &m_controller, text = QString::fromStdString(line)] { c->m_log.info(text); },
+        Qt::QueuedConnection);
+}
+
+void RtsaController::SessionOutput::rxStatus(const RxStatus&)
+{
+    QMetaObject::invokeMethod(&m_controller, [c = &m_controller] { c->showRxStatus(); }, Qt::QueuedConnection);
+}
+
+void RtsaController::SessionOutput::overloadTriggered(const std::string& trigger)
+{
+    QMetaObject::invokeMethod(
+        &m_controller, [c = &m_controller, text = QString::fromStdString(trigger)] { c->handleDspOverload(text); },
+        Qt::QueuedConnection);
+}
+
+SpectrumSettings RtsaController::spectrumSettingsSnapshot() const
+{
+    SpectrumSettings s;
+    s.fftSize = fftSize();
+    s.centerHz = static_cast<double>(m_receiver.centerHz.load());
+    s.sampleRateHz = static_cast<double>(m_receiver.sampleRateHz.load());
+    s.windowType = windowType();
+    s.detectorMode = detectorMode();
+    s.detectorWindow = detectorWindow();
+    s.vbwHz = vbwHz();
+    s.maxFps = maxFps();
+    s.density.enabled = densityEnabled();
+    s.density.widthBins = static_cast<uint64_t>(densityWidthBins());
+    s.density.levels = densityLevels();
+    s.density.minDb = densityMinDb();
+    s.density.maxDb = densityMaxDb();
+    s.density.tau = densityTau();
+    s.density.hitGain = densityHitGain();
+    s.density.gamma = densityGamma();
+    s.density.densityMax = densityMax();
+    s.density.fps = densityFps();
+    s.peakLineWindowSec = peakLineWindowSec();
+    s.waterfallEnabled = waterfallEnabled();
+    s.waterfallLines = waterfallLines();
+    s.waterfallFps = waterfallFps();
+    s.waterfallPaletteId = waterfallPaletteId();
+    return s;
+}
+
+void RtsaController::publishSpectrumSettings()
+{
+    const std::lock_guard lock(m_spectrumPublishMutex);
+    m_session->setSpectrumSettings(spectrumSettingsSnapshot());
+}
+
+void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
+{
+    m_log.info(QStringLiteral("DSP %1 fps, dropFrames=%2").arg(status.blocksProcessed).arg(status.droppedFrames));
+    if (status.discardedBlocks > 0)
+        m_log.info(QStringLiteral("DSP catch-up: discarded %1 blocks").arg(status.discardedBlocks));
+    emit spectrumStatusChanged();
+    emit fpsChanged();
+
+    // The audio path's health follows the spectrum's, once a second.
+    const std::optional<QString> audio = audioStatusLine();
+    m_audioStatus = audio.value_or(QString());
+    if (audio)
+        m_log.info(*audio);
+    emit audioStatusChanged();
+}
+
+void RtsaController::showRxStatus()
+{
+    emit rxStatusChanged();
+    emit ringUsagePctChanged();
+}
+
+void RtsaController::noteAutoAdjustment(const QString& line)
+{
+    m_autoAdjustment = line;
+    emit autoAdjustmentChanged();
+}
+
+void RtsaController::noteError(const QString& line)
+{
+    // A failure may come from the device worker's start; the property lives in this thread.
+    QMetaObject::invokeMethod(
+        this,
+        [this, line] {
+            if (line == m_lastError)
+                return;
+            m_lastError = line;
+            emit lastErrorChanged();
+        },
+        Qt::AutoConnection);
+}
+
+int RtsaController::rxTimeouts() const
+{
+    return countForQml(m_session->rxStatus().timeouts);
+}
+
+int RtsaController::rxFftDrops() const
+{
+    return countForQml(m_session->rxStatus().fftDrops);
+}
+
+int RtsaController::rxDemodOverflows() const
+{
+    return countForQml(m_session->rxStatus().demodOverflows);
+}
+
+int RtsaController::spectrumBlocksPerSec() const
+{
+    return countForQml(m_session->spectrumStatus().blocksProcessed);
+}
+
+int RtsaController::spectrumDroppedFrames() const
+{
+    return countForQml(m_session->spectrumStatus().droppedFrames);
+}
+
+int RtsaController::spectrumDiscardedBlocks() const
+{
+    return countForQml(m_session->spectrumStatus().discardedBlocks);
+}
+
+double RtsaController::audioBusFillPct() const
+{
+    return m_demod.audioBus().fill(m_demod.leftSlot()) * 100.0;
+}
+
+int RtsaController::audioUnderruns() const
+{
+    return countForQml(m_audio.underrunCount.load());
+}
+
+int RtsaController::audioOverruns() const
+{
+    return countForQml(m_audio.overrunCount.load());
+}
