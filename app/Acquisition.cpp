@@ -5,8 +5,6 @@
 #include "display/SpectrumItem.h"
 #include "platform/MonotonicClock.h"
 
-#include <QDebug>
-
 bool RtsaController::startRx(bool applyFirst)
 {
     const std::lock_guard lock(m_deviceMutex);
@@ -19,7 +17,7 @@ bool RtsaController::startRx(bool applyFirst)
     // The run sizes its ring by the FFT size and analyses at the rate just applied.
     publishSpectrumSettings();
     if (!m_device || !m_session->start({m_device.get(), m_receiver.sampleRateHz.load(), m_receiver.centerHz.load()})) {
-        emit logMessage(QStringLiteral("Device start RX failed"));
+        m_log.info(QStringLiteral("Device start RX failed"));
         noteError(QStringLiteral("Device start RX failed"));
         return false;
     }
@@ -34,7 +32,7 @@ bool RtsaController::startRx(bool applyFirst)
         QMetaObject::invokeMethod(
             live.data(), [live] { if (live) live->setDemo(false); }, Qt::QueuedConnection);
     }
-    emit logMessage(QStringLiteral("RX started"));
+    m_log.info(QStringLiteral("RX started"));
     return true;
 }
 
@@ -48,20 +46,18 @@ void RtsaController::stopRx()
     emit runningChanged();
     stopAudio();
     m_session->stop();
-    emit logMessage(QStringLiteral("RX stopped"));
+    m_log.info(QStringLiteral("RX stopped"));
 }
 
 void RtsaController::handleDspOverload(const QString& trigger)
 {
     const QString line = QStringLiteral("DSP overload trigger: %1").arg(trigger);
-    emit logMessage(line);
-    qInfo().noquote() << line;
+    m_log.info(line);
     noteAutoAdjustment(line);
     const int64_t nowMs = monotonicNowNs() / 1'000'000;
     if (nowMs - m_lastOverloadLogMs > 1999) {
         m_lastOverloadLogMs = nowMs;
         const QString warning = QStringLiteral("DSP overload detected (no auto-degrade)");
-        emit logMessage(warning);
-        qInfo().noquote() << warning;
+        m_log.info(warning);
     }
 }

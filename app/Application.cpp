@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/RtsaController.h"
+#include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
 
 #include <QGuiApplication>
@@ -19,9 +20,13 @@ int runApplication(int argc, char** argv)
     // Before any window exists: the spectrum renderer draws with OpenGL into a framebuffer object.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     qmlRegisterType<SpectrumItem>("NorvaleRTSA", 1, 0, "SpectrumView");
+    const auto settings = std::make_unique<SettingTables>();
+    SettingTables::registerForQml(*settings);
 
     // The controller exists before any QML that binds to "rtsa" is loaded.
     auto controller = std::make_unique<RtsaController>(nullptr);
+    // The console carries debug lines only when asked for.
+    controller->log().setDebugEnabled(QCoreApplication::arguments().contains(QStringLiteral("--debug")));
     auto engine = std::make_unique<QQmlApplicationEngine>(nullptr);
     engine->rootContext()->setContextProperty(QStringLiteral("rtsa"), controller.get());
 

@@ -3,9 +3,8 @@
 // audio setting; and the queries the user interface fills its audio settings from.
 #include "app/RtsaController.h"
 
+#include "audio/AudioSettingTable.h"
 #include "demod/AudioRate.h"
-
-#include <QDebug>
 
 #include <algorithm>
 #include <thread>
@@ -15,8 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kMinBufferFrames = 64;
-constexpr int kMaxBufferFrames = 4096;
 constexpr int kAudioRate = static_cast<int>(kAudioRateHz);
 // The prefill wait: polls of the audio bus, until it holds more than this fraction.
 constexpr int kPrefillPolls = 30;
@@ -74,9 +71,7 @@ void waitForPrefill(const AudioBus& bus, std::size_t slot, AudioNotices& notices
         std::this_thread::sleep_for(kPrefillPoll);
         const double fill = bus.fill(slot);
         const auto elapsedMs = static_cast<int>(kPrefillPoll.count()) * i;
-        qDebug() << "=== Prefill iteration" << i << "elapsed=" << elapsedMs << "ms, fill=" << fill * 100.0 << "%";
         if (fill > kPrefillTarget) {
-            qDebug() << "=== Prefill target reached!";
             notices.lines << QStringLiteral("Audio: prefill reached %1% after %2ms").arg(percent(fill)).arg(elapsedMs);
             return;
         }
@@ -90,20 +85,10 @@ void tell(RtsaController& controller, const AudioNotices& notices)
     if (notices.deviceNameChanged)
         emit controller.audioDeviceNameChanged();
     for (const QString& line : notices.lines)
-        emit controller.logMessage(line);
+        controller.log().info(line);
 }
 
 } // namespace
-
-AsioLogSink asioLogToQtMessageLog()
-{
-    return [](AsioLogLevel level, const std::string& text) {
-        if (level == AsioLogLevel::Warning)
-            qWarning().noquote() << QString::fromStdString(text);
-        else
-            qInfo().noquote() << QString::fromStdString(text);
-    };
-}
 
 void RtsaController::startAudio()
 {
@@ -120,23 +105,19 @@ void RtsaController::startAudio()
 void RtsaController::openAudio(AudioNotices& notices)
 {
     AudioBackend* backend = m_audio.backend.get();
-    qDebug() << "=== startAudio() ENTER";
-    qDebug() << "=== audioBackend open=" << (backend && backend->isOpen());
     if (!m_rxRunning.load() || !audioEnabled()) {
-        qDebug() << "=== startAudio() EARLY RETURN - audio inactive";
+        m_log.debug(QStringLiteral("Audio: start skipped, audio off or acquisition stopped"));
         return;
     }
     if (backend && backend->isOpen()) {
-        qDebug() << "=== startAudio() EARLY RETURN - already open";
+        m_log.debug(QStringLiteral("Audio: start skipped, already open"));
         return;
     }
     if (!backend) {
         notices.fail(QStringLiteral("Audio: backend unavailable"));
         return;
     }
-    qDebug() << "=== startAudio() proceeding...";
     const int frames = audioBufferFrames();
-    qDebug() << "=== bufferFrames=" << frames;
 
     m_audio.underrunCount = 0;
     m_audio.overrunCount = 0;
@@ -155,7 +136,6 @@ void RtsaController::openAudio(AudioNotices& notices)
         return;
     }
 
-    qDebug() << "=== Waiting for demod prefill...";
     notices.lines << QStringLiteral("Audio: waiting for demod prefill...");
     AudioBus& bus = m_demod.audioBus();
     const std::size_t leftSlot = m_demod.leftSlot();
@@ -167,7 +147,6 @@ void RtsaController::openAudio(AudioNotices& notices)
 
     const double fillBefore = bus.fill(leftSlot);
     const std::string device = name.toStdString();
-    qDebug().noquote() << "=== calling audioBackend.open with device=" << name << "bufferFrames=" << frames;
     const DemodParams params = m_demod.getParams();
     const ChannelRouting routing = routeChannels({backend->outputChannels(device).size(), isStereoActive(params),
                                                   audioOutputChannelLeft(), audioOutputChannelRight(),
@@ -176,17 +155,13 @@ void RtsaController::openAudio(AudioNotices& notices)
     if (routing.sameStereoOutputs)
         notices.lines << QStringLiteral("Audio: L/R output channels must be different");
 
-    const bool ok = backend->open(device, kAudioRate, frames, &bus, routing.map, &m_audio.underrunCount);
-    qDebug() << "=== audioBackend.open returned" << ok;
-    if (!ok) {
-        qDebug() << "=== audio open FAILED";
+    m_log.debug(QStringLiteral("Audio: opening %1 with %2 frames").arg(name).arg(frames));
+    if (!backend->open(device, kAudioRate, frames, &bus, routing.map, &m_audio.underrunCount)) {
         notices.fail(QStringLiteral("Audio: open failed"));
         return;
     }
     backend->setTestTone(audioTestTone());
     const double fillAfter = bus.fill(leftSlot);
-    qDebug() << "=== Audio opened successfully, preFillBefore=" << fillBefore * 100.0
-             << "preFillAfter=" << fillAfter * 100.0;
     notices.lines << QStringLiteral("Audio: opened %1 buf=%2 (prefill: %3% -> %4%)")
                          .arg(name)
                          .arg(frames)
@@ -199,24 +174,15 @@ void RtsaController::stopAudio()
     {
         const std::lock_guard lock(m_audio.mutex);
         AudioBackend* backend = m_audio.backend.get();
-        const bool open = backend && backend->isOpen();
-        qDebug() << "=== stopAudio() ENTER";
-        qDebug() << "=== audioBackend open=" << open;
-        if (open) {
-            qDebug() << "=== calling audioBackend.close()...";
+        if (backend && backend->isOpen()) {
             backend->close();
-            qDebug() << "=== audioBackend.close() returned";
             closed = true;
-        } else {
-            qDebug() << "=== audio backend was not open, skip close";
         }
         // Every start waits for fresh audio.
         m_demod.audioBus().clear();
-        if (closed)
-            qDebug() << "=== stopAudio() emitting 'Audio: closed'";
     }
     if (closed)
-        emit logMessage(QStringLiteral("Audio: closed"));
+        m_log.info(QStringLiteral("Audio: closed"));
 }
 
 void RtsaController::restartAudio(const QString& message, std::chrono::milliseconds pause)
@@ -226,7 +192,7 @@ void RtsaController::restartAudio(const QString& message, std::chrono::milliseco
     stopAudio();
     std::this_thread::sleep_for(pause);
     if (!message.isEmpty())
-        emit logMessage(message);
+        m_log.info(message);
     startAudio();
 }
 
@@ -247,38 +213,31 @@ void RtsaController::setAudioDeviceName(const QString& name)
         return;
     emit audioDeviceNameChanged();
     if (audioEnabled() && m_rxRunning.load()) {
-        emit logMessage(QStringLiteral("Audio: changing device to %1, restarting...").arg(name));
+        m_log.info(QStringLiteral("Audio: changing device to %1, restarting...").arg(name));
         restartAudio(QStringLiteral("Audio: starting new instance..."), kRestartPause);
     }
 }
 
 void RtsaController::setAudioBufferFrames(int frames)
 {
-    qDebug() << "=== setAudioBufferFrames CALLED with frames=" << frames;
-    frames = std::clamp(frames, kMinBufferFrames, kMaxBufferFrames);
+    frames = audio_settings::bufferFrames.clamp(frames);
     const int old = m_audio.bufferFrames.load();
-    qDebug() << "=== current=" << old << "frames=" << frames;
-    if (frames == old) {
-        qDebug() << "=== EARLY RETURN - same value";
+    if (frames == old)
         return;
-    }
     m_audio.bufferFrames = frames;
     emit audioBufferFramesChanged();
     const bool enabled = audioEnabled();
     const bool running = m_rxRunning.load();
-    qDebug() << "=== audioEn=" << enabled << "running=" << running;
-    emit logMessage(QStringLiteral("Audio: buffer size changed %1->%2 (audioEn=%3, running=%4)")
+    m_log.info(QStringLiteral("Audio: buffer size changed %1->%2 (audioEn=%3, running=%4)")
                         .arg(old)
                         .arg(frames)
                         .arg(enabled ? 1 : 0)
                         .arg(running ? 1 : 0));
     if (enabled && running) {
-        qDebug() << "=== Restarting audio...";
-        emit logMessage(QStringLiteral("Audio: restarting audio system..."));
+        m_log.info(QStringLiteral("Audio: restarting audio system..."));
         restartAudio(QStringLiteral("Audio: starting new instance..."), kRestartPause);
     } else {
-        qDebug() << "=== NOT restarting (audio not active)";
-        emit logMessage(QStringLiteral("Audio: not restarting (audio not active)"));
+        m_log.info(QStringLiteral("Audio: not restarting (audio not active)"));
     }
 }
 
@@ -289,7 +248,7 @@ void RtsaController::setAudioTestTone(bool on)
     if (m_audio.backend)
         m_audio.backend->setTestTone(on);
     emit audioTestToneChanged();
-    emit logMessage(on ? QStringLiteral("Audio test tone: ON (1 kHz)") : QStringLiteral("Audio test tone: OFF"));
+    m_log.info(on ? QStringLiteral("Audio test tone: ON (1 kHz)") : QStringLiteral("Audio test tone: OFF"));
 }
 
 void RtsaController::setAudioOutputChannel(int channel)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "audio/AsioLog.h"
 #include "audio/AudioBackend.h"
+#include "audio/AudioSettingTable.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,9 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-
-// Routes the audio backend's diagnostic lines to the Qt message log, warnings as warnings.
-AsioLogSink asioLogToQtMessageLog();
 
 // What a start of the audio output has to tell the user interface, in order, and the failure
 // that ended it, if one did.
@@ -38,7 +35,7 @@ struct AudioControlState {
     static constexpr std::chrono::milliseconds kRestartPause{50};
 
     std::atomic<bool> enabled{false};
-    std::atomic<int> bufferFrames{256};
+    std::atomic<int> bufferFrames{audio_settings::bufferFrames.initial};
     std::atomic<bool> testTone{false};
     std::atomic<int> outputChannel{0};
     std::atomic<int> outputChannelLeft{-1};

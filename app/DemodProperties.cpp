@@ -45,7 +45,7 @@ void RtsaController::setNewDemodEnabled(bool enabled)
         m_session->clearDemodRing();
     }
     emit newDemodEnabledChanged();
-    emit logMessage(QStringLiteral("New NFM demodulator: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("New NFM demodulator: %1").arg(enabledText(enabled)));
 }
 
 void RtsaController::setNewDemodFreqHz(double hz)
@@ -53,7 +53,7 @@ void RtsaController::setNewDemodFreqHz(double hz)
     if (!forward(m_demod, &DemodParams::demodFreqHz, hz, 1.0))
         return;
     emit newDemodFreqHzChanged();
-    emit logMessage(QStringLiteral("New demod frequency: %1 MHz").arg(QString::number(hz / 1e6, 'f', 6)));
+    m_log.info(QStringLiteral("New demod frequency: %1 MHz").arg(QString::number(hz / 1e6, 'f', 6)));
 }
 
 void RtsaController::setNewDemodFmDeviationHz(double hz)
@@ -69,10 +69,10 @@ void RtsaController::setNewDemodFmDeviationHz(double hz)
     m_demod.setParams(params);
     if (stereoOff) {
         emit newDemodFmStereoEnabledChanged();
-        emit logMessage(QStringLiteral("FM stereo: disabled (deviation not 150/300 kHz)"));
+        m_log.info(QStringLiteral("FM stereo: disabled (deviation not 150/300 kHz)"));
     }
     emit newDemodFmDeviationHzChanged();
-    emit logMessage(QStringLiteral("FM deviation: %1 kHz").arg(QString::number(hz / 1000.0, 'f', 1)));
+    m_log.info(QStringLiteral("FM deviation: %1 kHz").arg(QString::number(hz / 1000.0, 'f', 1)));
 }
 
 void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
@@ -80,7 +80,7 @@ void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
     if (enabled == newDemodFmStereoEnabled())
         return;
     if (enabled && !isStereoDeviation(newDemodFmDeviationHz())) {
-        emit logMessage(QStringLiteral("FM stereo: requires 150 kHz or 300 kHz deviation"));
+        m_log.info(QStringLiteral("FM stereo: requires 150 kHz or 300 kHz deviation"));
         return;
     }
     forward(m_demod, &DemodParams::fmStereoEnabled, enabled);
@@ -103,7 +103,7 @@ void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
     emit audioOutputChannelLeftChanged();
     emit audioOutputChannelRightChanged();
     emit newDemodFmStereoEnabledChanged();
-    emit logMessage(QStringLiteral("FM stereo: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("FM stereo: %1").arg(enabledText(enabled)));
     restartAudio(QStringLiteral("Audio: restarting for FM stereo mode..."), AudioControlState::kRestartPause);
 }
 
@@ -112,7 +112,7 @@ void RtsaController::setNewDemodAudioHpfHz(double hz)
     if (!forward(m_demod, &DemodParams::audioHpfHz, hz, 1.0))
         return;
     emit newDemodAudioHpfHzChanged();
-    emit logMessage(QStringLiteral("Audio HPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
+    m_log.info(QStringLiteral("Audio HPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
 }
 
 void RtsaController::setNewDemodAudioLpfHz(double hz)
@@ -120,7 +120,7 @@ void RtsaController::setNewDemodAudioLpfHz(double hz)
     if (!forward(m_demod, &DemodParams::audioLpfHz, hz, 1.0))
         return;
     emit newDemodAudioLpfHzChanged();
-    emit logMessage(QStringLiteral("Audio LPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
+    m_log.info(QStringLiteral("Audio LPF: %1 Hz").arg(QString::number(hz, 'f', 0)));
 }
 
 void RtsaController::setNewDemodAudioGain(double gain)
@@ -128,7 +128,7 @@ void RtsaController::setNewDemodAudioGain(double gain)
     if (!forward(m_demod, &DemodParams::audioGain, gain, 0.01))
         return;
     emit newDemodAudioGainChanged();
-    emit logMessage(QStringLiteral("Audio gain: %1x").arg(QString::number(gain, 'f', 1)));
+    m_log.info(QStringLiteral("Audio gain: %1x").arg(QString::number(gain, 'f', 1)));
 }
 
 void RtsaController::setNewDemodFilterEnabled(bool enabled)
@@ -136,7 +136,7 @@ void RtsaController::setNewDemodFilterEnabled(bool enabled)
     if (!forward(m_demod, &DemodParams::filterEnabled, enabled))
         return;
     emit newDemodFilterEnabledChanged();
-    emit logMessage(QStringLiteral("Audio filters: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("Audio filters: %1").arg(enabledText(enabled)));
 }
 
 void RtsaController::setSquelchEnabled(bool enabled)
@@ -144,7 +144,7 @@ void RtsaController::setSquelchEnabled(bool enabled)
     if (!forward(m_demod, &DemodParams::squelchEnabled, enabled))
         return;
     emit squelchEnabledChanged();
-    emit logMessage(QStringLiteral("Squelch: %1").arg(enabledText(enabled)));
+    m_log.info(QStringLiteral("Squelch: %1").arg(enabledText(enabled)));
 }
 
 void RtsaController::setSquelchOpenDb(double db)

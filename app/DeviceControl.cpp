@@ -1,7 +1,6 @@
 // Device control: connecting the receiver, its selection and channel, and retuning.
 #include "app/RtsaController.h"
 
-#include <QDebug>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -66,13 +65,13 @@ bool RtsaController::connectDevice()
 
     try {
         if (!m_device->open()) {
-            emit logMessage(QStringLiteral("Device open failed"));
+            m_log.info(QStringLiteral("Device open failed"));
             noteError(QStringLiteral("Device open failed"));
             return false;
         }
     } catch (const std::exception& e) {
         const QString line = QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what()));
-        emit logMessage(line);
+        m_log.info(line);
         noteError(line);
         return false;
     }
@@ -87,7 +86,7 @@ bool RtsaController::connectDevice()
 
     m_connected = true;
     emit connectedChanged();
-    emit logMessage(QStringLiteral("Device connected"));
+    m_log.info(QStringLiteral("Device connected"));
     return true;
 }
 
@@ -100,7 +99,7 @@ void RtsaController::disconnectDevice()
             m_device->close();
         m_connected = false;
         emit connectedChanged();
-        emit logMessage(QStringLiteral("Device disconnected"));
+        m_log.info(QStringLiteral("Device disconnected"));
     }
     m_receiver.name.clear();
     m_receiver.serial.clear();
@@ -147,7 +146,7 @@ void RtsaController::setDeviceChannel(int channel)
     // Audio stops for the switch: the demodulator's input jumps to the other front end.
     const bool restart = running() && audioEnabled();
     if (restart)
-        emit logMessage(QStringLiteral("Audio: restarting for RX front-end switch..."));
+        m_log.info(QStringLiteral("Audio: restarting for RX front-end switch..."));
     if (m_device)
         m_device->setChannel(channel);
     if (restart)
@@ -205,10 +204,9 @@ void RtsaController::apply(const ApplyRequest& request)
         m_demod.reset();
         m_demod.setSourceRate(m_receiver.sampleRateHz.load());
         m_demod.setSourceCenter(m_receiver.centerHz.load());
-        qDebug().noquote() << QStringLiteral("[RtsaController] Demodulator reset due to freq/bw change, new rate=%1Hz, "
-                                             "center=%2Hz")
-                                  .arg(m_receiver.sampleRateHz.load())
-                                  .arg(m_receiver.centerHz.load());
+        m_log.debug(QStringLiteral("[RtsaController] Demodulator reset due to freq/bw change, new rate=%1Hz, center=%2Hz")
+                        .arg(m_receiver.sampleRateHz.load())
+                        .arg(m_receiver.centerHz.load()));
     }
 
     if (m_connected.load() && m_device) {
@@ -224,7 +222,7 @@ void RtsaController::apply(const ApplyRequest& request)
             m_receiver.sampleRateHz = static_cast<uint32_t>(actual);
             m_demod.setSourceRate(m_receiver.sampleRateHz.load());
         }
-        emit logMessage(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
+        m_log.info(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
                             .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
                                  QString::number(m_receiver.port.load()), QString::number(m_receiver.att.load()),
                                  QString::number(m_receiver.preamp.load()), QString::number(m_receiver.ifgain.load())));

@@ -3,10 +3,8 @@
 
 #include "app/SettingUpdate.h"
 #include "display/SpectrumItem.h"
+#include "engine/SpectrumSettingTable.h"
 
-#include <algorithm>
-
-using setting::clampTo;
 using setting::storeIfDifferent;
 using setting::update;
 
@@ -23,13 +21,13 @@ void RtsaController::setDensityEnabled(bool enabled)
 
 void RtsaController::setDensityLevels(int levels)
 {
-    update(this, m_spectrumSettings.densityLevels, std::clamp(levels, 16, 1024), 0.0,
+    update(this, m_spectrumSettings.densityLevels, spectrum_settings::densityLevels.clamp(levels), 0.0,
            &RtsaController::densityLevelsChanged);
 }
 
 void RtsaController::setDensityWidthBins(int bins)
 {
-    if (!storeIfDifferent(m_spectrumSettings.densityWidthBins, std::clamp(bins, 128, 2048)))
+    if (!storeIfDifferent(m_spectrumSettings.densityWidthBins, spectrum_settings::densityWidthBins.clamp(bins)))
         return;
     m_spectrum.density().clear();
     emit densityWidthBinsChanged();
@@ -37,28 +35,28 @@ void RtsaController::setDensityWidthBins(int bins)
 
 void RtsaController::setDensityFps(double fps)
 {
-    update(this, m_spectrumSettings.densityFps, clampTo(fps, 1.0, 60.0), 1e-6, &RtsaController::densityFpsChanged);
+    update(this, m_spectrumSettings.densityFps, spectrum_settings::densityFps.clamp(fps), 1e-6, &RtsaController::densityFpsChanged);
 }
 
 void RtsaController::setDensityTau(double tau)
 {
-    update(this, m_spectrumSettings.densityTau, clampTo(tau, 0.05, 10.0), 1e-6, &RtsaController::densityTauChanged);
+    update(this, m_spectrumSettings.densityTau, spectrum_settings::densityTau.clamp(tau), 1e-6, &RtsaController::densityTauChanged);
 }
 
 void RtsaController::setDensityHitGain(double gain)
 {
-    update(this, m_spectrumSettings.densityHitGain, clampTo(gain, 0.1, 10.0), 1e-6,
+    update(this, m_spectrumSettings.densityHitGain, spectrum_settings::densityHitGain.clamp(gain), 1e-6,
            &RtsaController::densityHitGainChanged);
 }
 
 void RtsaController::setDensityGamma(double gamma)
 {
-    update(this, m_spectrumSettings.densityGamma, clampTo(gamma, 0.1, 2.0), 1e-6, &RtsaController::densityGammaChanged);
+    update(this, m_spectrumSettings.densityGamma, spectrum_settings::densityGamma.clamp(gamma), 1e-6, &RtsaController::densityGammaChanged);
 }
 
 void RtsaController::setDensityMax(double max)
 {
-    update(this, m_spectrumSettings.densityMax, clampTo(max, 1.0, 200.0), 1e-6, &RtsaController::densityMaxChanged);
+    update(this, m_spectrumSettings.densityMax, spectrum_settings::densityMax.clamp(max), 1e-6, &RtsaController::densityMaxChanged);
 }
 
 void RtsaController::setDensityMinDb(double db)
@@ -78,18 +76,18 @@ void RtsaController::setWaterfallEnabled(bool enabled)
 
 void RtsaController::setWaterfallLines(int lines)
 {
-    update(this, m_spectrumSettings.waterfallLines, std::clamp(lines, 1, 1200), 0.0,
+    update(this, m_spectrumSettings.waterfallLines, spectrum_settings::waterfallLines.clamp(lines), 0.0,
            &RtsaController::waterfallLinesChanged);
 }
 
 void RtsaController::setWaterfallFps(double fps)
 {
-    update(this, m_spectrumSettings.waterfallFps, clampTo(fps, 1.0, 120.0), 1e-6, &RtsaController::waterfallFpsChanged);
+    update(this, m_spectrumSettings.waterfallFps, spectrum_settings::waterfallFps.clamp(fps), 1e-6, &RtsaController::waterfallFpsChanged);
 }
 
 void RtsaController::setWaterfallPaletteId(int id)
 {
-    update(this, m_spectrumSettings.waterfallPaletteId, std::clamp(id, 0, 1), 0.0,
+    update(this, m_spectrumSettings.waterfallPaletteId, spectrum_settings::waterfallPaletteId.clamp(id), 0.0,
            &RtsaController::waterfallPaletteIdChanged);
 }
 

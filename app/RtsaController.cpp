@@ -21,7 +21,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
                                QObject* parent)
     : QObject(parent),
       m_sessionOutput(std::make_unique<SessionOutput>(*this)),
-      m_session(std::make_unique<AcquisitionSession>(*m_sessionOutput)),
+      m_session(std::make_unique<AcquisitionSession>(*m_sessionOutput, m_log.demodDiagnostics())),
       m_spectrum(m_session->spectrum()),
       m_demod(m_session->demod())
 {
@@ -29,7 +29,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     // backend finds the installed ones when first asked.
     m_device = makeDevice();
     m_demod.setStatusCallback(statusCallback());
-    m_audio.backend = makeAudioBackend(asioLogToQtMessageLog());
+    m_audio.backend = makeAudioBackend(m_log.audioSink());
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
     // Every spectrum setting goes to the session as one record when any of them changes.
@@ -99,7 +99,7 @@ StatusCallback RtsaController::statusCallback()
             [this, text] {
                 m_demodStatus = text;
                 emit demodStatusChanged();
-                emit logMessage(text);
+                m_log.info(text);
             },
             Qt::QueuedConnection);
     };

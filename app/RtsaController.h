@@ -6,6 +6,7 @@
 #include "app/AudioControlState.h"
 #include "app/DeviceControlState.h"
 #include "app/DeviceWorker.h"
+#include "app/Logger.h"
 #include "app/SpectrumControlState.h"
 #include "demod/StatusCallback.h"
 #include "markers/MarkerModel.h"
@@ -323,8 +324,11 @@ public:
     void retuneCenterTo(double freqHz);
 
     // What the demodulation channel calls with a status line, from any thread: in the
-    // controller's own thread the line becomes demodStatus and is emitted as logMessage.
+    // controller's own thread the line becomes demodStatus and is logged.
     StatusCallback statusCallback();
+
+    // The log every line of the controller, its audio backend and its demodulator goes through.
+    Logger& log() { return m_log; }
 
 signals:
     void connectedChanged();
@@ -431,7 +435,9 @@ private:
     // The line on the audio path, while audio plays.
     std::optional<QString> audioStatusLine();
 
-    // Declared first so that it goes last: the receiver outlives everything that calls it.
+    // Declared first so that it goes last: everything below may log until it is gone.
+    Logger m_log{[this](const QString& line) { emit logMessage(line); }};
+    // The receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
     // Serialises device control (connect, retune, start, stop) between the GUI thread and the
     // device worker, so that one never tears down an acquisition run the other is building.

@@ -54,7 +54,10 @@ void RtsaController::SessionOutput::statusReport(const SpectrumStatus& status)
 
 void RtsaController::SessionOutput::rxLine(const std::string& line)
 {
-    emit m_controller.logMessage(QString::fromStdString(line));
+    // Logged from the controller's thread: the RX thread never waits on the console.
+    QMetaObject::invokeMethod(
+        &m_controller, [c = &m_controller, text = QString::fromStdString(line)] { c->m_log.info(text); },
+        Qt::QueuedConnection);
 }
 
 void RtsaController::SessionOutput::rxStatus(const RxStatus&)
@@ -106,9 +109,9 @@ void RtsaController::publishSpectrumSettings()
 
 void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
 {
-    emit logMessage(QStringLiteral("DSP %1 fps, dropFrames=%2").arg(status.blocksProcessed).arg(status.droppedFrames));
+    m_log.info(QStringLiteral("DSP %1 fps, dropFrames=%2").arg(status.blocksProcessed).arg(status.droppedFrames));
     if (status.discardedBlocks > 0)
-        emit logMessage(QStringLiteral("DSP catch-up: discarded %1 blocks").arg(status.discardedBlocks));
+        m_log.info(QStringLiteral("DSP catch-up: discarded %1 blocks").arg(status.discardedBlocks));
     emit spectrumStatusChanged();
     emit fpsChanged();
 
@@ -116,7 +119,7 @@ void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
     const std::optional<QString> audio = audioStatusLine();
     m_audioStatus = audio.value_or(QString());
     if (audio)
-        emit logMessage(*audio);
+        m_log.info(*audio);
     emit audioStatusChanged();
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -40,12 +39,6 @@ void update(Object* object, std::atomic<T>& member, T value, double tolerance, v
 {
     if (tolerance > 0.0 ? storeIfChanged(member, value, tolerance) : storeIfDifferent(member, value))
         emit(object->*changed)();
-}
-
-// std::clamp keeps NaN; the store steps above drop it.
-inline double clampTo(double v, double lo, double hi)
-{
-    return std::isnan(v) ? v : std::clamp(v, lo, hi);
 }
 
 } // namespace setting

@@ -1,36 +1,36 @@
 #pragma once
 
+#include "engine/SpectrumSettingTable.h"
+
 #include <atomic>
 #include <cstdint>
 
-// The controller's spectrum, density and waterfall settings with their defaults: written by the
-// GUI thread's setters, read back by the properties and by a restart on the device worker, and
-// handed to the spectrum thread as one record whenever one changes; the resolution target with
-// its FFT size bounds only the GUI thread uses.
+// The controller's spectrum, density and waterfall settings, starting from their table: written
+// by the GUI thread's setters, read back by the properties and by a restart on the device worker,
+// and handed to the spectrum thread as one record whenever one changes; the resolution target
+// only the GUI thread uses.
 struct SpectrumControlState {
-    std::atomic<int> fftSize{2048};
-    std::atomic<int> windowType{0};
-    std::atomic<float> vbwAlpha{0.2f};
-    std::atomic<double> vbwHz{0.0};
+    std::atomic<int> fftSize{static_cast<int>(spectrum_settings::fftSize.initial)};
+    std::atomic<int> windowType{spectrum_settings::windowType.initial};
+    std::atomic<float> vbwAlpha{static_cast<float>(spectrum_settings::vbwAlpha.initial)};
+    std::atomic<double> vbwHz{spectrum_settings::vbwHz.initial};
     double rbwTargetHz = 0.0;
-    std::atomic<double> maxFps{30.0};
-    std::atomic<int> detectorMode{3};
-    std::atomic<int> detectorWindow{20};
+    std::atomic<double> maxFps{spectrum_settings::maxFps.initial};
+    std::atomic<int> detectorMode{spectrum_settings::detectorMode.initial};
+    std::atomic<int> detectorWindow{spectrum_settings::detectorWindow.initial};
     std::atomic<bool> densityEnabled{false};
-    std::atomic<int> densityLevels{512};
-    std::atomic<int> densityWidthBins{1024};
-    std::atomic<double> densityFps{12.0};
-    std::atomic<double> densityTau{0.5};
-    std::atomic<double> densityHitGain{1.0};
-    std::atomic<double> densityGamma{0.6};
-    std::atomic<double> densityMax{20.0};
-    std::atomic<double> densityMinDb{-120.0};
-    std::atomic<double> densityMaxDb{0.0};
-    std::atomic<double> peakLineWindowSec{0.0};
+    std::atomic<int> densityLevels{spectrum_settings::densityLevels.initial};
+    std::atomic<int> densityWidthBins{spectrum_settings::densityWidthBins.initial};
+    std::atomic<double> densityFps{spectrum_settings::densityFps.initial};
+    std::atomic<double> densityTau{spectrum_settings::densityTau.initial};
+    std::atomic<double> densityHitGain{spectrum_settings::densityHitGain.initial};
+    std::atomic<double> densityGamma{spectrum_settings::densityGamma.initial};
+    std::atomic<double> densityMax{spectrum_settings::densityMax.initial};
+    std::atomic<double> densityMinDb{spectrum_settings::densityMinDb.initial};
+    std::atomic<double> densityMaxDb{spectrum_settings::densityMaxDb.initial};
+    std::atomic<double> peakLineWindowSec{spectrum_settings::peakLineWindowSec.initial};
     std::atomic<bool> waterfallEnabled{false};
-    std::atomic<int> waterfallLines{400};
-    std::atomic<double> waterfallFps{30.0};
-    std::atomic<int> waterfallPaletteId{0};
-    uint64_t minFftSize = 512;
-    uint64_t maxFftSize = 8192;
+    std::atomic<int> waterfallLines{spectrum_settings::waterfallLines.initial};
+    std::atomic<double> waterfallFps{spectrum_settings::waterfallFps.initial};
+    std::atomic<int> waterfallPaletteId{spectrum_settings::waterfallPaletteId.initial};
 };

@@ -4,11 +4,10 @@
 
 #include "app/SettingUpdate.h"
 #include "engine/RbwRule.h"
+#include "engine/SpectrumSettingTable.h"
 
-#include <algorithm>
 #include <cmath>
 
-using setting::clampTo;
 using setting::storeIfChanged;
 using setting::update;
 
@@ -35,7 +34,7 @@ void RtsaController::setFftSize(int size)
 
 void RtsaController::setWindowType(int type)
 {
-    type = std::clamp(type, 0, 2);
+    type = spectrum_settings::windowType.clamp(type);
     if (type == windowType())
         return;
     m_spectrumSettings.windowType = type;
@@ -45,7 +44,7 @@ void RtsaController::setWindowType(int type)
 
 void RtsaController::setVbwAlpha(double alpha)
 {
-    if (!storeIfChanged(m_spectrumSettings.vbwAlpha, static_cast<float>(clampTo(alpha, 0.0, 1.0)), 1e-6))
+    if (!storeIfChanged(m_spectrumSettings.vbwAlpha, static_cast<float>(spectrum_settings::vbwAlpha.clamp(alpha)), 1e-6))
         return;
     m_spectrumSettings.vbwHz = 0.0;
     emit vbwHzChanged();
@@ -54,7 +53,7 @@ void RtsaController::setVbwAlpha(double alpha)
 
 void RtsaController::setVbwHz(double hz)
 {
-    update(this, m_spectrumSettings.vbwHz, std::max(hz, 0.0), 1e-9, &RtsaController::vbwHzChanged);
+    update(this, m_spectrumSettings.vbwHz, spectrum_settings::vbwHz.clamp(hz), 1e-9, &RtsaController::vbwHzChanged);
 }
 
 void RtsaController::setRbwTargetHz(double hz)
@@ -77,11 +76,11 @@ bool RtsaController::applyRbwTarget(double hz)
     const double before = m_spectrumSettings.rbwTargetHz;
     const RbwChoice choice =
         chooseFftSizeForRbw(hz, static_cast<double>(m_receiver.sampleRateHz.load()), windowType(),
-                            m_spectrumSettings.minFftSize, m_spectrumSettings.maxFftSize);
+                            spectrum_settings::fftSize.min, spectrum_settings::fftSize.max);
     if (choice.clamped) {
         const QString line =
             QStringLiteral("RBW target too low, clamped to %1 kHz").arg(choice.finestHz / 1000.0, 0, 'f', 3);
-        emit logMessage(line);
+        m_log.info(line);
         noteAutoAdjustment(line);
     }
     m_spectrumSettings.rbwTargetHz = choice.targetHz;
@@ -92,23 +91,23 @@ bool RtsaController::applyRbwTarget(double hz)
 
 void RtsaController::setMaxFps(double fps)
 {
-    update(this, m_spectrumSettings.maxFps, fps <= 0.0 ? 1.0 : fps, 1e-6, &RtsaController::maxFpsChanged);
+    update(this, m_spectrumSettings.maxFps, fps <= 0.0 ? spectrum_settings::maxFps.min : fps, 1e-6, &RtsaController::maxFpsChanged);
 }
 
 void RtsaController::setDetectorMode(int mode)
 {
-    update(this, m_spectrumSettings.detectorMode, std::clamp(mode, 0, 4), 0.0, &RtsaController::detectorModeChanged);
+    update(this, m_spectrumSettings.detectorMode, spectrum_settings::detectorMode.clamp(mode), 0.0, &RtsaController::detectorModeChanged);
 }
 
 void RtsaController::setDetectorWindow(int window)
 {
-    update(this, m_spectrumSettings.detectorWindow, std::clamp(window, 1, 1000), 0.0,
+    update(this, m_spectrumSettings.detectorWindow, spectrum_settings::detectorWindow.clamp(window), 0.0,
            &RtsaController::detectorWindowChanged);
 }
 
 void RtsaController::setPeakLineWindowSec(double seconds)
 {
-    update(this, m_spectrumSettings.peakLineWindowSec, clampTo(seconds, 0.0, 60.0), 1e-6,
+    update(this, m_spectrumSettings.peakLineWindowSec, spectrum_settings::peakLineWindowSec.clamp(seconds), 1e-6,
            &RtsaController::peakLineWindowSecChanged);
 }
 

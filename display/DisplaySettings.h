@@ -1,15 +1,17 @@
 #pragma once
 
+#include "display/DisplaySettingTable.h"
+
 // What the user chose for the look of the spectrum display: the item holds it, the renderer
 // takes a copy at each synchronisation.
 struct DisplaySettings {
-    float minDb = -120.0f;
-    float maxDb = 0.0f;
-    float waterfallMinDb = -120.0f;
-    float waterfallMaxDb = 0.0f;
+    float minDb = display_settings::minDb.initial;
+    float maxDb = display_settings::maxDb.initial;
+    float waterfallMinDb = display_settings::waterfallMinDb.initial;
+    float waterfallMaxDb = display_settings::waterfallMaxDb.initial;
     bool densityEnabled = false;
-    int densityPalette = 0;
+    int densityPalette = display_settings::densityPalette.initial;
     bool peakLineEnabled = false;
     bool waterfallEnabled = false;
-    double waterfallHeightRatio = 0.3;
+    double waterfallHeightRatio = display_settings::waterfallHeightRatio.initial;
 };

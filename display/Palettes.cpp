@@ -1,7 +1,9 @@
 #include "display/Palettes.h"
 
 #include "display/DensityBytes.h"
+#include "display/DisplaySettingTable.h"
 #include "display/WaterfallRows.h"
+#include "engine/SpectrumSettingTable.h"
 
 #include <QColor>
 
@@ -68,20 +70,22 @@ QRgb turbo(float v)
 QRgb densityPaletteColour(int palette, float v)
 {
     v = std::clamp(v, 0.0f, 1.0f);
-    switch (palette) {
-    case 1:
+    switch (static_cast<DensityPalette>(palette)) {
+    case DensityPalette::Rainbow:
         return QColor::fromHsvF((1.0f - v) * 0.72f, 1.0f, 1.0f, 1.0f).rgba();
-    case 2:
+    case DensityPalette::Amber:
         return twoSegmentPalette({20, 10, 0}, {120, 72, 0}, {255, 210, 110}, 0.55f, v);
-    default:
-        return twoSegmentPalette({20, 36, 120}, {40, 120, 220}, {240, 40, 40}, 0.5f, v);
+    case DensityPalette::Classic:
+        break;
     }
+    // Classic, and whatever palette number is not known.
+    return twoSegmentPalette({20, 36, 120}, {40, 120, 220}, {240, 40, 40}, 0.5f, v);
 }
 
 QRgb waterfallPaletteColour(int palette, float v)
 {
     v = std::clamp(v, 0.0f, 1.0f);
-    return palette == 1 ? inferno(v) : turbo(v);
+    return static_cast<WaterfallPalette>(palette) == WaterfallPalette::Inferno ? inferno(v) : turbo(v);
 }
 
 QList<QRgb> buildWaterfallColourTable(int palette, float blockMinDb, float blockMaxDb, float colourMinDb,

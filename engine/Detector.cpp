@@ -1,6 +1,7 @@
 #include "engine/Detector.h"
 
 #include "engine/FastLog.h"
+#include "engine/SpectrumSettingTable.h"
 #include "engine/VectorClones.h"
 
 #include <algorithm>
@@ -75,12 +76,14 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
     }
     m_outPower.resize(bins);
     float* out = m_outPower.data();
-    if (mode == 0) {
+    const auto detector = static_cast<DetectorMode>(mode);
+    if (detector == DetectorMode::Sample) {
         sanitiseInto(out, power, bins);
         return;
     }
 
-    const bool averaging = mode != 1 && mode != 2;
+    const bool extreme = detector == DetectorMode::Max || detector == DetectorMode::Min;
+    const bool averaging = !extreme;
     double* sums = m_sums.data();
     float* row = m_history.data() + m_writeRow * bins;
     if (m_fill < n) {
@@ -92,8 +95,8 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
     if (averaging)
         addRow(sums, row, bins);
 
-    if (mode == 1 || mode == 2) {
-        extremeOverWindow(mode == 1 ? maxOf : minOf, row, bins, n);
+    if (extreme) {
+        extremeOverWindow(detector == DetectorMode::Max ? maxOf : minOf, row, bins, n);
     } else {
         meanOf(out, sums, 1.0 / static_cast<double>(m_fill), bins);
     }

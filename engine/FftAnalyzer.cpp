@@ -1,6 +1,7 @@
 #include "engine/FftAnalyzer.h"
 
 #include "engine/FastLog.h"
+#include "engine/SpectrumSettingTable.h"
 #include "engine/VectorClones.h"
 
 #include <algorithm>
@@ -14,12 +15,12 @@ float windowValue(int type, std::size_t i, std::size_t n)
     const float d = n >= 2 ? static_cast<float>(n - 1) : 1.0f;
     const float ratio = static_cast<float>(i) / d;
     const float a = ratio * 6.2831855f;
-    switch (type) {
-    case 0:
+    switch (static_cast<WindowType>(type)) {
+    case WindowType::Hann:
         return 0.5f - 0.5f * std::cos(a);
-    case 1:
+    case WindowType::Hamming:
         return 0.54f - 0.46f * std::cos(a);
-    case 2:
+    case WindowType::Blackman:
         return 0.42f - 0.5f * std::cos(a) + 0.08f * std::cos(ratio * 12.566371f);
     default:
         return 1.0f;
@@ -142,12 +143,12 @@ void FftAnalyzer::process(const IqSample* samples, std::size_t count, std::vecto
 
 double FftAnalyzer::enbwBins(int windowType)
 {
-    switch (windowType) {
-    case 0:
+    switch (static_cast<WindowType>(windowType)) {
+    case WindowType::Hann:
         return 1.5;
-    case 1:
+    case WindowType::Hamming:
         return 1.36;
-    case 2:
+    case WindowType::Blackman:
         return 1.73;
     default:
         return 1.0;

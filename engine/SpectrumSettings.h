@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DensityMap.h"
+#include "engine/SpectrumSettingTable.h"
 
 #include <cstdint>
 
@@ -8,18 +9,18 @@
 // taken over at the thread's next block. What the thread derives (the measured frame rate, the
 // video filter's weight) is not here but in its status.
 struct SpectrumSettings {
-    int fftSize = 2048;
+    int fftSize = static_cast<int>(spectrum_settings::fftSize.initial);
     double centerHz = 1e9;
     double sampleRateHz = 20e6;
-    int windowType = 0;
-    int detectorMode = 3;
-    int detectorWindow = 20;
-    double vbwHz = 0.0;
-    double maxFps = 30.0;
+    int windowType = spectrum_settings::windowType.initial;
+    int detectorMode = spectrum_settings::detectorMode.initial;
+    int detectorWindow = spectrum_settings::detectorWindow.initial;
+    double vbwHz = spectrum_settings::vbwHz.initial;
+    double maxFps = spectrum_settings::maxFps.initial;
     DensitySettings density;
-    double peakLineWindowSec = 0.0;
+    double peakLineWindowSec = spectrum_settings::peakLineWindowSec.initial;
     bool waterfallEnabled = false;
-    int waterfallLines = 400;
-    double waterfallFps = 30.0;
-    int waterfallPaletteId = 0;
+    int waterfallLines = spectrum_settings::waterfallLines.initial;
+    double waterfallFps = spectrum_settings::waterfallFps.initial;
+    int waterfallPaletteId = spectrum_settings::waterfallPaletteId.initial;
 };

@@ -1,6 +1,7 @@
 #include "engine/VideoFilter.h"
 
 #include "engine/FastLog.h"
+#include "engine/SpectrumSettingTable.h"
 #include "engine/VectorClones.h"
 
 #include <algorithm>
@@ -45,7 +46,9 @@ void VideoFilter::process(Detector& detector, int mode, double vbwHz, float alph
     }
     const std::size_t bins = detector.outputPower().size();
     const bool restart = m_trace.size() != bins || detector.wasReset();
-    if (mode == 1 || mode == 2) {
+    // The extremes are smoothed in dB, the averages in power.
+    const auto kind = static_cast<DetectorMode>(mode);
+    if (kind == DetectorMode::Max || kind == DetectorMode::Min) {
         const std::vector<float>& out = detector.outputDb();
         if (restart) {
             m_trace = out;

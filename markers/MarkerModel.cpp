@@ -47,6 +47,18 @@ QHash<int, QByteArray> MarkerModel::roleNames() const
             {AutoPeakEnabledRole, "autoPeakEnabled"}};
 }
 
+QVariantMap MarkerModel::get(int row) const
+{
+    QVariantMap values;
+    const QModelIndex at = index(row, 0);
+    if (!at.isValid())
+        return values;
+    const QHash<int, QByteArray> names = roleNames();
+    for (auto role = names.cbegin(); role != names.cend(); ++role)
+        values.insert(QString::fromLatin1(role.value()), data(at, role.key()));
+    return values;
+}
+
 int MarkerModel::rowOf(int id) const
 {
     for (std::size_t row = 0; row < m_markers.size(); ++row) {

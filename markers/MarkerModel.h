@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QVariantMap>
 
 #include <mutex>
 #include <vector>
@@ -19,7 +20,7 @@ class MarkerModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    // The numbers are part of the interface: views read them by number.
+    // Views read the roles by their names (roleNames, get).
     enum Roles {
         IdRole = Qt::UserRole + 1,
         FreqHzRole,
@@ -33,6 +34,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
+    // Row `row` as a map from role name to value; empty for a row that is not there.
+    Q_INVOKABLE QVariantMap get(int row) const;
 
     // Adds a marker, or moves and recolours the one with this id.
     Q_INVOKABLE void addMarker(int id, double freqHz, const QString& color);

@@ -11,6 +11,7 @@
 //   RTSA_BENCH_DEMOD    station to demodulate in MHz (default 99.4; 0 leaves demodulation off)
 //   RTSA_BENCH_FFT      FFT size instead of the resolution target the window sets (default: keep)
 //   RTSA_BENCH_AUDIO    audio device (default "WAV File Writer"; empty leaves audio off)
+#include "engine/SpectrumSettingTable.h"
 #include "tests/support/AnalyserWindow.h"
 
 #include <QCoreApplication>
@@ -94,7 +95,7 @@ private:
             set("rbwTargetHz", 0.0);
             set("fftSize", static_cast<int>(fft));
         }
-        set("detectorMode", 3);
+        set("detectorMode", static_cast<int>(DetectorMode::Avg));
         set("densityEnabled", true);
         set("waterfallEnabled", true);
         if (QQuickItem* view = m_window->contentItem()->findChild<QQuickItem*>(u"spectrumView"_s))

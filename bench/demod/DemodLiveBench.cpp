@@ -7,6 +7,7 @@
 //
 //   bench_demod_live [seconds] [stereo|mono]      (default 20 s, stereo)
 #include "app/RtsaController.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -23,11 +24,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-class RtsaControllerTestAccess {
-public:
-    static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-};
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "drivers/asio-portaudio/PortAudioDriver.h"
 
 #include "audio/AsioRegistryEntry.h"
+#include "audio/AudioSettingTable.h"
 #include "drivers/asio-common/AsioDriverFactory.h"
 
 #include <algorithm>
@@ -76,7 +77,9 @@ std::string PortAudioDriver::outputName(int32_t channel) const
 
 AsioBufferLimits PortAudioDriver::bufferLimits() const
 {
-    return {64, 4096, 256, -1};
+    // Any power of two the analyser accepts, preferring the size it starts with.
+    constexpr SettingRange<int> frames = audio_settings::bufferFrames;
+    return {frames.min, frames.max, frames.initial, -1};
 }
 
 bool PortAudioDriver::supportsRate(ASIOSampleRate rate) const

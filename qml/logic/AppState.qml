@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import "SpectrumMath.js" as SpectrumMath
 
 // Presentation state shared by every panel: the receiver settings as the panels show them,
@@ -18,12 +19,12 @@ QtObject {
     property string rzIfGainValue: "30"
     property bool applyParamsOnConnect: false
 
-    property real waterfallHeightRatio: 0.3
-    property int waterfallPaletteId: 0
-    property real waterfallTimeDepthSec: 10
-    property real waterfallFps: 30.0
-    property real waterfallMinDb: -120.0
-    property real waterfallMaxDb: 0.0
+    property real waterfallHeightRatio: Settings.display.waterfallHeightRatio.initial
+    property int waterfallPaletteId: Settings.spectrum.waterfallPaletteId.initial
+    property real waterfallTimeDepthSec: Settings.spectrum.waterfallTimeDepthSec.initial
+    property real waterfallFps: Settings.spectrum.waterfallFps.initial
+    property real waterfallMinDb: Settings.display.waterfallMinDb.initial
+    property real waterfallMaxDb: Settings.display.waterfallMaxDb.initial
 
     property real lastUserRbwTargetHz: NaN
     property int lastUserMaxFps: -1
@@ -66,14 +67,15 @@ QtObject {
     function initRtsa(rtsa) {
         if (!rtsa)
             return
-        rtsa.rbwTargetHz = 10000
+        const spectrum = Settings.spectrum
+        rtsa.rbwTargetHz = spectrum.rbwTargetHz.initial
         applyParamsOnConnect = true
-        rtsa.densityLevels = 512
-        rtsa.densityWidthBins = 1024
-        rtsa.densityTau = 0.5
-        rtsa.densityHitGain = 5.0
-        rtsa.densityGamma = 0.6
-        rtsa.densityMax = 20.0
+        rtsa.densityLevels = spectrum.densityLevels.initial
+        rtsa.densityWidthBins = spectrum.densityWidthBins.initial
+        rtsa.densityTau = spectrum.densityTau.initial
+        rtsa.densityHitGain = spectrum.densityHitGain.initial
+        rtsa.densityGamma = spectrum.densityGamma.initial
+        rtsa.densityMax = spectrum.densityMax.initial
         rtsa.waterfallFps = waterfallFps
         rtsa.waterfallLines = Math.round(waterfallFps * waterfallTimeDepthSec)
         rtsa.waterfallPaletteId = waterfallPaletteId
@@ -151,7 +153,7 @@ QtObject {
         if (!rtsa)
             return
         const lines = rtsa.waterfallLines
-        rtsa.waterfallLines = Math.min(1200, lines + 1)
+        rtsa.waterfallLines = Math.min(Settings.spectrum.waterfallLines.max, lines + 1)
         waterfallRestoreTimer.target = rtsa
         waterfallRestoreTimer.lines = lines
         waterfallRestoreTimer.start()

@@ -3,13 +3,22 @@
 // The small computations behind the control panels, as pure functions so that the panels
 // share one rule each and tests can call them without a window or a controller.
 
-const kPowerOfTwoSizes = [64, 128, 256, 512, 1024, 2048, 4096]
+// The powers of two the analyser accepts as a buffer size ({min, max} of its settings table).
+function powerOfTwoSizes(accepted) {
+    const sizes = []
+    for (let size = 1; size <= accepted.max; size *= 2) {
+        if (size >= accepted.min)
+            sizes.push(size)
+    }
+    return sizes
+}
 
 // The buffer sizes to offer for a driver's limits ({minSize, maxSize, preferredSize,
-// granularity}): steps of the granularity from the minimum, or the powers of two within the
-// limits; a preferred size that is not among them joins in order. `selected` is the preferred
-// size when offered, else the first. No minimum means nothing is known: no sizes.
-function bufferSizeChoices(info) {
+// granularity}): steps of the granularity from the minimum, or the powers of two the analyser
+// accepts (`accepted`, {min, max}) within the limits; a preferred size that is not among them
+// joins in order. `selected` is the preferred size when offered, else the first. No minimum
+// means nothing is known: no sizes.
+function bufferSizeChoices(info, accepted) {
     const minSize = info ? Number(info.minSize) : 0
     if (!(minSize > 0))
         return { sizes: [], selected: -1 }
@@ -21,7 +30,7 @@ function bufferSizeChoices(info) {
         for (let size = minSize; size <= maxSize; size += granularity)
             sizes.push(size)
     } else {
-        sizes = kPowerOfTwoSizes.filter(size => size >= minSize && size <= maxSize)
+        sizes = powerOfTwoSizes(accepted).filter(size => size >= minSize && size <= maxSize)
     }
     if (preferred > 0 && sizes.indexOf(preferred) < 0) {
         sizes.push(preferred)
@@ -67,26 +76,19 @@ function sliderFraction(value, from, to) {
     return to > from ? Math.min(1, Math.max(0, (value - from) / (to - from))) : 0
 }
 
-// FM stereo needs a broadcast deviation setting.
-function stereoDeviationOk(deviationHz) {
-    return Math.abs(deviationHz - 150000) <= 1 || Math.abs(deviationHz - 300000) <= 1
-}
-
 // The demodulator's binding: -2 follows the centre frequency, -1 nothing, an id that marker.
 var kBindCenter = -2
-const kIdRole = 257
-const kFreqHzRole = 258
 
-// The frequency of marker `id` in a list model, read by role number as the model has no
-// lookup by id; NaN when it is not there.
+// The frequency of marker `id` in the marker model, which has no lookup by id; NaN when it is
+// not there.
 function markerFreqHz(model, id) {
     if (!model)
         return NaN
     const rows = model.rowCount()
     for (let row = 0; row < rows; ++row) {
-        const index = model.index(row, 0)
-        if (model.data(index, kIdRole) === id)
-            return Number(model.data(index, kFreqHzRole))
+        const marker = model.get(row)
+        if (marker.id === id)
+            return Number(marker.freqHz)
     }
     return NaN
 }
@@ -125,10 +127,9 @@ function bindingChoices(model) {
     const choices = [{ label: "CENT (Center Freq)", markerId: kBindCenter }]
     const rows = model ? model.rowCount() : 0
     for (let row = 0; row < rows; ++row) {
-        const index = model.index(row, 0)
-        const id = model.data(index, kIdRole)
-        const hz = Number(model.data(index, kFreqHzRole))
-        choices.push({ label: "M" + id + " @ " + (hz / 1e6).toFixed(3) + " MHz", markerId: id })
+        const marker = model.get(row)
+        const hz = Number(marker.freqHz)
+        choices.push({ label: "M" + marker.id + " @ " + (hz / 1e6).toFixed(3) + " MHz", markerId: marker.id })
     }
     return choices
 }

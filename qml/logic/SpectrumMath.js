@@ -1,4 +1,5 @@
 .pragma library
+.import NorvaleRTSA 1.0 as Rtsa
 
 // Number formatting and the geometry of the spectrum area: pure functions, so the rulers,
 // the marker overlay and the status bars share one rule each and tests can call them.
@@ -84,12 +85,13 @@ function frequencyTicks(minHz, maxHz, centerHz, width) {
 }
 
 function detectorLabel(mode, window) {
+    const settings = Rtsa.Settings
     switch (mode) {
-    case 0: return "Sample"
-    case 1: return "Max"
-    case 2: return "Min"
-    case 3: return "Avg(" + window + ")"
-    case 4: return "RMS(" + window + ")"
+    case settings.Sample: return "Sample"
+    case settings.Max: return "Max"
+    case settings.Min: return "Min"
+    case settings.Avg: return "Avg(" + window + ")"
+    case settings.Rms: return "RMS(" + window + ")"
     default: return "Unknown"
     }
 }

@@ -6,6 +6,7 @@
 #include "tests/app/ScriptedReceiver.h"
 #include "tests/audio/AsioTestRegistry.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -19,12 +20,6 @@
 #include <numeric>
 #include <thread>
 #include <vector>
-
-class RtsaControllerTestAccess {
-public:
-    static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-    static uint64_t underruns(RtsaController& c) { return c.m_audio.underrunCount.load(); }
-};
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "app/RtsaController.h"
+#include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
 
 #include <QMetaProperty>
@@ -88,6 +89,9 @@ private slots:
     // never gets.
     void thePanelTestsStandInOffersWhatTheControllerOffers()
     {
+        // The stand-in starts from the same setting tables as the window.
+        SettingTables tables;
+        SettingTables::registerForQml(tables);
         QQmlEngine engine;
         QQmlComponent component(&engine,
                                 QUrl::fromLocalFile(QStringLiteral(RTSA_SOURCE_DIR "/tests/qml/StubController.qml")));

@@ -2,6 +2,7 @@
 #include "app/RtsaController.h"
 #include "display/SpectrumItem.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -10,11 +11,6 @@
 
 #include <cmath>
 #include <memory>
-
-class RtsaControllerTestAccess {
-public:
-    static bool hasRings(const RtsaController& c) { return c.m_session->fftRing() || c.m_session->demodRing(); }
-};
 
 namespace {
 

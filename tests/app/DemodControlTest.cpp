@@ -2,6 +2,7 @@
 // against a scripted receiver.
 #include "app/RtsaController.h"
 #include "tests/app/ScriptedReceiver.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QSignalSpy>
 #include <QStringList>
@@ -10,12 +11,6 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-
-class RtsaControllerTestAccess {
-public:
-    static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-    static const DemodRing* demodRing(RtsaController& c) { return c.m_session->demodRing(); }
-};
 
 namespace {
 

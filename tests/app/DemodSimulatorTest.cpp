@@ -4,6 +4,7 @@
 #include "app/RtsaController.h"
 #include "support/StereoTones.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -15,11 +16,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-class RtsaControllerTestAccess {
-public:
-    static SingleDemodChannel& demod(RtsaController& c) { return c.m_demod; }
-};
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "app/RtsaController.h"
 #include "tests/app/ScriptedReceiver.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -9,13 +10,6 @@
 #include <algorithm>
 #include <memory>
 #include <thread>
-
-// Reaches the parts of the controller that only its own threads see.
-class RtsaControllerTestAccess {
-public:
-    static bool hasRings(const RtsaController& c) { return c.m_session->fftRing() || c.m_session->demodRing(); }
-    static void dspOverload(RtsaController& c, const QString& trigger) { c.handleDspOverload(trigger); }
-};
 
 namespace {
 

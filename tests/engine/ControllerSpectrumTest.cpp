@@ -1,7 +1,9 @@
 #include "app/RtsaController.h"
 #include "display/SpectrumItem.h"
+#include "engine/SpectrumSettingTable.h"
 #include "tests/app/ScriptedReceiver.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -12,13 +14,6 @@
 #include <limits>
 #include <memory>
 #include <vector>
-
-// Reaches into the controller: the FFT ring of the current run and the spectrum engine.
-class RtsaControllerTestAccess {
-public:
-    static const FftRing* fftRing(RtsaController& c) { return c.m_session->fftRing(); }
-    static SpectrumEngine& engine(RtsaController& c) { return c.m_spectrum; }
-};
 
 namespace {
 
@@ -47,8 +42,8 @@ void ControllerSpectrumTest::settersClampAndSignalOnlyOnChange()
     RtsaController c;
     QSignalSpy mode(&c, &RtsaController::detectorModeChanged);
     c.setDetectorMode(7);
-    QCOMPARE(c.detectorMode(), 4);
-    c.setDetectorMode(4);
+    QCOMPARE(c.detectorMode(), static_cast<int>(DetectorMode::Rms));
+    c.setDetectorMode(static_cast<int>(DetectorMode::Rms));
     QCOMPARE(mode.count(), 1);
 
     c.setDetectorWindow(0);
@@ -60,9 +55,9 @@ void ControllerSpectrumTest::settersClampAndSignalOnlyOnChange()
     c.setWaterfallLines(-3);
     QCOMPARE(c.waterfallLines(), 1);
     c.setWaterfallPaletteId(9);
-    QCOMPARE(c.waterfallPaletteId(), 1);
+    QCOMPARE(c.waterfallPaletteId(), static_cast<int>(WaterfallPalette::Inferno));
     c.setWindowType(-2);
-    QCOMPARE(c.windowType(), 0);
+    QCOMPARE(c.windowType(), static_cast<int>(WindowType::Hann));
     c.setDensityLevels(4);
     QCOMPARE(c.densityLevels(), 16);
 

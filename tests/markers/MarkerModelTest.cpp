@@ -122,6 +122,24 @@ private slots:
         QCOMPARE(model.roleNames(), names);
     }
 
+    void rowsReadByRoleNameFollowTheirMarkers()
+    {
+        CheckedModel m{91e6, 95e6};
+        MarkerModel& model = m.model;
+        model.setMarkerAutoPeak(2, true);
+        const QVariantMap second = model.get(1);
+        QCOMPARE(second.value(QStringLiteral("id")).toInt(), 2);
+        QCOMPARE(second.value(QStringLiteral("freqHz")).toDouble(), 95e6);
+        QCOMPARE(second.value(QStringLiteral("color")).toString(), QStringLiteral("#4FC3F7"));
+        QCOMPARE(second.value(QStringLiteral("autoPeakEnabled")).toBool(), true);
+        QCOMPARE(second.keys().size(), model.roleNames().size());
+
+        model.removeMarker(1);
+        QCOMPARE(model.get(0).value(QStringLiteral("id")).toInt(), 2);
+        QVERIFY(model.get(1).isEmpty());
+        QVERIFY(model.get(-1).isEmpty());
+    }
+
     void settersReportTheirOneRoleEvenWithoutAChange()
     {
         CheckedModel m{91e6, 92e6};

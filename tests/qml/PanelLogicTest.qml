@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.2
+import NorvaleRTSA 1.0
 import NorvaleRTSA.Testing 1.0
 import "../../qml/logic/PanelLogic.js" as PanelLogic
 
@@ -23,6 +24,9 @@ TestCase {
             { tag: "powers of two within odd limits",
               info: { minSize: 100, maxSize: 3000, preferredSize: 0, granularity: 0 },
               sizes: [128, 256, 512, 1024, 2048], selected: 128 },
+            { tag: "powers of two the analyser accepts",
+              info: { minSize: 16, maxSize: 16384, preferredSize: 256, granularity: -1 },
+              sizes: [64, 128, 256, 512, 1024, 2048, 4096], selected: 256 },
             { tag: "granularity steps",
               info: { minSize: 64, maxSize: 512, preferredSize: 256, granularity: 64 },
               sizes: [64, 128, 192, 256, 320, 384, 448, 512], selected: 256 },
@@ -43,7 +47,7 @@ TestCase {
     }
 
     function test_bufferSizes(row) {
-        const choice = PanelLogic.bufferSizeChoices(row.info)
+        const choice = PanelLogic.bufferSizeChoices(row.info, Settings.audio.bufferFrames)
         compare(choice.sizes, row.sizes)
         compare(choice.selected, row.selected)
     }
@@ -79,14 +83,6 @@ TestCase {
         verify(!PanelLogic.sameChoice(0, undefined))
     }
 
-    function test_stereoNeedsBroadcastDeviation() {
-        verify(PanelLogic.stereoDeviationOk(150000))
-        verify(PanelLogic.stereoDeviationOk(300000.9))
-        verify(PanelLogic.stereoDeviationOk(149999))
-        verify(!PanelLogic.stereoDeviationOk(149998.5))
-        verify(!PanelLogic.stereoDeviationOk(75000))
-        verify(!PanelLogic.stereoDeviationOk(15000))
-    }
 
     function test_logTextIsEscapedAndColouredByPrefix() {
         compare(PanelLogic.escapeHtml("a<b> & c&amp;"), "a&lt;b&gt; &amp; c&amp;amp;")

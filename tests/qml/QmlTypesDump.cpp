@@ -1,9 +1,11 @@
 // QmlTypesDump OUTDIR
 // Writes OUTDIR/NorvaleRTSA/qmldir and its .qmltypes from the meta-objects of the C++ types the
 // application registers in that module, so that qmllint checks what QML documents do with them
-// (an unknown property of SpectrumView fails the lint like one of a Qt type); and likewise
+// (an unknown property of SpectrumView or choice of Settings fails the lint like one of a Qt
+// type); and likewise
 // OUTDIR/NorvaleRTSA/Testing for the types only the Qt Quick Tests register. Generated from
 // the classes themselves, it cannot drift from them.
+#include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
 #include "markers/MarkerModel.h"
 
@@ -11,12 +13,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMetaEnum>
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QQuickItem>
 #include <QTextStream>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -47,16 +51,45 @@ void writeParameters(QTextStream& out, const QMetaMethod& method)
     }
 }
 
-// One component for `type`, exported as `exportName`, with the properties, signals and public
-// methods that it and its ancestors add on top of `base` (a type qmllint already knows).
-void writeComponent(QTextStream& out, const QMetaObject& type, const QMetaObject& base, const QString& exportName)
+void writeEnums(QTextStream& out, const QMetaObject& type, const QMetaObject& base)
 {
+    for (int i = base.enumeratorCount(); i < type.enumeratorCount(); ++i) {
+        const QMetaEnum e = type.enumerator(i);
+        out << "        Enum {\n"
+            << "            name: " << quoted(e.name()) << "\n"
+            << "            values: [";
+        for (int k = 0; k < e.keyCount(); ++k)
+            out << (k > 0 ? ", " : "") << quoted(e.key(k));
+        out << "]\n"
+            << "        }\n";
+    }
+}
+
+// A C++ type of the module: its meta-object, the type qmllint already knows that it builds on,
+// its element name, and whether it is the one shared instance.
+struct ModuleType {
+    const QMetaObject& type;
+    const QMetaObject& base;
+    QString element;
+    bool singleton = false;
+};
+
+// One component for `t`, exported as `exportName`, with the enums, properties, signals and
+// public methods that it and its ancestors add on top of its base.
+void writeComponent(QTextStream& out, const ModuleType& t, const QString& exportName)
+{
+    const QMetaObject& type = t.type;
+    const QMetaObject& base = t.base;
     out << "    Component {\n"
         << "        name: " << quoted(type.className()) << "\n"
         << "        accessSemantics: \"reference\"\n"
         << "        prototype: " << quoted(base.className()) << "\n"
         << "        exports: [\"" << exportName << "\"]\n"
         << "        exportMetaObjectRevisions: [256]\n";
+    if (t.singleton)
+        out << "        isCreatable: false\n"
+            << "        isSingleton: true\n";
+    writeEnums(out, type, base);
     for (int i = base.propertyCount(); i < type.propertyCount(); ++i) {
         const QMetaProperty p = type.property(i);
         out << "        Property { name: " << quoted(p.name()) << "; ";
@@ -93,9 +126,8 @@ bool writeFile(const QString& path, const QString& text)
     return file.write(text.toUtf8()) == text.toUtf8().size();
 }
 
-// One module: its qmldir and its type description, holding the one component `type`.
-bool writeModule(const QString& root, const QString& module, const QMetaObject& type, const QMetaObject& base,
-                 const QString& element)
+// One module: its qmldir and its type description, holding a component for each of `components`.
+bool writeModule(const QString& root, const QString& module, const std::vector<ModuleType>& components)
 {
     const QString dir = root + QLatin1Char('/') + QString(module).replace(QLatin1Char('.'), QLatin1Char('/'));
     const QString typesFile = QString(module).replace(QLatin1Char('.'), QString()) + QStringLiteral(".qmltypes");
@@ -107,7 +139,8 @@ bool writeModule(const QString& root, const QString& module, const QMetaObject& 
     QString types;
     QTextStream out(&types);
     out << "import QtQuick.tooling 1.2\n\nModule {\n";
-    writeComponent(out, type, base, module + QLatin1Char('/') + element + QStringLiteral(" 1.0"));
+    for (const ModuleType& t : components)
+        writeComponent(out, t, module + QLatin1Char('/') + t.element + QStringLiteral(" 1.0"));
     out << "}\n";
     out.flush();
 
@@ -129,9 +162,12 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString root = QString::fromLocal8Bit(argv[1]);
-    const bool ok = writeModule(root, QStringLiteral("NorvaleRTSA"), SpectrumItem::staticMetaObject,
-                                QQuickItem::staticMetaObject, QStringLiteral("SpectrumView"))
-                    && writeModule(root, QStringLiteral("NorvaleRTSA.Testing"), MarkerModel::staticMetaObject,
-                                   QAbstractListModel::staticMetaObject, QStringLiteral("MarkerModel"));
+    const bool ok =
+        writeModule(root, QStringLiteral("NorvaleRTSA"),
+                    {{SpectrumItem::staticMetaObject, QQuickItem::staticMetaObject, QStringLiteral("SpectrumView")},
+                     {SettingTables::staticMetaObject, QObject::staticMetaObject, QStringLiteral("Settings"), true}})
+        && writeModule(root, QStringLiteral("NorvaleRTSA.Testing"),
+                       {{MarkerModel::staticMetaObject, QAbstractListModel::staticMetaObject,
+                         QStringLiteral("MarkerModel")}});
     return ok ? 0 : 1;
 }

@@ -1,7 +1,9 @@
-// Runs the Qt Quick Test documents of the user interface. The spectrum element is registered
-// as the application registers it, so documents that show it load as they do in the program;
+// Runs the Qt Quick Test documents of the user interface. The spectrum element and the settings
+// tables are registered as the application registers them, so documents that use them load as
+// they do in the program;
 // the marker model is offered to the tests as an element of their own, so that panels can be
 // tried against the real model behind a stand-in controller.
+#include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
 #include "markers/MarkerModel.h"
 
@@ -17,8 +19,12 @@ public slots:
     {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
         qmlRegisterType<SpectrumItem>("NorvaleRTSA", 1, 0, "SpectrumView");
+        SettingTables::registerForQml(m_settings);
         qmlRegisterType<MarkerModel>("NorvaleRTSA.Testing", 1, 0, "MarkerModel");
     }
+
+private:
+    SettingTables m_settings;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(qml, QuickTestSetup)

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.2
+import NorvaleRTSA 1.0
 import "../../qml/logic/SpectrumMath.js" as SpectrumMath
 
 TestCase {
@@ -76,11 +77,11 @@ TestCase {
     }
 
     function test_detectorLabels() {
-        compare(SpectrumMath.detectorLabel(0, 20), "Sample")
-        compare(SpectrumMath.detectorLabel(1, 20), "Max")
-        compare(SpectrumMath.detectorLabel(2, 20), "Min")
-        compare(SpectrumMath.detectorLabel(3, 20), "Avg(20)")
-        compare(SpectrumMath.detectorLabel(4, 5), "RMS(5)")
+        compare(SpectrumMath.detectorLabel(Settings.Sample, 20), "Sample")
+        compare(SpectrumMath.detectorLabel(Settings.Max, 20), "Max")
+        compare(SpectrumMath.detectorLabel(Settings.Min, 20), "Min")
+        compare(SpectrumMath.detectorLabel(Settings.Avg, 20), "Avg(20)")
+        compare(SpectrumMath.detectorLabel(Settings.Rms, 5), "RMS(5)")
         compare(SpectrumMath.detectorLabel(5, 20), "Unknown")
         compare(SpectrumMath.detectorLabel(-1, 20), "Unknown")
     }

@@ -1,57 +1,58 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 
-// Stands in for the controller in the panel tests: what the panels read and write, at the
-// controller's defaults; every method call recorded in `calls` as [name, arguments...]; the
-// receiver and audio queries answered from the lists below.
+// Stands in for the controller in the panel tests: what the panels read and write, starting
+// where the controller's settings start; every method call recorded in `calls` as
+// [name, arguments...]; the receiver and audio queries answered from the lists below.
 QtObject {
     property bool connected: false
     property bool running: false
     readonly property string deviceBackend: "RZ640"
     property string deviceSerial: ""
     property string deviceSelection: ""
-    property int fftSize: 2048
-    property int windowType: 0
-    property real vbwHz: 0
+    property int fftSize: Settings.spectrum.fftSize.initial
+    property int windowType: Settings.spectrum.windowType.initial
+    property real vbwHz: Settings.spectrum.vbwHz.initial
     property real rbwTargetHz: 0
-    property real maxFps: 30
-    property int detectorMode: 3
-    property int detectorWindow: 20
+    property real maxFps: Settings.spectrum.maxFps.initial
+    property int detectorMode: Settings.spectrum.detectorMode.initial
+    property int detectorWindow: Settings.spectrum.detectorWindow.initial
     property bool densityEnabled: false
-    property int densityLevels: 512
-    property int densityWidthBins: 1024
-    property real densityFps: 12
-    property real densityTau: 0.5
-    property real densityHitGain: 1.0
-    property real densityGamma: 0.6
-    property real densityMax: 20
-    property real peakLineWindowSec: 0
+    property int densityLevels: Settings.spectrum.densityLevels.initial
+    property int densityWidthBins: Settings.spectrum.densityWidthBins.initial
+    property real densityFps: Settings.spectrum.densityFps.initial
+    property real densityTau: Settings.spectrum.densityTau.initial
+    property real densityHitGain: Settings.spectrum.densityHitGain.initial
+    property real densityGamma: Settings.spectrum.densityGamma.initial
+    property real densityMax: Settings.spectrum.densityMax.initial
+    property real peakLineWindowSec: Settings.spectrum.peakLineWindowSec.initial
     property bool waterfallEnabled: false
-    property int waterfallLines: 400
-    property int waterfallPaletteId: 0
+    property int waterfallLines: Settings.spectrum.waterfallLines.initial
+    property int waterfallPaletteId: Settings.spectrum.waterfallPaletteId.initial
     property var markersModel: null
     property bool audioEnabled: false
     property string audioDeviceName: ""
-    property int audioBufferFrames: 256
+    property int audioBufferFrames: Settings.audio.bufferFrames.initial
     property bool audioTestTone: false
     property int audioOutputChannel: 0
     property int audioOutputChannelLeft: -1
     property int audioOutputChannelRight: -1
     property bool newDemodEnabled: false
-    property real newDemodFreqHz: 146520000
-    property real newDemodFmDeviationHz: 150000
+    property real newDemodFreqHz: Settings.demod.demodFreqHz.initial
+    property real newDemodFmDeviationHz: Settings.demod.fmDeviationHz.initial
     property bool newDemodFmStereoEnabled: false
-    property real newDemodAudioHpfHz: 20
-    property real newDemodAudioLpfHz: 20000
-    property real newDemodAudioGain: 2.0
+    property real newDemodAudioHpfHz: Settings.demod.audioHpfHz.initial
+    property real newDemodAudioLpfHz: Settings.demod.audioLpfHz.initial
+    property real newDemodAudioGain: Settings.demod.audioGain.initial
     property bool newDemodFilterEnabled: true
     property bool squelchEnabled: true
-    property real squelchOpenDb: 3.0
-    property real squelchCloseDb: 1.0
-    property real squelchAttackMs: 4.0
-    property real squelchReleaseMs: 50
-    property real squelchHangMs: 10
-    property real squelchNoiseAlpha: 0.001
-    property real squelchMinFloorDb: -87
+    property real squelchOpenDb: Settings.demod.squelchOpenDb.initial
+    property real squelchCloseDb: Settings.demod.squelchCloseDb.initial
+    property real squelchAttackMs: Settings.demod.squelchAttackMs.initial
+    property real squelchReleaseMs: Settings.demod.squelchReleaseMs.initial
+    property real squelchHangMs: Settings.demod.squelchHangMs.initial
+    property real squelchNoiseAlpha: Settings.demod.squelchNoiseAlpha.initial
+    property real squelchMinFloorDb: Settings.demod.squelchMinFloorDb.initial
     property real fps: 0
     property real ringUsagePct: 0
     property real rxRateMBps: 0

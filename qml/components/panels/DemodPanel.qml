@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import "../.."
 import ".."
 import "../../logic"
@@ -38,7 +39,7 @@ Panel {
     }
 
     function rebuildBufferSizes() {
-        const choice = PanelLogic.bufferSizeChoices(rtsa.audioBufferSizeInfo(deviceName))
+        const choice = PanelLogic.bufferSizeChoices(rtsa.audioBufferSizeInfo(deviceName), Settings.audio.bufferFrames)
         if (choice.sizes.length === 0)
             console.warn("DemodPanel: no buffer sizes for audio device \"" + deviceName + "\"")
         bufferSizes = choice.sizes
@@ -189,13 +190,13 @@ Panel {
         objectName: "stereoSwitch"
         width: panel.contentWidth
         text: "FM Stereo Demod"
-        enabled: panel.rtsa !== null && PanelLogic.stereoDeviationOk(panel.rtsa.newDemodFmDeviationHz)
+        enabled: panel.rtsa !== null && Settings.isStereoDeviation(panel.rtsa.newDemodFmDeviationHz)
         checked: panel.stereoOn
         onToggled: panel.rtsa.newDemodFmStereoEnabled = !checked
     }
     Text {
         objectName: "stereoHint"
-        visible: panel.rtsa !== null && !PanelLogic.stereoDeviationOk(panel.rtsa.newDemodFmDeviationHz)
+        visible: panel.rtsa !== null && !Settings.isStereoDeviation(panel.rtsa.newDemodFmDeviationHz)
         text: "Requires 150 or 300 kHz deviation"
         color: "#6D7A86"
         font.pixelSize: 11
@@ -226,13 +227,14 @@ Panel {
     }
 
     UiSlider {
+        readonly property var setting: Settings.demod.audioGain
         objectName: "audioGainSlider"
         width: panel.contentWidth
         text: "Audio Gain: " + value.toFixed(1) + "x"
-        from: 0.5
-        to: 5.0
-        stepSize: 0.1
-        value: panel.rtsa ? panel.rtsa.newDemodAudioGain : 2.0
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
+        value: panel.rtsa ? panel.rtsa.newDemodAudioGain : setting.initial
         onMoved: (value) => panel.rtsa.newDemodAudioGain = value
     }
 

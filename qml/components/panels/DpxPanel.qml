@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import "../.."
 import ".."
 
@@ -100,36 +101,40 @@ Panel {
         onChosen: (value) => panel.rtsa.densityTau = value
     }
 
+    // The sliders span the ranges the controller accepts.
     UiSlider {
+        readonly property var setting: Settings.spectrum.densityHitGain
         objectName: "hitGainSlider"
         width: panel.contentWidth
         text: "Density Hit Gain: " + value.toFixed(1)
-        from: 1.0
-        to: 10.0
-        stepSize: 0.1
-        value: panel.rtsa ? panel.rtsa.densityHitGain : 1.0
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
+        value: panel.rtsa ? panel.rtsa.densityHitGain : setting.initial
         onMoved: (value) => panel.rtsa.densityHitGain = value
     }
 
     UiSlider {
+        readonly property var setting: Settings.spectrum.densityGamma
         objectName: "gammaSlider"
         width: panel.contentWidth
         text: "Density Gamma: " + value.toFixed(2)
-        from: 0.1
-        to: 2.0
-        stepSize: 0.05
-        value: panel.rtsa ? panel.rtsa.densityGamma : 0.6
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
+        value: panel.rtsa ? panel.rtsa.densityGamma : setting.initial
         onMoved: (value) => panel.rtsa.densityGamma = value
     }
 
     UiSlider {
+        readonly property var setting: Settings.spectrum.densityMax
         objectName: "densityMaxSlider"
         width: panel.contentWidth
         text: "Density Max: " + value.toFixed(0)
-        from: 1.0
-        to: 200.0
-        stepSize: 1.0
-        value: panel.rtsa ? panel.rtsa.densityMax : 20.0
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
+        value: panel.rtsa ? panel.rtsa.densityMax : setting.initial
         onMoved: (value) => panel.rtsa.densityMax = value
     }
 
@@ -137,7 +142,8 @@ Panel {
     ChoiceRow {
         width: panel.contentWidth
         namePrefix: "densityPalette"
-        choices: [{ label: "DPX Classic", value: 0 }, { label: "Rainbow", value: 1 }, { label: "Amber", value: 2 }]
+        choices: [{ label: "DPX Classic", value: Settings.Classic }, { label: "Rainbow", value: Settings.Rainbow },
+                  { label: "Amber", value: Settings.Amber }]
         current: panel.view ? panel.view.densityPalette : undefined
         onChosen: (value) => panel.view.densityPalette = value
     }

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import ".."
 import "../../logic"
 
@@ -17,7 +18,8 @@ Panel {
     ChoiceRow {
         width: panel.contentWidth
         namePrefix: "window"
-        choices: [{ label: "Hann", value: 0 }, { label: "Hamming", value: 1 }, { label: "Blackman", value: 2 }]
+        choices: [{ label: "Hann", value: Settings.Hann }, { label: "Hamming", value: Settings.Hamming },
+                  { label: "Blackman", value: Settings.Blackman }]
         current: panel.rtsa ? panel.rtsa.windowType : undefined
         onChosen: (value) => panel.rtsa.windowType = value
     }
@@ -26,8 +28,9 @@ Panel {
     ChoiceRow {
         width: panel.contentWidth
         namePrefix: "detector"
-        choices: [{ label: "Sample", value: 0 }, { label: "Max", value: 1 }, { label: "Min", value: 2 },
-                  { label: "Avg", value: 3 }, { label: "RMS", value: 4 }]
+        choices: [{ label: "Sample", value: Settings.Sample }, { label: "Max", value: Settings.Max },
+                  { label: "Min", value: Settings.Min }, { label: "Avg", value: Settings.Avg },
+                  { label: "RMS", value: Settings.Rms }]
         current: panel.rtsa ? panel.rtsa.detectorMode : undefined
         onChosen: (value) => panel.rtsa.detectorMode = value
     }
@@ -36,7 +39,8 @@ Panel {
     Column {
         width: panel.contentWidth
         spacing: 8
-        visible: panel.rtsa !== null && (panel.rtsa.detectorMode === 3 || panel.rtsa.detectorMode === 4)
+        visible: panel.rtsa !== null
+                 && (panel.rtsa.detectorMode === Settings.Avg || panel.rtsa.detectorMode === Settings.Rms)
 
         FieldLabel { text: "Detector Window (N)" }
         ChoiceRow {

@@ -1,8 +1,10 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import ".."
 
 // The squelch: its switch always in sight, its thresholds and timings under a fold of their
-// own. Before there is a controller the sliders show the controller's defaults.
+// own, each slider over its setting's range. Before there is a controller the sliders show
+// where the settings start.
 Column {
     id: section
 
@@ -38,33 +40,27 @@ Column {
 
     Repeater {
         model: [
-            { name: "Open", label: "Open Threshold", unit: " dB", property: "squelchOpenDb", from: 0.0, to: 20.0,
-              step: 0.5, decimals: 1, fallback: 3.0 },
-            { name: "Close", label: "Close Threshold", unit: " dB", property: "squelchCloseDb", from: 0.0,
-              to: 15.0, step: 0.5, decimals: 1, fallback: 1.0 },
-            { name: "Attack", label: "Attack Time", unit: " ms", property: "squelchAttackMs", from: 1, to: 50,
-              step: 1, decimals: 0, fallback: 4.0 },
-            { name: "Release", label: "Release Time", unit: " ms", property: "squelchReleaseMs", from: 50,
-              to: 1000, step: 10, decimals: 0, fallback: 50 },
-            { name: "Hang", label: "Hang Time", unit: " ms", property: "squelchHangMs", from: 0, to: 500,
-              step: 10, decimals: 0, fallback: 10 },
-            { name: "NoiseAlpha", label: "Noise Alpha", unit: "", property: "squelchNoiseAlpha", from: 0.001,
-              to: 0.05, step: 0.001, decimals: 3, fallback: 0.001 },
-            { name: "MinFloor", label: "Min Floor", unit: " dBFS", property: "squelchMinFloorDb", from: -90,
-              to: -30, step: 1, decimals: 0, fallback: -87 }
+            { name: "Open", label: "Open Threshold", unit: " dB", property: "squelchOpenDb", decimals: 1 },
+            { name: "Close", label: "Close Threshold", unit: " dB", property: "squelchCloseDb", decimals: 1 },
+            { name: "Attack", label: "Attack Time", unit: " ms", property: "squelchAttackMs", decimals: 0 },
+            { name: "Release", label: "Release Time", unit: " ms", property: "squelchReleaseMs", decimals: 0 },
+            { name: "Hang", label: "Hang Time", unit: " ms", property: "squelchHangMs", decimals: 0 },
+            { name: "NoiseAlpha", label: "Noise Alpha", unit: "", property: "squelchNoiseAlpha", decimals: 3 },
+            { name: "MinFloor", label: "Min Floor", unit: " dBFS", property: "squelchMinFloorDb", decimals: 0 }
         ]
         // The delegate reads ids of this document, which the linter cannot follow into it.
         // qmllint disable unqualified
         delegate: UiSlider {
             required property var modelData
+            readonly property var setting: Settings.demod[modelData.property]
             objectName: "squelch" + modelData.name + "Slider"
             visible: section.expanded
             width: section.width
             text: modelData.label + ": " + value.toFixed(modelData.decimals) + modelData.unit
-            from: modelData.from
-            to: modelData.to
-            stepSize: modelData.step
-            value: section.rtsa ? section.rtsa[modelData.property] : modelData.fallback
+            from: setting.min
+            to: setting.max
+            stepSize: setting.step
+            value: section.rtsa ? section.rtsa[modelData.property] : setting.initial
             onMoved: (value) => section.rtsa[modelData.property] = value
         }
         // qmllint enable unqualified

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import "../.."
 import ".."
 import "../../logic"
@@ -54,33 +55,37 @@ Panel {
         onChosen: (value) => panel.app.waterfallHeightRatio = value
     }
 
-    // The scale keeps at least 1 dB between its bottom and its top.
+    // The scale keeps a minimum span between its bottom and its top.
     UiSlider {
+        readonly property var setting: Settings.display.waterfallMinDb
         objectName: "waterfallMinSlider"
         width: panel.contentWidth
         text: "Min (dB): " + value.toFixed(0)
-        from: -140
-        to: -20
-        stepSize: 1
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
         value: panel.app.waterfallMinDb
-        onMoved: (value) => panel.app.waterfallMinDb = Math.min(value, panel.app.waterfallMaxDb - 1)
+        onMoved: (value) => panel.app.waterfallMinDb = Math.min(value, panel.app.waterfallMaxDb
+                                                                        - Settings.display.waterfallMinSpanDb)
     }
     UiSlider {
+        readonly property var setting: Settings.display.waterfallMaxDb
         objectName: "waterfallMaxSlider"
         width: panel.contentWidth
         text: "Max (dB): " + value.toFixed(0)
-        from: -80
-        to: 20
-        stepSize: 1
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
         value: panel.app.waterfallMaxDb
-        onMoved: (value) => panel.app.waterfallMaxDb = Math.max(value, panel.app.waterfallMinDb + 1)
+        onMoved: (value) => panel.app.waterfallMaxDb = Math.max(value, panel.app.waterfallMinDb
+                                                                        + Settings.display.waterfallMinSpanDb)
     }
 
     FieldLabel { text: "Palette" }
     ChoiceRow {
         width: panel.contentWidth
         namePrefix: "waterfallPalette"
-        choices: [{ label: "Turbo", value: 0 }, { label: "Inferno", value: 1 }]
+        choices: [{ label: "Turbo", value: Settings.Turbo }, { label: "Inferno", value: Settings.Inferno }]
         current: panel.app.waterfallPaletteId
         onChosen: (value) => {
             panel.app.waterfallPaletteId = value

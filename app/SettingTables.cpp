@@ -1,0 +1,100 @@
+#include "app/SettingTables.h"
+
+#include "audio/AudioSettingTable.h"
+#include "demod/DemodParams.h"
+
+#include <QQmlEngine>
+
+namespace {
+
+template <typename T>
+QVariantMap entry(const SettingRange<T>& range)
+{
+    return {{QStringLiteral("initial"), range.initial},
+            {QStringLiteral("min"), range.min},
+            {QStringLiteral("max"), range.max},
+            {QStringLiteral("step"), range.step}};
+}
+
+QVariantMap entry(const SettingRange<uint64_t>& range)
+{
+    return entry(SettingRange<double>{static_cast<double>(range.initial), static_cast<double>(range.min),
+                                      static_cast<double>(range.max), static_cast<double>(range.step)});
+}
+
+QVariantMap spectrumTable()
+{
+    namespace s = spectrum_settings;
+    return {{QStringLiteral("fftSize"), entry(s::fftSize)},
+            {QStringLiteral("windowType"), entry(s::windowType)},
+            {QStringLiteral("vbwAlpha"), entry(s::vbwAlpha)},
+            {QStringLiteral("vbwHz"), entry(s::vbwHz)},
+            {QStringLiteral("rbwTargetHz"), entry(s::rbwTargetHz)},
+            {QStringLiteral("maxFps"), entry(s::maxFps)},
+            {QStringLiteral("detectorMode"), entry(s::detectorMode)},
+            {QStringLiteral("detectorWindow"), entry(s::detectorWindow)},
+            {QStringLiteral("peakLineWindowSec"), entry(s::peakLineWindowSec)},
+            {QStringLiteral("densityLevels"), entry(s::densityLevels)},
+            {QStringLiteral("densityWidthBins"), entry(s::densityWidthBins)},
+            {QStringLiteral("densityFps"), entry(s::densityFps)},
+            {QStringLiteral("densityTau"), entry(s::densityTau)},
+            {QStringLiteral("densityHitGain"), entry(s::densityHitGain)},
+            {QStringLiteral("densityGamma"), entry(s::densityGamma)},
+            {QStringLiteral("densityMax"), entry(s::densityMax)},
+            {QStringLiteral("densityMinDb"), entry(s::densityMinDb)},
+            {QStringLiteral("densityMaxDb"), entry(s::densityMaxDb)},
+            {QStringLiteral("waterfallLines"), entry(s::waterfallLines)},
+            {QStringLiteral("waterfallFps"), entry(s::waterfallFps)},
+            {QStringLiteral("waterfallPaletteId"), entry(s::waterfallPaletteId)},
+            {QStringLiteral("waterfallTimeDepthSec"), entry(s::waterfallTimeDepthSec)}};
+}
+
+QVariantMap displayTable()
+{
+    namespace d = display_settings;
+    return {{QStringLiteral("minDb"), entry(d::minDb)},
+            {QStringLiteral("maxDb"), entry(d::maxDb)},
+            {QStringLiteral("waterfallMinDb"), entry(d::waterfallMinDb)},
+            {QStringLiteral("waterfallMaxDb"), entry(d::waterfallMaxDb)},
+            {QStringLiteral("waterfallMinSpanDb"), d::kWaterfallMinSpanDb},
+            {QStringLiteral("waterfallHeightRatio"), entry(d::waterfallHeightRatio)},
+            {QStringLiteral("densityPalette"), entry(d::densityPalette)}};
+}
+
+QVariantMap demodTable()
+{
+    namespace d = demod_settings;
+    return {{QStringLiteral("demodFreqHz"), entry(d::demodFreqHz)},
+            {QStringLiteral("fmDeviationHz"), entry(d::fmDeviationHz)},
+            {QStringLiteral("audioHpfHz"), entry(d::audioHpfHz)},
+            {QStringLiteral("audioLpfHz"), entry(d::audioLpfHz)},
+            {QStringLiteral("audioGain"), entry(d::audioGain)},
+            {QStringLiteral("squelchOpenDb"), entry(d::squelchOpenDb)},
+            {QStringLiteral("squelchCloseDb"), entry(d::squelchCloseDb)},
+            {QStringLiteral("squelchAttackMs"), entry(d::squelchAttackMs)},
+            {QStringLiteral("squelchReleaseMs"), entry(d::squelchReleaseMs)},
+            {QStringLiteral("squelchHangMs"), entry(d::squelchHangMs)},
+            {QStringLiteral("squelchNoiseAlpha"), entry(d::squelchNoiseAlpha)},
+            {QStringLiteral("squelchMinFloorDb"), entry(d::squelchMinFloorDb)}};
+}
+
+} // namespace
+
+SettingTables::SettingTables(QObject* parent)
+    : QObject(parent)
+    , m_spectrum(spectrumTable())
+    , m_display(displayTable())
+    , m_demod(demodTable())
+    , m_audio({{QStringLiteral("bufferFrames"), entry(audio_settings::bufferFrames)}})
+{
+}
+
+void SettingTables::registerForQml(SettingTables& tables)
+{
+    qmlRegisterSingletonInstance("NorvaleRTSA", 1, 0, "Settings", &tables);
+}
+
+bool SettingTables::isStereoDeviation(double hz) const
+{
+    return ::isStereoDeviation(hz);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "settings/SettingRange.h"
+
+#include <limits>
+
+// The density display's colour map.
+enum class DensityPalette : int { Classic, Rainbow, Amber };
+
+// The look of the spectrum display: what it starts with and the range its controls offer.
+namespace display_settings {
+
+inline constexpr float kUnbounded = std::numeric_limits<float>::infinity();
+
+// The spectrum's level scale is not clamped.
+inline constexpr SettingRange<float> minDb{-120.0f, -kUnbounded, kUnbounded, 0.0f};
+inline constexpr SettingRange<float> maxDb{0.0f, -kUnbounded, kUnbounded, 0.0f};
+inline constexpr SettingRange<float> waterfallMinDb{-120.0f, -140.0f, -20.0f, 1.0f};
+inline constexpr SettingRange<float> waterfallMaxDb{0.0f, -80.0f, 20.0f, 1.0f};
+// The waterfall's colour scale keeps at least this much between its bottom and its top.
+inline constexpr float kWaterfallMinSpanDb = 1.0f;
+// The share of the view's height the waterfall takes when it is on.
+inline constexpr SettingRange<double> waterfallHeightRatio{0.3, 0.1, 0.7, 0.0};
+inline constexpr SettingRange<int> densityPalette{static_cast<int>(DensityPalette::Classic),
+                                                  static_cast<int>(DensityPalette::Classic),
+                                                  static_cast<int>(DensityPalette::Amber), 0};
+
+} // namespace display_settings

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "settings/SettingRange.h"
+
+#include <cstdint>
+#include <limits>
+
+// The FFT window; its number is the one the user interface and the settings carry.
+enum class WindowType : int { Hann, Hamming, Blackman };
+
+// How the detector reduces the spectra of its window to one trace.
+enum class DetectorMode : int { Sample, Max, Min, Avg, Rms };
+
+// The waterfall's colour map.
+enum class WaterfallPalette : int { Turbo, Inferno };
+
+// The spectrum, density and waterfall settings: what the analyser starts with and the limits
+// the controller clamps to.
+namespace spectrum_settings {
+
+inline constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+
+// The RBW rule picks FFT sizes between min and max; a size set directly has no upper bound.
+inline constexpr SettingRange<uint64_t> fftSize{2048, 512, 8192, 0};
+inline constexpr SettingRange<int> windowType{static_cast<int>(WindowType::Hann), static_cast<int>(WindowType::Hann),
+                                              static_cast<int>(WindowType::Blackman), 0};
+inline constexpr SettingRange<double> vbwAlpha{0.2, 0.0, 1.0, 0.0};
+// 0 is off.
+inline constexpr SettingRange<double> vbwHz{0.0, 0.0, kUnbounded, 0.0};
+// The controller starts without a target (the FFT size rules); the window asks for this one.
+inline constexpr SettingRange<double> rbwTargetHz{10000.0, 0.0, kUnbounded, 0.0};
+inline constexpr SettingRange<double> maxFps{30.0, 1.0, kUnbounded, 0.0};
+inline constexpr SettingRange<int> detectorMode{static_cast<int>(DetectorMode::Avg),
+                                                static_cast<int>(DetectorMode::Sample),
+                                                static_cast<int>(DetectorMode::Rms), 0};
+inline constexpr SettingRange<int> detectorWindow{20, 1, 1000, 0};
+// 0 holds for ever.
+inline constexpr SettingRange<double> peakLineWindowSec{0.0, 0.0, 60.0, 0.0};
+
+inline constexpr SettingRange<int> densityLevels{512, 16, 1024, 0};
+inline constexpr SettingRange<int> densityWidthBins{1024, 128, 2048, 0};
+inline constexpr SettingRange<double> densityFps{12.0, 1.0, 60.0, 0.0};
+inline constexpr SettingRange<double> densityTau{0.5, 0.05, 10.0, 0.0};
+inline constexpr SettingRange<double> densityHitGain{5.0, 1.0, 10.0, 0.1};
+inline constexpr SettingRange<double> densityGamma{0.6, 0.1, 2.0, 0.05};
+inline constexpr SettingRange<double> densityMax{20.0, 1.0, 200.0, 1.0};
+// The density's level range is not clamped.
+inline constexpr SettingRange<double> densityMinDb{-120.0, -kUnbounded, kUnbounded, 0.0};
+inline constexpr SettingRange<double> densityMaxDb{0.0, -kUnbounded, kUnbounded, 0.0};
+
+inline constexpr SettingRange<int> waterfallLines{300, 1, 1200, 0};
+inline constexpr SettingRange<double> waterfallFps{30.0, 1.0, 120.0, 0.0};
+inline constexpr SettingRange<int> waterfallPaletteId{static_cast<int>(WaterfallPalette::Turbo),
+                                                      static_cast<int>(WaterfallPalette::Turbo),
+                                                      static_cast<int>(WaterfallPalette::Inferno), 0};
+// How far back the waterfall reaches; with the rate it gives the line count.
+inline constexpr SettingRange<double> waterfallTimeDepthSec{10.0, 0.2, 30.0, 0.0};
+
+static_assert(waterfallLines.initial == static_cast<int>(waterfallFps.initial * waterfallTimeDepthSec.initial),
+              "the waterfall starts with the lines its rate and depth ask for");
+
+} // namespace spectrum_settings
