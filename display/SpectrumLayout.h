@@ -23,14 +23,37 @@ std::array<int, 5> horizontalGridLines(int spectrumHeight);
 // than 0.1 dB (or inverted) is treated as 0.1 dB wide so the division stays finite.
 float traceLevelFraction(float levelDb, float minDb, float maxDb);
 
+// The part of the captured band the view shows (the display zoom), as fractions of the band:
+// 0 to 1 is all of it.
+struct ViewWindow {
+    double start = 0.0;
+    double stop = 1.0;
+};
+
+// The window moved and narrowed only as far as it must to lie inside the band and be at least
+// minWidth wide (minWidth itself limited to the band).
+ViewWindow clampViewWindow(double start, double stop, double minWidth);
+
+// Screen x of a place in the band, given as a fraction of it, in a view `width` pixels wide.
+float viewX(double fraction, const ViewWindow& view, int width);
+
+// The points of an n-point trace the view needs: those inside it and one beyond each edge,
+// so that the lines to the edges are drawn too.
+struct IndexRange {
+    std::size_t first = 0;
+    std::size_t last = 0;
+};
+IndexRange visibleTraceRange(std::size_t n, const ViewWindow& view);
+
 struct TracePoint {
     float x;
     float y;
 };
 
-// Point i of an n-point trace spread over the full width of the spectrum area.
+// Point i of an n-point trace spread over the band, the view's part of it over the full width
+// of the spectrum area.
 TracePoint tracePoint(std::size_t i, std::size_t n, float levelDb, float minDb, float maxDb, int width,
-                      int spectrumHeight);
+                      int spectrumHeight, const ViewWindow& view = {});
 
 // Vertical position of a screen row in the framebuffer's normalized device coordinates. The
 // scene graph shows the framebuffer bottom row first, so the screen's top edge is at -1.
