@@ -21,11 +21,12 @@ std::array<int, 9> verticalGridLines(int width)
     return xs;
 }
 
-std::array<int, 5> horizontalGridLines(int spectrumHeight)
+std::array<int, display_settings::kLevelDivisions - 1> horizontalGridLines(int spectrumHeight)
 {
-    std::array<int, 5> ys{};
-    for (int k = 1; k <= 5; ++k)
-        ys[k - 1] = spectrumHeight * k / 6;
+    constexpr int divisions = display_settings::kLevelDivisions;
+    std::array<int, divisions - 1> ys{};
+    for (int k = 1; k < divisions; ++k)
+        ys[k - 1] = spectrumHeight * k / divisions;
     return ys;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/DisplaySettingTable.h"
+
 #include <array>
 #include <cstddef>
 
@@ -15,9 +17,9 @@ struct SpectrumLayout {
 
 SpectrumLayout computeLayout(int width, int height, bool waterfallEnabled, double waterfallHeightRatio);
 
-// Grid of ten columns and six rows over the spectrum area.
+// Grid of ten columns and one row per level division over the spectrum area.
 std::array<int, 9> verticalGridLines(int width);
-std::array<int, 5> horizontalGridLines(int spectrumHeight);
+std::array<int, display_settings::kLevelDivisions - 1> horizontalGridLines(int spectrumHeight);
 
 // Where a level sits on the trace scale: 0 at minDb, 1 at maxDb, clamped. A scale narrower
 // than 0.1 dB (or inverted) is treated as 0.1 dB wide so the division stays finite.
