@@ -90,10 +90,11 @@ function unitScale(unit) {
     }
 }
 
-// Decimals that show a frequency in `unit` to within `stepHz`, and not ten times finer.
+// Decimals that show a frequency in `unit` to within `stepHz`, and not ten times finer; to
+// the hertz without a step.
 function frequencyDecimals(stepHz, unit) {
     if (!(stepHz > 0))
-        return 0
+        stepHz = 1
     return Math.max(0, Math.ceil(Math.log10(unitScale(unit) / stepHz) - 1e-9))
 }
 
@@ -198,6 +199,18 @@ function autoColourRange(noiseFloorDb, strongestDb) {
     const minDb = Math.floor((noiseFloorDb - 3) / stepDb) * stepDb
     const maxDb = Math.max(minDb + 20, Math.ceil((strongestDb + 3) / stepDb) * stepDb)
     return { minDb: minDb, maxDb: maxDb }
+}
+
+// The reference marker of delta readouts: the one with id `referenceId`, or else the first;
+// null without markers.
+function referenceMarker(model, referenceId) {
+    const rows = model ? model.rowCount() : 0
+    for (let row = 0; row < rows; ++row) {
+        const marker = model.get(row)
+        if (marker.id === referenceId)
+            return marker
+    }
+    return rows > 0 ? model.get(0) : null
 }
 
 // The frequencies of every marker in the model, in row order.

@@ -58,7 +58,8 @@ TestCase {
     }
 
     function test_niceStepsAndDigits() {
-        compare([0.7, 1, 1.2, 2.5, 7, 11].map(SpectrumMath.niceStep), [1, 1, 2, 5, 10, 20])
+        for (const [raw, step] of [[0.7, 1], [1, 1], [1.2, 2], [2.5, 5], [7, 10], [11, 20]])
+            compare(SpectrumMath.niceStep(raw), step)
         compare(SpectrumMath.niceStep(150e3), 200e3)
         // A 9.8 kHz bin needs kHz digits in MHz, not Hz.
         compare(SpectrumMath.frequencyDecimals(9765.625, "MHz"), 3)
