@@ -72,6 +72,10 @@ Item {
                 anchors.fill: parent
                 enabled: !marker.model.autoPeakEnabled
                 cursorShape: Qt.SizeHorCursor
+                // A double click on a marker (the first click of one puts the demodulator's marker
+                // under the pointer) is the view's, which shows the whole band.
+                propagateComposedEvents: true
+                onDoubleClicked: (mouse) => mouse.accepted = false
                 function moveTo(mouseX) {
                     overlay.markerModel.setMarkerFreq(marker.model.id, overlay.freqAt(mapToItem(overlay, mouseX, 0).x))
                 }

@@ -125,7 +125,8 @@ function frequencyTicks(minHz, maxHz, centerHz, width) {
     const ticks = []
     if (!(span > 0) || !(width > 1)) {
         for (let k = 0; k <= 10; ++k)
-            ticks.push({ x: k / 10 * (width - 1), text: "--", align: k === 0 ? "left" : (k === 10 ? "right" : "center") })
+            ticks.push({ x: k / 10 * (width - 1), text: "--",
+                         align: k === 0 ? "left" : (k === 10 ? "right" : "center") })
         return ticks
     }
     const unit = unitForHz(centerHz)
