@@ -24,10 +24,12 @@ Item {
     readonly property int frequencyRulerHeight: 22
     readonly property color rulerColor: "#8AA2B2"
     readonly property var markerModel: rtsa && rtsa.markersModel ? rtsa.markersModel : null
+    // The colour scale the waterfall and the density display take when set automatically; it
+    // follows the view's trace levels, starting from those of an empty view (the full scale).
+    property var autoColourRange: SpectrumMath.autoColourRange(Settings.display.minDb.initial,
+                                                               Settings.display.maxDb.initial)
     readonly property var waterfallRange: app.waterfallAutoRange
-                                          ? SpectrumMath.autoColourRange(spectrum.noiseFloorDb, spectrum.strongestDb)
-                                          : { minDb: app.waterfallMinDb, maxDb: app.waterfallMaxDb }
-    readonly property var densityRange: SpectrumMath.autoColourRange(spectrum.noiseFloorDb, spectrum.strongestDb)
+                                          ? autoColourRange : { minDb: app.waterfallMinDb, maxDb: app.waterfallMaxDb }
 
     function freqAt(x) {
         return SpectrumMath.freqForX(x, spectrum.viewMinFreqHz, spectrum.viewMaxFreqHz, spectrum.centerFreqHz,
@@ -76,18 +78,20 @@ Item {
             if (area.rtsa)
                 area.rtsa.spectrumItem = spectrum
         }
+        onTraceLevelsChanged: area.autoColourRange = SpectrumMath.followColourRange(area.autoColourRange, noiseFloorDb,
+                                                                                    strongestDb)
     }
 
     Binding {
         target: area.rtsa
         property: "densityMinDb"
-        value: area.densityRange.minDb
+        value: area.autoColourRange.minDb
         when: area.rtsa !== null && area.app.densityAutoRange
     }
     Binding {
         target: area.rtsa
         property: "densityMaxDb"
-        value: area.densityRange.maxDb
+        value: area.autoColourRange.maxDb
         when: area.rtsa !== null && area.app.densityAutoRange
     }
 
@@ -110,6 +114,7 @@ Item {
 
         ToolTip.visible: containsMouse && !pressed
         ToolTip.delay: 1500
+        ToolTip.timeout: 6000
         ToolTip.text: "Click: tune the demodulator here\nDrag: move the centre frequency\n"
                       + "Wheel: zoom, double click or Home: whole band\nShift+wheel, \u2190 \u2192: tune "
                       + "(Shift+arrow: fine)\nP: marker to peak, M: add marker, Space: start/stop"

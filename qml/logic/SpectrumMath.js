@@ -193,13 +193,26 @@ function autoTraceScale(noiseFloorDb, strongestDb, divisions, dbPerDivChoices) {
 }
 
 // The colour scale of the waterfall and the density display set from the trace: the noise
-// floor just above the bottom colour, the strongest signal just below the top one, on 5 dB
-// steps so that a trace's flicker leaves it alone; at least 20 dB wide.
+// floor just above the bottom colour, the strongest signal just below the top one, on whole
+// steps; at least 20 dB wide.
+var kColourRangeStepDb = 5
+
 function autoColourRange(noiseFloorDb, strongestDb) {
-    const stepDb = 5
+    const stepDb = kColourRangeStepDb
     const minDb = Math.floor((noiseFloorDb - 3) / stepDb) * stepDb
     const maxDb = Math.max(minDb + 20, Math.ceil((strongestDb + 3) / stepDb) * stepDb)
     return { minDb: minDb, maxDb: maxDb }
+}
+
+// The automatic colour scale after the trace's levels moved: it stays where it is until either
+// end would move by more than a step, so that a floor wavering across a step's edge does not
+// flip it (which would restart the density display each time).
+function followColourRange(current, noiseFloorDb, strongestDb) {
+    const wanted = autoColourRange(noiseFloorDb, strongestDb)
+    if (current && Math.abs(wanted.minDb - current.minDb) <= kColourRangeStepDb
+            && Math.abs(wanted.maxDb - current.maxDb) <= kColourRangeStepDb)
+        return current
+    return wanted
 }
 
 // The reference marker of delta readouts: the one with id `referenceId`, or else the first;

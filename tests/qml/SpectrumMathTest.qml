@@ -130,6 +130,19 @@ TestCase {
         compare(quiet.maxDb - quiet.minDb, 20)
     }
 
+    function test_automaticColourRangeDoesNotFlipOnAWaveringFloor() {
+        const start = SpectrumMath.followColourRange(null, -92, -21)
+        compare(start, SpectrumMath.autoColourRange(-92, -21))
+        // The floor wavers across the edge of a step: the range stays.
+        let range = start
+        for (const floor of [-93, -92, -93, -91, -93])
+            range = SpectrumMath.followColourRange(range, floor, -21)
+        compare(range, start)
+        // A real change (a stronger station, a lower floor) moves it.
+        compare(SpectrumMath.followColourRange(range, -92, 0).maxDb, SpectrumMath.autoColourRange(-92, 0).maxDb)
+        compare(SpectrumMath.followColourRange(range, -110, -21).minDb, SpectrumMath.autoColourRange(-110, -21).minDb)
+    }
+
     function test_clicksSnapToRoundSteps() {
         compare(SpectrumMath.snapToStep(995.6071e6, 20e3), 995.6e6)
         compare(SpectrumMath.snapToStep(123.4, 0), 123.4)
