@@ -32,8 +32,8 @@ struct ViewWindow {
     double stop = 1.0;
 };
 
-// The window moved and narrowed only as far as it must to lie inside the band and be at least
-// minWidth wide (minWidth itself limited to the band).
+// The window moved, narrowed or widened only as far as it must to lie inside the band and be
+// at least minWidth wide (minWidth itself limited to the band).
 ViewWindow clampViewWindow(double start, double stop, double minWidth);
 
 // Screen x of a place in the band, given as a fraction of it, in a view `width` pixels wide.

@@ -36,14 +36,17 @@ Item {
                                      spectrum.width)
     }
 
+    function hzPerPixel() {
+        return (spectrum.viewMaxFreqHz - spectrum.viewMinFreqHz) / Math.max(1, spectrum.width - 1)
+    }
+
     // Clicks land on round frequencies: the 1-2-5 step just coarser than a pixel.
     function clickedFreq(x) {
-        const hzPerPixel = (spectrum.viewMaxFreqHz - spectrum.viewMinFreqHz) / Math.max(1, spectrum.width - 1)
-        return SpectrumMath.snapToStep(freqAt(x), SpectrumMath.niceStep(hzPerPixel))
+        return SpectrumMath.snapToStep(freqAt(x), SpectrumMath.niceStep(hzPerPixel()))
     }
 
     function zoomAt(x, angleDelta) {
-        const zoomed = SpectrumMath.zoomView(spectrum.viewStart, spectrum.viewStop, x / Math.max(1, spectrum.width),
+        const zoomed = SpectrumMath.zoomView(spectrum.viewStart, spectrum.viewStop, x / Math.max(1, spectrum.width - 1),
                                              SpectrumMath.wheelZoomFactor(angleDelta), spectrum.minViewWidth)
         spectrum.setView(zoomed.start, zoomed.stop)
     }
@@ -54,8 +57,7 @@ Item {
 
     // Dragging the picture by dx pixels brings the frequencies it drags into the middle.
     function centreAfterDrag(dx) {
-        const hzPerPixel = (spectrum.viewMaxFreqHz - spectrum.viewMinFreqHz) / Math.max(1, spectrum.width - 1)
-        return spectrum.centerFreqHz - dx * hzPerPixel
+        return spectrum.centerFreqHz - dx * hzPerPixel()
     }
 
     SpectrumView {
