@@ -2,6 +2,7 @@ import QtQuick 2.15
 import NorvaleRTSA 1.0
 import NorvaleRTSA.Testing 1.0
 import "../../qml/logic"
+import "../../qml/components"
 import "../../qml/components/panels"
 
 // The receiver, spectrum, persistence, waterfall, RF level, marker and log panels against a
@@ -33,6 +34,7 @@ PanelTestCase {
             property real strongestDb: -21
             property real waterfallMinDb: -120
             property real waterfallMaxDb: 0
+            property real binHz: 0
             property int clears: 0
             // The peaks of the trace, highest first.
             property var peaksHz: []
@@ -43,6 +45,10 @@ PanelTestCase {
             }
             function clearWaterfall() { ++clears }
         }
+    }
+    Component {
+        id: readoutComponent
+        MarkerReadout {}
     }
     Component {
         id: deviceComponent
@@ -463,6 +469,31 @@ PanelTestCase {
         click("mkDel1")
         compare(model.rowCount(), 1)
         compare(model.data(model.index(0, 0), 257), 2)
+    }
+
+    // Frequencies to the digits 9.8 kHz bins support, levels, and in delta mode the distance from
+    // the reference marker (the first, or the one chosen).
+    function test_markerReadoutsAndDeltas() {
+        view.binHz = 9765.625
+        panel = createTemporaryObject(readoutComponent, testCase, { rtsa: rtsa, app: app, view: view })
+        verify(!panel.visible)
+        model.addMarker(1, 995.6e6, "#4FC3F7")
+        model.addMarker(2, 996.0e6, "#FF6B5E")
+        verify(panel.visible)
+        compare(item("markerReadout1").text, "M1  995.600 MHz  -120.0 dB")
+        compare(item("markerReadout2").text, "M2  996.000 MHz  -120.0 dB")
+
+        app.markerDeltaMode = true
+        compare(item("markerReadout1").text, "M1  995.600 MHz  -120.0 dB")
+        compare(item("markerReadout2").text, "\u0394M2  +400 kHz  +0.0 dB")
+        app.referenceMarkerId = 2
+        compare(item("markerReadout1").text, "\u0394M1  -400 kHz  +0.0 dB")
+        compare(item("markerReadout2").text, "M2  996.000 MHz  -120.0 dB")
+        // The reference follows the marker as it moves.
+        model.setMarkerFreq(2, 995.0e6)
+        compare(item("markerReadout1").text, "\u0394M1  +600 kHz  +0.0 dB")
+        app.newDemodMarkerId = 1
+        compare(item("markerReadout1").text, "\u0394M1  +600 kHz  +0.0 dB  Demod")
     }
 
     function test_logShowsColouredEscapedLines() {
