@@ -321,7 +321,7 @@ public:
     // Queues a retune for the device worker; a newer request replaces one not yet started.
     void postApplyRequest(const ApplyRequest& request);
     // Moves the centre to freqHz (> 0) keeping the bandwidth and the front-end settings.
-    void retuneCenterTo(double freqHz);
+    Q_INVOKABLE void retuneCenterTo(double freqHz);
 
     // What the demodulation channel calls with a status line, from any thread: in the
     // controller's own thread the line becomes demodStatus and is logged.

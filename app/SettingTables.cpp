@@ -54,6 +54,12 @@ QVariantMap displayTable()
     namespace d = display_settings;
     return {{QStringLiteral("minDb"), entry(d::minDb)},
             {QStringLiteral("maxDb"), entry(d::maxDb)},
+            {QStringLiteral("refLevelDb"), entry(d::refLevelDb)},
+            {QStringLiteral("dbPerDiv"), entry(d::dbPerDiv)},
+            {QStringLiteral("levelDivisions"), d::kLevelDivisions},
+            {QStringLiteral("minViewBins"), d::kMinViewBins},
+            {QStringLiteral("tuneStepHz"), d::kTuneStepHz},
+            {QStringLiteral("fineTuneStepHz"), d::kFineTuneStepHz},
             {QStringLiteral("waterfallMinDb"), entry(d::waterfallMinDb)},
             {QStringLiteral("waterfallMaxDb"), entry(d::waterfallMaxDb)},
             {QStringLiteral("waterfallMinSpanDb"), d::kWaterfallMinSpanDb},

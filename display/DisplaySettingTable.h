@@ -12,9 +12,15 @@ namespace display_settings {
 
 inline constexpr float kUnbounded = std::numeric_limits<float>::infinity();
 
-// The spectrum's level scale is not clamped.
-inline constexpr SettingRange<float> minDb{-120.0f, -kUnbounded, kUnbounded, 0.0f};
-inline constexpr SettingRange<float> maxDb{0.0f, -kUnbounded, kUnbounded, 0.0f};
+// The trace's scale as the user sets it: the level at the top (reference level) and the
+// height of each of the level divisions the grid draws.
+inline constexpr int kLevelDivisions = 6;
+inline constexpr SettingRange<float> refLevelDb{0.0f, -120.0f, 30.0f, 1.0f};
+inline constexpr SettingRange<float> dbPerDiv{20.0f, 1.0f, 20.0f, 0.0f};
+// The scale itself is not clamped.
+inline constexpr SettingRange<float> minDb{refLevelDb.initial - kLevelDivisions * dbPerDiv.initial, -kUnbounded,
+                                           kUnbounded, 0.0f};
+inline constexpr SettingRange<float> maxDb{refLevelDb.initial, -kUnbounded, kUnbounded, 0.0f};
 inline constexpr SettingRange<float> waterfallMinDb{-120.0f, -140.0f, -20.0f, 1.0f};
 inline constexpr SettingRange<float> waterfallMaxDb{0.0f, -80.0f, 20.0f, 1.0f};
 // The waterfall's colour scale keeps at least this much between its bottom and its top.
@@ -24,5 +30,12 @@ inline constexpr SettingRange<double> waterfallHeightRatio{0.3, 0.1, 0.7, 0.0};
 inline constexpr SettingRange<int> densityPalette{static_cast<int>(DensityPalette::Classic),
                                                   static_cast<int>(DensityPalette::Classic),
                                                   static_cast<int>(DensityPalette::Amber), 0};
+
+// The display zoom shows at least this many FFT bins across the view.
+inline constexpr int kMinViewBins = 32;
+// Steps of the demodulator's frequency from the keyboard and the wheel: a broadcast channel,
+// and a fine step with a modifier held.
+inline constexpr double kTuneStepHz = 100e3;
+inline constexpr double kFineTuneStepHz = 1e3;
 
 } // namespace display_settings

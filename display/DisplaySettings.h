@@ -1,6 +1,9 @@
 #pragma once
 
 #include "display/DisplaySettingTable.h"
+#include "display/SpectrumLayout.h"
+
+#include <cstdint>
 
 // What the user chose for the look of the spectrum display: the item holds it, the renderer
 // takes a copy at each synchronisation.
@@ -14,4 +17,7 @@ struct DisplaySettings {
     bool peakLineEnabled = false;
     bool waterfallEnabled = false;
     double waterfallHeightRatio = display_settings::waterfallHeightRatio.initial;
+    ViewWindow view;
+    // Counts the user's clears of the waterfall; the renderer clears when it moves.
+    uint64_t waterfallClears = 0;
 };

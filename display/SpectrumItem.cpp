@@ -2,6 +2,8 @@
 
 #include "display/DemoSpectrum.h"
 #include "display/SpectrumRenderer.h"
+#include "markers/MarkerTracking.h"
+#include "markers/PeakSearch.h"
 
 #include <QRandomGenerator64>
 #include <QtNumeric>
@@ -64,6 +66,65 @@ double SpectrumItem::rbwHz() const
     return m_frame.rbwHz;
 }
 
+double SpectrumItem::viewMinFreqHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.startHz + m_settings.view.start * (m_frame.stopHz - m_frame.startHz);
+}
+
+double SpectrumItem::viewMaxFreqHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.startHz + m_settings.view.stop * (m_frame.stopHz - m_frame.startHz);
+}
+
+double SpectrumItem::minViewWidth() const
+{
+    return std::min(1.0, static_cast<double>(display_settings::kMinViewBins) / m_fftSize);
+}
+
+double SpectrumItem::binHz() const
+{
+    std::lock_guard lock(m_frameMutex);
+    return m_frame.binHz;
+}
+
+void SpectrumItem::setView(double start, double stop)
+{
+    const ViewWindow view = clampViewWindow(start, stop, minViewWidth());
+    if (view.start == m_settings.view.start && view.stop == m_settings.view.stop)
+        return;
+    m_settings.view = view;
+    emit viewChanged();
+    update();
+}
+
+void SpectrumItem::clearWaterfall()
+{
+    ++m_settings.waterfallClears;
+    update();
+}
+
+double SpectrumItem::highestUnmarkedPeakHz(const QVariantList& markedHz) const
+{
+    std::lock_guard lock(m_frameMutex);
+    const std::size_t n = m_frame.trace.size();
+    if (n == 0 || !(m_frame.binHz > 0.0))
+        return qQNaN();
+    std::vector<std::size_t> marked;
+    marked.reserve(static_cast<std::size_t>(markedHz.size()));
+    for (const QVariant& hz : markedHz) {
+        // A marker outside the band marks nothing in it.
+        if (hz.toDouble() < m_frame.startHz || hz.toDouble() > m_frame.stopHz)
+            continue;
+        if (const auto bin = marker_tracking::nearestBin(hz.toDouble(), m_frame.startHz, m_frame.binHz, n))
+            marked.push_back(*bin);
+    }
+    const IndexRange visible = visibleTraceRange(n, m_settings.view);
+    const auto peak = highestUnmarkedPeak(m_frame.trace, visible.first, visible.last, marked);
+    return peak ? m_frame.startHz + static_cast<double>(*peak) * m_frame.binHz : qQNaN();
+}
+
 void SpectrumItem::setFftSize(int fftSize)
 {
     if (fftSize <= 0 || fftSize == m_fftSize)
@@ -75,6 +136,8 @@ void SpectrumItem::setFftSize(int fftSize)
         ++m_frameVersion;
     }
     emit fftSizeChanged();
+    // A finer FFT allows a narrower zoom, a coarser one may need a wider view.
+    setView(m_settings.view.start, m_settings.view.stop);
     update();
 }
 
@@ -193,19 +256,40 @@ void SpectrumItem::setFrame(SpectrumFrame frame)
         rmsChanged = !(frame.rmsDb == m_frame.rmsDb);
         overloadFlipped = frame.overload != m_frame.overload;
         rangeChanged = !(frame.centerHz == m_frame.centerHz) || !(frame.startHz == m_frame.startHz) ||
-                       !(frame.stopHz == m_frame.stopHz);
+                       !(frame.stopHz == m_frame.stopHz) || !(frame.binHz == m_frame.binHz);
         rbwChanged = !(frame.rbwHz == m_frame.rbwHz);
         m_frame = std::move(frame);
         ++m_frameVersion;
     }
+    const bool levelsMoved = updateTraceLevels();
     if (rmsChanged)
         emit rmsDbChanged();
     if (overloadFlipped)
         emit overloadChanged();
-    if (rangeChanged)
+    if (rangeChanged) {
         emit freqRangeChanged();
+        emit viewChanged();
+    }
     if (rbwChanged)
         emit rbwHzChanged();
+    if (levelsMoved)
+        emit traceLevelsChanged();
+}
+
+bool SpectrumItem::updateTraceLevels()
+{
+    TraceLevels measured;
+    {
+        std::lock_guard lock(m_frameMutex);
+        if (!measureTraceLevels(m_frame.trace, m_levelScratch, measured))
+            return false;
+    }
+    measured.noiseFloorDb = std::round(measured.noiseFloorDb);
+    measured.strongestDb = std::round(measured.strongestDb);
+    if (measured.noiseFloorDb == m_levels.noiseFloorDb && measured.strongestDb == m_levels.strongestDb)
+        return false;
+    m_levels = measured;
+    return true;
 }
 
 void SpectrumItem::snapshotFrame(SpectrumFrame& target) const

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "display/DisplaySettings.h"
+#include "display/TraceLevels.h"
 #include "engine/SpectrumFrame.h"
 
 #include <QQuickFramebufferObject>
 #include <QTimer>
+#include <QVariantList>
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 // The spectrum area of the user interface (QML element SpectrumView). It keeps the latest
 // frame from the spectrum thread, or a synthetic one in demo mode, and repaints about 30 times
@@ -33,6 +36,17 @@ class SpectrumItem : public QQuickFramebufferObject {
                    waterfallHeightRatioChanged)
     Q_PROPERTY(float waterfallMinDb READ waterfallMinDb WRITE setWaterfallMinDb NOTIFY waterfallMinDbChanged)
     Q_PROPERTY(float waterfallMaxDb READ waterfallMaxDb WRITE setWaterfallMaxDb NOTIFY waterfallMaxDbChanged)
+    // The display zoom: the part of the captured band shown, as fractions of it, and in Hz.
+    Q_PROPERTY(double viewStart READ viewStart NOTIFY viewChanged)
+    Q_PROPERTY(double viewStop READ viewStop NOTIFY viewChanged)
+    Q_PROPERTY(double viewMinFreqHz READ viewMinFreqHz NOTIFY viewChanged)
+    Q_PROPERTY(double viewMaxFreqHz READ viewMaxFreqHz NOTIFY viewChanged)
+    // The narrowest zoom, as a fraction of the band.
+    Q_PROPERTY(double minViewWidth READ minViewWidth NOTIFY fftSizeChanged)
+    Q_PROPERTY(double binHz READ binHz NOTIFY freqRangeChanged)
+    // The latest trace's noise floor and strongest signal, in whole dB.
+    Q_PROPERTY(float noiseFloorDb READ noiseFloorDb NOTIFY traceLevelsChanged)
+    Q_PROPERTY(float strongestDb READ strongestDb NOTIFY traceLevelsChanged)
 
 public:
     explicit SpectrumItem(QQuickItem* parent = nullptr);
@@ -57,6 +71,14 @@ public:
     double waterfallHeightRatio() const { return m_settings.waterfallHeightRatio; }
     float waterfallMinDb() const { return m_settings.waterfallMinDb; }
     float waterfallMaxDb() const { return m_settings.waterfallMaxDb; }
+    double viewStart() const { return m_settings.view.start; }
+    double viewStop() const { return m_settings.view.stop; }
+    double viewMinFreqHz() const;
+    double viewMaxFreqHz() const;
+    double minViewWidth() const;
+    double binHz() const;
+    float noiseFloorDb() const { return m_levels.noiseFloorDb; }
+    float strongestDb() const { return m_levels.strongestDb; }
 
     void setFftSize(int fftSize);
     void setMinDb(float minDb);
@@ -69,6 +91,15 @@ public:
     void setWaterfallHeightRatio(double ratio);
     void setWaterfallMinDb(float minDb);
     void setWaterfallMaxDb(float maxDb);
+
+    // Shows the part start...stop of the band (fractions of it), kept inside the band and at
+    // least minViewWidth wide.
+    Q_INVOKABLE void setView(double start, double stop);
+    // Wipes the waterfall at once, also while no frames come; new lines fill it again.
+    Q_INVOKABLE void clearWaterfall();
+    // The frequency of the highest peak in view that none of the given frequencies marks
+    // (see highestUnmarkedPeak); NaN when there is none or no trace.
+    Q_INVOKABLE double highestUnmarkedPeakHz(const QVariantList& markedHz) const;
 
     // Called in the item's thread with each published frame; the repaint timer shows it.
     void setFrame(SpectrumFrame frame);
@@ -97,12 +128,16 @@ signals:
     void waterfallHeightRatioChanged();
     void waterfallMinDbChanged();
     void waterfallMaxDbChanged();
+    void viewChanged();
+    void traceLevelsChanged();
 
 private:
     void onTimer();
     void generateDemoFrame();
     // Stores a dB scale value unless it is fuzzily equal to the current one; true when stored.
     static bool assignScale(float& member, float value);
+    // Measures the frame's trace; true when a level moved by a whole dB.
+    bool updateTraceLevels();
 
     mutable std::mutex m_frameMutex;
     SpectrumFrame m_frame;
@@ -115,4 +150,7 @@ private:
     bool m_demo = true;
     float m_demoPhase = 0.0f;
     DisplaySettings m_settings;
+    // Before any data, the floor at the bottom of the scale and the strongest at its top.
+    TraceLevels m_levels{display_settings::minDb.initial, display_settings::maxDb.initial};
+    std::vector<float> m_levelScratch;
 };

@@ -81,7 +81,8 @@ void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& la
     const int strip = layout.waterfallHeight;
     if (!m_settings.waterfallEnabled || strip < 1)
         return;
-    const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_settings.waterfallMinDb, m_settings.waterfallMaxDb);
+    const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_settings.waterfallMinDb,
+                                                      m_settings.waterfallMaxDb, m_settings.waterfallClears);
     if (!change.usable)
         return;
 
@@ -93,12 +94,14 @@ void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& la
         const int g = m_waterfall.writeRow();
         const int bottom = layout.spectrumHeight + strip;
         const auto ndc = [&](int y) { return framebufferNdcY(static_cast<float>(y), layout.height); };
+        const auto u0 = static_cast<float>(m_settings.view.start);
+        const auto u1 = static_cast<float>(m_settings.view.stop);
         if (g == 0) {
-            m_waterfallTexture.drawRows(0, lines, ndc(bottom), ndc(layout.spectrumHeight));
+            m_waterfallTexture.drawRows(0, lines, ndc(bottom), ndc(layout.spectrumHeight), u0, u1);
         } else {
             const int older = waterfallOlderPartHeight(strip, lines, g);
-            m_waterfallTexture.drawRows(g, lines - g, ndc(bottom), ndc(bottom - older));
-            m_waterfallTexture.drawRows(0, g, ndc(bottom - older), ndc(layout.spectrumHeight));
+            m_waterfallTexture.drawRows(g, lines - g, ndc(bottom), ndc(bottom - older), u0, u1);
+            m_waterfallTexture.drawRows(0, g, ndc(bottom - older), ndc(layout.spectrumHeight), u0, u1);
         }
     }
     painter.endNativePainting();
@@ -115,17 +118,19 @@ void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayou
     const int w = image.width();
     const int g = m_waterfall.writeRow();
     const int width = layout.width;
+    const double left = m_settings.view.start * w;
+    const double shown = (m_settings.view.stop - m_settings.view.start) * w;
 
     // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
     painter.save();
     painter.translate(0, layout.spectrumHeight + strip);
     painter.scale(1, -1);
     if (g == 0) {
-        painter.drawImage(QRectF(0, 0, width, strip), image, QRectF(0, 0, w, lines));
+        painter.drawImage(QRectF(0, 0, width, strip), image, QRectF(left, 0, shown, lines));
     } else {
         const int older = waterfallOlderPartHeight(strip, lines, g);
-        painter.drawImage(QRectF(0, 0, width, older), image, QRectF(0, g, w, lines - g));
-        painter.drawImage(QRectF(0, older, width, strip - older), image, QRectF(0, 0, w, g));
+        painter.drawImage(QRectF(0, 0, width, older), image, QRectF(left, g, shown, lines - g));
+        painter.drawImage(QRectF(0, older, width, strip - older), image, QRectF(left, 0, shown, g));
     }
     painter.restore();
 }
@@ -154,11 +159,15 @@ void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layo
     if (!m_density.update(m_frame.density, m_settings.densityPalette))
         return;
     const QImage& image = m_density.image();
-    const double scaleX = static_cast<double>(layout.width) / image.width();
+    const double columns = image.width();
     const double scaleY = static_cast<double>(layout.spectrumHeight) / image.height();
     for (const CellRect& part : m_density.visibleParts()) {
+        const double left = viewX(part.x / columns, m_settings.view, layout.width);
+        const double right = viewX((part.x + part.width) / columns, m_settings.view, layout.width);
+        if (right < 0 || left > layout.width)
+            continue;
         const QRectF source(part.x, part.y, part.width, part.height);
-        const QRectF target(part.x * scaleX, part.y * scaleY, part.width * scaleX, part.height * scaleY);
+        const QRectF target(left, part.y * scaleY, right - left, part.height * scaleY);
         painter.drawImage(target, image, source);
     }
 }
@@ -169,9 +178,11 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
     const std::size_t n = values.size();
     if (n <= 1)
         return;
-    m_tracePoints.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        m_tracePoints[i] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width, layout.spectrumHeight);
+    const IndexRange visible = visibleTraceRange(n, m_settings.view);
+    m_tracePoints.resize(visible.last - visible.first + 1);
+    for (std::size_t i = visible.first; i <= visible.last; ++i)
+        m_tracePoints[i - visible.first] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width,
+                                                      layout.spectrumHeight, m_settings.view);
     buildStrokeTriangles(m_tracePoints, penWidth, m_traceTriangles);
     painter.beginNativePainting();
     const bool drawn = m_triangles.draw(m_traceTriangles, colour, layout.width, layout.height);
@@ -179,7 +190,7 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
     if (drawn)
         return;
     QPainterPath path(QPointF(m_tracePoints[0].x, m_tracePoints[0].y));
-    for (std::size_t i = 1; i < n; ++i)
+    for (std::size_t i = 1; i < m_tracePoints.size(); ++i)
         path.lineTo(m_tracePoints[i].x, m_tracePoints[i].y);
     painter.strokePath(path, QPen(colour, penWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
 }

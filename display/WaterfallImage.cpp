@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-WaterfallChange WaterfallImage::update(const WaterfallBlock& block, float colourMinDb, float colourMaxDb)
+WaterfallChange WaterfallImage::update(const WaterfallBlock& block, float colourMinDb, float colourMaxDb,
+                                       uint64_t clears)
 {
     WaterfallChange change;
     const int w = block.width;
@@ -21,9 +22,19 @@ WaterfallChange WaterfallImage::update(const WaterfallBlock& block, float colour
         m_lastRow = -1;
         recreated = true;
     }
+    bool cleared = false;
+    if (clears != m_clears) {
+        m_clears = clears;
+        // An image that is new holds nothing to clear, and takes the ring's lines as they are.
+        if (!recreated) {
+            m_image.fill(0);
+            cleared = true;
+        }
+    }
 
     change.usable = true;
-    change.recreated = recreated;
+    // A cleared image goes to a copy elsewhere whole, as a recreated one does.
+    change.recreated = recreated || cleared;
     change.colourTableChanged = rebuildColourTable(block, recreated, colourMinDb, colourMaxDb);
 
     const RowCopyPlan plan = planRowCopy(recreated, m_lastRow, m_lastTotal, g, block.totalLines, lines);

@@ -24,8 +24,9 @@ struct WaterfallChange {
 class WaterfallImage {
 public:
     // Brings the image up to date with the block. Not usable (and the image kept) when the block
-    // holds no ring: no width or lines, or fewer bytes than it announces.
-    WaterfallChange update(const WaterfallBlock& block, float colourMinDb, float colourMaxDb);
+    // holds no ring: no width or lines, or fewer bytes than it announces. A new `clears` count
+    // empties the image, which then takes only lines newer than those it held.
+    WaterfallChange update(const WaterfallBlock& block, float colourMinDb, float colourMaxDb, uint64_t clears = 0);
 
     const QImage& image() const { return m_image; }
     // The ring row written next, as of the last successful update.
@@ -40,6 +41,7 @@ private:
     int m_palette = -1;
     int m_lastRow = -1;
     uint64_t m_lastTotal = 0;
+    uint64_t m_clears = 0;
     float m_frameMinDb = kUnset;
     float m_frameMaxDb = kUnset;
     float m_colourMinDb = kUnset;

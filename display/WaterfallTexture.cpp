@@ -140,15 +140,15 @@ void WaterfallTexture::uploadColourTable(const QImage& image)
     m_gl->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
 }
 
-void WaterfallTexture::drawRows(int firstRow, int rowCount, float yFirst, float yEnd)
+void WaterfallTexture::drawRows(int firstRow, int rowCount, float yFirst, float yEnd, float uStart, float uStop)
 {
     if (m_failed || m_gl == nullptr || rowCount < 1 || m_lines < 1)
         return;
     const float v0 = static_cast<float>(firstRow) / static_cast<float>(m_lines);
     const float v1 = static_cast<float>(firstRow + rowCount) / static_cast<float>(m_lines);
     // x, y, u, v for a triangle strip over the full width.
-    const std::array<float, 16> quad{-1.0f, yFirst, 0.0f, v0, 1.0f, yFirst, 1.0f, v0,
-                                     -1.0f, yEnd,   0.0f, v1, 1.0f, yEnd,   1.0f, v1};
+    const std::array<float, 16> quad{-1.0f, yFirst, uStart, v0, 1.0f, yFirst, uStop, v0,
+                                     -1.0f, yEnd,   uStart, v1, 1.0f, yEnd,   uStop, v1};
 
     m_program->bind();
     m_program->setUniformValue("indices", 0);

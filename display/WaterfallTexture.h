@@ -31,8 +31,9 @@ public:
     bool follow(const QImage& image, const WaterfallChange& change);
 
     // Draws image rows firstRow ... firstRow + rowCount - 1 into a rectangle given in normalized
-    // device coordinates, first row at yFirst, the end of the last row at yEnd, full width.
-    void drawRows(int firstRow, int rowCount, float yFirst, float yEnd);
+    // device coordinates, first row at yFirst, the end of the last row at yEnd, full width. Of
+    // each row, the part from uStart to uStop (fractions of its width) is shown.
+    void drawRows(int firstRow, int rowCount, float yFirst, float yEnd, float uStart = 0.0f, float uStop = 1.0f);
 
 private:
     bool createResources();

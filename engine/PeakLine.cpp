@@ -28,6 +28,16 @@ void PeakLine::clear()
     m_line.clear();
 }
 
+void PeakLine::followTuning(double centerHz, double sampleRateHz)
+{
+    std::lock_guard lock(m_mutex);
+    if (centerHz == m_centerHz && sampleRateHz == m_sampleRateHz)
+        return;
+    m_centerHz = centerHz;
+    m_sampleRateHz = sampleRateHz;
+    m_line.clear();
+}
+
 void PeakLine::copyTo(std::vector<float>& out) const
 {
     std::lock_guard lock(m_mutex);

@@ -45,6 +45,7 @@ void SpectrumProcessor::processBlock()
     }
 
     const int64_t t3 = m_clock();
+    m_engine.peakLine().followTuning(s.centerHz, s.sampleRateHz);
     m_engine.peakLine().update(trace, static_cast<double>(t3 - m_lastPeakTime) / 1e9, s.peakLineWindowSec);
 
     const int64_t t4 = m_clock();

@@ -86,6 +86,42 @@ Window {
         app: app
     }
 
+    // The keys of the instrument. A text field being typed into keeps its keys (Space, arrows,
+    // letters): shortcuts only see what it does not take.
+    Shortcut {
+        sequence: "Space"
+        enabled: root.controller !== null && root.controller.connected
+        onActivated: root.controller.running ? root.controller.stopRx() : root.controller.startRx()
+    }
+    Shortcut {
+        sequence: "Right"
+        onActivated: app.stepDemod(spectrumArea.markerModel, spectrumArea.view, 1, false)
+    }
+    Shortcut {
+        sequence: "Left"
+        onActivated: app.stepDemod(spectrumArea.markerModel, spectrumArea.view, -1, false)
+    }
+    Shortcut {
+        sequence: "Shift+Right"
+        onActivated: app.stepDemod(spectrumArea.markerModel, spectrumArea.view, 1, true)
+    }
+    Shortcut {
+        sequence: "Shift+Left"
+        onActivated: app.stepDemod(spectrumArea.markerModel, spectrumArea.view, -1, true)
+    }
+    Shortcut {
+        sequence: "P"
+        onActivated: app.markerToPeak(spectrumArea.markerModel, spectrumArea.view)
+    }
+    Shortcut {
+        sequence: "M"
+        onActivated: app.addMarkerAtPeak(spectrumArea.markerModel, spectrumArea.view)
+    }
+    Shortcut {
+        sequence: "Home"
+        onActivated: spectrumArea.showWholeBand()
+    }
+
     // Records where the window was pressed and lets the press through to what lies below.
     MouseArea {
         anchors.fill: parent

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import QtQuick.Controls.Basic
 
 // The flat button every panel uses: a label on a rectangle that follows hover, press and
 // enabled state, and says triggered() when clicked.
@@ -16,6 +17,8 @@ Rectangle {
     property int hoverBorderWidth: 0
     property int pressedBorderWidth: 0
     property int disabledBorderWidth: 0
+    // Shown after the pointer rests on the button, e.g. its keyboard shortcut.
+    property string toolTip: ""
     // Room between the label and the button's left and right edges.
     property int labelInset: 10
     readonly property bool hovered: mouse.containsMouse
@@ -26,6 +29,9 @@ Rectangle {
     implicitWidth: label.implicitWidth + 2 * labelInset
     implicitHeight: label.implicitHeight + 12
     radius: 4
+    ToolTip.visible: toolTip !== "" && hovered
+    ToolTip.delay: 800
+    ToolTip.text: toolTip
     color: !enabled ? disabledColor : (pressed ? pressedColor : (hovered ? hoverColor : normalColor))
     border.color: "#69A7FF"
     border.width: !enabled ? disabledBorderWidth

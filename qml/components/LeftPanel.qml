@@ -21,17 +21,20 @@ PanelColumn {
         width: left.panelWidth
         rtsa: left.rtsa
         app: left.app
+        view: left.view
     }
     DpxPanel {
         objectName: "dpxPanel"
         width: left.panelWidth
         rtsa: left.rtsa
         view: left.view
+        app: left.app
     }
     WaterfallPanel {
         objectName: "waterfallPanel"
         width: left.panelWidth
         rtsa: left.rtsa
         app: left.app
+        view: left.view
     }
 }

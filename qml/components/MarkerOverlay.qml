@@ -13,7 +13,7 @@ Item {
     readonly property var markerModel: rtsa && rtsa.markersModel ? rtsa.markersModel : null
 
     function freqAt(x) {
-        return SpectrumMath.freqForX(x, view.minFreqHz, view.maxFreqHz, view.centerFreqHz, width)
+        return SpectrumMath.freqForX(x, view.viewMinFreqHz, view.viewMaxFreqHz, view.centerFreqHz, width)
     }
 
     Repeater {
@@ -24,13 +24,15 @@ Item {
             id: marker
 
             required property var model
-            readonly property real markerX: SpectrumMath.xForFreq(model.freqHz, overlay.view.minFreqHz,
-                                                                  overlay.view.maxFreqHz, overlay.width)
+            readonly property real markerX: SpectrumMath.xForFreq(model.freqHz, overlay.view.viewMinFreqHz,
+                                                                  overlay.view.viewMaxFreqHz, overlay.width)
             readonly property real levelY: SpectrumMath.yForLevel(model.ampDb, overlay.view.minDb, overlay.view.maxDb,
                                                                    overlay.height)
             readonly property color markerColor: model.color
 
             objectName: "marker" + model.id
+            // Outside a zoomed view a marker is not drawn at its edge.
+            visible: model.freqHz >= overlay.view.viewMinFreqHz && model.freqHz <= overlay.view.viewMaxFreqHz
             // A hit area a little wider than the line, centred on it.
             x: Math.round(markerX) - 6
             width: 13
@@ -70,6 +72,10 @@ Item {
                 anchors.fill: parent
                 enabled: !marker.model.autoPeakEnabled
                 cursorShape: Qt.SizeHorCursor
+                // A double click on a marker (the first click of one puts the demodulator's marker
+                // under the pointer) is the view's, which shows the whole band.
+                propagateComposedEvents: true
+                onDoubleClicked: (mouse) => mouse.accepted = false
                 function moveTo(mouseX) {
                     overlay.markerModel.setMarkerFreq(marker.model.id, overlay.freqAt(mapToItem(overlay, mouseX, 0).x))
                 }

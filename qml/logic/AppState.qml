@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import NorvaleRTSA 1.0
 import "SpectrumMath.js" as SpectrumMath
+import "PanelLogic.js" as PanelLogic
 
 // Presentation state shared by every panel: the receiver settings as the panels show them,
 // change detection for the retunes they send, the log history and the transient
@@ -25,6 +26,12 @@ QtObject {
     property real waterfallFps: Settings.spectrum.waterfallFps.initial
     property real waterfallMinDb: Settings.display.waterfallMinDb.initial
     property real waterfallMaxDb: Settings.display.waterfallMaxDb.initial
+    // The waterfall's and the density display's colour scales follow the trace unless the
+    // user sets them.
+    property bool waterfallAutoRange: true
+    property bool densityAutoRange: true
+    property real refLevelDb: Settings.display.refLevelDb.initial
+    property real dbPerDiv: Settings.display.dbPerDiv.initial
 
     property real lastUserRbwTargetHz: NaN
     property int lastUserMaxFps: -1
@@ -37,6 +44,9 @@ QtObject {
     property int nextMarkerId: 1
     property var markerColorPalette: ["#4FC3F7", "#FF6B5E", "#E4B55E", "#79D07B", "#B388FF"]
     property int newDemodMarkerId: -2
+    // Marker readouts relative to the reference marker (-1: the first one).
+    property bool markerDeltaMode: false
+    property int referenceMarkerId: -1
 
     property real lastAppliedFreqMHz: NaN
     property real lastAppliedBwMHz: NaN
@@ -49,19 +59,6 @@ QtObject {
         interval: 3500
         repeat: false
         onTriggered: appState.autoAdjustMessage = ""
-    }
-
-    // Puts a changed waterfall line count back on the next turn of the event loop.
-    readonly property Timer waterfallRestoreTimer: Timer {
-        property var target: null
-        property int lines: 0
-        interval: 0
-        repeat: false
-        onTriggered: {
-            if (target)
-                target.waterfallLines = lines
-            target = null
-        }
     }
 
     function initRtsa(rtsa) {
@@ -147,15 +144,54 @@ QtObject {
             rtsa.waterfallLines = Math.round(waterfallFps * sec)
     }
 
-    // The controller rebuilds the waterfall whenever its line count changes: change it by one
-    // and put it back.
-    function clearWaterfall(rtsa) {
-        if (!rtsa)
+    // A new marker on the highest peak in view that no marker sits on (the view's centre while
+    // there is no trace); returns its id.
+    function addMarkerAtPeak(model, view) {
+        if (!model || !view)
+            return -1
+        const id = nextMarkerId
+        nextMarkerId = id + 1
+        const peakHz = view.highestUnmarkedPeakHz(SpectrumMath.markerFrequencies(model))
+        model.addMarker(id, isFinite(peakHz) ? peakHz : view.centerFreqHz, colorForMarkerId(id))
+        return id
+    }
+
+    // Tunes the demodulator by moving the marker it follows; when it follows none, a new marker
+    // at hz becomes its marker.
+    function tuneDemodTo(model, hz) {
+        if (!model || !(hz > 0))
             return
-        const lines = rtsa.waterfallLines
-        rtsa.waterfallLines = Math.min(Settings.spectrum.waterfallLines.max, lines + 1)
-        waterfallRestoreTimer.target = rtsa
-        waterfallRestoreTimer.lines = lines
-        waterfallRestoreTimer.start()
+        if (newDemodMarkerId >= 0 && isFinite(PanelLogic.markerFreqHz(model, newDemodMarkerId))) {
+            model.setMarkerFreq(newDemodMarkerId, hz)
+            return
+        }
+        const id = nextMarkerId
+        nextMarkerId = id + 1
+        model.addMarker(id, hz, colorForMarkerId(id))
+        newDemodMarkerId = id
+    }
+
+    // Moves the demodulator by whole tuning steps (fine ones with `fine`), from its frequency
+    // rounded to the step.
+    function stepDemod(model, view, steps, fine) {
+        if (!view)
+            return
+        const step = fine ? Settings.display.fineTuneStepHz : Settings.display.tuneStepHz
+        const bound = PanelLogic.boundDemodFreqHz(newDemodMarkerId, view.centerFreqHz, model)
+        const fromHz = isFinite(bound) && bound > 0 ? bound : view.centerFreqHz
+        tuneDemodTo(model, SpectrumMath.snapToStep(fromHz, step) + steps * step)
+    }
+
+    // Sends the demodulator's marker, or else the first marker, to the peak; with no marker, a
+    // new one goes there.
+    function markerToPeak(model, view) {
+        if (!model)
+            return
+        if (newDemodMarkerId >= 0 && isFinite(PanelLogic.markerFreqHz(model, newDemodMarkerId)))
+            model.markerToPeak(newDemodMarkerId)
+        else if (model.rowCount() > 0)
+            model.markerToPeak(model.get(0).id)
+        else
+            addMarkerAtPeak(model, view)
     }
 }

@@ -3,6 +3,7 @@
 #include "display/DemoSpectrum.h"
 #include "display/DensityBytes.h"
 #include "display/SpectrumLayout.h"
+#include "display/TraceLevels.h"
 #include "display/TraceStroke.h"
 #include "display/WaterfallRows.h"
 
@@ -57,6 +58,61 @@ TEST(SpectrumLayout, TraceMappingClampsAndGuardsTheScale)
 
     EXPECT_FLOAT_EQ(framebufferNdcY(0.0f, 980), -1.0f);
     EXPECT_FLOAT_EQ(framebufferNdcY(980.0f, 980), 1.0f);
+}
+
+TEST(SpectrumLayout, AZoomedViewSpreadsItsPartOfTheBandOverTheWidth)
+{
+    const ViewWindow half{0.25, 0.75};
+    EXPECT_FLOAT_EQ(viewX(0.25, half, 1000), 0.0f);
+    EXPECT_FLOAT_EQ(viewX(0.5, half, 1000), 500.0f);
+    EXPECT_FLOAT_EQ(viewX(0.75, half, 1000), 1000.0f);
+    // Points outside the view land beyond its edges, where the framebuffer cuts them off.
+    EXPECT_LT(viewX(0.0, half, 1000), 0.0f);
+
+    // Of 101 points (one per 1 % of the band), 25 to 75 are inside and 24 and 76 lead to the edges.
+    const IndexRange visible = visibleTraceRange(101, {0.245, 0.755});
+    EXPECT_EQ(visible.first, 24u);
+    EXPECT_EQ(visible.last, 76u);
+    const IndexRange all = visibleTraceRange(2048, {});
+    EXPECT_EQ(all.first, 0u);
+    EXPECT_EQ(all.last, 2047u);
+    EXPECT_FLOAT_EQ(tracePoint(50, 101, -60.0f, -120.0f, 0.0f, 1000, 100, half).x, 500.0f);
+}
+
+TEST(SpectrumLayout, ViewWindowsStayInsideTheBandAndKeepAMinimumWidth)
+{
+    const ViewWindow moved = clampViewWindow(-0.1, 0.3, 0.01);
+    EXPECT_DOUBLE_EQ(moved.start, 0.0);
+    EXPECT_DOUBLE_EQ(moved.stop, 0.4);
+    const ViewWindow right = clampViewWindow(0.9, 1.2, 0.01);
+    EXPECT_DOUBLE_EQ(right.start, 0.7);
+    EXPECT_DOUBLE_EQ(right.stop, 1.0);
+    // Narrower than the minimum: widened around its middle.
+    const ViewWindow narrow = clampViewWindow(0.5, 0.5001, 0.01);
+    EXPECT_NEAR(narrow.stop - narrow.start, 0.01, 1e-12);
+    EXPECT_NEAR((narrow.start + narrow.stop) / 2, 0.50005, 1e-12);
+    const ViewWindow wide = clampViewWindow(-3.0, 5.0, 0.01);
+    EXPECT_DOUBLE_EQ(wide.start, 0.0);
+    EXPECT_DOUBLE_EQ(wide.stop, 1.0);
+    const ViewWindow invalid = clampViewWindow(NAN, 0.5, 0.01);
+    EXPECT_DOUBLE_EQ(invalid.start, 0.0);
+    EXPECT_DOUBLE_EQ(invalid.stop, 1.0);
+}
+
+TEST(TraceLevels, FloorIsTheMedianAndTheStrongestTheMaximum)
+{
+    // A floor of -95 dB with a third of the span taken by signals up to -20 dB.
+    std::vector<float> trace(300, -95.0f);
+    for (std::size_t i = 0; i < 100; ++i)
+        trace[i * 3] = -40.0f - static_cast<float>(i % 7);
+    trace[150] = -20.0f;
+    std::vector<float> scratch;
+    TraceLevels levels;
+    ASSERT_TRUE(measureTraceLevels(trace, scratch, levels));
+    EXPECT_FLOAT_EQ(levels.noiseFloorDb, -95.0f);
+    EXPECT_FLOAT_EQ(levels.strongestDb, -20.0f);
+    EXPECT_FALSE(measureTraceLevels({}, scratch, levels));
+    EXPECT_FLOAT_EQ(levels.noiseFloorDb, -95.0f) << "an empty trace changed the last levels";
 }
 
 TEST(WaterfallRows, CopyPlan)

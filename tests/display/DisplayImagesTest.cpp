@@ -92,6 +92,35 @@ TEST(WaterfallImage, CopiesOnlyTheNewRows)
     EXPECT_EQ(pixelOfRow(image, 0), 100);
 }
 
+TEST(WaterfallImage, AClearEmptiesItAtOnceAndKeepsOnlyNewerLines)
+{
+    WaterfallImage image;
+    WaterfallBlock block = ring(10);
+    block.writeRow = 5;
+    image.update(block, -120.0f, 0.0f, 0);
+
+    // Cleared with nothing new in the ring (acquisition stopped): empty at once, and the copy
+    // elsewhere must take it whole.
+    WaterfallChange change = image.update(block, -120.0f, 0.0f, 1);
+    EXPECT_TRUE(change.recreated);
+    EXPECT_EQ(change.rows.count, 0);
+    for (int r = 0; r < kLines; ++r)
+        EXPECT_EQ(pixelOfRow(image, r), 0) << "row " << r;
+
+    // The next line is the only one back; the ring's older rows stay out.
+    setRow(block, 5, 77);
+    block.writeRow = 6;
+    block.totalLines += 1;
+    change = image.update(block, -120.0f, 0.0f, 1);
+    EXPECT_FALSE(change.recreated);
+    EXPECT_EQ(pixelOfRow(image, 5), 77);
+    EXPECT_EQ(pixelOfRow(image, 4), 0);
+
+    // A full ring (1200 lines is no different from 8) clears just the same.
+    image.update(block, -120.0f, 0.0f, 2);
+    EXPECT_EQ(pixelOfRow(image, 5), 0);
+}
+
 TEST(WaterfallImage, OneLineRingFollowsTheTotal)
 {
     WaterfallImage image;

@@ -36,6 +36,9 @@ private slots:
     void demoFramesClipToTheScaleAndKeepTheNotches();
     void demoOffKeepsTheFrame();
     void versionedSnapshotCopiesEveryChangeOnce();
+    void zoomStaysInTheBandAndMapsToFrequencies();
+    void findsTheHighestUnmarkedPeakInView();
+    void tracksTheNoiseFloorAndTheStrongestSignal();
 };
 
 void SpectrumItemTest::startsWithAFlatTraceInDemoMode()
@@ -285,6 +288,99 @@ void SpectrumItemTest::versionedSnapshotCopiesEveryChangeOnce()
     bool copied = false;
     QTRY_VERIFY((copied = copied || item.snapshotFrameIfChanged(copy, version)));
     QVERIFY(copy.trace.front() != -120.0f || copy.trace.back() != -120.0f);
+}
+
+namespace {
+
+// 1000 bins from 99 MHz in 2 kHz steps (a 2 MHz span around 100 MHz), a floor at -90 dB,
+// a station at -20 dB on bin 250 and one at -40 dB on bin 750.
+SpectrumFrame twoStationFrame()
+{
+    SpectrumFrame frame;
+    frame.trace.assign(1000, -90.0f);
+    frame.trace[250] = -20.0f;
+    frame.trace[750] = -40.0f;
+    frame.centerHz = 100e6;
+    frame.startHz = 99e6;
+    frame.stopHz = 101e6;
+    frame.binHz = 2e3;
+    return frame;
+}
+
+} // namespace
+
+void SpectrumItemTest::zoomStaysInTheBandAndMapsToFrequencies()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    item.setFrame(twoStationFrame());
+    QSignalSpy view(&item, &SpectrumItem::viewChanged);
+    QCOMPARE(item.viewMinFreqHz(), 99e6);
+    QCOMPARE(item.viewMaxFreqHz(), 101e6);
+
+    item.setView(0.25, 0.5);
+    QCOMPARE(view.count(), 1);
+    QCOMPARE(item.viewMinFreqHz(), 99.5e6);
+    QCOMPARE(item.viewMaxFreqHz(), 100e6);
+    item.setView(0.25, 0.5);
+    QCOMPARE(view.count(), 1);
+
+    // Past the band's end: moved back inside, not narrowed.
+    item.setView(0.9, 1.3);
+    QCOMPARE(item.viewStop(), 1.0);
+    QVERIFY(std::abs(item.viewStart() - 0.6) < 1e-12);
+    // Never narrower than 32 bins of the FFT.
+    item.setView(0.5, 0.5);
+    QVERIFY(std::abs(item.viewStop() - item.viewStart() - 32.0 / 2048) < 1e-12);
+    QCOMPARE(item.minViewWidth(), 32.0 / 2048);
+
+    // A retune keeps the zoom and moves its frequencies with the band.
+    item.setView(0.0, 0.5);
+    SpectrumFrame retuned = twoStationFrame();
+    retuned.centerHz = 200e6;
+    retuned.startHz = 199e6;
+    retuned.stopHz = 201e6;
+    const int before = view.count();
+    item.setFrame(retuned);
+    QCOMPARE(view.count(), before + 1);
+    QCOMPARE(item.viewMaxFreqHz(), 200e6);
+}
+
+void SpectrumItemTest::findsTheHighestUnmarkedPeakInView()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    QVERIFY(std::isnan(item.highestUnmarkedPeakHz({})));
+    item.setFrame(twoStationFrame());
+    QCOMPARE(item.highestUnmarkedPeakHz({}), 99.5e6);
+    QCOMPARE(item.highestUnmarkedPeakHz({99.5e6}), 100.5e6);
+    QVERIFY(std::isnan(item.highestUnmarkedPeakHz({99.5e6, 100.5e6})));
+    // A marker outside the band marks nothing in it, not even the peak at its edge.
+    QCOMPARE(item.highestUnmarkedPeakHz({50e6}), 99.5e6);
+    // Only what is in view counts: the right half holds the weaker station alone.
+    item.setView(0.5, 1.0);
+    QCOMPARE(item.highestUnmarkedPeakHz({}), 100.5e6);
+}
+
+void SpectrumItemTest::tracksTheNoiseFloorAndTheStrongestSignal()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    QSignalSpy levels(&item, &SpectrumItem::traceLevelsChanged);
+    item.setFrame(twoStationFrame());
+    QCOMPARE(levels.count(), 1);
+    QCOMPARE(item.noiseFloorDb(), -90.0f);
+    QCOMPARE(item.strongestDb(), -20.0f);
+
+    // Less than half a dB of change is not worth a new scale.
+    SpectrumFrame frame = twoStationFrame();
+    frame.trace[250] = -20.3f;
+    item.setFrame(frame);
+    QCOMPARE(levels.count(), 1);
+    frame.trace[250] = -10.0f;
+    item.setFrame(frame);
+    QCOMPARE(levels.count(), 2);
+    QCOMPARE(item.strongestDb(), -10.0f);
 }
 
 int main(int argc, char** argv)

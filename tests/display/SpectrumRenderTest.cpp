@@ -63,6 +63,8 @@ private slots:
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
+    void zoomSpreadsItsPartOfTheBandOverTheView();
+    void waterfallClearsWhileNoFramesCome();
     void redrawsOnlyWhatChanged();
 
 private:
@@ -220,6 +222,47 @@ void SpectrumRenderTest::densityTransparentWhereByteIsZero()
 
     m_item->setDensityEnabled(false);
     QVERIFY(near(renderFrame(frame).pixel(kWidth - 30, 30), background));
+}
+
+void SpectrumRenderTest::zoomSpreadsItsPartOfTheBandOverTheView()
+{
+    // A step at three quarters of the band: -90 dB below it, -30 dB from it on.
+    SpectrumFrame frame = flatFrame(-90.0f);
+    for (std::size_t i = frame.trace.size() * 3 / 4; i < frame.trace.size(); ++i)
+        frame.trace[i] = -30.0f;
+    const QRgb trace = qRgb(255, 200, 66);
+    const auto highAt = [&](const QImage& image, int x) {
+        const QList<int> rows = rowsWithColour(image, x, trace);
+        return !rows.isEmpty() && rows.first() < kHeight / 2;
+    };
+    const QImage whole = renderFrame(frame);
+    QVERIFY(!highAt(whole, kWidth * 5 / 8));
+    QVERIFY(highAt(whole, kWidth * 7 / 8));
+
+    // The right half of the band over the whole view: the step moves to the middle.
+    m_item->setView(0.5, 1.0);
+    const QImage zoomed = renderFrame(frame);
+    QVERIFY(!highAt(zoomed, kWidth / 2 - 10));
+    QVERIFY(highAt(zoomed, kWidth / 2 + 10));
+}
+
+void SpectrumRenderTest::waterfallClearsWhileNoFramesCome()
+{
+    m_item->setWaterfallEnabled(true);
+    m_item->setWaterfallHeightRatio(0.5);
+    SpectrumFrame frame = flatFrame(-200.0f);
+    WaterfallBlock& block = frame.waterfall;
+    block.width = 16;
+    block.lines = 8;
+    block.totalLines = 8;
+    editPicture(block.bytes).assign(16 * 8, 200);
+    const QList<QRgb> table = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
+    const int middle = kHeight * 3 / 4;
+    QVERIFY(near(renderFrame(frame).pixel(100, middle), table[200]));
+
+    // No new frame: the clear alone repaints the strip with the lowest colour.
+    m_item->clearWaterfall();
+    QTRY_VERIFY(near(m_window->grabWindow().pixel(100, middle), table[0]));
 }
 
 void SpectrumRenderTest::redrawsOnlyWhatChanged()

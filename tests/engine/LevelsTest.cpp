@@ -66,6 +66,29 @@ TEST(PeakLine, HoldsFallsOverItsWindowAndFollowsLengthChanges)
     EXPECT_TRUE(out.empty());
 }
 
+TEST(PeakLine, StartsAgainOnARetuneOrARateChangeOnly)
+{
+    PeakLine line;
+    std::vector<float> out;
+    line.followTuning(100e6, 20e6);
+    line.update({-20.0f, -80.0f}, 0.01, 0.0);
+    line.followTuning(100e6, 20e6);
+    line.update({-80.0f, -70.0f}, 0.01, 0.0);
+    line.copyTo(out);
+    EXPECT_EQ(out, (std::vector<float>{-20.0f, -70.0f}));
+
+    line.followTuning(101e6, 20e6);
+    line.update({-80.0f, -70.0f}, 0.01, 0.0);
+    line.copyTo(out);
+    EXPECT_EQ(out, (std::vector<float>{-80.0f, -70.0f})) << "the old station stayed after a retune";
+
+    line.update({-10.0f, -70.0f}, 0.01, 0.0);
+    line.followTuning(101e6, 10e6);
+    line.update({-80.0f, -60.0f}, 0.01, 0.0);
+    line.copyTo(out);
+    EXPECT_EQ(out, (std::vector<float>{-80.0f, -60.0f})) << "the old span stayed after a rate change";
+}
+
 TEST(PeakReadout, ReportsTheLowestFrequencyOfEqualMaxima)
 {
     PeakReadout readout;

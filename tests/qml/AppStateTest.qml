@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.2
+import NorvaleRTSA.Testing 1.0
 import "../../qml/logic"
 
 TestCase {
@@ -80,7 +81,10 @@ TestCase {
         const state = makeState()
         state.initRtsa(null)
         state.applyParamsForce(null, 1000, 20, 0, 0, 20, 30)
-        state.clearWaterfall(null)
+        state.tuneDemodTo(null, 100e6)
+        state.stepDemod(null, null, 1, false)
+        state.markerToPeak(null, null)
+        compare(state.addMarkerAtPeak(null, null), -1)
         state.setWaterfallTimeDepth(null, 5)
         verify(!state.applyParamsOnConnect)
         compare(state.waterfallTimeDepthSec, 5)
@@ -154,26 +158,89 @@ TestCase {
         compare(rtsa.applied.length, 1)
     }
 
-    function test_clearWaterfallChangesTheLineCountAndPutsItBack() {
-        const state = makeState()
-        const rtsa = makeController({ waterfallLines: 300 })
-        const seen = []
-        rtsa.waterfallLinesChanged.connect(() => seen.push(rtsa.waterfallLines))
-        state.clearWaterfall(rtsa)
-        compare(seen, [301])
-        tryCompare(rtsa, "waterfallLines", 300)
-        compare(seen, [301, 300])
+    Component {
+        id: modelComponent
+        MarkerModel {}
+    }
+    // Stands in for the spectrum view: its centre and the peaks of its trace, highest first.
+    Component {
+        id: viewComponent
+        QtObject {
+            property real centerFreqHz: 100e6
+            property var peaksHz: []
+            function highestUnmarkedPeakHz(markedHz) {
+                const free = peaksHz.filter(hz => markedHz.indexOf(hz) < 0)
+                return free.length > 0 ? free[0] : NaN
+            }
+        }
     }
 
-    function test_clearWaterfallAtTheMaximumChangesNothing() {
+    function markerHz(model, id) {
+        for (let row = 0; row < model.rowCount(); ++row) {
+            if (model.get(row).id === id)
+                return model.get(row).freqHz
+        }
+        return NaN
+    }
+
+    function test_tuningTheDemodulatorMovesItsMarkerOrMakesOne() {
         const state = makeState()
-        const rtsa = makeController({ waterfallLines: 1200 })
-        let changes = 0
-        rtsa.waterfallLinesChanged.connect(() => ++changes)
-        state.clearWaterfall(rtsa)
-        wait(50)
-        compare(rtsa.waterfallLines, 1200)
-        compare(changes, 0)
+        const model = createTemporaryObject(modelComponent, testCase)
+        // Following the centre, the demodulator gets a marker of its own at the clicked place.
+        compare(state.newDemodMarkerId, -2)
+        state.tuneDemodTo(model, 995.6e6)
+        compare(model.rowCount(), 1)
+        compare(state.newDemodMarkerId, 1)
+        compare(markerHz(model, 1), 995.6e6)
+        // From then on its marker moves; no new one is made.
+        state.tuneDemodTo(model, 1002.4e6)
+        compare(model.rowCount(), 1)
+        compare(markerHz(model, 1), 1002.4e6)
+        // Its marker deleted, the next tune makes a new one.
+        model.removeMarker(1)
+        state.tuneDemodTo(model, 990e6)
+        compare(state.newDemodMarkerId, 2)
+        compare(markerHz(model, 2), 990e6)
+        state.tuneDemodTo(model, 0)
+        compare(markerHz(model, 2), 990e6)
+    }
+
+    function test_stepsStartFromTheDemodulatorsFrequencyOnTheRaster() {
+        const state = makeState()
+        const model = createTemporaryObject(modelComponent, testCase)
+        const view = createTemporaryObject(viewComponent, testCase)
+        // Without a marker the step starts from the centre.
+        state.stepDemod(model, view, 1, false)
+        compare(markerHz(model, 1), 100.1e6)
+        state.tuneDemodTo(model, 99.4471e6)
+        state.stepDemod(model, view, 1, false)
+        compare(markerHz(model, 1), 99.5e6)
+        state.stepDemod(model, view, -2, false)
+        compare(markerHz(model, 1), 99.3e6)
+        state.stepDemod(model, view, 1, true)
+        fuzzyCompare(markerHz(model, 1), 99.301e6, 1e-3)
+    }
+
+    function test_newMarkersGoToUnmarkedPeaksAndPeakKeyMovesTheDemodMarker() {
+        const state = makeState()
+        const model = createTemporaryObject(modelComponent, testCase)
+        const view = createTemporaryObject(viewComponent, testCase, { peaksHz: [99.4e6, 96.7e6] })
+        compare(state.addMarkerAtPeak(model, view), 1)
+        compare(state.addMarkerAtPeak(model, view), 2)
+        compare(state.addMarkerAtPeak(model, view), 3)
+        compare([markerHz(model, 1), markerHz(model, 2), markerHz(model, 3)], [99.4e6, 96.7e6, 100e6])
+
+        // Before a frame the peak is at 0 Hz: whichever marker goes to the peak shows it.
+        state.markerToPeak(model, view)
+        compare(markerHz(model, 1), 0)
+        state.newDemodMarkerId = 3
+        state.markerToPeak(model, view)
+        compare([markerHz(model, 2), markerHz(model, 3)], [96.7e6, 0])
+
+        // With no marker at all, one is added on the highest peak.
+        const empty = createTemporaryObject(modelComponent, testCase)
+        state.markerToPeak(empty, view)
+        compare(empty.rowCount(), 1)
     }
 
     function test_waterfallTimeDepthSetsTheLineCount() {

@@ -1,6 +1,8 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import NorvaleRTSA.Testing 1.0
 import "../../qml/logic"
+import "../../qml/components"
 import "../../qml/components/panels"
 
 // The receiver, spectrum, persistence, waterfall, RF level, marker and log panels against a
@@ -28,7 +30,25 @@ PanelTestCase {
             property real rmsDb: NaN
             property bool peakLineEnabled: false
             property int densityPalette: 0
+            property real noiseFloorDb: -93
+            property real strongestDb: -21
+            property real waterfallMinDb: -120
+            property real waterfallMaxDb: 0
+            property real binHz: 0
+            property int clears: 0
+            // The peaks of the trace, highest first.
+            property var peaksHz: []
+
+            function highestUnmarkedPeakHz(markedHz) {
+                const free = peaksHz.filter(hz => markedHz.indexOf(hz) < 0)
+                return free.length > 0 ? free[0] : NaN
+            }
+            function clearWaterfall() { ++clears }
         }
+    }
+    Component {
+        id: readoutComponent
+        MarkerReadout {}
     }
     Component {
         id: deviceComponent
@@ -74,8 +94,8 @@ PanelTestCase {
     // What each panel is given: the controller, the application state, the spectrum view.
     function inputsOf(component) {
         const all = { rtsa: rtsa, app: app, view: view }
-        const names = new Map([[deviceComponent, ["rtsa", "app"]], [dspComponent, ["rtsa", "app"]],
-                               [dpxComponent, ["rtsa", "view"]], [waterfallComponent, ["rtsa", "app"]],
+        const names = new Map([[deviceComponent, ["rtsa", "app"]], [dspComponent, ["rtsa", "app", "view"]],
+                               [dpxComponent, ["rtsa", "view", "app"]], [waterfallComponent, ["rtsa", "app", "view"]],
                                [rmsComponent, ["view"]], [markersComponent, ["rtsa", "app", "view"]],
                                [logComponent, ["app"]]]).get(component)
         const inputs = { width: 300 }
@@ -272,6 +292,16 @@ PanelTestCase {
         compare(item("rbw100k").normalColor, Qt.color("#2F3945"))
         compare(item("rbw1k").normalColor, Qt.color("#232831"))
         compare(app.lastUserRbwTargetHz, 1000)
+
+        // The trace's scale: dB per division, and Auto from the view's floor (-93 dB) and
+        // strongest signal (-21 dB): 20 dB/div with the floor in the bottom fifth.
+        click("dbPerDiv10")
+        compare(app.dbPerDiv, 10)
+        click("autoRangeButton")
+        compare([app.refLevelDb, app.dbPerDiv], [0, 20])
+        const ref = item("refLevelSlider")
+        clickItem(ref, 0, ref.height - 9)
+        compare(app.refLevelDb, Settings.display.refLevelDb.min)
     }
 
     function test_persistenceControls() {
@@ -281,6 +311,10 @@ PanelTestCase {
         verify(rtsa.densityEnabled)
         click("densityClearButton")
         compare(rtsa.callsOf("clearDensity").length, 1)
+        verify(app.densityAutoRange)
+        compare(item("densityAutoSwitch").text, "Auto Range -120\u20260 dB")
+        click("densityAutoSwitch")
+        verify(!app.densityAutoRange)
 
         verify(!item("peakLineClearButton").enabled)
         click("peakLineSwitch")
@@ -322,10 +356,8 @@ PanelTestCase {
         verify(!item("waterfallClearButton").enabled)
         click("waterfallSwitch")
         verify(rtsa.waterfallEnabled)
-        rtsa.waterfallLines = 300
         click("waterfallClearButton")
-        compare(rtsa.waterfallLines, 301)
-        tryCompare(rtsa, "waterfallLines", 300)
+        compare(view.clears, 1)
 
         click("timeDepth02")
         compare([app.waterfallTimeDepthSec, rtsa.waterfallLines], [0.2, 6])
@@ -334,12 +366,24 @@ PanelTestCase {
         click("waterfallPaletteInferno")
         compare([app.waterfallPaletteId, rtsa.waterfallPaletteId], [1, 1])
 
+        // The scale follows the trace until a slider moves: it is then set by hand from where
+        // the automatic scale stood.
+        verify(app.waterfallAutoRange)
+        view.waterfallMinDb = -95
+        view.waterfallMaxDb = -20
+        const max = item("waterfallMaxSlider")
+        clickItem(max, max.width - 1, max.height - 9)
+        verify(!app.waterfallAutoRange)
+        compare([app.waterfallMinDb, app.waterfallMaxDb], [-95, 20])
+        click("waterfallAutoSwitch")
+        verify(app.waterfallAutoRange)
+        click("waterfallAutoSwitch")
+
         // The scale keeps 1 dB between its ends, whichever end moves.
         app.waterfallMaxDb = -50
         const min = item("waterfallMinSlider")
         clickItem(min, min.width - 1, min.height - 9)
         compare(app.waterfallMinDb, -51)
-        const max = item("waterfallMaxSlider")
         clickItem(max, 0, max.height - 9)
         compare(app.waterfallMaxDb, -50)
         clickItem(max, max.width - 1, max.height - 9)
@@ -371,15 +415,20 @@ PanelTestCase {
     }
 
     function test_markerRows() {
-        view.centerFreqHz = 99.4e6
+        view.centerFreqHz = 100e6
+        // Each new marker goes to the highest peak not yet marked, then to the centre.
+        view.peaksHz = [99.4e6, 96.7e6]
         makePanel(markersComponent)
         click("addMarkerButton")
         click("addMarkerButton")
-        compare(model.rowCount(), 2)
-        compare(app.nextMarkerId, 3)
+        click("addMarkerButton")
+        compare(model.rowCount(), 3)
+        compare(app.nextMarkerId, 4)
         const first = model.index(0, 0)
         compare([model.data(first, 257), model.data(first, 258), model.data(first, 260)], [1, 99.4e6, "#FF6B5E"])
-        compare(model.data(model.index(1, 0), 260), "#E4B55E")
+        compare([model.data(model.index(1, 0), 258), model.data(model.index(1, 0), 260)], [96.7e6, "#E4B55E"])
+        compare(model.data(model.index(2, 0), 258), 100e6)
+        model.removeMarker(3)
 
         click("mkSwatch1")
         compare(model.data(first, 260), "#E4B55E")
@@ -420,6 +469,31 @@ PanelTestCase {
         click("mkDel1")
         compare(model.rowCount(), 1)
         compare(model.data(model.index(0, 0), 257), 2)
+    }
+
+    // Frequencies to the digits 9.8 kHz bins support, levels, and in delta mode the distance from
+    // the reference marker (the first, or the one chosen).
+    function test_markerReadoutsAndDeltas() {
+        view.binHz = 9765.625
+        panel = createTemporaryObject(readoutComponent, testCase, { rtsa: rtsa, app: app, view: view })
+        verify(!panel.visible)
+        model.addMarker(1, 995.6e6, "#4FC3F7")
+        model.addMarker(2, 996.0e6, "#FF6B5E")
+        verify(panel.visible)
+        compare(item("markerReadout1").text, "M1  995.600 MHz  -120.0 dB")
+        compare(item("markerReadout2").text, "M2  996.000 MHz  -120.0 dB")
+
+        app.markerDeltaMode = true
+        compare(item("markerReadout1").text, "M1  995.600 MHz  -120.0 dB")
+        compare(item("markerReadout2").text, "\u0394M2  +400 kHz  +0.0 dB")
+        app.referenceMarkerId = 2
+        compare(item("markerReadout1").text, "\u0394M1  -400 kHz  +0.0 dB")
+        compare(item("markerReadout2").text, "M2  996.000 MHz  -120.0 dB")
+        // The reference follows the marker as it moves.
+        model.setMarkerFreq(2, 995.0e6)
+        compare(item("markerReadout1").text, "\u0394M1  +600 kHz  +0.0 dB")
+        app.newDemodMarkerId = 1
+        compare(item("markerReadout1").text, "\u0394M1  +600 kHz  +0.0 dB  Demod")
     }
 
     function test_logShowsColouredEscapedLines() {

@@ -17,10 +17,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// What the frequency ruler and the marker readout show, worked out here independently.
-QString megaText(double hz, int decimals)
+// What the marker readout shows of a frequency near 1 GHz, worked out here independently: to
+// the kHz.
+QString gigaText(double hz)
 {
-    return QString::number(hz / 1e6, 'f', decimals);
+    return QString::number(hz / 1e9, 'f', 6);
 }
 
 class LiveWindowProbe : public WindowProbe {
@@ -125,7 +126,8 @@ private:
         if (!waitFor([this] { return item(u"marker1"_s) && item(u"markerReadout1"_s); }, kEventWaitMs,
                      u"marker 1 on the spectrum"_s))
             return false;
-        bool ok = textIs(u"markerReadout1"_s, u"M1  %1 MHz"_s.arg(megaText(startHz, 6)));
+        // To the kHz the 4.9 kHz bins of 2048 points at 10 MS/s support, and the marker's level.
+        bool ok = textMatches(u"markerReadout1"_s, u"^M1  %1 GHz  -\\d+\\.\\d dB$"_s.arg(gigaText(startHz)));
 
         // Where a press on the overlay puts a marker, worked out from the view's span.
         QQuickItem* overlay = item(u"marker1"_s)->parentItem();
@@ -142,11 +144,12 @@ private:
         const double draggedHz = markerFreqHz(model);
         ok &= check(std::abs(draggedHz - freqAt(to)) < 1.0,
                     u"dragged marker at %1 Hz, expected %2 Hz"_s.arg(draggedHz, 0, 'f', 1).arg(freqAt(to), 0, 'f', 1));
-        ok &= waitFor([&] { return text(u"markerReadout1"_s).contains(megaText(draggedHz, 6)); }, kEventWaitMs,
+        ok &= waitFor([&] { return text(u"markerReadout1"_s).contains(gigaText(draggedHz)); }, kEventWaitMs,
                       u"the readout to follow the drag"_s);
         ok &= check(std::abs(centreOf(item(u"marker1"_s)).x() - to.x()) <= 1, u"the marker line stayed behind"_s);
 
-        // A marker following the peak cannot be dragged away from it.
+        // A marker following the peak cannot be dragged away from it: the drag moves the
+        // spectrum instead, and the receiver retunes.
         QMetaObject::invokeMethod(model, "setMarkerAutoPeak", Q_ARG(int, 1), Q_ARG(bool, true));
         QTest::qWait(300);
         const QPoint peak = centreOf(item(u"marker1"_s));
@@ -154,6 +157,12 @@ private:
         const QPoint away = peak + QPoint(rightHalf ? -200 : 200, 0);
         drag(peak, away);
         ok &= check(std::abs(markerFreqHz(model) - freqAt(away)) > spanHz / 100, u"an auto-peak marker was dragged"_s);
+        ok &= waitFor(
+            [&] {
+                return controller()->property("running").toBool()
+                       && std::abs(viewNumber("centerFreqHz") - 1000e6) > spanHz / 10;
+            },
+            20000, u"the drag to retune the centre"_s);
         QMetaObject::invokeMethod(model, "setMarkerAutoPeak", Q_ARG(int, 1), Q_ARG(bool, false));
         return ok;
     }

@@ -25,6 +25,8 @@ QtObject {
     property real densityHitGain: Settings.spectrum.densityHitGain.initial
     property real densityGamma: Settings.spectrum.densityGamma.initial
     property real densityMax: Settings.spectrum.densityMax.initial
+    property real densityMinDb: Settings.spectrum.densityMinDb.initial
+    property real densityMaxDb: Settings.spectrum.densityMaxDb.initial
     property real peakLineWindowSec: Settings.spectrum.peakLineWindowSec.initial
     property bool waterfallEnabled: false
     property int waterfallLines: Settings.spectrum.waterfallLines.initial
@@ -100,6 +102,9 @@ QtObject {
     }
     function applyParams(freqMHz, bwMHz, port, att, preamp, ifgain) {
         calls.push(["applyParams", freqMHz, bwMHz, port, att, preamp, ifgain])
+    }
+    function retuneCenterTo(freqHz) {
+        calls.push(["retuneCenterTo", freqHz])
     }
     function startRx() {
         calls.push(["startRx"])

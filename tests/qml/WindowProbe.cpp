@@ -130,10 +130,7 @@ bool WindowProbe::reveal(QQuickItem* target)
         if (shown.top() >= 0 && shown.bottom() <= flickable->height())
             return true;
         // One notch of the wheel towards the item: a negative delta scrolls the content up.
-        const int delta = shown.top() < 0 ? 120 : -120;
-        QWheelEvent wheel(wheelAt, m_window->mapToGlobal(wheelAt), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QGuiApplication::sendEvent(m_window, &wheel);
+        wheel(wheelAt, shown.top() < 0 ? 120 : -120);
         QTest::qWait(30);
     }
     return fail(u"%1 cannot be scrolled into sight"_s.arg(target->objectName()));
@@ -170,6 +167,43 @@ void WindowProbe::drag(QPoint from, QPoint to)
     for (int step = 1; step <= 10; ++step)
         QTest::mouseMove(m_window, from + (to - from) * step / 10);
     QTest::mouseRelease(m_window, Qt::LeftButton, {}, to);
+}
+
+void WindowProbe::wheel(QPoint at, int delta, Qt::KeyboardModifiers modifiers)
+{
+    QWheelEvent event(at, m_window->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QGuiApplication::sendEvent(m_window, &event);
+}
+
+bool WindowProbe::choose(const QString& dropDown, const QString& label)
+{
+    if (!click(dropDown + u"Button"_s))
+        return false;
+    QString entry;
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            for (int i = 0; item(dropDown + u"Entry"_s + QString::number(i)); ++i) {
+                if (text(dropDown + u"Entry"_s + QString::number(i)).startsWith(label)) {
+                    entry = dropDown + u"Entry"_s + QString::number(i);
+                    return true;
+                }
+            }
+            return false;
+        },
+        5000);
+    return (shown || fail(u"%1 offers no \"%2\""_s.arg(dropDown, label))) && click(entry);
+}
+
+bool WindowProbe::flag(const char* name) const
+{
+    return m_controller->property(name).toBool();
+}
+
+bool WindowProbe::waitForFlag(const char* name, bool value)
+{
+    return waitFor([=, this] { return flag(name) == value; }, 10000,
+                   u"%1 to become %2"_s.arg(QLatin1String(name), value ? u"true"_s : u"false"_s));
 }
 
 bool WindowProbe::saveScreenshot()

@@ -45,6 +45,13 @@ protected:
     // Clicks into a text field, replaces its text by typing and presses Enter.
     bool typeInto(const QString& name, const QString& text);
     void drag(QPoint from, QPoint to);
+    // Turns the wheel at a point of the window by `delta` (120 a notch, positive away from the user).
+    void wheel(QPoint at, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Opens the drop-down and clicks the entry whose text starts with `label`.
+    bool choose(const QString& dropDown, const QString& label);
+    // A boolean property of the controller, and a wait for it to take a value.
+    bool flag(const char* name) const;
+    bool waitForFlag(const char* name, bool value);
     // Saves the window when RTSA_PROBE_SCREENSHOT names a file; true when there is none.
     bool saveScreenshot();
 

@@ -20,4 +20,4 @@ code=$?
 if [ $code -ne 0 ] || ! grep -qx PASSED "$log"; then
   echo "FAILED: exit code $code"; cat "$log"; exit 1
 fi
-grep -E "^(PASSED|FAILED|recording |marker )" "$log"
+grep -E "^(PASSED|FAILED|recording |marker |ruler )" "$log"

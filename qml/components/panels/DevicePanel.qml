@@ -141,6 +141,7 @@ Panel {
                 objectName: "startButton"
                 width: (panel.contentWidth - 8) / 2
                 text: "Start"
+                toolTip: "Start acquisition (Space)"
                 enabled: panel.connected && !panel.running
                 onTriggered: panel.rtsa.startRx()
             }
@@ -148,6 +149,7 @@ Panel {
                 objectName: "stopButton"
                 width: (panel.contentWidth - 8) / 2
                 text: "Stop"
+                toolTip: "Stop acquisition (Space)"
                 enabled: panel.connected && panel.running
                 onTriggered: panel.rtsa.stopRx()
             }

@@ -2,14 +2,17 @@ import QtQuick 2.15
 import NorvaleRTSA 1.0
 import "../.."
 import ".."
+import "../../logic"
 
-// The persistence display and the peak line: on, off and clear, how long the peak holds, the
-// histogram's size, rate, decay and mapping, and its palette.
+// The persistence display and the peak line: on, off and clear, its level range (following the
+// trace, or the full scale), how long the peak holds, the histogram's size, rate, decay and
+// mapping, and its palette.
 Panel {
     id: panel
 
     required property var rtsa
     required property var view
+    required property AppState app
 
     readonly property bool densityOn: rtsa ? rtsa.densityEnabled : false
     readonly property bool peakLineOn: view ? view.peakLineEnabled : false
@@ -53,6 +56,15 @@ Panel {
             enabled: panel.peakLineOn
             onTriggered: panel.rtsa.clearPeakLine()
         }
+    }
+
+    UiSwitch {
+        objectName: "densityAutoSwitch"
+        width: panel.contentWidth
+        text: "Auto Range " + (panel.rtsa ? panel.rtsa.densityMinDb.toFixed(0) + "\u2026"
+                                            + panel.rtsa.densityMaxDb.toFixed(0) + " dB" : "")
+        checked: panel.app.densityAutoRange
+        onToggled: panel.app.densityAutoRange = !panel.app.densityAutoRange
     }
 
     FieldLabel { text: "Peak Hold (s)" }

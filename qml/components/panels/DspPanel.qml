@@ -1,15 +1,21 @@
 import QtQuick 2.15
 import NorvaleRTSA 1.0
+import "../.."
 import ".."
 import "../../logic"
+import "../../logic/SpectrumMath.js" as SpectrumMath
 
 // Spectrum processing: window, detector and its averaging length, resolution and video
-// bandwidth, and the frame-rate limit.
+// bandwidth, the frame-rate limit, and the trace's scale (reference level, dB per division, or
+// set from the trace).
 Panel {
     id: panel
 
     required property var rtsa
     required property AppState app
+    required property var view
+
+    readonly property var dbPerDivChoices: [1, 2, 5, 10, 20]
 
     title: "Spectrum (DSP)"
     controlsEnabled: rtsa !== null
@@ -91,6 +97,43 @@ Panel {
         onChosen: (value) => {
             panel.app.lastUserMaxFps = value
             panel.rtsa.maxFps = value
+        }
+    }
+
+    UiSlider {
+        readonly property var setting: Settings.display.refLevelDb
+        objectName: "refLevelSlider"
+        width: panel.contentWidth
+        text: "Ref Level (dB): " + value.toFixed(0)
+        from: setting.min
+        to: setting.max
+        stepSize: setting.step
+        value: panel.app.refLevelDb
+        onMoved: (value) => panel.app.refLevelDb = value
+    }
+
+    FieldLabel { text: "Scale (dB/div)" }
+    Row {
+        spacing: 8
+        ChoiceRow {
+            width: panel.contentWidth - 8 - autoRange.width
+            namePrefix: "dbPerDiv"
+            choices: panel.dbPerDivChoices
+            current: panel.app.dbPerDiv
+            onChosen: (value) => panel.app.dbPerDiv = value
+        }
+        UiButton {
+            id: autoRange
+            objectName: "autoRangeButton"
+            text: "Auto"
+            toolTip: "Noise floor near the bottom, strongest signal below the top"
+            enabled: panel.view !== null
+            onTriggered: {
+                const scale = SpectrumMath.autoTraceScale(panel.view.noiseFloorDb, panel.view.strongestDb,
+                                                          Settings.display.levelDivisions, panel.dbPerDivChoices)
+                panel.app.refLevelDb = scale.refLevelDb
+                panel.app.dbPerDiv = scale.dbPerDiv
+            }
         }
     }
 }

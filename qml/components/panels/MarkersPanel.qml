@@ -4,8 +4,9 @@ import ".."
 import "../../logic"
 import "../../logic/SpectrumMath.js" as SpectrumMath
 
-// The markers: add one at the centre of the view, and for each its colour, its frequency,
-// whether the demodulator follows it, and the commands that move it or the receiver.
+// The markers: add one on the highest peak not yet marked, read them relative to a reference
+// marker, and for each its colour, its frequency, whether the demodulator follows it, and the
+// commands that move it or the receiver.
 Panel {
     id: panel
 
@@ -18,13 +19,22 @@ Panel {
     title: "Markers"
     controlsEnabled: markerModel !== null && view !== null
 
-    UiButton {
-        objectName: "addMarkerButton"
-        text: "Add"
-        onTriggered: {
-            const id = panel.app.nextMarkerId
-            panel.app.nextMarkerId = id + 1
-            panel.markerModel.addMarker(id, panel.view.centerFreqHz, panel.app.colorForMarkerId(id))
+    Row {
+        spacing: 8
+        UiButton {
+            id: add
+            objectName: "addMarkerButton"
+            text: "Add"
+            toolTip: "A new marker on the highest peak not yet marked (M)"
+            onTriggered: panel.app.addMarkerAtPeak(panel.markerModel, panel.view)
+        }
+        UiSwitch {
+            objectName: "markerDeltaSwitch"
+            width: panel.contentWidth - 8 - add.width
+            anchors.verticalCenter: parent.verticalCenter
+            text: "Delta"
+            checked: panel.app.markerDeltaMode
+            onToggled: panel.app.markerDeltaMode = !panel.app.markerDeltaMode
         }
     }
 
@@ -103,7 +113,11 @@ Panel {
                 UiButton {
                     objectName: "mkDel" + row.markerId
                     text: "Del"
-                    onTriggered: panel.markerModel.removeMarker(row.markerId)
+                    onTriggered: {
+                        if (panel.app.referenceMarkerId === row.markerId)
+                            panel.app.referenceMarkerId = -1
+                        panel.markerModel.removeMarker(row.markerId)
+                    }
                 }
                 UiButton {
                     objectName: "mkAuto" + row.markerId
@@ -111,7 +125,18 @@ Panel {
                     onTriggered: panel.markerModel.setMarkerAutoPeak(row.markerId, !row.model.autoPeakEnabled)
                 }
                 UiButton {
+                    objectName: "mkRef" + row.markerId
+                    // The chosen reference, or the first marker while none is chosen.
+                    readonly property bool isReference: panel.app.referenceMarkerId === row.markerId
+                                                        || (panel.app.referenceMarkerId < 0 && row.model.index === 0)
+                    visible: panel.app.markerDeltaMode
+                    text: isReference ? "Ref \u2713" : "Ref"
+                    toolTip: "The marker the others are measured from"
+                    onTriggered: panel.app.referenceMarkerId = row.markerId
+                }
+                UiButton {
                     objectName: "mkToPeak" + row.markerId
+                    toolTip: "To the peak (P moves the demodulator's marker)"
                     text: "toPeak"
                     onTriggered: panel.markerModel.markerToPeak(row.markerId)
                 }

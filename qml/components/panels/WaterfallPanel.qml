@@ -5,14 +5,24 @@ import ".."
 import "../../logic"
 
 // The waterfall: on, off and clear, how far back it reaches, how much of the view it takes,
-// its colour scale and palette.
+// its colour scale (following the trace, or set by hand) and palette.
 Panel {
     id: panel
 
     required property var rtsa
     required property AppState app
+    required property var view
 
     readonly property bool waterfallOn: rtsa ? rtsa.waterfallEnabled : false
+
+    // Leaves the automatic scale where it stands, for the hand to move from.
+    function setByHand() {
+        if (!app.waterfallAutoRange || !view)
+            return
+        app.waterfallMinDb = view.waterfallMinDb
+        app.waterfallMaxDb = view.waterfallMaxDb
+        app.waterfallAutoRange = false
+    }
 
     title: "Waterfall"
     controlsEnabled: rtsa !== null
@@ -31,8 +41,8 @@ Panel {
             id: clear
             objectName: "waterfallClearButton"
             text: "Clear"
-            enabled: panel.waterfallOn
-            onTriggered: panel.app.clearWaterfall(panel.rtsa)
+            enabled: panel.waterfallOn && panel.view !== null
+            onTriggered: panel.view.clearWaterfall()
         }
     }
 
@@ -55,7 +65,15 @@ Panel {
         onChosen: (value) => panel.app.waterfallHeightRatio = value
     }
 
-    // The scale keeps a minimum span between its bottom and its top.
+    UiSwitch {
+        objectName: "waterfallAutoSwitch"
+        width: panel.contentWidth
+        text: "Auto Range"
+        checked: panel.app.waterfallAutoRange
+        onToggled: panel.app.waterfallAutoRange = !panel.app.waterfallAutoRange
+    }
+    // The sliders show the scale in use; moving one sets the scale by hand from there. The
+    // scale keeps a minimum span between its bottom and its top.
     UiSlider {
         readonly property var setting: Settings.display.waterfallMinDb
         objectName: "waterfallMinSlider"
@@ -64,9 +82,11 @@ Panel {
         from: setting.min
         to: setting.max
         stepSize: setting.step
-        value: panel.app.waterfallMinDb
-        onMoved: (value) => panel.app.waterfallMinDb = Math.min(value, panel.app.waterfallMaxDb
-                                                                        - Settings.display.waterfallMinSpanDb)
+        value: panel.view ? panel.view.waterfallMinDb : panel.app.waterfallMinDb
+        onMoved: (value) => {
+            panel.setByHand()
+            panel.app.waterfallMinDb = Math.min(value, panel.app.waterfallMaxDb - Settings.display.waterfallMinSpanDb)
+        }
     }
     UiSlider {
         readonly property var setting: Settings.display.waterfallMaxDb
@@ -76,9 +96,11 @@ Panel {
         from: setting.min
         to: setting.max
         stepSize: setting.step
-        value: panel.app.waterfallMaxDb
-        onMoved: (value) => panel.app.waterfallMaxDb = Math.max(value, panel.app.waterfallMinDb
-                                                                        + Settings.display.waterfallMinSpanDb)
+        value: panel.view ? panel.view.waterfallMaxDb : panel.app.waterfallMaxDb
+        onMoved: (value) => {
+            panel.setByHand()
+            panel.app.waterfallMaxDb = Math.max(value, panel.app.waterfallMinDb + Settings.display.waterfallMinSpanDb)
+        }
     }
 
     FieldLabel { text: "Palette" }
