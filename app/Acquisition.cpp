@@ -14,6 +14,41 @@ bool RtsaController::startRx(bool applyFirst)
         return true;
     if (applyFirst)
         apply(currentSettings());
+    if (!beginRun())
+        return false;
+    m_running = true;
+    emit runningChanged();
+    return true;
+}
+
+void RtsaController::stopRx()
+{
+    const std::lock_guard lock(m_deviceMutex);
+    if (!running())
+        return;
+    m_running = false;
+    emit runningChanged();
+    endRun();
+}
+
+void RtsaController::restartRun(const std::function<void()>& change)
+{
+    // For the user the analyser keeps running through a restart: were `running` to drop for
+    // its length, the Start/Stop button would offer Start meanwhile, and a click meant as Stop
+    // would start it again once the restart is done.
+    const std::lock_guard lock(m_deviceMutex);
+    const bool wasRunning = running();
+    if (wasRunning)
+        endRun();
+    change();
+    if (wasRunning && !beginRun()) {
+        m_running = false;
+        emit runningChanged();
+    }
+}
+
+bool RtsaController::beginRun()
+{
     // The run sizes its ring by the FFT size and analyses at the rate just applied.
     publishSpectrumSettings();
     if (!m_device || !m_session->start({m_device.get(), m_receiver.sampleRateHz.load(), m_receiver.centerHz.load()})) {
@@ -21,10 +56,7 @@ bool RtsaController::startRx(bool applyFirst)
         noteError(QStringLiteral("Device start RX failed"));
         return false;
     }
-
     m_rxRunning = true;
-    m_running = true;
-    emit runningChanged();
     if (audioEnabled())
         startAudio();
     // Live data replaces the built-in demonstration spectrum.
@@ -36,14 +68,9 @@ bool RtsaController::startRx(bool applyFirst)
     return true;
 }
 
-void RtsaController::stopRx()
+void RtsaController::endRun()
 {
-    const std::lock_guard lock(m_deviceMutex);
-    if (!running())
-        return;
     m_rxRunning = false;
-    m_running = false;
-    emit runningChanged();
     stopAudio();
     m_session->stop();
     m_log.info(QStringLiteral("RX stopped"));

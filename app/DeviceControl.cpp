@@ -180,14 +180,7 @@ ApplyRequest RtsaController::currentSettings() const
 
 void RtsaController::retune(const ApplyRequest& request)
 {
-    // Held for the whole pass, so the GUI thread never sees the run half stopped or restarted.
-    const std::lock_guard lock(m_deviceMutex);
-    const bool wasRunning = running();
-    if (wasRunning)
-        stopRx();
-    apply(request);
-    if (wasRunning)
-        startRx(false);
+    restartRun([this, &request] { apply(request); });
 }
 
 void RtsaController::apply(const ApplyRequest& request)

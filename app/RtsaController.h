@@ -402,6 +402,13 @@ private:
 
     // The device worker's pass: stop a running acquisition, apply, start it again.
     void retune(const ApplyRequest& request);
+    // Makes a change that needs the run stopped: ends a running run, changes, and begins a new
+    // one, all under the device lock, so the GUI thread never sees the run half stopped or
+    // restarted; `running` stays set unless the new run fails to begin.
+    void restartRun(const std::function<void()>& change);
+    // A run's start and end with its audio output, leaving `running` to the callers.
+    bool beginRun();
+    void endRun();
     // Stores the settings and, when connected, sends them to the receiver. Runs with the
     // device lock held.
     void apply(const ApplyRequest& request);

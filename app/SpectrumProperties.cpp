@@ -13,16 +13,14 @@ using setting::update;
 
 void RtsaController::changeFftSize(int n)
 {
-    // A retune on the worker must not restart acquisition between the stop and the new size.
-    const std::lock_guard lock(m_deviceMutex);
-    const bool wasRunning = running();
-    if (wasRunning)
-        stopRx();
-    m_spectrumSettings.fftSize = n;
-    m_spectrum.setFftSize(static_cast<std::size_t>(n));
-    emit fftSizeChanged();
-    if (wasRunning)
-        startRx(true);
+    restartRun([this, n] {
+        m_spectrumSettings.fftSize = n;
+        m_spectrum.setFftSize(static_cast<std::size_t>(n));
+        emit fftSizeChanged();
+        // A running receiver gets its settings again for the new run, as at every start.
+        if (running())
+            apply(currentSettings());
+    });
 }
 
 void RtsaController::setFftSize(int size)

@@ -282,6 +282,29 @@ private slots:
         QCOMPARE(rig.lines, QStringList({"Applied RZ640: f=101.250 MHz bw=5.000 MHz port=1 att=10 dB pre=20 dB if=30 dB"}));
     }
 
+    // A retune or a new FFT size restarts the run under the hood; for the window the analyser
+    // keeps running, so its Start/Stop button never offers Start halfway through.
+    void restartsKeepTheAnalyserRunningThroughout()
+    {
+        Rig rig;
+        RtsaController& c = *rig.controller;
+        QVERIFY(c.startRx());
+        QSignalSpy running(&c, &RtsaController::runningChanged);
+        c.retuneCenterTo(101.25e6);
+        QTRY_COMPARE(rig.countCalls("startStreaming"), 2);
+        c.setFftSize(4096);
+        QCOMPARE(rig.countCalls("startStreaming"), 3);
+        QCOMPARE(rig.countCalls("stopStreaming"), 2);
+        QVERIFY(c.running());
+        QVERIFY(RtsaControllerTestAccess::hasRings(c));
+        QCOMPARE(running.count(), 0);
+        QCOMPARE(rig.lines.count("RX started"), 3);
+
+        c.stopRx();
+        QCOMPARE(running.count(), 1);
+        QVERIFY(!c.running());
+    }
+
     void startAndStopAreIdempotent()
     {
         Rig rig;
