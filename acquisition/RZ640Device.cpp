@@ -3,6 +3,7 @@
 #include "acquisition/RzSdrAbi.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SharedLibrary.h"
+#include "platform/StderrCapture.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -77,11 +78,15 @@ bool RZ640Device::open()
     loadSdk();
     if (m_device != nullptr)
         return true;
+    // The SDK gives its reasons only on standard error; a failed find passes them on.
+    StderrCapture sdkWords;
     m_device = m_api->find(kRzKindRz640Usb);
     if (m_device == nullptr)
         m_device = m_api->find(kRzKindRz640Network);
+    const std::string said = sdkWords.take();
     if (m_device == nullptr)
-        throw std::runtime_error("RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)");
+        throw std::runtime_error("RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)"
+                                 + (said.empty() ? std::string() : "; the SDK said: " + said));
     if (m_device->refreshInfo != nullptr)
         m_device->refreshInfo(m_device->callbackContext, m_device->info);
     return true;
