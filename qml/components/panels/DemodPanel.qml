@@ -180,8 +180,8 @@ Panel {
     ChoiceRow {
         width: panel.contentWidth
         namePrefix: "deviation"
-        choices: [{ label: "2.5", value: 2500 }, { label: "5", value: 5000 }, { label: "15", value: 15000 },
-                  { label: "150", value: 150000 }, { label: "300", value: 300000 }]
+        // The values are the discriminator's full scale; the labels the deviation a user knows.
+        choices: [2500, 5000, 15000, 150000, 300000].map(hz => ({ label: PanelLogic.deviationLabel(hz), value: hz }))
         current: panel.rtsa ? panel.rtsa.newDemodFmDeviationHz : undefined
         onChosen: (value) => panel.rtsa.newDemodFmDeviationHz = value
     }
