@@ -18,7 +18,7 @@ struct KeptGroup {
 
 // In restore order: a setting that another one allows (stereo needs its deviation, the output
 // channels and buffer size their device) comes after it, and the window's marker binding after
-// the markers.
+// the markers. The demodulator's frequency is not kept: it follows its binding.
 const std::vector<KeptGroup>& keptGroups()
 {
     static const std::vector<KeptGroup> groups{
@@ -34,7 +34,7 @@ const std::vector<KeptGroup>& keptGroups()
           QStringLiteral("waterfallFps"), QStringLiteral("waterfallLines"), QStringLiteral("waterfallPaletteId")}},
         {QStringLiteral("demod"),
          {},
-         {QStringLiteral("newDemodFreqHz"), QStringLiteral("newDemodFmDeviationHz"),
+         {QStringLiteral("newDemodFmDeviationHz"),
           QStringLiteral("newDemodFmStereoEnabled"), QStringLiteral("newDemodAudioHpfHz"),
           QStringLiteral("newDemodAudioLpfHz"), QStringLiteral("newDemodAudioGain"),
           QStringLiteral("newDemodFilterEnabled"), QStringLiteral("squelchEnabled"), QStringLiteral("squelchOpenDb"),

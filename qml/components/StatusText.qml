@@ -6,8 +6,7 @@ import QtQuick.Window 2.15
 Text {
     id: status
 
-    implicitHeight: fullMetrics.height
-    height: implicitHeight
+    height: fullMetrics.height
     elide: Text.ElideRight
     maximumLineCount: 1
     wrapMode: Text.NoWrap
@@ -29,14 +28,14 @@ Text {
     Rectangle {
         id: whole
         objectName: status.objectName + "Whole"
-        readonly property Item layer: status.Window.window ? status.Window.window.contentItem : null
-        readonly property point at: layer ? status.mapToItem(layer, 0, status.height + 4) : Qt.point(0, 0)
-        parent: layer ? layer : status
+        readonly property Item host: status.Window.window ? status.Window.window.contentItem : null
+        readonly property point at: host ? status.mapToItem(host, 0, status.height + 4) : Qt.point(0, 0)
+        parent: host ? host : status
         visible: hover.containsMouse && status.truncated
         z: 1000
-        width: Math.min(wholeText.implicitWidth + 12, layer ? layer.width - 16 : 600)
+        width: Math.min(wholeText.implicitWidth + 12, host ? host.width - 16 : 600)
         height: wholeText.implicitHeight + 8
-        x: layer ? Math.max(8, Math.min(at.x, layer.width - width - 8)) : 0
+        x: host ? Math.max(8, Math.min(at.x, host.width - width - 8)) : 0
         y: at.y
         radius: 4
         color: "#2A2F36"

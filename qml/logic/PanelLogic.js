@@ -196,6 +196,11 @@ function deviationLabel(fullScaleHz) {
     return (deviationKHz >= 50 ? "WFM " : "NFM ") + deviationKHz + " kHz"
 }
 
+// Full-scale values as choices labelled with their deviations.
+function deviationChoices(fullScalesHz) {
+    return fullScalesHz.map(hz => ({ label: deviationLabel(hz), value: hz }))
+}
+
 // An output channel list ([{index, name}]) as drop-down entries.
 function channelChoices(channels) {
     return (channels || []).map(channel => ({ label: channel.name, index: channel.index }))

@@ -181,7 +181,7 @@ Panel {
         width: panel.contentWidth
         namePrefix: "deviation"
         // The values are the discriminator's full scale; the labels the deviation a user knows.
-        choices: [2500, 5000, 15000, 150000, 300000].map(hz => ({ label: PanelLogic.deviationLabel(hz), value: hz }))
+        choices: PanelLogic.deviationChoices([2500, 5000, 15000, 150000, 300000])
         current: panel.rtsa ? panel.rtsa.newDemodFmDeviationHz : undefined
         onChosen: (value) => panel.rtsa.newDemodFmDeviationHz = value
     }

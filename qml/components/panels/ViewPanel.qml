@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "../.."
 import ".."
 import "../../logic"
 import "../../logic/PanelLogic.js" as PanelLogic
