@@ -245,7 +245,8 @@ bool AsioBackend::openLocked(const std::string& name, int sampleRate, int buffer
     m_stopping = false;
     s_currentBackend = this;
     if (ASIOStart() != ASE_OK) {
-        log(AsioLogLevel::Warning, "ASIO: start failed:", asioDriverErrorText());
+        const std::string reason = asioDriverErrorText();
+        log(AsioLogLevel::Warning, reason.empty() ? "ASIO: start failed" : "ASIO: start failed: " + reason);
         s_currentBackend = nullptr;
         return abandon(true);
     }
