@@ -83,7 +83,7 @@ TEST(RZ640DeviceOpen, NoReceiverCarriesTheReasonsTheSdkGave)
     const std::string error = openError(device);
     const std::string console = testing::internal::GetCapturedStderr();
     EXPECT_EQ(error, "RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null); the SDK said: "
-                     "[fake-sdk] kind 0: cable unplugged\n[fake-sdk] kind 1: cable unplugged");
+                     "[fake-sdk] kind 0: cable unplugged; [fake-sdk] kind 1: cable unplugged");
     EXPECT_EQ(console, "[fake-sdk] kind 0: cable unplugged\n[fake-sdk] kind 1: cable unplugged\n");
 }
 

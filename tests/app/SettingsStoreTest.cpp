@@ -47,6 +47,20 @@ struct FakeWindow {
     }
 };
 
+// The next run: a controller and a window at their defaults, given what the file at `path` kept.
+struct NextRun {
+    CapturedLog log;
+    std::unique_ptr<RtsaController> controller = scriptedController();
+    FakeWindow window;
+    const int defaultDetector = controller->detectorMode();
+    SettingsStore store;
+
+    explicit NextRun(const QString& path) : store(path, log.log)
+    {
+        restoreKeptSettings(store, *controller, window.window);
+    }
+};
+
 void writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
@@ -88,12 +102,10 @@ private slots:
             QVERIFY(log.lines.empty());
         }
 
-        CapturedLog log;
-        SettingsStore store(path, log.log);
-        auto c = scriptedController();
-        FakeWindow w;
-        restoreKeptSettings(store, *c, w.window);
-        QVERIFY(log.lines.empty());
+        NextRun next(path);
+        RtsaController* c = next.controller.get();
+        const FakeWindow& w = next.window;
+        QVERIFY(next.log.lines.empty());
         QCOMPARE(c->rbwTargetHz(), 30000.0);
         QCOMPARE(c->detectorMode(), 1);
         QVERIFY(c->waterfallEnabled());
@@ -124,14 +136,11 @@ private slots:
                         "[window]\ncenterFreqMHz=abc\nusrpRateValue=5\n"
                         "[markers]\nsize=2\n1\\id=1\n1\\freqHz=-5\n1\\color=#FF0000\n"
                         "2\\id=2\n2\\freqHz=433.92e6\n2\\color=#00FF00\n");
-        CapturedLog log;
-        SettingsStore store(path, log.log);
-        auto c = scriptedController();
-        FakeWindow w;
-        const int detector = c->detectorMode();
-        restoreKeptSettings(store, *c, w.window);
-        QVERIFY(log.lines.empty());
-        QCOMPARE(c->detectorMode(), detector);
+        NextRun next(path);
+        RtsaController* c = next.controller.get();
+        const FakeWindow& w = next.window;
+        QVERIFY(next.log.lines.empty());
+        QCOMPARE(c->detectorMode(), next.defaultDetector);
         QCOMPARE(c->detectorWindow(), static_cast<int>(spectrum_settings::detectorWindow.max));
         QCOMPARE(c->maxFps(), 10.0);
         QCOMPARE(w.appState->property("centerFreqMHz").toDouble(), 1000.0);
@@ -162,28 +171,21 @@ private slots:
         else
             writeFile(path, content);
 
-        CapturedLog log;
-        SettingsStore store(path, log.log);
-        auto c = scriptedController();
-        FakeWindow w;
-        const int detector = c->detectorMode();
-        restoreKeptSettings(store, *c, w.window);
-        QCOMPARE(c->detectorMode(), detector);
-        QCOMPARE(log.lines.size(), std::size_t{1});
-        QCOMPARE(log.lines.front().first, LogLevel::Warning);
-        QVERIFY2(log.lines.front().second.startsWith(QStringLiteral("Settings: ")), qPrintable(log.lines.front().second));
-        QVERIFY(log.lines.front().second.endsWith(QStringLiteral("starting from the defaults")));
+        NextRun next(path);
+        QCOMPARE(next.controller->detectorMode(), next.defaultDetector);
+        const auto& lines = next.log.lines;
+        QCOMPARE(lines.size(), std::size_t{1});
+        QCOMPARE(lines.front().first, LogLevel::Warning);
+        QVERIFY2(lines.front().second.startsWith(QStringLiteral("Settings: ")), qPrintable(lines.front().second));
+        QVERIFY(lines.front().second.endsWith(QStringLiteral("starting from the defaults")));
         if (directory)
             return;
 
-        c->setDetectorMode(2);
-        saveKeptSettings(store, *c, w.window);
-        CapturedLog again;
-        SettingsStore reread(path, again.log);
-        auto next = scriptedController();
-        restoreKeptSettings(reread, *next, w.window);
-        QVERIFY(again.lines.empty());
-        QCOMPARE(next->detectorMode(), 2);
+        next.controller->setDetectorMode(2);
+        saveKeptSettings(next.store, *next.controller, next.window.window);
+        NextRun after(path);
+        QVERIFY(after.log.lines.empty());
+        QCOMPARE(after.controller->detectorMode(), 2);
     }
 };
 

@@ -195,8 +195,11 @@ PanelTestCase {
 
         // The labels say the deviation a user knows; the values are the discriminator's full scale.
         compare(item("deviationWFM75kHz").text, "WFM 75 kHz")
+        const filterAt = item("filterSwitch").mapToItem(null, 0, 0).y
         click("deviationNFM75kHz")
         compare(rtsa.newDemodFmDeviationHz, 15000)
+        // The hint takes the place kept for it: nothing below moves.
+        compare(item("filterSwitch").mapToItem(null, 0, 0).y, filterAt)
         verify(!item("stereoSwitch").enabled)
         verify(item("stereoHint").visible)
         compare(item("stereoHint").text, "Requires 150 or 300 kHz deviation")
