@@ -54,7 +54,7 @@ const std::vector<KeptGroup>& keptGroups()
           QStringLiteral("waterfallHeightRatio"), QStringLiteral("waterfallPaletteId"),
           QStringLiteral("waterfallTimeDepthSec"), QStringLiteral("waterfallMinDb"), QStringLiteral("waterfallMaxDb"),
           QStringLiteral("nextMarkerId"), QStringLiteral("newDemodMarkerId"), QStringLiteral("logVerbose"),
-          QStringLiteral("logMinLevel")}},
+          QStringLiteral("logMinLevel"), QStringLiteral("logWrap")}},
     };
     return groups;
 }
