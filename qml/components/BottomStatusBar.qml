@@ -75,7 +75,7 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 width: Math.max(0, figures.width - rbwText.width - vbwText.width - fftText.width - fpsText.width
                                 - 4 * figures.spacing)
-                color: "#4FC3F7"
+                color: PanelLogic.levelColor(bar.app.dspStatusLevel, "#4FC3F7")
                 text: bar.app.dspStatus
             }
         }

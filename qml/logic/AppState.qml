@@ -51,6 +51,7 @@ QtObject {
     property int lastMessageLevel: Settings.Info
     // The latest figures of the spectrum thread ("DSP ...") and of the RX thread ("RX ...").
     property string dspStatus: ""
+    property int dspStatusLevel: Settings.Info
     property string rxStatus: ""
     // The RX thread reports its rate and its ring fills on two lines; the status shows both.
     property string rxRateLine: ""
@@ -118,6 +119,7 @@ QtObject {
             const place = PanelLogic.statusPlace(text)
             if (place === "dsp") {
                 dspStatus = text
+                dspStatusLevel = level
             } else if (place === "rx") {
                 const line = text.trim()
                 if (line.startsWith("RX"))
