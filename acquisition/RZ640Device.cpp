@@ -3,9 +3,13 @@
 #include "acquisition/RzSdrAbi.h"
 #include "platform/ExecutablePath.h"
 #include "platform/SharedLibrary.h"
+#include "platform/StderrCapture.h"
 
+#include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -13,6 +17,21 @@ namespace {
 std::string boundedText(const char* text, std::size_t size)
 {
     return std::string(text, strnlen(text, size));
+}
+
+// Each line once, on one line: the SDK says the same for both kinds it looks for.
+std::string distinctLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end())
+            lines.push_back(line);
+    }
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += (joined.empty() ? "" : "; ") + line;
+    return joined;
 }
 
 } // namespace
@@ -77,11 +96,15 @@ bool RZ640Device::open()
     loadSdk();
     if (m_device != nullptr)
         return true;
+    // The SDK gives its reasons only on standard error; a failed find passes them on.
+    StderrCapture sdkWords;
     m_device = m_api->find(kRzKindRz640Usb);
     if (m_device == nullptr)
         m_device = m_api->find(kRzKindRz640Network);
+    const std::string said = distinctLines(sdkWords.take());
     if (m_device == nullptr)
-        throw std::runtime_error("RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)");
+        throw std::runtime_error("RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null)"
+                                 + (said.empty() ? std::string() : "; the SDK said: " + said));
     if (m_device->refreshInfo != nullptr)
         m_device->refreshInfo(m_device->callbackContext, m_device->info);
     return true;

@@ -52,7 +52,7 @@ bool RtsaController::beginRun()
     // The run sizes its ring by the FFT size and analyses at the rate just applied.
     publishSpectrumSettings();
     if (!m_device || !m_session->start({m_device.get(), m_receiver.sampleRateHz.load(), m_receiver.centerHz.load()})) {
-        m_log.info(QStringLiteral("Device start RX failed"));
+        m_log.error(QStringLiteral("Device start RX failed"));
         noteError(QStringLiteral("Device start RX failed"));
         return false;
     }

@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
+#include "app/KeptSettings.h"
 #include "app/RtsaController.h"
+#include "app/SettingsStore.h"
 #include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
 
@@ -40,7 +42,16 @@ int runApplication(int argc, char** argv)
         Qt::QueuedConnection);
     engine->load(mainUrl);
 
+    // Read once the window has set its start-up values and listens to the log.
+    SettingsStore keptSettings(SettingsStore::userFile(), controller->log());
+    QObject* window = engine->rootObjects().isEmpty() ? nullptr : engine->rootObjects().constFirst();
+    if (window)
+        restoreKeptSettings(keptSettings, *controller, *window);
+
     const int result = QGuiApplication::exec();
+
+    if (window)
+        saveKeptSettings(keptSettings, *controller, *window);
 
     // Every SpectrumView goes with the engine, before the controller that refers to it.
     engine.reset();

@@ -85,7 +85,7 @@ void tell(RtsaController& controller, const AudioNotices& notices)
     if (notices.deviceNameChanged)
         emit controller.audioDeviceNameChanged();
     for (const QString& line : notices.lines)
-        controller.log().info(line);
+        controller.log().log(line == notices.error ? LogLevel::Error : LogLevel::Info, line);
 }
 
 } // namespace
@@ -93,6 +93,8 @@ void tell(RtsaController& controller, const AudioNotices& notices)
 void RtsaController::startAudio()
 {
     AudioNotices notices;
+    // A new attempt: the last failure is no longer news.
+    noteError(QString());
     {
         const std::lock_guard lock(m_audio.mutex);
         openAudio(notices);
@@ -156,8 +158,12 @@ void RtsaController::openAudio(AudioNotices& notices)
         notices.lines << QStringLiteral("Audio: L/R output channels must be different");
 
     m_log.debug(QStringLiteral("Audio: opening %1 with %2 frames").arg(name).arg(frames));
+    m_audio.takeBackendWarning();
     if (!backend->open(device, kAudioRate, frames, &bus, routing.map, &m_audio.underrunCount)) {
-        notices.fail(QStringLiteral("Audio: open failed"));
+        // The driver's own words, when it gave any, tell the user what to fix.
+        const std::string cause = m_audio.takeBackendWarning();
+        notices.fail(cause.empty() ? QStringLiteral("Audio: open failed")
+                                   : QStringLiteral("Audio: open failed: %1").arg(QString::fromStdString(cause)));
         return;
     }
     backend->setTestTone(audioTestTone());

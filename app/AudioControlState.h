@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 
 // What a start of the audio output has to tell the user interface, in order, and the failure
 // that ended it, if one did.
@@ -51,6 +53,19 @@ struct AudioControlState {
     std::mutex mutex;
     std::unique_ptr<AudioBackend> backend;
 
+    // The backend's last warning, so that a failed open can say why in the window; noted from
+    // whichever thread the backend reports on.
+    void noteBackendWarning(const std::string& line)
+    {
+        const std::lock_guard lock(m_warningMutex);
+        m_backendWarning = line;
+    }
+    std::string takeBackendWarning()
+    {
+        const std::lock_guard lock(m_warningMutex);
+        return std::exchange(m_backendWarning, {});
+    }
+
     QString deviceName() const
     {
         const std::lock_guard lock(m_nameMutex);
@@ -67,6 +82,8 @@ struct AudioControlState {
     }
 
 private:
+    std::mutex m_warningMutex;
+    std::string m_backendWarning;
     mutable std::mutex m_nameMutex;
     QString m_deviceName;
 };

@@ -73,10 +73,18 @@ void RtsaController::setNewDemodFmDeviationHz(double hz)
     }
     emit newDemodFmDeviationHzChanged();
     m_log.info(QStringLiteral("FM deviation: %1 kHz").arg(QString::number(hz / 1000.0, 'f', 1)));
+    // Back at a broadcast deviation, stereo is what the user had chosen before it went off.
+    const bool restoreStereo = m_stereoOffForDeviation && isStereoDeviation(hz);
+    if (stereoOff || restoreStereo)
+        m_stereoOffForDeviation = stereoOff;
+    if (restoreStereo)
+        setNewDemodFmStereoEnabled(true);
 }
 
 void RtsaController::setNewDemodFmStereoEnabled(bool enabled)
 {
+    // The user's own choice from now on.
+    m_stereoOffForDeviation = false;
     if (enabled == newDemodFmStereoEnabled())
         return;
     if (enabled && !isStereoDeviation(newDemodFmDeviationHz())) {

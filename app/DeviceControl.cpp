@@ -51,6 +51,8 @@ bool RtsaController::connectDevice()
         return true;
     if (!m_device)
         return false;
+    // A new attempt: the last failure is no longer news.
+    noteError(QString());
 
     if (m_receiver.selection.isEmpty()) {
         const std::vector<std::string> ids = m_device->listDevices();
@@ -65,13 +67,13 @@ bool RtsaController::connectDevice()
 
     try {
         if (!m_device->open()) {
-            m_log.info(QStringLiteral("Device open failed"));
+            m_log.error(QStringLiteral("Device open failed"));
             noteError(QStringLiteral("Device open failed"));
             return false;
         }
     } catch (const std::exception& e) {
         const QString line = QStringLiteral("Device open error: %1").arg(QString::fromUtf8(e.what()));
-        m_log.info(line);
+        m_log.error(line);
         noteError(line);
         return false;
     }

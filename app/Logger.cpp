@@ -45,8 +45,8 @@ void Logger::log(LogLevel level, const QString& line, LogAudience audience)
     if (level == LogLevel::Debug && !debugEnabled())
         return;
     toConsole(level, line.toStdString());
-    if (level != LogLevel::Debug && audience == LogAudience::User && m_panel)
-        m_panel(line);
+    if (level != LogLevel::Debug && audience != LogAudience::Console && m_panel)
+        m_panel(level, line, audience);
 }
 
 void Logger::toConsole(LogLevel level, std::string_view line)

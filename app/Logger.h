@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LogLevel.h"
 #include "audio/AsioLog.h"
 #include "demod/DemodDiagnostics.h"
 
@@ -10,18 +11,18 @@
 #include <mutex>
 #include <string_view>
 
-enum class LogLevel { Debug, Info, Warning, Error };
-
-// Where a line goes besides the console: the log panel shows what the user is told; the
-// stages' own diagnostics stay on the console.
-enum class LogAudience { User, Console };
+// Where a line goes besides the console: the log panel shows what the user is told; a figure
+// reported again and again (rates, fills, counts) has its own place in the window and joins
+// the log panel only when asked for; the stages' own diagnostics stay on the console.
+enum class LogAudience { User, Status, Console };
 
 // The application's one log. Every line goes to the console at its level (debug lines only once
-// debug output is switched on); info and above meant for the user also go to the log panel.
+// debug output is switched on); info and above meant for the user also go to the window, with
+// their level and audience.
 // Lines may come from any thread; the console writes are serialised.
 class Logger {
 public:
-    using PanelSink = std::function<void(const QString& line)>;
+    using PanelSink = std::function<void(LogLevel level, const QString& line, LogAudience audience)>;
     using ConsoleSink = std::function<void(LogLevel level, std::string_view line)>;
 
     // Console lines go to standard output, warnings and errors to standard error.
@@ -39,6 +40,7 @@ public:
     void info(const QString& line) { log(LogLevel::Info, line); }
     void warning(const QString& line) { log(LogLevel::Warning, line); }
     void error(const QString& line) { log(LogLevel::Error, line); }
+    void status(const QString& line) { log(LogLevel::Info, line, LogAudience::Status); }
 
     // For the audio backend: its lines, on the console.
     AsioLogSink audioSink();

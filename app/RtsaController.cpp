@@ -29,7 +29,11 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     // backend finds the installed ones when first asked.
     m_device = makeDevice();
     m_demod.setStatusCallback(statusCallback());
-    m_audio.backend = makeAudioBackend(m_log.audioSink());
+    m_audio.backend = makeAudioBackend([this, console = m_log.audioSink()](AsioLogLevel level, const std::string& text) {
+        if (level == AsioLogLevel::Warning)
+            m_audio.noteBackendWarning(text);
+        console(level, text);
+    });
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
     // Every spectrum setting goes to the session as one record when any of them changes.
@@ -99,7 +103,7 @@ StatusCallback RtsaController::statusCallback()
             [this, text] {
                 m_demodStatus = text;
                 emit demodStatusChanged();
-                m_log.info(text);
+                m_log.status(text);
             },
             Qt::QueuedConnection);
     };

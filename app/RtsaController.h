@@ -395,6 +395,9 @@ signals:
     void squelchNoiseAlphaChanged();
     void squelchMinFloorDbChanged();
     void logMessage(QString msg);
+    // The same line with its level (LogLevel) and whether it is a figure reported again and
+    // again, which the window shows in its status places rather than in the log.
+    void logEntry(QString msg, int level, bool statistic);
 
 private:
     class SessionOutput;
@@ -443,7 +446,10 @@ private:
     std::optional<QString> audioStatusLine();
 
     // Declared first so that it goes last: everything below may log until it is gone.
-    Logger m_log{[this](const QString& line) { emit logMessage(line); }};
+    Logger m_log{[this](LogLevel level, const QString& line, LogAudience audience) {
+        emit logMessage(line);
+        emit logEntry(line, static_cast<int>(level), audience == LogAudience::Status);
+    }};
     // The receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
     // Serialises device control (connect, retune, start, stop) between the GUI thread and the
@@ -483,6 +489,9 @@ private:
     // trace and posts the levels back to it.
     MarkerModel m_markerModel{this};
     std::atomic<int> m_demodMarkerId{-1};
+    // Stereo was on until a deviation it cannot be decoded at switched it off; it comes back with
+    // a broadcast deviation unless the user chose otherwise meanwhile.
+    bool m_stereoOffForDeviation = false;
 
     std::atomic<bool> m_rxRunning{false};
     std::atomic<bool> m_running{false};

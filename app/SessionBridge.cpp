@@ -56,7 +56,14 @@ void RtsaController::SessionOutput::rxLine(const std::string& line)
 {
     // Logged from the controller's thread: the RX thread never waits on the console.
     QMetaObject::invokeMethod(
-        &m_controller, [c = &m_controller, text = QString::fromStdString(line)] { c->m_log.info(text); },
+        &m_controller,
+        [c = &m_controller, text = QString::fromStdString(line)] {
+            // Its rates and ring fills come every second; a warning is news.
+            if (text.contains(QStringLiteral("WARNING")))
+                c->m_log.warning(text);
+            else
+                c->m_log.status(text);
+        },
         Qt::QueuedConnection);
 }
 
@@ -109,9 +116,10 @@ void RtsaController::publishSpectrumSettings()
 
 void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
 {
-    m_log.info(QStringLiteral("DSP %1 fps, dropFrames=%2").arg(status.blocksProcessed).arg(status.droppedFrames));
+    m_log.status(QStringLiteral("DSP %1 fps, dropFrames=%2").arg(status.blocksProcessed).arg(status.droppedFrames));
     if (status.discardedBlocks > 0)
-        m_log.info(QStringLiteral("DSP catch-up: discarded %1 blocks").arg(status.discardedBlocks));
+        m_log.log(LogLevel::Warning, QStringLiteral("DSP catch-up: discarded %1 blocks").arg(status.discardedBlocks),
+                  LogAudience::Status);
     emit spectrumStatusChanged();
     emit fpsChanged();
 
@@ -119,7 +127,7 @@ void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
     const std::optional<QString> audio = audioStatusLine();
     m_audioStatus = audio.value_or(QString());
     if (audio)
-        m_log.info(*audio);
+        m_log.status(*audio);
     emit audioStatusChanged();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LogLevel.h"
 #include "display/DisplaySettingTable.h"
 #include "engine/SpectrumSettingTable.h"
 
@@ -42,6 +43,13 @@ public:
         Amber = static_cast<int>(DensityPalette::Amber),
     };
     Q_ENUM(DensityColours)
+    enum LogLevels {
+        Debug = static_cast<int>(LogLevel::Debug),
+        Info = static_cast<int>(LogLevel::Info),
+        Warning = static_cast<int>(LogLevel::Warning),
+        Error = static_cast<int>(LogLevel::Error),
+    };
+    Q_ENUM(LogLevels)
 
     explicit SettingTables(QObject* parent = nullptr);
 

@@ -176,7 +176,7 @@ bool AsioBackend::openLocked(const std::string& name, int sampleRate, int buffer
     }
     m_driverInfo = driverInfoFor(name);
     if (ASIOInit(&m_driverInfo) != ASE_OK) {
-        log(AsioLogLevel::Info, "ASIO: ASIOInit failed, removing driver");
+        log(AsioLogLevel::Warning, "ASIO: ASIOInit failed (" + std::string(m_driverInfo.errorMessage) + "), removing driver");
         m_driverList->removeCurrentDriver();
         return false;
     }
@@ -245,6 +245,8 @@ bool AsioBackend::openLocked(const std::string& name, int sampleRate, int buffer
     m_stopping = false;
     s_currentBackend = this;
     if (ASIOStart() != ASE_OK) {
+        const std::string reason = asioDriverErrorText();
+        log(AsioLogLevel::Warning, reason.empty() ? "ASIO: start failed" : "ASIO: start failed: " + reason);
         s_currentBackend = nullptr;
         return abandon(true);
     }

@@ -84,6 +84,17 @@ ASIOError ASIOStart()
     return driver ? driver->start() : ASE_NotPresent;
 }
 
+std::string asioDriverErrorText()
+{
+    IASIO* driver = current().driver;
+    if (driver == nullptr)
+        return {};
+    ASIODriverInfo info{};
+    driver->getErrorMessage(info.errorMessage);
+    info.errorMessage[sizeof info.errorMessage - 1] = '\0';
+    return info.errorMessage;
+}
+
 ASIOError ASIOStop()
 {
     IASIO* driver = current().driver;

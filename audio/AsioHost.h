@@ -3,6 +3,7 @@
 #include "audio/AsioDriverInterface.h"
 
 #include <mutex>
+#include <string>
 #include <utility>
 
 // The host calls. Each goes to the process-wide current driver, made current by
@@ -25,6 +26,9 @@ ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels, in
                             ASIOCallbacks* callbacks);
 ASIOError ASIODisposeBuffers();
 ASIOError ASIOControlPanel();
+// The current driver's own words for its last failure ("" without a driver): what a user can
+// act on when a start fails.
+std::string asioDriverErrorText();
 // While the driver runs: the frames it has asked for so far and the system time of its last
 // buffer switch (monotonic nanoseconds with the drivers we ship). Only measurements use it.
 ASIOError ASIOGetSamplePosition(ASIOSamples* position, ASIOTimeStamp* timeStamp);

@@ -30,6 +30,8 @@ build=$(realpath -e "$build")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the WAV driver writes its file into the working folder
+# The analyser keeps its settings in the user's configuration folder: a fresh one per run.
+export XDG_CONFIG_HOME=$work/config
 
 export RTSA_BENCH_LOG=$work/log.txt RTSA_BENCH_SECONDS=$seconds RTSA_BENCH_RATE=$rate RTSA_BENCH_FFT=$fft
 export RZSIM_TEST_TONES=1

@@ -37,6 +37,8 @@ probe=$build/bin/libsoak_probe.so
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the WAV driver writes its file into the working folder
+# The analyser keeps its settings in the user's configuration folder: a fresh one per run.
+export XDG_CONFIG_HOME=$work/config
 
 # The OpenGL driver's caches would show up as leaks of an unloaded module, as in the GUI tests.
 preload=$("$top/scripts/preload-list.sh" "$exe" "$probe")

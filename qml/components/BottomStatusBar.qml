@@ -2,9 +2,11 @@ import QtQuick 2.15
 import NorvaleRTSA 1.0
 import "../logic"
 import "../logic/SpectrumMath.js" as SpectrumMath
+import "../logic/PanelLogic.js" as PanelLogic
 
-// Resolution and video bandwidth, FFT size and frame rate; below them the controller's audio,
-// demodulator and failure status when there is any.
+// Resolution and video bandwidth, FFT size, frame rate and the spectrum thread's latest
+// figures; below them the audio and demodulator figures and the last failure, each in a place
+// of its own that never changes size.
 Rectangle {
     id: bar
 
@@ -12,25 +14,34 @@ Rectangle {
     required property AppState app
     required property SpectrumView view
 
-    readonly property string audioStatus: rtsa ? rtsa.audioStatus : ""
-    readonly property string demodStatus: rtsa ? rtsa.demodStatus : ""
+    // Figures of a path that is off are stale: they go when it does.
+    readonly property string audioStatus: rtsa && rtsa.audioEnabled ? rtsa.audioStatus : ""
+    readonly property string demodStatus: rtsa && rtsa.newDemodEnabled ? rtsa.demodStatus : ""
     readonly property string lastError: rtsa ? rtsa.lastError : ""
-    readonly property bool hasStatus: audioStatus !== "" || demodStatus !== "" || lastError !== ""
+    // Three places of equal width in the status row.
+    readonly property real placeWidth: (rows.width - 2 * 24) / 3
 
+    // Both rows always: the bar keeps its height whatever the status says.
     implicitHeight: rows.implicitHeight + 16
     radius: 6
     color: "#1E2228"
+    clip: true
 
     Column {
         id: rows
         anchors.left: parent.left
         anchors.leftMargin: 12
+        anchors.right: parent.right
+        anchors.rightMargin: 12
         anchors.verticalCenter: parent.verticalCenter
         spacing: 4
 
         Row {
+            id: figures
+            width: parent.width
             spacing: 24
             Text {
+                id: rbwText
                 objectName: "rbwText"
                 font.pixelSize: 13
                 color: bar.rtsa
@@ -39,43 +50,53 @@ Rectangle {
                 text: "RBW: " + (bar.rtsa && bar.view.rbwHz > 0 ? SpectrumMath.formatHz(bar.view.rbwHz) : "--")
             }
             Text {
+                id: vbwText
                 objectName: "vbwText"
                 font.pixelSize: 13
                 color: "#8AA2B2"
                 text: "VBW: " + (bar.rtsa ? SpectrumMath.formatHz(bar.rtsa.vbwHz) : "--")
             }
             Text {
+                id: fftText
                 objectName: "fftText"
                 font.pixelSize: 13
                 color: "#8AA2B2"
                 text: "FFT: " + (bar.rtsa ? bar.rtsa.fftSize : "--")
             }
             Text {
+                id: fpsText
                 objectName: "fpsText"
                 font.pixelSize: 13
                 color: "#8AA2B2"
                 text: "FPS: " + (bar.rtsa ? bar.rtsa.fps.toFixed(1) : "--")
             }
+            StatusText {
+                objectName: "dspStatusText"
+                anchors.verticalCenter: parent.verticalCenter
+                width: Math.max(0, figures.width - rbwText.width - vbwText.width - fftText.width - fpsText.width
+                                - 4 * figures.spacing)
+                color: PanelLogic.levelColor(bar.app.dspStatusLevel, "#4FC3F7")
+                text: bar.app.dspStatus
+            }
         }
         Row {
-            visible: bar.hasStatus
             spacing: 24
-            Text {
+            StatusText {
                 objectName: "audioStatusText"
-                font.pixelSize: 12
+                width: bar.placeWidth
                 color: "#79D07B"
                 text: bar.audioStatus
             }
-            Text {
+            StatusText {
                 objectName: "demodStatusText"
-                font.pixelSize: 12
+                width: bar.placeWidth
                 color: "#B388FF"
                 text: bar.demodStatus
             }
-            Text {
+            StatusText {
                 objectName: "lastErrorText"
-                font.pixelSize: 12
-                color: "#FF6B5E"
+                width: bar.placeWidth
+                color: PanelLogic.kErrorColor
                 text: bar.lastError
             }
         }

@@ -2,7 +2,8 @@ import QtQuick 2.15
 import "../logic"
 import "panels"
 
-// The left column: the receiver, then spectrum, persistence and waterfall settings.
+// The left column: the receiver, the part of its band in view, then spectrum, persistence and
+// waterfall settings.
 PanelColumn {
     id: left
 
@@ -15,6 +16,11 @@ PanelColumn {
         width: left.panelWidth
         rtsa: left.rtsa
         app: left.app
+    }
+    ViewPanel {
+        objectName: "viewPanel"
+        width: left.panelWidth
+        view: left.view
     }
     DspPanel {
         objectName: "dspPanel"

@@ -3,8 +3,9 @@ import NorvaleRTSA 1.0
 import "../logic"
 import "../logic/SpectrumMath.js" as SpectrumMath
 
-// Receiver settings, detector, ring load and frame-rate limit on the left; the transient
-// automatic-adjustment badge and the blinking overload badge after them.
+// Receiver settings, detector, the fill of the spectrum thread's IQ ring and the frame-rate
+// limit on the left; the transient automatic-adjustment badge and the blinking overload badge
+// after them. What does not fit is cut off at the bar's edge, never drawn over a column.
 Rectangle {
     id: bar
 
@@ -15,6 +16,7 @@ Rectangle {
     implicitHeight: 34
     radius: 6
     color: "#1E2228"
+    clip: true
 
     Row {
         anchors.left: parent.left
@@ -42,7 +44,9 @@ Rectangle {
             objectName: "dspLoadText"
             color: "#8AA2B2"
             font.pixelSize: 13
-            text: "DSP: " + (bar.rtsa ? bar.rtsa.ringUsagePct.toFixed(1) + "%" : "--")
+            // How full the ring the RX thread fills for the spectrum thread is: near 100 % the
+            // spectrum falls behind the receiver.
+            text: "DSP ring: " + (bar.rtsa ? bar.rtsa.ringUsagePct.toFixed(1) + "%" : "--")
         }
         Text {
             objectName: "maxFpsText"

@@ -4,8 +4,8 @@ import "SpectrumMath.js" as SpectrumMath
 import "PanelLogic.js" as PanelLogic
 
 // Presentation state shared by every panel: the receiver settings as the panels show them,
-// change detection for the retunes they send, the log history and the transient
-// automatic-adjustment message. Everything else, status included, lives in the controller and
+// change detection for the retunes they send, the log history with the latest status figures,
+// and the transient automatic-adjustment message. Everything else lives in the controller and
 // the spectrum item.
 QtObject {
     id: appState
@@ -18,6 +18,8 @@ QtObject {
     property string rzAttValue: "0"
     property string rzPreampValue: "20"
     property string rzIfGainValue: "30"
+    // The centre frequency the receiver is given on the next apply, as the device panel shows it.
+    property real centerFreqMHz: 1000
     property bool applyParamsOnConnect: false
 
     property real waterfallHeightRatio: Settings.display.waterfallHeightRatio.initial
@@ -39,6 +41,20 @@ QtObject {
 
     property var logHistory: []
     property int logMaxLines: 100
+    // The figures reported every second join the log only in verbose mode; the log shows lines
+    // from logMinLevel up (Settings.Info, Warning or Error).
+    property bool logVerbose: false
+    property int logMinLevel: Settings.Info
+    property bool logWrap: true
+    // The newest line that is news rather than a figure, with its level, for the device status.
+    property string lastMessage: ""
+    property int lastMessageLevel: Settings.Info
+    // The latest figures of the spectrum thread ("DSP ...") and of the RX thread ("RX ...").
+    property string dspStatus: ""
+    property int dspStatusLevel: Settings.Info
+    property string rxStatus: ""
+    // The RX thread reports its rate and its ring fills on two lines; the status shows both.
+    property string rxRateLine: ""
 
     property bool audioStereoMode: false
     property int nextMarkerId: 1
@@ -79,10 +95,34 @@ QtObject {
         rtsa.newDemodEnabled = rtsa.audioEnabled
     }
 
-    function pushLog(msg) {
+    function pushLog(msg, level) {
         const history = logHistory.slice()
-        history.push({ time: new Date().toLocaleTimeString(), msg: msg })
+        history.push({ time: new Date().toLocaleTimeString(), msg: msg, level: level === undefined ? Settings.Info : level })
         logHistory = history.length > logMaxLines ? history.slice(history.length - logMaxLines) : history
+    }
+
+    // A line from the controller's log: a figure goes to its status place (and to the log in
+    // verbose mode), anything else to the log and the device status.
+    function dispatchLogEntry(msg, level, statistic) {
+        const text = String(msg)
+        if (statistic) {
+            const place = PanelLogic.statusPlace(text)
+            if (place === "dsp") {
+                dspStatus = text
+                dspStatusLevel = level
+            } else if (place === "rx") {
+                const line = text.trim()
+                if (line.startsWith("RX"))
+                    rxRateLine = line
+                rxStatus = line.startsWith("RX") || rxRateLine === "" ? line : rxRateLine + " | " + line
+            }
+            if (logVerbose)
+                pushLog(text, level)
+            return
+        }
+        lastMessage = text
+        lastMessageLevel = level
+        pushLog(text, level)
     }
 
     function clearLog() {

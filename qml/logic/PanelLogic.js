@@ -1,4 +1,5 @@
 .pragma library
+.import NorvaleRTSA 1.0 as Rtsa
 
 // The small computations behind the control panels, as pure functions so that the panels
 // share one rule each and tests can call them without a window or a controller.
@@ -138,9 +139,36 @@ function escapeHtml(text) {
     return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
 }
 
-// Log lines are coloured by what they are about, as their first word tells.
-function logColor(msg) {
+var kErrorColor = "#FF6B5E"
+var kWarningColor = "#E4B55E"
+
+// Errors and warnings in their own colours; anything else in `normal`.
+function levelColor(level, normal) {
+    const settings = Rtsa.Settings
+    if (level >= settings.Error)
+        return kErrorColor
+    return level === settings.Warning ? kWarningColor : normal
+}
+
+// Where a figure reported every second is shown, by its first word: "dsp", "rx", "audio",
+// "demod", or "" for none.
+function statusPlace(msg) {
+    const text = String(msg).trim()
+    if (text.startsWith("DSP"))
+        return "dsp"
+    if (text.startsWith("RX") || text.startsWith("FFT ring"))
+        return "rx"
+    if (text.startsWith("Audio:"))
+        return "audio"
+    return text.startsWith("[Demod]") ? "demod" : ""
+}
+
+// Log lines are coloured by their level when it is a warning or an error, else by what they are
+// about, as their first word tells.
+function logColor(msg, level) {
     const text = String(msg)
+    if (level !== undefined && level >= Rtsa.Settings.Warning)
+        return levelColor(level, "")
     if (text.startsWith("Audio:") || text.startsWith("ASIO:"))
         return "#79D07B"
     if (text.startsWith("DSP") || text.startsWith("RX"))
@@ -152,10 +180,25 @@ function logColor(msg) {
     return "#C8D0D8"
 }
 
-// The log as rich text: one line per entry, its time dimmed and its message in its colour.
-function logHtml(history) {
-    return history.map(entry => "<font color=\"#6D7A86\">" + escapeHtml(entry.time) + "</font> <font color=\""
-                       + logColor(entry.msg) + "\">" + escapeHtml(entry.msg) + "</font>").join("<br>")
+// The log as rich text: one line per entry from `minLevel` up (all without one), its time
+// dimmed and its message in its colour.
+function logHtml(history, minLevel) {
+    const shown = minLevel === undefined ? history : history.filter(entry => !(entry.level < minLevel))
+    return shown.map(entry => "<font color=\"#6D7A86\">" + escapeHtml(entry.time) + "</font> <font color=\""
+                     + logColor(entry.msg, entry.level) + "\">" + escapeHtml(entry.msg) + "</font>").join("<br>")
+}
+
+// The discriminator's full scale is twice the peak deviation of the signal it is meant for:
+// the choice of 150 kHz is for broadcast FM sent with 75 kHz. Its label says what a radio user
+// knows, the deviation and whether that is wide or narrow FM.
+function deviationLabel(fullScaleHz) {
+    const deviationKHz = fullScaleHz / 2 / 1000
+    return (deviationKHz >= 50 ? "WFM " : "NFM ") + deviationKHz + " kHz"
+}
+
+// Full-scale values as choices labelled with their deviations.
+function deviationChoices(fullScalesHz) {
+    return fullScalesHz.map(hz => ({ label: deviationLabel(hz), value: hz }))
 }
 
 // An output channel list ([{index, name}]) as drop-down entries.
@@ -184,4 +227,27 @@ function rfLevelBar(db) {
         amber: level > -30 ? { from: at(-30), to: at(Math.min(level, -20)) } : null,
         red: level > -20 ? { from: at(-20), to: at(level) } : null
     }
+}
+
+// The view a typed centre and span ask for, inside the captured band bandMinHz..bandMaxHz: the
+// span at most the band's, the centre moved so that the view stays inside. {centerHz, spanHz},
+// both NaN for the whole band, or {error}.
+function viewWithin(centerHz, spanHz, bandMinHz, bandMaxHz) {
+    const band = bandMaxHz - bandMinHz
+    if (!(band > 0))
+        return { error: "No spectrum to show yet" }
+    if (!(spanHz > 0))
+        return { error: "The stop frequency must lie above the start" }
+    const span = Math.min(spanHz, band)
+    if (span >= band)
+        return { centerHz: NaN, spanHz: NaN }
+    const half = span / 2
+    return { centerHz: Math.min(bandMaxHz - half, Math.max(bandMinHz + half, centerHz)), spanHz: span }
+}
+
+// The view shown now, {centerHz, spanHz}: the spectrum's zoom, or the whole band while it has none.
+function shownView(viewMinHz, viewMaxHz, bandMinHz, bandMaxHz) {
+    if (viewMaxHz > viewMinHz)
+        return { centerHz: (viewMinHz + viewMaxHz) / 2, spanHz: viewMaxHz - viewMinHz }
+    return { centerHz: (bandMinHz + bandMaxHz) / 2, spanHz: bandMaxHz - bandMinHz }
 }

@@ -253,17 +253,3 @@ function detectorLabel(mode, window) {
 function rbwChangedAutomatically(targetHz, lastUserHz) {
     return isFinite(lastUserHz) && Math.round(targetHz) !== Math.round(lastUserHz)
 }
-
-// A frequency typed in MHz: a comma may stand for the decimal point; NaN unless it is a
-// positive number.
-function parseMHz(text) {
-    const value = Number(String(text).trim().replace(",", "."))
-    return isFinite(value) && value > 0 ? value : NaN
-}
-
-// The centre frequency typed by the user, in MHz: anything that is not a positive number
-// means 1000 MHz.
-function parseCenterMHz(text) {
-    const value = parseMHz(text)
-    return isFinite(value) ? value : 1000.0
-}

@@ -42,8 +42,12 @@ RzSdrDevice* find(int32_t kind)
         g_calls.findKinds[g_calls.finds] = kind;
     ++g_calls.finds;
 #ifdef FAKE_SDK_KINDS
-    if ((FAKE_SDK_KINDS & (1 << kind)) == 0)
+    if ((FAKE_SDK_KINDS & (1 << kind)) == 0) {
+#ifdef FAKE_SDK_SAYS_WHY
+        std::fprintf(stderr, "[fake-sdk] kind %d: cable unplugged\n", kind);
+#endif
         return nullptr;
+    }
 #endif
     std::memset(&g_device, 0, sizeof g_device);
     std::snprintf(g_device.name, sizeof g_device.name, "Fake RZ640 kind %d", kind);

@@ -7,6 +7,7 @@ set(fake_sdk_variants
   "complete\;FAKE_SDK_KINDS=3"
   "kind1_only\;FAKE_SDK_KINDS=2"
   "no_receiver\;FAKE_SDK_KINDS=0"
+  "no_receiver_says_why\;FAKE_SDK_KINDS=0\;FAKE_SDK_SAYS_WHY"
   "no_entry\;FAKE_SDK_NO_ENTRY"
   "init_null\;FAKE_SDK_INIT_NULL"
   "empty_serial\;FAKE_SDK_KINDS=1\;FAKE_SDK_SERIAL_EMPTY"

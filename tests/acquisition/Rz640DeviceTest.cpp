@@ -73,6 +73,20 @@ TEST(RZ640DeviceSdkSearch, LoadingFailuresCarryTheirTexts)
     EXPECT_EQ(openError(initNull), "rzsdr_init returned NULL");
 }
 
+// The SDK's reasons, written on standard error, are what the user needs to see; they still reach
+// the console.
+TEST(RZ640DeviceOpen, NoReceiverCarriesTheReasonsTheSdkGave)
+{
+    FakeSdk sdk("no_receiver_says_why");
+    RZ640Device device({fakeSdk("no_receiver_says_why")});
+    testing::internal::CaptureStderr();
+    const std::string error = openError(device);
+    const std::string console = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(error, "RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null); the SDK said: "
+                     "[fake-sdk] kind 0: cable unplugged; [fake-sdk] kind 1: cable unplugged");
+    EXPECT_EQ(console, "[fake-sdk] kind 0: cable unplugged\n[fake-sdk] kind 1: cable unplugged\n");
+}
+
 TEST(RZ640DeviceOpen, NoReceiverOfEitherKind)
 {
     FakeSdk sdk("no_receiver");

@@ -58,10 +58,35 @@ private slots:
                                            {"file", m_wavRecording.string()},
                                            {"sampletype", "int16"},
                                            {"channels", "2"}});
+        // A writer whose file cannot be created: its reason is what the user needs to see.
+        m_registry.writeEntry("wav-nowhere.conf", {{"key", "WavNowhere"},
+                                                   {"clsid", kWavClassId},
+                                                   {"description", "WAV Nowhere"},
+                                                   {"server", RTSA_WAV_ASIO_DRIVER},
+                                                   {"file", "/nonexistent/folder/audio.wav"}});
         m_registry.writeEntry("portaudio.conf", {{"key", "PortAudioOutput"},
                                                  {"clsid", kPortAudioClassId},
                                                  {"description", "PortAudio Output"},
                                                  {"server", RTSA_PORTAUDIO_ASIO_DRIVER}});
+    }
+
+    // A recording that cannot be opened says why, in the driver's own words, and the failure
+    // stays after acquisition stops.
+    void aRecordingThatCannotOpenSaysWhy()
+    {
+        RtsaController c([] { return std::make_unique<RZ640Device>(); },
+                         [this](AsioLogSink log) {
+                             return std::make_unique<AsioBackend>(std::vector{m_registry.path()}, std::move(log));
+                         });
+        c.setNewDemodEnabled(true);
+        c.setAudioDeviceName(QStringLiteral("WAV Nowhere"));
+        c.setAudioEnabled(true);
+        QVERIFY(c.startRx());
+        const QString failure =
+            QStringLiteral("Audio: open failed: ASIO: start failed: cannot create /nonexistent/folder/audio.wav");
+        QTRY_COMPARE_WITH_TIMEOUT(c.lastError(), failure, kEventWaitMs);
+        c.stopRx();
+        QCOMPARE(c.lastError(), failure);
     }
 
     void stereoTonesLeaveThroughEachDriver()
@@ -72,7 +97,7 @@ private slots:
                              return std::make_unique<AsioBackend>(std::vector{m_registry.path()}, std::move(log));
                          });
         connect(&c, &RtsaController::logMessage, &c, [&lines](const QString& line) { lines << line; });
-        QCOMPARE(c.audioDevices(), QStringList({"PortAudio Output", "WAV File Writer"}));
+        QCOMPARE(c.audioDevices(), QStringList({"PortAudio Output", "WAV Nowhere", "WAV File Writer"}));
 
         // The station at 99.4 MHz, 400 kHz above the centre, at the simulator's reference gains.
         // 5 MS/s, the lowest rate the demodulator plays a broadcast station whole at, leave the

@@ -110,7 +110,7 @@ private slots:
             if (property.metaType() != QMetaType::fromType<QVariant>())
                 QVERIFY2(real.property(index).metaType() == property.metaType(), property.name());
         }
-        for (const char* signal : {"logMessage(QString)", "centerFreqChanged(double)"})
+        for (const char* signal : {"logMessage(QString)", "logEntry(QString,int,bool)", "centerFreqChanged(double)"})
             QVERIFY2(real.indexOfSignal(signal) >= 0, signal);
         // The status the window shows is all there.
         for (const char* name : {"audioStatus", "demodStatus", "autoAdjustment", "lastError", "ringUsagePct",

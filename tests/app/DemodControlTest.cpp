@@ -181,6 +181,20 @@ private slots:
         const DemodParams p = rig.params();
         QVERIFY(!p.fmStereoEnabled);
         QCOMPARE(p.fmDeviationHz, 75000.0);
+
+        // Back at a broadcast deviation, the user's stereo comes back, also after a detour over
+        // another narrow one.
+        c.setNewDemodFmDeviationHz(5000.0);
+        QVERIFY(!c.newDemodFmStereoEnabled());
+        c.setNewDemodFmDeviationHz(150000.0);
+        QVERIFY(c.newDemodFmStereoEnabled());
+        QVERIFY(rig.params().fmStereoEnabled);
+
+        // Switched off by the user, it stays off whatever the deviation does.
+        c.setNewDemodFmDeviationHz(15000.0);
+        c.setNewDemodFmStereoEnabled(false);
+        c.setNewDemodFmDeviationHz(300000.0);
+        QVERIFY(!c.newDemodFmStereoEnabled());
     }
 
     void closeThresholdNeverAboveTheOpenOne()

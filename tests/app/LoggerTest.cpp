@@ -11,8 +11,12 @@ namespace {
 // A logger whose panel and console lines are kept for the test to read.
 struct CapturedLog {
     std::vector<QString> panel;
+    std::vector<std::pair<LogLevel, LogAudience>> panelKinds;
     std::vector<std::pair<LogLevel, std::string>> console;
-    Logger log{[this](const QString& line) { panel.push_back(line); },
+    Logger log{[this](LogLevel level, const QString& line, LogAudience audience) {
+                   panel.push_back(line);
+                   panelKinds.emplace_back(level, audience);
+               },
                [this](LogLevel level, std::string_view line) { console.emplace_back(level, std::string(line)); }};
 };
 
@@ -30,6 +34,19 @@ TEST(LoggerTest, UserLinesReachThePanelAndTheConsoleAtTheirLevel)
     EXPECT_EQ(c.console, (Console{{LogLevel::Info, "Device connected"},
                                   {LogLevel::Warning, "Audio: open failed"},
                                   {LogLevel::Error, "Device open error: gone"}}));
+    EXPECT_EQ(c.panelKinds, (std::vector<std::pair<LogLevel, LogAudience>>{{LogLevel::Info, LogAudience::User},
+                                                                          {LogLevel::Warning, LogAudience::User},
+                                                                          {LogLevel::Error, LogAudience::User}}));
+}
+
+TEST(LoggerTest, StatusFiguresReachTheWindowMarkedAsSuch)
+{
+    CapturedLog c;
+    c.log.status(QStringLiteral("DSP 30 fps, dropFrames=0"));
+    EXPECT_EQ(c.panel, (std::vector<QString>{QStringLiteral("DSP 30 fps, dropFrames=0")}));
+    EXPECT_EQ(c.panelKinds,
+              (std::vector<std::pair<LogLevel, LogAudience>>{{LogLevel::Info, LogAudience::Status}}));
+    EXPECT_EQ(c.console, (Console{{LogLevel::Info, "DSP 30 fps, dropFrames=0"}}));
 }
 
 TEST(LoggerTest, DebugLinesStayOffUntilSwitchedOnAndNeverReachThePanel)

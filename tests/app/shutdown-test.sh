@@ -10,6 +10,8 @@ exe=$(realpath -e "$1") && x11probe=$(realpath -e "$2") && probe=$(realpath -e "
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the WAV driver writes its file into the working folder
+# The analyser keeps its settings in the user's configuration folder: a fresh one per run.
+export XDG_CONFIG_HOME=$work/config
 
 preload=$("$scripts/preload-list.sh" "$exe" "$probe")
 

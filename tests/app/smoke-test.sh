@@ -4,7 +4,9 @@
 set -u
 exe=$1 probe=$2
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# The analyser keeps its settings in the user's configuration folder: a fresh one per run.
+export XDG_CONFIG_HOME=$(mktemp -d)
+trap 'rm -f "$log"; rm -rf "$XDG_CONFIG_HOME"' EXIT
 
 QSG_INFO=1 timeout -s KILL 60 "$exe" >"$log" 2>&1 &
 pid=$!

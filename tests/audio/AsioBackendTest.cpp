@@ -142,7 +142,7 @@ TEST_F(AsioBackendTest, EachFailingStepReportsAndLeavesTheBackendClosed)
         const char* lastLine; // the failure's own, or the step before when it fails silently
     };
     const Case cases[] = {
-        {{{"fail", "init"}}, "ASIO: ASIOInit failed, removing driver"},
+        {{{"fail", "init"}}, "ASIO: ASIOInit failed (scripted init failure), removing driver"},
         {{{"fail", "getChannels"}}, "ASIO: ASIOGetChannels failed"},
         {{{"outputs", "0"}}, "ASIO: ASIOGetChannels failed"},
         {{{"fail", "setSampleRate"}}, "ASIO: set sample rate failed"},
@@ -151,7 +151,7 @@ TEST_F(AsioBackendTest, EachFailingStepReportsAndLeavesTheBackendClosed)
         {{{"fail", "getChannelInfo"}}, "ASIO: using output channels count= 2"},
         {{{"types", "18,16"}}, "ASIO: mixed sample types not supported"},
         {{{"reportedtype", "42"}}, "ASIO: unsupported sample type 42"},
-        {{{"fail", "start"}}, "ASIO: sample type 18 bytes/frame 4"},
+        {{{"fail", "start"}}, "ASIO: start failed"},
     };
     // All installed first: the backend keeps the list it scanned until a close or a load failure.
     int n = 0;

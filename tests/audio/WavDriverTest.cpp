@@ -156,8 +156,10 @@ TEST_F(WavDriverTest, UnusableSettingsFailTheOpen)
     install("WAV odd type", "int12");
     install("WAV nowhere", "int16", "/nonexistent/folder/out.wav");
     EXPECT_FALSE(backend.open("WAV odd type", 48000, 256, &bus, {0}, nullptr));
-    EXPECT_TRUE(log.contains("ASIO: ASIOInit failed, removing driver"));
+    // Each failure carries the driver's own reason.
+    EXPECT_TRUE(log.contains("ASIO: ASIOInit failed (unknown sampletype int12), removing driver", AsioLogLevel::Warning));
     EXPECT_FALSE(backend.open("WAV nowhere", 48000, 256, &bus, {0}, nullptr));
+    EXPECT_TRUE(log.contains("ASIO: start failed: cannot create /nonexistent/folder/out.wav", AsioLogLevel::Warning));
     EXPECT_FALSE(backend.isOpen());
     backend.close();
 }

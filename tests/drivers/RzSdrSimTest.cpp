@@ -371,7 +371,9 @@ TEST_F(ReplayTest, UnusableRecordingsLeaveNoReceiver)
     for (const std::string& path : cases) {
         setenv("RZSIM_REPLAY", path.c_str(), 1);
         RZ640Device device;
-        EXPECT_EQ(openError(device), kNotFound) << path;
+        // The driver passes on why, as the simulated SDK says it.
+        const std::string error = openError(device);
+        EXPECT_TRUE(error.starts_with(std::string(kNotFound) + "; the SDK said: [rzsdr-sim] no receiver: ")) << error;
     }
 }
 

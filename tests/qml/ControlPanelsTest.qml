@@ -150,17 +150,18 @@ PanelTestCase {
         panel = null
     }
 
-    function test_connectResetsThePanelAndAppliesOnce() {
+    // The front end the panel shows (kept from the last run) is what a connect sends.
+    function test_connectAppliesTheShownFrontEndOnce() {
         makePanel(deviceComponent)
         app.usrpRateValue = "5"
         app.rzAttValue = "30"
         app.rzPortValue = 1
         click("connectButton")
         compare([app.usrpRateValue, app.rzPortValue, app.rzAttValue, app.rzPreampValue, app.rzIfGainValue],
-                ["20", 0, "0", "20", "30"])
+                ["5", 1, "30", "20", "30"])
         verify(rtsa.connected)
         verify(!app.applyParamsOnConnect)
-        compare(rtsa.callsOf("applyParams"), [[1000, 20, 0, 0, 20, 30]])
+        compare(rtsa.callsOf("applyParams"), [[1000, 5, 1, 30, 20, 30]])
         compare(item("connectButton").text, "Disconnect")
 
         click("connectButton")
@@ -191,13 +192,14 @@ PanelTestCase {
         compare(rtsa.callsOf("applyParams").length, 6)
     }
 
+    // Enter tunes to what was typed; the field then shows the frequency in MHz.
     function test_centreFrequencyField_data() {
         return [
-            { tag: "comma", text: "99,4", mhz: 99.4 },
-            { tag: "point", text: "104.3", mhz: 104.3 },
-            { tag: "letters", text: "abc", mhz: 1000 },
-            { tag: "negative", text: "-5", mhz: 1000 },
-            { tag: "empty", text: "", mhz: 1000 },
+            { tag: "comma", text: "99,4", mhz: 99.4, shown: "99.400000" },
+            { tag: "point", text: "104.3", mhz: 104.3, shown: "104.300000" },
+            { tag: "unit", text: "99.4M", mhz: 99.4, shown: "99.400000" },
+            { tag: "lower-case unit", text: "433.92m", mhz: 433.92, shown: "433.920000" },
+            { tag: "GHz", text: "2.4G", mhz: 2400, shown: "2400.000000" },
         ]
     }
 
@@ -205,9 +207,36 @@ PanelTestCase {
         rtsa.connected = true
         makePanel(deviceComponent)
         typeInto("centerFreqField", row.text)
-        compare(item("centerFreqField").text, row.text)
-        click("applyButton")
-        compare(rtsa.callsOf("applyParams"), [[row.mhz, 20, 0, 0, 20, 30]])
+        compare(item("centerFreqField").text, row.shown)
+        verify(!item("centerFreqFieldError").visible)
+        fuzzyCompare(app.centerFreqMHz, row.mhz, 1e-9)
+        compare(rtsa.callsOf("applyParams").length, 1)
+        fuzzyCompare(rtsa.callsOf("applyParams")[0][0], row.mhz, 1e-9)
+    }
+
+    // Anything else is refused with a message; the old frequency stays and nothing is sent.
+    function test_centreFrequencyRefused_data() {
+        return [
+            { tag: "letters", text: "abc" },
+            { tag: "negative", text: "-5" },
+            { tag: "zero", text: "0" },
+            { tag: "unknown unit", text: "12abc" },
+        ]
+    }
+
+    function test_centreFrequencyRefused(row) {
+        rtsa.connected = true
+        makePanel(deviceComponent)
+        typeInto("centerFreqField", row.text)
+        compare(item("centerFreqField").text, "1000.000000")
+        verify(item("centerFreqFieldError").visible)
+        verify(item("centerFreqFieldErrorText").text.length > 0)
+        compare(app.centerFreqMHz, 1000)
+        compare(rtsa.callsOf("applyParams").length, 0)
+        // The next keystroke takes the message away.
+        clickItem(item("centerFreqField"))
+        keyClick(Qt.Key_1)
+        verify(!item("centerFreqFieldError").visible)
     }
 
     function test_applyNeedsAConnection() {
@@ -227,11 +256,15 @@ PanelTestCase {
         compare(item("centerFreqField").text, "99.400000")
         compare(app.lastAppliedFreqMHz, 99.4)
 
-        // Every line goes to the status text and the log; none is read for what it says.
-        rtsa.logMessage("RBW target too low, clamped to 3.662 kHz")
+        // Every line that is news goes to the status text and the log; none is read for what it
+        // says. Errors show in the error colour.
+        const statusHeight = item("deviceStatusText").height
+        rtsa.log("RBW target too low, clamped to 3.662 kHz")
         compare(item("deviceStatusText").text, "status: RBW target too low, clamped to 3.662 kHz")
-        rtsa.logMessage("DSP overload trigger: ring=4000000/4194304")
+        rtsa.log("DSP overload trigger: ring=4000000/4194304")
         compare(item("deviceStatusText").text, "status: DSP overload trigger: ring=4000000/4194304")
+        compare(item("deviceStatusText").color, Qt.color("#AEB6C0"))
+        compare(item("deviceStatusText").height, statusHeight)
         compare(app.autoAdjustMessage, "")
         compare(app.logHistory.map(e => e.msg), ["RBW target too low, clamped to 3.662 kHz",
                                                  "DSP overload trigger: ring=4000000/4194304"])
@@ -245,6 +278,23 @@ PanelTestCase {
         rtsa.autoAdjustmentChanged()
         compare(app.autoAdjustMessage, "DSP overload trigger: ring=4000000/4194304")
         compare(app.logHistory.length, 2)
+
+        // A figure of every second goes to its status place, not to the log or the status line.
+        rtsa.log("RX 76.29 MB/s, timeouts=0, fftDrop=0, demodOvf=0", Settings.Info, true)
+        rtsa.log("  FFT ring=1024/4194304, Demod ring=0/4194304", Settings.Info, true)
+        compare(item("rxStatusText").text,
+                "RX 76.29 MB/s, timeouts=0, fftDrop=0, demodOvf=0 | FFT ring=1024/4194304, Demod ring=0/4194304")
+        compare(item("deviceStatusText").text, "status: DSP overload trigger: ring=4000000/4194304")
+        compare(app.logHistory.length, 2)
+
+        // A failure far wider than the column keeps to one line, cut short, in the error colour.
+        const cause = "Device open error: RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null); "
+                      + "the SDK said: [rzsdr-sim] no receiver: cannot open /recordings/missing.cs16"
+        rtsa.log(cause, Settings.Error)
+        compare(item("deviceStatusText").text, "status: " + cause)
+        verify(item("deviceStatusText").truncated)
+        compare(item("deviceStatusText").height, statusHeight)
+        compare(item("deviceStatusText").color, Qt.color("#FF6B5E"))
 
         click("startButton")
         verify(rtsa.running)
@@ -498,13 +548,36 @@ PanelTestCase {
 
     function test_logShowsColouredEscapedLines() {
         makePanel(logComponent)
+        // Lines wrap to the panel; unwrapped, the view scrolls sideways and says how.
+        verify(!item("logHint").visible)
+        click("logWrapSwitch")
+        verify(item("logHint").visible)
         compare(item("logHint").text, "Shift+Wheel: H-Scroll")
         app.pushLog("Device connected")
         app.pushLog("a <b> & c")
-        const text = item("logText").text
+        app.pushLog("Audio: open failed: ASIO: start failed: cannot create /x.wav", Settings.Error)
+        let text = item("logText").text
         verify(text.indexOf("<font color=\"#E4B55E\">Device connected</font>") >= 0, text)
         verify(text.indexOf("<font color=\"#C8D0D8\">a &lt;b&gt; &amp; c</font>") >= 0, text)
-        compare(text.split("<br>").length, 2)
+        verify(text.indexOf("<font color=\"#FF6B5E\">Audio: open failed") >= 0, text)
+        compare(text.split("<br>").length, 3)
+
+        // Filtered by level: errors only, then all again.
+        click("logLevelErrors")
+        text = item("logText").text
+        compare(text.split("<br>").length, 1)
+        verify(text.indexOf("Audio: open failed") >= 0, text)
+        click("logLevelAll")
+        compare(item("logText").text.split("<br>").length, 3)
+
+        // Figures of every second join the log only in verbose mode.
+        app.dispatchLogEntry("DSP 30 fps, dropFrames=0", Settings.Info, true)
+        compare(app.logHistory.length, 3)
+        compare(app.dspStatus, "DSP 30 fps, dropFrames=0")
+        click("logVerboseSwitch")
+        app.dispatchLogEntry("DSP 29 fps, dropFrames=0", Settings.Info, true)
+        compare(app.logHistory.length, 4)
+        compare(app.dspStatus, "DSP 29 fps, dropFrames=0")
         click("logClearButton")
         compare(app.logHistory.length, 0)
         compare(item("logText").text, "")

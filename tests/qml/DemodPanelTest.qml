@@ -193,15 +193,20 @@ PanelTestCase {
         verify(item("stereoSwitch").enabled)
         verify(!item("stereoHint").visible)
 
-        click("deviation15")
+        // The labels say the deviation a user knows; the values are the discriminator's full scale.
+        compare(item("deviationWFM75kHz").text, "WFM 75 kHz")
+        const filterAt = item("filterSwitch").mapToItem(null, 0, 0).y
+        click("deviationNFM75kHz")
         compare(rtsa.newDemodFmDeviationHz, 15000)
+        // The hint takes the place kept for it: nothing below moves.
+        compare(item("filterSwitch").mapToItem(null, 0, 0).y, filterAt)
         verify(!item("stereoSwitch").enabled)
         verify(item("stereoHint").visible)
         compare(item("stereoHint").text, "Requires 150 or 300 kHz deviation")
         clickItem(item("stereoSwitch"))
         verify(!rtsa.newDemodFmStereoEnabled)
 
-        click("deviation300")
+        click("deviationWFM150kHz")
         compare(rtsa.newDemodFmDeviationHz, 300000)
         click("stereoSwitch")
         verify(rtsa.newDemodFmStereoEnabled)
@@ -226,7 +231,7 @@ PanelTestCase {
         click("lpf3500")
         click("filterSwitch")
         click("testToneSwitch")
-        click("deviation25")
+        click("deviationNFM125kHz")
         compare([rtsa.newDemodAudioHpfHz, rtsa.newDemodAudioLpfHz, rtsa.newDemodFmDeviationHz], [200, 3500, 2500])
         verify(!rtsa.newDemodFilterEnabled)
         verify(rtsa.audioTestTone)

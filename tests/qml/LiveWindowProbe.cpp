@@ -61,7 +61,7 @@ private:
         bool ok = textIs(u"detectorText"_s, u"Det: Avg(20)"_s);
         ok &= textIs(u"fftText"_s, u"FFT: %1"_s.arg(controller()->property("fftSize").toInt()));
         ok &= textMatches(u"fpsText"_s, u"^FPS: \\d+\\.\\d$"_s);
-        ok &= textMatches(u"dspLoadText"_s, u"^DSP: \\d+\\.\\d%$"_s);
+        ok &= textMatches(u"dspLoadText"_s, u"^DSP ring: \\d+\\.\\d%$"_s);
         ok &= textIs(u"maxFpsText"_s, u"MaxFPS: 30"_s);
         ok &= textIs(u"vbwText"_s, u"VBW: 0.0 Hz"_s);
         ok &= textIs(u"deviceSummaryText"_s, u"Port 1  |  Rate/BW 20 MSps  |  ATT 0 dB  |  Pre 20 dB  |  IF 30 dB"_s);

@@ -36,7 +36,7 @@ TestCase {
 
     function test_readoutsShowDashes() {
         compare(item("detectorText").text, "Det: --")
-        compare(item("dspLoadText").text, "DSP: --")
+        compare(item("dspLoadText").text, "DSP ring: --")
         compare(item("maxFpsText").text, "MaxFPS: --")
         compare(item("rbwText").text, "RBW: --")
         compare(item("vbwText").text, "VBW: --")
@@ -64,8 +64,10 @@ TestCase {
         view.maxDb = 0
     }
 
-    function test_statusRowStaysHidden() {
-        verify(!item("audioStatusText").visible)
+    // The status places are there, empty, in the size they always have.
+    function test_statusPlacesStayEmpty() {
+        verify(item("audioStatusText").visible)
+        verify(item("audioStatusText").height > 0)
         compare(item("audioStatusText").text, "")
         compare(item("demodStatusText").text, "")
         compare(item("lastErrorText").text, "")
@@ -105,11 +107,11 @@ TestCase {
         verify(item("spectrumView").visible)
     }
 
-    // The eight panels, each in its column and place; every one but the receiver and the RF
+    // The nine panels, each in its column and place; every one but the receiver and the RF
     // level starts folded.
     function test_panelsSitInTheirColumns() {
-        const columns = [["leftPanel", ["devicePanel", "dspPanel", "dpxPanel", "waterfallPanel"],
-                          ["Device", "Spectrum (DSP)", "DPX", "Waterfall"]],
+        const columns = [["leftPanel", ["devicePanel", "viewPanel", "dspPanel", "dpxPanel", "waterfallPanel"],
+                          ["Device", "View", "Spectrum (DSP)", "DPX", "Waterfall"]],
                          ["rightPanel", ["rmsPanel", "markersPanel", "demodPanel", "logPanel"],
                           ["RF Level", "Markers", "Demod", "Log"]]]
         for (const [column, names, titles] of columns) {
@@ -139,7 +141,7 @@ TestCase {
         for (const name of ["applyButton", "deviceDropDownButton", "rate5", "att10", "windowHann", "detectorMax",
                             "rbw1k", "maxFps60", "fluorSwitch", "peakLineSwitch", "densityLevels64",
                             "waterfallSwitch", "timeDepth5", "heightRatio50", "addMarkerButton", "demodSwitch",
-                            "audioDeviceDropDownButton", "deviation15", "hpf50", "audioGainSlider"]) {
+                            "audioDeviceDropDownButton", "deviationNFM75kHz", "hpf50", "audioGainSlider"]) {
             verify(!item(name).enabled, name + " is enabled")
             mouseClick(item(name))
         }

@@ -176,4 +176,56 @@ TestCase {
         compare(PanelLogic.channelLabel(channels, 5), "5")
         compare(PanelLogic.channelLabel([], 0), "0")
     }
+
+    function test_logLevels() {
+        const info = Settings.Info
+        const warning = Settings.Warning
+        const error = Settings.Error
+        compare(PanelLogic.logColor("Audio: open failed", error), "#FF6B5E")
+        compare(PanelLogic.logColor("Device open failed", warning), "#E4B55E")
+        compare(PanelLogic.logColor("Audio: opened", info), "#79D07B")
+        compare(PanelLogic.levelColor(error, "#AEB6C0"), "#FF6B5E")
+        compare(PanelLogic.levelColor(info, "#AEB6C0"), "#AEB6C0")
+
+        const history = [{ time: "1", msg: "a", level: info }, { time: "2", msg: "b", level: warning },
+                         { time: "3", msg: "c", level: error }]
+        const shown = level => PanelLogic.logHtml(history, level).split("<br>").length
+        compare(shown(info), 3)
+        compare(shown(warning), 2)
+        compare(shown(error), 1)
+        verify(PanelLogic.logHtml(history, error).indexOf(">c</font>") >= 0)
+    }
+
+    function test_figuresFindTheirPlaces() {
+        compare(PanelLogic.statusPlace("DSP 30 fps, dropFrames=0"), "dsp")
+        compare(PanelLogic.statusPlace("RX 76.29 MB/s, timeouts=0"), "rx")
+        compare(PanelLogic.statusPlace("  FFT ring=1024/4194304, Demod ring=0/4194304"), "rx")
+        compare(PanelLogic.statusPlace("Audio: fill=12.5%"), "audio")
+        compare(PanelLogic.statusPlace("[Demod] CPU=2.0%"), "demod")
+        compare(PanelLogic.statusPlace("Device connected"), "")
+    }
+
+    function test_deviationLabels() {
+        compare(PanelLogic.deviationLabel(150000), "WFM 75 kHz")
+        compare(PanelLogic.deviationLabel(300000), "WFM 150 kHz")
+        compare(PanelLogic.deviationLabel(15000), "NFM 7.5 kHz")
+        compare(PanelLogic.deviationLabel(2500), "NFM 1.25 kHz")
+        compare(PanelLogic.deviationChoices([5000, 150000]),
+                [{ label: "NFM 2.5 kHz", value: 5000 }, { label: "WFM 75 kHz", value: 150000 }])
+    }
+
+    // A typed view stays inside the captured band, 990..1010 MHz here.
+    function test_viewWithinTheBand() {
+        const lo = 990e6
+        const hi = 1010e6
+        compare(PanelLogic.viewWithin(1000e6, 2e6, lo, hi), { centerHz: 1000e6, spanHz: 2e6 })
+        compare(PanelLogic.viewWithin(1009.5e6, 2e6, lo, hi), { centerHz: 1009e6, spanHz: 2e6 })
+        compare(PanelLogic.viewWithin(980e6, 2e6, lo, hi), { centerHz: 991e6, spanHz: 2e6 })
+        const whole = PanelLogic.viewWithin(1000e6, 50e6, lo, hi)
+        verify(isNaN(whole.centerHz) && isNaN(whole.spanHz))
+        verify(PanelLogic.viewWithin(1000e6, -1e6, lo, hi).error !== undefined)
+        verify(PanelLogic.viewWithin(1000e6, 1e6, NaN, NaN).error !== undefined)
+        compare(PanelLogic.shownView(NaN, NaN, lo, hi), { centerHz: 1000e6, spanHz: 20e6 })
+        compare(PanelLogic.shownView(995e6, 1e6, lo, hi), { centerHz: 995e6, spanHz: 1e6 })
+    }
 }

@@ -204,22 +204,4 @@ TestCase {
         verify(!SpectrumMath.rbwChangedAutomatically(10000, 10000.4))
         verify(SpectrumMath.rbwChangedAutomatically(5493.16, 300))
     }
-
-    function test_centreFrequencyText() {
-        compare(SpectrumMath.parseCenterMHz("433.92"), 433.92)
-        compare(SpectrumMath.parseCenterMHz(" 1000,5 "), 1000.5)
-        compare(SpectrumMath.parseCenterMHz(""), 1000)
-        compare(SpectrumMath.parseCenterMHz("abc"), 1000)
-        compare(SpectrumMath.parseCenterMHz("12abc"), 1000)
-        compare(SpectrumMath.parseCenterMHz("-5"), 1000)
-        compare(SpectrumMath.parseCenterMHz("0"), 1000)
-        compare(SpectrumMath.parseCenterMHz("99,4"), 99.4)
-        compare(SpectrumMath.parseCenterMHz("1,5,0"), 1000)
-
-        compare(SpectrumMath.parseMHz("99,4"), 99.4)
-        verify(isNaN(SpectrumMath.parseMHz("abc")))
-        verify(isNaN(SpectrumMath.parseMHz("-5")))
-        verify(isNaN(SpectrumMath.parseMHz("")))
-        verify(isNaN(SpectrumMath.parseMHz("Infinity")))
-    }
 }

@@ -101,17 +101,25 @@ TestCase {
         verify(item("autoBadge").visible)
     }
 
+    // Each status has a place of its own that never changes size: the bar keeps its height
+    // whatever it shows.
     function test_statusRowShowsTheControllersStatus() {
-        verify(!item("audioStatusText").visible)
+        const bar = item("audioStatusText").parent.parent.parent
+        const height = bar.height
+        compare(item("audioStatusText").text, "")
+        rtsa.audioEnabled = true
+        rtsa.newDemodEnabled = true
         rtsa.audioStatus = "Audio: fill=12.5%, demodRing=0.3%, underruns=0, overruns=0"
-        verify(item("audioStatusText").visible)
         compare(item("audioStatusText").text, "Audio: fill=12.5%, demodRing=0.3%, underruns=0, overruns=0")
         compare(item("demodStatusText").text, "")
 
         rtsa.demodStatus = "[Demod] CPU=2.0% | measRate=100.0k"
-        rtsa.lastError = "Audio: open failed"
+        rtsa.lastError = "Audio: open failed: ASIO: start failed: cannot create /a/folder/that/is/not/there/audio.wav"
         compare(item("demodStatusText").text, "[Demod] CPU=2.0% | measRate=100.0k")
-        compare(item("lastErrorText").text, "Audio: open failed")
+        compare(item("lastErrorText").text, rtsa.lastError)
+        compare(item("lastErrorText").color, Qt.color("#FF6B5E"))
+        verify(item("lastErrorText").truncated)
+        compare(bar.height, height)
 
         // Log lines do not set it.
         rtsa.audioStatus = ""
@@ -120,8 +128,29 @@ TestCase {
         rtsa.logMessage("Audio: closed")
         compare(item("demodStatusText").text, "")
         compare(item("audioStatusText").text, "")
-        verify(item("audioStatusText").visible)
-        rtsa.lastError = ""
-        verify(!item("audioStatusText").visible)
+
+        // The figures of a path that is off are gone with it.
+        rtsa.audioStatus = "Audio: fill=12.5%, demodRing=0.3%, underruns=0, overruns=0"
+        rtsa.demodStatus = "[Demod] CPU=2.0% | measRate=100.0k"
+        rtsa.newDemodEnabled = false
+        rtsa.audioEnabled = false
+        compare(item("demodStatusText").text, "")
+        compare(item("audioStatusText").text, "")
+        compare(bar.height, height)
+    }
+
+    // A text cut short shows whole while the pointer rests on it.
+    function test_hoverShowsTheWholeStatus() {
+        rtsa.lastError = "Device open error: RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null); "
+                         + "the SDK said: [rzsdr-sim] no receiver: cannot open /recordings/missing.cs16"
+        const place = item("lastErrorText")
+        verify(place.truncated)
+        const whole = findChild(testCase, "lastErrorTextWhole")
+        verify(whole !== null)
+        verify(!whole.visible)
+        mouseMove(place, 10, place.height / 2)
+        tryVerify(() => whole.visible, 30000)
+        mouseMove(testCase, 1, 1)
+        tryVerify(() => !whole.visible, 30000)
     }
 }

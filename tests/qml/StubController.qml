@@ -81,6 +81,13 @@ QtObject {
 
     signal centerFreqChanged(real freqMHz)
     signal logMessage(string msg)
+    signal logEntry(string msg, int level, bool statistic)
+
+    // A log line as the controller sends it: on both signals.
+    function log(msg, level, statistic) {
+        logMessage(msg)
+        logEntry(msg, level === undefined ? Settings.Info : level, statistic === true)
+    }
 
     // The calls of one method, each as its list of arguments.
     function callsOf(name) {

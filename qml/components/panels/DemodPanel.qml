@@ -109,12 +109,18 @@ Panel {
         checked: panel.rtsa ? panel.rtsa.newDemodEnabled : false
         onToggled: panel.setDemodEnabled(!checked)
     }
-    Text {
-        objectName: "audioDeviceWarning"
-        visible: panel.deviceWarning
-        text: "Select Audio Device"
-        color: "#FF6B5E"
-        font.pixelSize: 12
+    // Warnings and hints keep their line when they are not shown, so that nothing below moves.
+    Item {
+        width: panel.contentWidth
+        height: deviceWarningText.implicitHeight
+        Text {
+            id: deviceWarningText
+            objectName: "audioDeviceWarning"
+            visible: panel.deviceWarning
+            text: "Select Audio Device"
+            color: "#FF6B5E"
+            font.pixelSize: 12
+        }
     }
 
     FieldLabel { text: "Audio Device" }
@@ -180,8 +186,8 @@ Panel {
     ChoiceRow {
         width: panel.contentWidth
         namePrefix: "deviation"
-        choices: [{ label: "2.5", value: 2500 }, { label: "5", value: 5000 }, { label: "15", value: 15000 },
-                  { label: "150", value: 150000 }, { label: "300", value: 300000 }]
+        // The values are the discriminator's full scale; the labels the deviation a user knows.
+        choices: PanelLogic.deviationChoices([2500, 5000, 15000, 150000, 300000])
         current: panel.rtsa ? panel.rtsa.newDemodFmDeviationHz : undefined
         onChosen: (value) => panel.rtsa.newDemodFmDeviationHz = value
     }
@@ -194,12 +200,17 @@ Panel {
         checked: panel.stereoOn
         onToggled: panel.rtsa.newDemodFmStereoEnabled = !checked
     }
-    Text {
-        objectName: "stereoHint"
-        visible: panel.rtsa !== null && !Settings.isStereoDeviation(panel.rtsa.newDemodFmDeviationHz)
-        text: "Requires 150 or 300 kHz deviation"
-        color: "#6D7A86"
-        font.pixelSize: 11
+    Item {
+        width: panel.contentWidth
+        height: stereoHintText.implicitHeight
+        Text {
+            id: stereoHintText
+            objectName: "stereoHint"
+            visible: panel.rtsa !== null && !Settings.isStereoDeviation(panel.rtsa.newDemodFmDeviationHz)
+            text: "Requires 150 or 300 kHz deviation"
+            color: "#6D7A86"
+            font.pixelSize: 11
+        }
     }
 
     UiSwitch {
@@ -283,12 +294,17 @@ Panel {
             // qmllint enable unqualified
         }
     }
-    Text {
-        objectName: "channelWarning"
-        visible: panel.stereoOn && panel.rtsa !== null && panel.rtsa.audioOutputChannelLeft >= 0
-                 && panel.rtsa.audioOutputChannelLeft === panel.rtsa.audioOutputChannelRight
-        text: "Left and Right channels must be different"
-        color: "#FF6B5E"
-        font.pixelSize: 12
+    Item {
+        width: panel.contentWidth
+        height: channelWarningText.implicitHeight
+        Text {
+            id: channelWarningText
+            objectName: "channelWarning"
+            visible: panel.stereoOn && panel.rtsa !== null && panel.rtsa.audioOutputChannelLeft >= 0
+                     && panel.rtsa.audioOutputChannelLeft === panel.rtsa.audioOutputChannelRight
+            text: "Left and Right channels must be different"
+            color: "#FF6B5E"
+            font.pixelSize: 12
+        }
     }
 }

@@ -2,11 +2,11 @@ import QtQuick 2.15
 import "../.."
 import ".."
 import "../../logic"
-import "../../logic/SpectrumMath.js" as SpectrumMath
+import "../../logic/PanelLogic.js" as PanelLogic
 
 // The receiver: connect, which receiver, its front-end settings and centre frequency, apply,
-// start and stop, and the latest status line. It also routes every controller message into
-// the log, and the controller's automatic adjustments into the AUTO badge.
+// start and stop, and the latest status line. It also routes every controller message to the
+// log and the status places, and the controller's automatic adjustments into the AUTO badge.
 Panel {
     id: panel
 
@@ -18,8 +18,7 @@ Panel {
 
     // Sends the panel's settings: only what changed since the last apply, or all of it.
     function apply(force) {
-        const freqMHz = SpectrumMath.parseCenterMHz(centerFreq.text)
-        const args = [rtsa, freqMHz, Number(app.usrpRateValue), app.rzPortValue, Number(app.rzAttValue),
+        const args = [rtsa, app.centerFreqMHz, Number(app.usrpRateValue), app.rzPortValue, Number(app.rzAttValue),
                       Number(app.rzPreampValue), Number(app.rzIfGainValue)]
         if (force)
             app.applyParamsForce(...args)
@@ -33,9 +32,8 @@ Panel {
 
     Connections {
         target: panel.rtsa
-        function onLogMessage(msg) {
-            status.text = "status: " + msg
-            panel.app.pushLog(String(msg))
+        function onLogEntry(msg, level, statistic) {
+            panel.app.dispatchLogEntry(msg, level, statistic)
         }
         // A clamped resolution target or a DSP overload, announced each time, even when its
         // text is the same as last time's.
@@ -49,7 +47,7 @@ Panel {
             }
         }
         function onCenterFreqChanged(freqMHz) {
-            centerFreq.text = freqMHz.toFixed(6)
+            panel.app.centerFreqMHz = freqMHz
             panel.app.lastAppliedFreqMHz = freqMHz
         }
     }
@@ -64,11 +62,7 @@ Panel {
                 panel.rtsa.disconnectDevice()
                 return
             }
-            panel.app.usrpRateValue = "20"
-            panel.app.rzPortValue = 0
-            panel.app.rzAttValue = "0"
-            panel.app.rzPreampValue = "20"
-            panel.app.rzIfGainValue = "30"
+            // The front end as the panel shows it (kept from the last run) goes out once connected.
             panel.app.applyParamsOnConnect = true
             panel.rtsa.connectDevice()
         }
@@ -108,11 +102,15 @@ Panel {
         }
 
         FieldLabel { text: "Center Frequency (MHz)" }
-        UiTextField {
-            id: centerFreq
+        // Enter tunes at once while connected.
+        FrequencyField {
             objectName: "centerFreqField"
             width: parent.width
-            text: "1000"
+            valueText: panel.app.centerFreqMHz.toFixed(6)
+            onAccepted: (hz) => {
+                panel.app.centerFreqMHz = hz / 1e6
+                panel.apply(false)
+            }
         }
 
         FieldLabel { text: "Rate/BW (MSps)" }
@@ -192,13 +190,16 @@ Panel {
         }
     }
 
-    Text {
-        id: status
+    StatusText {
         objectName: "deviceStatusText"
         width: panel.contentWidth
-        text: "status: idle"
-        color: "#AEB6C0"
-        font.pixelSize: 12
-        wrapMode: Text.Wrap
+        text: "status: " + (panel.app.lastMessage !== "" ? panel.app.lastMessage : "idle")
+        color: PanelLogic.levelColor(panel.app.lastMessageLevel, "#AEB6C0")
+    }
+    StatusText {
+        objectName: "rxStatusText"
+        width: panel.contentWidth
+        text: panel.app.rxStatus
+        color: "#4FC3F7"
     }
 }

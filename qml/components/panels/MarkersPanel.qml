@@ -2,7 +2,6 @@ import QtQuick 2.15
 import "../.."
 import ".."
 import "../../logic"
-import "../../logic/SpectrumMath.js" as SpectrumMath
 
 // The markers: add one on the highest peak not yet marked, read them relative to a reference
 // marker, and for each its colour, its frequency, whether the demodulator follows it, and the
@@ -53,9 +52,6 @@ Panel {
             width: panel.contentWidth
             spacing: 4
 
-            // The field follows the marker except while something is being typed into it.
-            onFreqTextChanged: if (!freqField.edited) freqField.text = freqText
-
             Row {
                 spacing: 6
                 Rectangle {
@@ -77,18 +73,12 @@ Panel {
                     color: "#E0E6ED"
                     font.pixelSize: 12
                 }
-                UiTextField {
-                    id: freqField
+                // Follows the marker except while something is being typed into it.
+                FrequencyField {
                     objectName: "mkFreq" + row.markerId
                     width: 110
-                    text: row.freqText
-                    // A positive number moves the marker; anything else puts its frequency back.
-                    onEditingFinished: {
-                        const mhz = SpectrumMath.parseMHz(text)
-                        if (isFinite(mhz))
-                            panel.markerModel.setMarkerFreq(row.markerId, mhz * 1e6)
-                        text = row.freqText
-                    }
+                    valueText: row.freqText
+                    onAccepted: (hz) => panel.markerModel.setMarkerFreq(row.markerId, hz)
                 }
                 Text {
                     anchors.verticalCenter: parent.verticalCenter

@@ -1,0 +1,193 @@
+// The settings kept between runs: written to a file of the test's own, read back into new
+// objects, and a file that cannot be read giving defaults and one log line.
+#include "app/KeptSettings.h"
+#include "app/Logger.h"
+#include "app/RtsaController.h"
+#include "app/SettingsStore.h"
+#include "tests/app/ScriptedReceiver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<RtsaController> scriptedController()
+{
+    auto script = std::make_shared<ReceiverScript>();
+    return std::make_unique<RtsaController>([script] { return std::make_unique<ScriptedReceiver>(script); });
+}
+
+// A log whose window lines are kept.
+struct CapturedLog {
+    std::vector<std::pair<LogLevel, QString>> lines;
+    Logger log{[this](LogLevel level, const QString& line, LogAudience) { lines.emplace_back(level, line); },
+               [](LogLevel, std::string_view) {}};
+};
+
+// What the window holds as QML declares it: named objects with properties and their defaults.
+struct FakeWindow {
+    QObject window;
+    QObject* appState = new QObject(&window);
+    QObject* logPanel = new QObject(&window);
+
+    FakeWindow()
+    {
+        appState->setObjectName(QStringLiteral("appState"));
+        appState->setProperty("usrpRateValue", QStringLiteral("20"));
+        appState->setProperty("centerFreqMHz", 1000.0);
+        appState->setProperty("nextMarkerId", 1);
+        appState->setProperty("newDemodMarkerId", -2);
+        logPanel->setObjectName(QStringLiteral("logPanel"));
+        logPanel->setProperty("expanded", false);
+    }
+};
+
+// The next run: a controller and a window at their defaults, given what the file at `path` kept.
+struct NextRun {
+    CapturedLog log;
+    std::unique_ptr<RtsaController> controller = scriptedController();
+    FakeWindow window;
+    const int defaultDetector = controller->detectorMode();
+    SettingsStore store;
+
+    explicit NextRun(const QString& path) : store(path, log.log)
+    {
+        restoreKeptSettings(store, *controller, window.window);
+    }
+};
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+} // namespace
+
+class SettingsStoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // What the user set in one run is what the next one starts with, in an order that lets every
+    // setting take: stereo after its deviation, the marker binding after the markers.
+    void aRunStartsWhereTheLastOneEnded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
+        {
+            CapturedLog log;
+            SettingsStore store(path, log.log);
+            auto c = scriptedController();
+            FakeWindow w;
+            c->setRbwTargetHz(30000);
+            c->setDetectorMode(1);
+            c->setWaterfallEnabled(true);
+            c->setNewDemodFmDeviationHz(300000);
+            c->setNewDemodFmStereoEnabled(true);
+            c->setSquelchOpenDb(7.5);
+            c->setDeviceSelection(QStringLiteral("RZ640"));
+            c->addMarker(3, 99.4e6, QStringLiteral("#FF6B5E"));
+            c->setMarkerAutoPeak(3, true);
+            w.appState->setProperty("usrpRateValue", QStringLiteral("10"));
+            w.appState->setProperty("centerFreqMHz", 99.4);
+            w.appState->setProperty("newDemodMarkerId", 3);
+            w.logPanel->setProperty("expanded", true);
+            saveKeptSettings(store, *c, w.window);
+            QVERIFY(log.lines.empty());
+        }
+
+        NextRun next(path);
+        RtsaController* c = next.controller.get();
+        const FakeWindow& w = next.window;
+        QVERIFY(next.log.lines.empty());
+        QCOMPARE(c->rbwTargetHz(), 30000.0);
+        QCOMPARE(c->detectorMode(), 1);
+        QVERIFY(c->waterfallEnabled());
+        QCOMPARE(c->newDemodFmDeviationHz(), 300000.0);
+        QVERIFY(c->newDemodFmStereoEnabled());
+        QCOMPARE(c->squelchOpenDb(), 7.5);
+        QCOMPARE(c->deviceSelection(), QStringLiteral("RZ640"));
+        const QVariantList markers = c->markers();
+        QCOMPARE(markers.size(), 1);
+        const QVariantMap marker = markers.front().toMap();
+        QCOMPARE(marker.value(QStringLiteral("id")).toInt(), 3);
+        QCOMPARE(marker.value(QStringLiteral("freqHz")).toDouble(), 99.4e6);
+        QCOMPARE(QColor(marker.value(QStringLiteral("color")).toString()), QColor(QStringLiteral("#FF6B5E")));
+        QVERIFY(marker.value(QStringLiteral("autoPeakEnabled")).toBool());
+        QCOMPARE(w.appState->property("usrpRateValue").toString(), QStringLiteral("10"));
+        QCOMPARE(w.appState->property("centerFreqMHz").toDouble(), 99.4);
+        QCOMPARE(w.appState->property("newDemodMarkerId").toInt(), 3);
+        QVERIFY(w.logPanel->property("expanded").toBool());
+    }
+
+    // A value that does not fit its property is passed by; the others still come back, and the
+    // controller clamps what is out of its range.
+    void aValueThatDoesNotFitIsPassedBy()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
+        writeFile(path, "[spectrum]\ndetectorMode=Max\ndetectorWindow=100000\nmaxFps=10\n"
+                        "[window]\ncenterFreqMHz=abc\nusrpRateValue=5\n"
+                        "[markers]\nsize=2\n1\\id=1\n1\\freqHz=-5\n1\\color=#FF0000\n"
+                        "2\\id=2\n2\\freqHz=433.92e6\n2\\color=#00FF00\n");
+        NextRun next(path);
+        RtsaController* c = next.controller.get();
+        const FakeWindow& w = next.window;
+        QVERIFY(next.log.lines.empty());
+        QCOMPARE(c->detectorMode(), next.defaultDetector);
+        QCOMPARE(c->detectorWindow(), static_cast<int>(spectrum_settings::detectorWindow.max));
+        QCOMPARE(c->maxFps(), 10.0);
+        QCOMPARE(w.appState->property("centerFreqMHz").toDouble(), 1000.0);
+        QCOMPARE(w.appState->property("usrpRateValue").toString(), QStringLiteral("5"));
+        const QVariantList markers = c->markers();
+        QCOMPARE(markers.size(), 1);
+        QCOMPARE(markers.front().toMap().value(QStringLiteral("id")).toInt(), 2);
+    }
+
+    // A damaged file or one that cannot be read: every default stays, one log line says why,
+    // and the next save writes a good file in its place.
+    void aFileThatCannotBeReadGivesTheDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("directory");
+        QTest::newRow("damaged") << QByteArray("[spectrum\ndetectorMode=1\n\x01\xff\xfe") << false;
+        QTest::newRow("not a file") << QByteArray() << true;
+    }
+
+    void aFileThatCannotBeReadGivesTheDefaults()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, directory);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
+        if (directory)
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("NorvaleRTSA.conf")));
+        else
+            writeFile(path, content);
+
+        NextRun next(path);
+        QCOMPARE(next.controller->detectorMode(), next.defaultDetector);
+        const auto& lines = next.log.lines;
+        QCOMPARE(lines.size(), std::size_t{1});
+        QCOMPARE(lines.front().first, LogLevel::Warning);
+        QVERIFY2(lines.front().second.startsWith(QStringLiteral("Settings: ")), qPrintable(lines.front().second));
+        QVERIFY(lines.front().second.endsWith(QStringLiteral("starting from the defaults")));
+        if (directory)
+            return;
+
+        next.controller->setDetectorMode(2);
+        saveKeptSettings(next.store, *next.controller, next.window.window);
+        NextRun after(path);
+        QVERIFY(after.log.lines.empty());
+        QCOMPARE(after.controller->detectorMode(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsStoreTest)
+#include "SettingsStoreTest.moc"
