@@ -201,7 +201,8 @@ void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()
     c.setFftSize(1024);
     QCOMPARE(lines.first(), QStringLiteral("RX stopped"));
     QCOMPARE(lines.last(), QStringLiteral("RX started"));
-    QCOMPARE(running.count(), 3);
+    // For the window the analyser ran on through the restart.
+    QCOMPARE(running.count(), 1);
     QVERIFY(c.running());
     QVERIFY(RtsaControllerTestAccess::fftRing(c)->capacity() % (1024 * 4) == 0);
 
@@ -210,7 +211,7 @@ void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()
     QVERIFY(!c.running());
     QCOMPARE(RtsaControllerTestAccess::fftRing(c), nullptr);
     QCOMPARE(lines.last(), QStringLiteral("RX stopped"));
-    QCOMPARE(running.count(), 4);
+    QCOMPARE(running.count(), 2);
 }
 
 QTEST_MAIN(ControllerSpectrumTest)

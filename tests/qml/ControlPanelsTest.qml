@@ -44,7 +44,22 @@ PanelTestCase {
                 return free.length > 0 ? free[0] : NaN
             }
             function clearWaterfall() { ++clears }
+            // The captured band and the zoom into it, as the spectrum item keeps them.
+            property real minFreqHz: 990e6
+            property real maxFreqHz: 1010e6
+            property real viewStart: 0
+            property real viewStop: 1
+            readonly property real viewMinFreqHz: minFreqHz + viewStart * (maxFreqHz - minFreqHz)
+            readonly property real viewMaxFreqHz: minFreqHz + viewStop * (maxFreqHz - minFreqHz)
+            function setView(start, stop) {
+                viewStart = start
+                viewStop = stop
+            }
         }
+    }
+    Component {
+        id: viewPanelComponent
+        ViewPanel {}
     }
     Component {
         id: readoutComponent
@@ -97,7 +112,7 @@ PanelTestCase {
         const names = new Map([[deviceComponent, ["rtsa", "app"]], [dspComponent, ["rtsa", "app", "view"]],
                                [dpxComponent, ["rtsa", "view", "app"]], [waterfallComponent, ["rtsa", "app", "view"]],
                                [rmsComponent, ["view"]], [markersComponent, ["rtsa", "app", "view"]],
-                               [logComponent, ["app"]]]).get(component)
+                               [logComponent, ["app"]], [viewPanelComponent, ["view"]]]).get(component)
         const inputs = { width: 300 }
         for (const name of names)
             inputs[name] = all[name]
@@ -399,6 +414,25 @@ PanelTestCase {
         clickItem(max, 0, max.height - 9)
         compare(rtsa.densityMax, 1)
         compare(max.text, "Density Max: 1")
+    }
+
+    // The View panel types into the spectrum's own zoom and shows what the wheel left there.
+    function test_viewPanelSetsAndShowsTheSpectrumsZoom() {
+        makePanel(viewPanelComponent)
+        typeInto("viewSpanField", "2M")
+        fuzzyCompare(view.viewMinFreqHz, 999e6, 1)
+        fuzzyCompare(view.viewMaxFreqHz, 1001e6, 1)
+        typeInto("viewStopField", "1004M")
+        fuzzyCompare(view.viewMinFreqHz, 999e6, 1)
+        fuzzyCompare(view.viewMaxFreqHz, 1004e6, 1)
+        // A start above the stop is refused and the zoom stays.
+        typeInto("viewStartField", "1005M")
+        fuzzyCompare(view.viewMaxFreqHz, 1004e6, 1)
+        fuzzyCompare(view.viewMinFreqHz, 999e6, 1)
+        view.setView(0.25, 0.5)
+        compare(item("viewCenterField").text, "997.5")
+        click("viewFullButton")
+        compare([view.viewStart, view.viewStop], [0, 1])
     }
 
     function test_waterfallControls() {

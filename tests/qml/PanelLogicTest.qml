@@ -226,6 +226,6 @@ TestCase {
         verify(PanelLogic.viewWithin(1000e6, -1e6, lo, hi).error !== undefined)
         verify(PanelLogic.viewWithin(1000e6, 1e6, NaN, NaN).error !== undefined)
         compare(PanelLogic.shownView(NaN, NaN, lo, hi), { centerHz: 1000e6, spanHz: 20e6 })
-        compare(PanelLogic.shownView(995e6, 1e6, lo, hi), { centerHz: 995e6, spanHz: 1e6 })
+        compare(PanelLogic.shownView(994.5e6, 995.5e6, lo, hi), { centerHz: 995e6, spanHz: 1e6 })
     }
 }
