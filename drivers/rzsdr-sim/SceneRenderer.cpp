@@ -63,9 +63,10 @@ Int4 merge(Int4 pairs, const float* re, const float* im)
     return pack(roundClip(i), roundClip(q));
 }
 
-// Adds amplitude * exp(j(phase + n * increment)) for n in [0, count): a constant tone, rotated
-// four lanes at a time.
-void addTone(float* re, float* im, std::size_t count, uint32_t& phase, uint32_t increment, float amplitude)
+// Adds amplitude * exp(j(phase + n * increment)) for n in [0, count), or writes it with
+// `Accumulate` false: a constant tone, rotated four lanes at a time.
+template <bool Accumulate>
+void tone(float* re, float* im, std::size_t count, uint32_t& phase, uint32_t increment, float amplitude)
 {
     const SineTable& table = SineTable::instance();
     float c, s, cw, sw, c4, s4;
@@ -83,15 +84,15 @@ void addTone(float* re, float* im, std::size_t count, uint32_t& phase, uint32_t 
     Float4 li = load4(i0);
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        store4(re + i, load4(re + i) + lr);
-        store4(im + i, load4(im + i) + li);
+        store4(re + i, Accumulate ? load4(re + i) + lr : lr);
+        store4(im + i, Accumulate ? load4(im + i) + li : li);
         const Float4 r = lr * c4 - li * s4;
         li = lr * s4 + li * c4;
         lr = r;
     }
     for (int k = 0; i < count; ++i, ++k) {
-        re[i] += lr[k];
-        im[i] += li[k];
+        re[i] = Accumulate ? re[i] + lr[k] : lr[k];
+        im[i] = Accumulate ? im[i] + li[k] : li[k];
     }
     phase += increment * static_cast<uint32_t>(count);
 }
@@ -102,6 +103,9 @@ double rise(double at, double length)
     return 0.5 - 0.5 * std::cos(std::numbers::pi * at / length);
 }
 
+// The work buffers: room for a last group of four that starts on any sample of the longest
+// stretch.
+constexpr std::size_t kWorkLength = NoiseTable::kMaxRead + 3;
 // A loop needs room for its crossfade; shorter than this, everything stays live.
 constexpr uint64_t kShortestLoopMs = 100;
 // The programme's crossfade at the loop's seam: long enough to be heard as a blend, not a click.
@@ -110,7 +114,7 @@ constexpr double kFadeSeconds = 0.05;
 } // namespace
 
 SceneRenderer::SceneRenderer(const Scene& scene, const NoiseTable& noise, uint64_t seed, std::size_t loopBytes)
-    : m_scene(scene), m_noise(noise), m_loopBytes(loopBytes), m_re(NoiseTable::kMaxRead), m_im(NoiseTable::kMaxRead),
+    : m_scene(scene), m_noise(noise), m_loopBytes(loopBytes), m_re(kWorkLength), m_im(kWorkLength),
       m_out(2 * NoiseTable::kMaxRead), m_rng(seed | 1)
 {
     for (std::size_t i = 0; i <= kResponsePoints; ++i)
@@ -168,9 +172,10 @@ void SceneRenderer::render(uint8_t* iq, std::size_t samples)
 }
 
 template <class Start>
-bool SceneRenderer::addTones(std::span<Active> emitters, RunClock& clock, std::size_t samples, bool clearFirst, Start start)
+std::size_t SceneRenderer::addTones(std::span<Active> emitters, RunClock& clock, std::size_t samples, bool onZero,
+                                    Start start)
 {
-    bool sounded = false;
+    std::size_t first = samples;
     for (std::size_t i = 0; i < samples;) {
         if (clock.left == 0) {
             start(clock.run);
@@ -178,22 +183,30 @@ bool SceneRenderer::addTones(std::span<Active> emitters, RunClock& clock, std::s
             clock.left = m_runLength;
         }
         const std::size_t count = std::min<std::size_t>(clock.left, samples - i);
+        // On zero, the first tone of a run writes its stretch instead of adding to it.
+        bool written = !onZero;
         for (Active& a : emitters) {
             if (a.runAmplitude == 0.0f) {
                 a.phase += a.increment * static_cast<uint32_t>(count);
                 continue;
             }
-            if (!sounded && clearFirst) {
-                std::fill_n(m_re.begin(), samples, 0.0f);
-                std::fill_n(m_im.begin(), samples, 0.0f);
-            }
-            sounded = true;
-            addTone(m_re.data() + i, m_im.data() + i, count, a.phase, a.increment, a.runAmplitude);
+            float* re = m_re.data() + i;
+            float* im = m_im.data() + i;
+            if (written)
+                tone<true>(re, im, count, a.phase, a.increment, a.runAmplitude);
+            else
+                tone<false>(re, im, count, a.phase, a.increment, a.runAmplitude);
+            written = true;
+            first = std::min(first, i);
+        }
+        if (!written && first < samples) {
+            std::fill_n(m_re.begin() + static_cast<std::ptrdiff_t>(i), count, 0.0f);
+            std::fill_n(m_im.begin() + static_cast<std::ptrdiff_t>(i), count, 0.0f);
         }
         i += count;
         clock.left -= static_cast<uint32_t>(count);
     }
-    return sounded;
+    return first;
 }
 
 void SceneRenderer::fillNoise(std::size_t samples)
@@ -264,11 +277,9 @@ void SceneRenderer::renderLooped(uint8_t* iq, std::size_t samples)
 void SceneRenderer::addKeyed(const uint8_t* from, uint8_t* iq, std::size_t samples)
 {
     const std::span<Active> keyed(m_active.data() + m_looped, m_active.size() - m_looped);
-    if (!addTones(keyed, m_live, samples, true, [&](uint64_t) { startLiveRun(keyed); })) {
-        std::memcpy(iq, from, 4 * samples);
-        return;
-    }
-    std::size_t i = 0;
+    const std::size_t first = addTones(keyed, m_live, samples, true, [&](uint64_t) { startLiveRun(keyed); });
+    std::memcpy(iq, from, 4 * first);
+    std::size_t i = first;
     for (; i + 4 <= samples; i += 4) {
         Int4 pairs;
         std::memcpy(&pairs, from + 4 * i, sizeof pairs);

@@ -76,10 +76,10 @@ private:
     uint32_t loopIncrement(const Active& a, uint64_t run) const;
     void setRunTone(Active& a, float deviation, float level);
     // Adds the emitters' tones to the work buffers over `samples` samples, starting runs with
-    // `start`. With `clearFirst`, the buffers are zeroed when the first tone sounds. Returns
-    // whether any did.
+    // `start`. With `onZero` the buffers count as zero instead, from the first sample a tone
+    // sounds on, which is returned (`samples` if none did).
     template <class Start>
-    bool addTones(std::span<Active> emitters, RunClock& clock, std::size_t samples, bool clearFirst, Start start);
+    std::size_t addTones(std::span<Active> emitters, RunClock& clock, std::size_t samples, bool onZero, Start start);
     void fillNoise(std::size_t samples);
     void convert(int16_t* iq, std::size_t samples) const;
     void renderLive(uint8_t* iq, std::size_t samples);
