@@ -25,9 +25,9 @@ struct Tuning {
 //
 // What costs the most never changes its pattern: the noise and the broadcast stations, which
 // are always on. With storage for it, they are rendered once per tuning into a loop of whole
-// milliseconds, its seam made continuous (see startLoopRun), and played from there; the keyed
-// emitters (voice overs, beacon, hopper) are added live, so their timing never repeats with the
-// loop and they cost nothing while silent.
+// milliseconds, its seam made continuous (see loopDeviation and startLoopRun), and played from
+// there; the keyed emitters (voice overs, beacon, hopper) are added live, so their timing never
+// repeats with the loop and they cost nothing while silent.
 class SceneRenderer {
 public:
     // `loopBytes` bounds the loop's storage; 0 renders everything live.
@@ -59,14 +59,14 @@ private:
         uint32_t fadeAdvance = 0;
         int32_t fadeCorrection = 0;
     };
-    // Counts runs of m_runLength samples; `run` is the index of the run in progress.
+    // Counts runs of m_runLength samples: `left` of the current one, `run` started so far.
     struct RunClock {
         uint32_t left = 0;
         uint64_t run = 0;
     };
     static constexpr std::size_t kResponsePoints = 1024;
 
-    // Starts a run of the live emitters in `emitters` at the message sample `message`.
+    // Starts the next run of the live emitters in `emitters`, each at its own place in its programme.
     void startLiveRun(std::span<Active> emitters);
     // Starts run `run` (counted from the loop's start) of the looped emitters.
     void startLoopRun(uint64_t run);
