@@ -41,11 +41,16 @@ using Int4 = int32_t __attribute__((vector_size(16)));
 
 // Converter counts to clipped, rounded 16-bit values: offset into positive numbers so that the
 // truncating conversion rounds to nearest.
+Int4 roundToInt(Float4 v)
+{
+    return __builtin_convertvector(v + 32768.5f, Int4) - 32768;
+}
+
 Int4 roundClip(Float4 v)
 {
     v = v < -32768.0f ? Float4{} - 32768.0f : v;
     v = v > 32767.0f ? Float4{} + 32767.0f : v;
-    return __builtin_convertvector(v + 32768.5f, Int4) - 32768;
+    return roundToInt(v);
 }
 
 // Four I/Q pairs as the converter delivers them: each 32-bit lane holds I in its low and Q in
@@ -61,6 +66,33 @@ Int4 merge(Int4 pairs, const float* re, const float* im)
     const Float4 i = __builtin_convertvector((pairs << 16) >> 16, Float4) + load4(re) * kFullScale;
     const Float4 q = __builtin_convertvector(pairs >> 16, Float4) + load4(im) * kFullScale;
     return pack(roundClip(i), roundClip(q));
+}
+
+// The same for sums known to stay within the converter's range: in whole numbers, unclipped.
+Int4 mergeWithin(Int4 pairs, const float* re, const float* im)
+{
+    return pack(((pairs << 16) >> 16) + roundToInt(load4(re) * kFullScale),
+                (pairs >> 16) + roundToInt(load4(im) * kFullScale));
+}
+
+// Writes samples [begin, end) of `from` to `iq` with the work buffers merged in.
+template <class Merge>
+void mergeInto(const uint8_t* from, uint8_t* iq, const float* re, const float* im, std::size_t begin, std::size_t end,
+               Merge merge)
+{
+    std::size_t i = begin;
+    for (; i + 4 <= end; i += 4) {
+        Int4 pairs;
+        std::memcpy(&pairs, from + 4 * i, sizeof pairs);
+        pairs = merge(pairs, re + i, im + i);
+        std::memcpy(iq + 4 * i, &pairs, sizeof pairs);
+    }
+    if (i < end) {
+        Int4 pairs{};
+        std::memcpy(&pairs, from + 4 * i, 4 * (end - i));
+        pairs = merge(pairs, re + i, im + i);
+        std::memcpy(iq + 4 * i, &pairs, 4 * (end - i));
+    }
 }
 
 // Adds amplitude * exp(j(phase + n * increment)) for n in [0, count), or writes it with
@@ -161,6 +193,11 @@ void SceneRenderer::tune(const Tuning& tuning)
     m_loopOrigin = m_live.run;
     m_loopClock = RunClock{};
     m_loopPending = true;
+    m_loopPeak = 0.0f;
+    m_keyedPeak = 0.0f;
+    const float response = *std::max_element(m_response.begin(), m_response.end());
+    for (const Active& a : std::span<const Active>(m_active).subspan(m_looped))
+        m_keyedPeak += a.amplitude * response * kFullScale;
 }
 
 void SceneRenderer::render(uint8_t* iq, std::size_t samples)
@@ -265,6 +302,8 @@ void SceneRenderer::renderLooped(uint8_t* iq, std::size_t samples)
             fillNoise(n);
             addTones(looped, m_loopClock, n, false, [this](uint64_t run) { startLoopRun(run); });
             convert(m_out.data(), n);
+            for (std::size_t i = 0; i < 2 * n; ++i)
+                m_loopPeak = std::max(m_loopPeak, std::abs(static_cast<float>(m_out[i])));
             std::memcpy(m_loop.here(), m_out.data(), 4 * n);
         }
         addKeyed(m_loop.here(), iq, n);
@@ -279,19 +318,13 @@ void SceneRenderer::addKeyed(const uint8_t* from, uint8_t* iq, std::size_t sampl
     const std::span<Active> keyed(m_active.data() + m_looped, m_active.size() - m_looped);
     const std::size_t first = addTones(keyed, m_live, samples, true, [&](uint64_t) { startLiveRun(keyed); });
     std::memcpy(iq, from, 4 * first);
-    std::size_t i = first;
-    for (; i + 4 <= samples; i += 4) {
-        Int4 pairs;
-        std::memcpy(&pairs, from + 4 * i, sizeof pairs);
-        pairs = merge(pairs, m_re.data() + i, m_im.data() + i);
-        std::memcpy(iq + 4 * i, &pairs, sizeof pairs);
-    }
-    if (i < samples) {
-        Int4 pairs{};
-        std::memcpy(&pairs, from + 4 * i, 4 * (samples - i));
-        pairs = merge(pairs, m_re.data() + i, m_im.data() + i);
-        std::memcpy(iq + 4 * i, &pairs, 4 * (samples - i));
-    }
+    // Once the loop's peak is known, the keyed emitters at full level may not reach full scale
+    // on top of it; then the sums need no clipping.
+    const bool within = m_loop.held() && m_loopPeak + m_keyedPeak < kFullScale;
+    if (within)
+        mergeInto(from, iq, m_re.data(), m_im.data(), first, samples, mergeWithin);
+    else
+        mergeInto(from, iq, m_re.data(), m_im.data(), first, samples, merge);
 }
 
 void SceneRenderer::setRunTone(Active& a, float deviation, float level)

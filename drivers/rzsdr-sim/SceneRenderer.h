@@ -112,6 +112,10 @@ private:
     uint64_t m_fadeRuns = 0;
     // The message sample at the loop's first run.
     uint64_t m_loopOrigin = 0;
+    // In converter counts: the largest magnitude in the loop so far, and what the keyed emitters
+    // can add at most.
+    float m_loopPeak = 0.0f;
+    float m_keyedPeak = 0.0f;
     float m_noiseAmplitude = 0.0f;
     uint64_t m_rng;
     bool m_tonesOff = false;
