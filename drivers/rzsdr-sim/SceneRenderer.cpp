@@ -193,7 +193,7 @@ void SceneRenderer::tune(const Tuning& tuning)
     m_loopOrigin = m_live.run;
     m_loopClock = RunClock{};
     m_loopPending = true;
-    m_loopPeak = 0.0f;
+    m_loopPeak = 0;
     m_keyedPeak = 0.0f;
     const float response = *std::max_element(m_response.begin(), m_response.end());
     for (const Active& a : std::span<const Active>(m_active).subspan(m_looped))
@@ -302,8 +302,10 @@ void SceneRenderer::renderLooped(uint8_t* iq, std::size_t samples)
             fillNoise(n);
             addTones(looped, m_loopClock, n, false, [this](uint64_t run) { startLoopRun(run); });
             convert(m_out.data(), n);
+            int peak = m_loopPeak;
             for (std::size_t i = 0; i < 2 * n; ++i)
-                m_loopPeak = std::max(m_loopPeak, std::abs(static_cast<float>(m_out[i])));
+                peak = std::max(peak, std::abs(static_cast<int>(m_out[i])));
+            m_loopPeak = peak;
             std::memcpy(m_loop.here(), m_out.data(), 4 * n);
         }
         addKeyed(m_loop.here(), iq, n);
@@ -320,7 +322,7 @@ void SceneRenderer::addKeyed(const uint8_t* from, uint8_t* iq, std::size_t sampl
     std::memcpy(iq, from, 4 * first);
     // Once the loop's peak is known, the keyed emitters at full level may not reach full scale
     // on top of it; then the sums need no clipping.
-    const bool within = m_loop.held() && m_loopPeak + m_keyedPeak < kFullScale;
+    const bool within = m_loop.held() && static_cast<float>(m_loopPeak) + m_keyedPeak < kFullScale;
     if (within)
         mergeInto(from, iq, m_re.data(), m_im.data(), first, samples, mergeWithin);
     else

@@ -114,7 +114,7 @@ private:
     uint64_t m_loopOrigin = 0;
     // In converter counts: the largest magnitude in the loop so far, and what the keyed emitters
     // can add at most.
-    float m_loopPeak = 0.0f;
+    int m_loopPeak = 0;
     float m_keyedPeak = 0.0f;
     float m_noiseAmplitude = 0.0f;
     uint64_t m_rng;
