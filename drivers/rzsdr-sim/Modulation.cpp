@@ -117,9 +117,8 @@ const char* morse(char c)
 
 Modulation makeStereoBroadcast(int programme)
 {
-    constexpr double kSeconds = 6.0; // a whole number of pilot cycles at the message rate
     constexpr double kDeviationHz = 75000.0;
-    const auto count = static_cast<std::size_t>(kSeconds * kMessageRate);
+    const auto count = static_cast<std::size_t>(kBroadcastProgrammeSeconds * kMessageRate);
     const SineTable& sine = SineTable::instance();
 
     // Left and right carry different lines so that a stereo decoder has something to separate.

@@ -6,6 +6,8 @@
 // Rate of the modulation tables: every emitter changes its frequency and amplitude at most this
 // often. All five receiver rates are whole multiples of it.
 inline constexpr double kMessageRate = 250000.0;
+// Length of the broadcast music programme: whole pilot cycles at the message rate.
+inline constexpr double kBroadcastProgrammeSeconds = 6.0;
 
 // A looping modulation programme: frequency deviation and amplitude envelope, each entry held
 // for `hold` message samples. An empty vector means "always 0 Hz" or "always full level".

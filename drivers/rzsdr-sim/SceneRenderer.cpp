@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 namespace {
 
@@ -38,19 +39,66 @@ void store4(float* p, Float4 v)
 
 using Int4 = int32_t __attribute__((vector_size(16)));
 
-// Full-scale units to clipped, rounded 16-bit values: offset into positive numbers so that the
+// Converter counts to clipped, rounded 16-bit values: offset into positive numbers so that the
 // truncating conversion rounds to nearest.
-Int4 toConverter(Float4 v)
+Int4 roundToInt(Float4 v)
 {
-    v *= kFullScale;
-    v = v < -32768.0f ? Float4{} - 32768.0f : v;
-    v = v > 32767.0f ? Float4{} + 32767.0f : v;
     return __builtin_convertvector(v + 32768.5f, Int4) - 32768;
 }
 
-// Adds amplitude * exp(j(phase + n * increment)) for n in [0, count): a constant tone, rotated
-// four lanes at a time.
-void addTone(float* re, float* im, std::size_t count, uint32_t& phase, uint32_t increment, float amplitude)
+Int4 roundClip(Float4 v)
+{
+    v = v < -32768.0f ? Float4{} - 32768.0f : v;
+    v = v > 32767.0f ? Float4{} + 32767.0f : v;
+    return roundToInt(v);
+}
+
+// Four I/Q pairs as the converter delivers them: each 32-bit lane holds I in its low and Q in
+// its high 16 bits (little-endian).
+Int4 pack(Int4 i, Int4 q)
+{
+    return (i & 0xFFFF) | (q << 16);
+}
+
+// Four I/Q pairs with four samples of planar full-scale units added.
+Int4 merge(Int4 pairs, const float* re, const float* im)
+{
+    const Float4 i = __builtin_convertvector((pairs << 16) >> 16, Float4) + load4(re) * kFullScale;
+    const Float4 q = __builtin_convertvector(pairs >> 16, Float4) + load4(im) * kFullScale;
+    return pack(roundClip(i), roundClip(q));
+}
+
+// The same for sums known to stay within the converter's range: in whole numbers, unclipped.
+Int4 mergeWithin(Int4 pairs, const float* re, const float* im)
+{
+    return pack(((pairs << 16) >> 16) + roundToInt(load4(re) * kFullScale),
+                (pairs >> 16) + roundToInt(load4(im) * kFullScale));
+}
+
+// Writes samples [begin, end) of `from` to `iq` with the work buffers merged in.
+template <class Merge>
+void mergeInto(const uint8_t* from, uint8_t* iq, const float* re, const float* im, std::size_t begin, std::size_t end,
+               Merge merge)
+{
+    std::size_t i = begin;
+    for (; i + 4 <= end; i += 4) {
+        Int4 pairs;
+        std::memcpy(&pairs, from + 4 * i, sizeof pairs);
+        pairs = merge(pairs, re + i, im + i);
+        std::memcpy(iq + 4 * i, &pairs, sizeof pairs);
+    }
+    if (i < end) {
+        Int4 pairs{};
+        std::memcpy(&pairs, from + 4 * i, 4 * (end - i));
+        pairs = merge(pairs, re + i, im + i);
+        std::memcpy(iq + 4 * i, &pairs, 4 * (end - i));
+    }
+}
+
+// Adds amplitude * exp(j(phase + n * increment)) for n in [0, count), or writes it with
+// `Accumulate` false: a constant tone, rotated four lanes at a time.
+template <bool Accumulate>
+void tone(float* re, float* im, std::size_t count, uint32_t& phase, uint32_t increment, float amplitude)
 {
     const SineTable& table = SineTable::instance();
     float c, s, cw, sw, c4, s4;
@@ -68,23 +116,37 @@ void addTone(float* re, float* im, std::size_t count, uint32_t& phase, uint32_t 
     Float4 li = load4(i0);
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        store4(re + i, load4(re + i) + lr);
-        store4(im + i, load4(im + i) + li);
+        store4(re + i, Accumulate ? load4(re + i) + lr : lr);
+        store4(im + i, Accumulate ? load4(im + i) + li : li);
         const Float4 r = lr * c4 - li * s4;
         li = lr * s4 + li * c4;
         lr = r;
     }
     for (int k = 0; i < count; ++i, ++k) {
-        re[i] += lr[k];
-        im[i] += li[k];
+        re[i] = Accumulate ? re[i] + lr[k] : lr[k];
+        im[i] = Accumulate ? im[i] + li[k] : li[k];
     }
     phase += increment * static_cast<uint32_t>(count);
 }
 
+// Half-cosine rise from 0 at `at` = 0 to 1 at `at` = `length`.
+double rise(double at, double length)
+{
+    return 0.5 - 0.5 * std::cos(std::numbers::pi * at / length);
+}
+
+// The work buffers: room for a last group of four that starts on any sample of the longest
+// stretch.
+constexpr std::size_t kWorkLength = NoiseTable::kMaxRead + 3;
+// A loop needs room for its crossfade; shorter than this, everything stays live.
+constexpr uint64_t kShortestLoopMs = 100;
+// The programme's crossfade at the loop's seam: long enough to be heard as a blend, not a click.
+constexpr double kFadeSeconds = 0.05;
+
 } // namespace
 
-SceneRenderer::SceneRenderer(const Scene& scene, const NoiseTable& noise, uint64_t seed)
-    : m_scene(scene), m_noise(noise), m_re(NoiseTable::kMaxRead), m_im(NoiseTable::kMaxRead),
+SceneRenderer::SceneRenderer(const Scene& scene, const NoiseTable& noise, uint64_t seed, std::size_t loopBytes)
+    : m_scene(scene), m_noise(noise), m_loopBytes(loopBytes), m_re(kWorkLength), m_im(kWorkLength),
       m_out(2 * NoiseTable::kMaxRead), m_rng(seed | 1)
 {
     for (std::size_t i = 0; i <= kResponsePoints; ++i)
@@ -97,7 +159,7 @@ void SceneRenderer::tune(const Tuning& tuning)
     m_rate = std::max<double>(tuning.sampleRateHz, 1.0);
     m_inverseRate = 1.0 / m_rate;
     m_runLength = std::max<uint32_t>(1, static_cast<uint32_t>(std::lround(m_rate / kMessageRate)));
-    m_runLeft = 0;
+    m_live.left = 0;
 
     const FrontEndGains gains = frontEndGains(tuning.frontEnd);
     const double front = fromDb(kNoiseDbfs + gains.noiseDb) * std::sqrt(m_rate / kReferenceRate);
@@ -111,48 +173,80 @@ void SceneRenderer::tune(const Tuning& tuning)
             continue;
         Active a{&emitter, offset, static_cast<float>(fromDb(emitter.levelDbfs + gains.signalDb))};
         const Modulation& mod = *emitter.modulation;
-        a.entry = (m_messageClock / mod.hold + emitter.startEntry) % mod.entries();
-        a.holdLeft = mod.hold - static_cast<uint32_t>(m_messageClock % mod.hold);
+        a.entry = (m_live.run / mod.hold + emitter.startEntry) % mod.entries();
+        a.holdLeft = mod.hold - static_cast<uint32_t>(m_live.run % mod.hold);
         m_active.push_back(a);
     }
+
+    // Whole milliseconds, which hold whole runs and whole cycles of the pilot and the test tones;
+    // no longer than the music programme, beyond which a loop would hold nothing new.
+    const double seconds = std::min(kBroadcastProgrammeSeconds, static_cast<double>(m_loopBytes) / (4.0 * m_rate));
+    const auto milliseconds = static_cast<uint64_t>(seconds * 1000.0);
+    m_looping = std::fmod(m_rate, kMessageRate) == 0.0 && milliseconds >= kShortestLoopMs;
+    m_looped = 0;
+    if (!m_looping)
+        return;
+    const auto alwaysOn = [](const Active& a) { return a.emitter->modulation->amplitude.empty(); };
+    m_looped = static_cast<std::size_t>(std::stable_partition(m_active.begin(), m_active.end(), alwaysOn) - m_active.begin());
+    m_loopRuns = milliseconds * static_cast<uint64_t>(kMessageRate / 1000.0);
+    m_fadeRuns = std::min(static_cast<uint64_t>(kFadeSeconds * kMessageRate), m_loopRuns / 4);
+    m_loopOrigin = m_live.run;
+    m_loopClock = RunClock{};
+    m_loopPending = true;
+    m_loopPeak = 0;
+    m_keyedPeak = 0.0f;
+    const float response = *std::max_element(m_response.begin(), m_response.end());
+    for (const Active& a : std::span<const Active>(m_active).subspan(m_looped))
+        m_keyedPeak += a.amplitude * response * kFullScale;
 }
 
 void SceneRenderer::render(uint8_t* iq, std::size_t samples)
 {
-    while (samples > 0) {
-        const std::size_t n = std::min(samples, NoiseTable::kMaxRead);
-        renderChunk(n);
-        std::memcpy(iq, m_out.data(), 4 * n);
-        iq += 4 * n;
-        samples -= n;
-    }
+    if (m_looping)
+        renderLooped(iq, samples);
+    else
+        renderLive(iq, samples);
 }
 
-void SceneRenderer::startRun()
+template <class Start>
+std::size_t SceneRenderer::addTones(std::span<Active> emitters, RunClock& clock, std::size_t samples, bool onZero,
+                                    Start start)
 {
-    for (Active& a : m_active) {
-        const Modulation& mod =
-            m_tonesOff ? m_scene.tonesKeyedOff(*a.emitter->modulation) : *a.emitter->modulation;
-        const float deviation = mod.deviationHz.empty() ? 0.0f : mod.deviationHz[a.entry];
-        const float level = mod.amplitude.empty() ? 1.0f : mod.amplitude[a.entry];
-        if (--a.holdLeft == 0) {
-            a.holdLeft = mod.hold;
-            if (++a.entry == mod.entries())
-                a.entry = 0;
+    std::size_t first = samples;
+    for (std::size_t i = 0; i < samples;) {
+        if (clock.left == 0) {
+            start(clock.run);
+            ++clock.run;
+            clock.left = m_runLength;
         }
-        const double normalized = (a.offsetHz + deviation) * m_inverseRate;
-        if (level == 0.0f || std::abs(normalized) >= 0.5) {
-            a.runAmplitude = 0.0f;
-            continue;
+        const std::size_t count = std::min<std::size_t>(clock.left, samples - i);
+        // On zero, the first tone of a run writes its stretch instead of adding to it.
+        bool written = !onZero;
+        for (Active& a : emitters) {
+            if (a.runAmplitude == 0.0f) {
+                a.phase += a.increment * static_cast<uint32_t>(count);
+                continue;
+            }
+            float* re = m_re.data() + i;
+            float* im = m_im.data() + i;
+            if (written)
+                tone<true>(re, im, count, a.phase, a.increment, a.runAmplitude);
+            else
+                tone<false>(re, im, count, a.phase, a.increment, a.runAmplitude);
+            written = true;
+            first = std::min(first, i);
         }
-        // Beyond the band the anti-alias filter removes the emitter rather than folding it in.
-        a.increment = phaseIncrement(normalized);
-        const auto point = static_cast<std::size_t>((normalized + 0.5) * kResponsePoints);
-        a.runAmplitude = a.amplitude * level * m_response[point];
+        if (!written && first < samples) {
+            std::fill_n(m_re.begin() + static_cast<std::ptrdiff_t>(i), count, 0.0f);
+            std::fill_n(m_im.begin() + static_cast<std::ptrdiff_t>(i), count, 0.0f);
+        }
+        i += count;
+        clock.left -= static_cast<uint32_t>(count);
     }
+    return first;
 }
 
-void SceneRenderer::renderChunk(std::size_t samples)
+void SceneRenderer::fillNoise(std::size_t samples)
 {
     // xorshift: a fresh noise position per chunk.
     m_rng ^= m_rng << 13;
@@ -167,32 +261,155 @@ void SceneRenderer::renderChunk(std::size_t samples)
         re[i] = m_noiseAmplitude * noiseRe[i] + kDcOffsetI;
         im[i] = m_noiseAmplitude * noiseIm[i] + kDcOffsetQ;
     }
+}
 
-    for (std::size_t i = 0; i < samples;) {
-        if (m_runLeft == 0) {
-            startRun();
-            ++m_messageClock;
-            m_runLeft = m_runLength;
-        }
-        const std::size_t count = std::min<std::size_t>(m_runLeft, samples - i);
-        for (Active& a : m_active) {
-            if (a.runAmplitude != 0.0f)
-                addTone(re + i, im + i, count, a.phase, a.increment, a.runAmplitude);
-            else
-                a.phase += a.increment * static_cast<uint32_t>(count);
-        }
-        i += count;
-        m_runLeft -= static_cast<uint32_t>(count);
-    }
-
+void SceneRenderer::convert(int16_t* iq, std::size_t samples) const
+{
     // The work buffers hold whole groups of four; the tail beyond `samples` is never copied out.
-    int16_t* iq = m_out.data();
     for (std::size_t i = 0; i < samples; i += 4) {
-        const Int4 x = toConverter(load4(re + i));
-        const Int4 y = toConverter(load4(im + i));
-        for (int k = 0; k < 4; ++k) {
-            iq[2 * (i + k)] = static_cast<int16_t>(x[k]);
-            iq[2 * (i + k) + 1] = static_cast<int16_t>(y[k]);
+        const Int4 pairs = pack(roundClip(load4(m_re.data() + i) * kFullScale), roundClip(load4(m_im.data() + i) * kFullScale));
+        std::memcpy(iq + 2 * i, &pairs, sizeof pairs);
+    }
+}
+
+void SceneRenderer::renderLive(uint8_t* iq, std::size_t samples)
+{
+    const std::span<Active> all(m_active);
+    while (samples > 0) {
+        const std::size_t n = std::min(samples, NoiseTable::kMaxRead);
+        fillNoise(n);
+        addTones(all, m_live, n, false, [&](uint64_t) { startLiveRun(all); });
+        convert(m_out.data(), n);
+        std::memcpy(iq, m_out.data(), 4 * n);
+        iq += 4 * n;
+        samples -= n;
+    }
+}
+
+void SceneRenderer::renderLooped(uint8_t* iq, std::size_t samples)
+{
+    const std::span<Active> looped(m_active.data(), m_looped);
+    if (m_loopPending) {
+        // Only now, so that a receiver that never streams holds no storage.
+        m_loop.restart(m_loopRuns * m_runLength);
+        m_loopPending = false;
+    }
+    while (samples > 0) {
+        // Pieces no longer than the work buffers: the first pass renders as it is read, so that
+        // a retune holds up no read for long.
+        const std::size_t n = std::min({samples, m_loop.untilEnd(), NoiseTable::kMaxRead});
+        if (!m_loop.held()) {
+            fillNoise(n);
+            addTones(looped, m_loopClock, n, false, [this](uint64_t run) { startLoopRun(run); });
+            convert(m_out.data(), n);
+            int peak = m_loopPeak;
+            for (std::size_t i = 0; i < 2 * n; ++i)
+                peak = std::max(peak, std::abs(static_cast<int>(m_out[i])));
+            m_loopPeak = peak;
+            std::memcpy(m_loop.here(), m_out.data(), 4 * n);
         }
+        addKeyed(m_loop.here(), iq, n);
+        m_loop.advance(n);
+        iq += 4 * n;
+        samples -= n;
+    }
+}
+
+void SceneRenderer::addKeyed(const uint8_t* from, uint8_t* iq, std::size_t samples)
+{
+    const std::span<Active> keyed(m_active.data() + m_looped, m_active.size() - m_looped);
+    const std::size_t first = addTones(keyed, m_live, samples, true, [&](uint64_t) { startLiveRun(keyed); });
+    std::memcpy(iq, from, 4 * first);
+    // Once the loop's peak is known, the keyed emitters at full level may not reach full scale
+    // on top of it; then the sums need no clipping.
+    const bool within = m_loop.held() && static_cast<float>(m_loopPeak) + m_keyedPeak < kFullScale;
+    if (within)
+        mergeInto(from, iq, m_re.data(), m_im.data(), first, samples, mergeWithin);
+    else
+        mergeInto(from, iq, m_re.data(), m_im.data(), first, samples, merge);
+}
+
+void SceneRenderer::setRunTone(Active& a, float deviation, float level)
+{
+    // The increment moves on even for a silent run, so that a looped emitter's phase can be
+    // accounted for in advance.
+    const double normalized = (a.offsetHz + deviation) * m_inverseRate;
+    a.increment = phaseIncrement(normalized);
+    // Beyond the band the anti-alias filter removes the emitter rather than folding it in.
+    if (level == 0.0f || std::abs(normalized) >= 0.5) {
+        a.runAmplitude = 0.0f;
+        return;
+    }
+    const auto point = static_cast<std::size_t>((normalized + 0.5) * kResponsePoints);
+    a.runAmplitude = a.amplitude * level * m_response[point];
+}
+
+void SceneRenderer::startLiveRun(std::span<Active> emitters)
+{
+    for (Active& a : emitters) {
+        const Modulation& mod =
+            m_tonesOff ? m_scene.tonesKeyedOff(*a.emitter->modulation) : *a.emitter->modulation;
+        const float deviation = mod.deviationHz.empty() ? 0.0f : mod.deviationHz[a.entry];
+        const float level = mod.amplitude.empty() ? 1.0f : mod.amplitude[a.entry];
+        if (--a.holdLeft == 0) {
+            a.holdLeft = mod.hold;
+            if (++a.entry == mod.entries())
+                a.entry = 0;
+        }
+        setRunTone(a, deviation, level);
+    }
+}
+
+float SceneRenderer::loopDeviation(const Active& a, uint64_t run) const
+{
+    const Modulation& mod = *a.emitter->modulation;
+    if (mod.deviationHz.empty())
+        return 0.0f;
+    const auto at = [&](uint64_t message) {
+        return mod.deviationHz[(message / mod.hold + a.emitter->startEntry) % mod.entries()];
+    };
+    const uint64_t message = m_loopOrigin + run;
+    const uint64_t fadeFrom = m_loopRuns - m_fadeRuns;
+    if (run < fadeFrom)
+        return at(message);
+    // One loop length earlier in the programme: what leads into the loop's first run.
+    const uint64_t period = uint64_t{mod.hold} * mod.entries();
+    const auto weight =
+        static_cast<float>(rise(static_cast<double>(run - fadeFrom) + 0.5, static_cast<double>(m_fadeRuns)));
+    return (1.0f - weight) * at(message) + weight * at(message + period - m_loopRuns % period);
+}
+
+uint32_t SceneRenderer::loopIncrement(const Active& a, uint64_t run) const
+{
+    return phaseIncrement((a.offsetHz + loopDeviation(a, run)) * m_inverseRate);
+}
+
+void SceneRenderer::startLoopRun(uint64_t run)
+{
+    const uint64_t fadeFrom = m_loopRuns - m_fadeRuns;
+    for (Active& a : std::span<Active>(m_active.data(), m_looped)) {
+        setRunTone(a, loopDeviation(a, run), 1.0f);
+        if (run < fadeFrom)
+            continue;
+        // Over the crossfade the carrier's phase is steered to arrive at the seam where the loop
+        // began (0), along the same smooth rise: a shift of a few hertz at most, where a jump of
+        // phase at every seam would click in a demodulator.
+        const uint64_t k = run - fadeFrom;
+        if (k == 0) {
+            uint32_t ahead = 0;
+            for (uint64_t r = run; r < m_loopRuns; ++r)
+                ahead += loopIncrement(a, r) * m_runLength;
+            a.fadeFrom = a.phase;
+            a.fadeAdvance = 0;
+            a.fadeCorrection = static_cast<int32_t>(0u - (a.phase + ahead));
+        }
+        const auto fade = static_cast<double>(m_fadeRuns);
+        const auto steered = [&](uint64_t boundary) {
+            return static_cast<uint32_t>(std::llround(a.fadeCorrection * rise(static_cast<double>(boundary), fade)));
+        };
+        a.phase = a.fadeFrom + a.fadeAdvance + steered(k);
+        a.fadeAdvance += a.increment * m_runLength;
+        a.increment += static_cast<uint32_t>(static_cast<int32_t>(steered(k + 1) - steered(k)) /
+                                             static_cast<int32_t>(m_runLength));
     }
 }
