@@ -53,6 +53,7 @@ SoapySimConfig SoapySimConfig::fromEnvironment()
     env.number("SOAPYSIM_OVERFLOW_EVERY", config.overflowEveryNthRead, uint32_t{1});
     env.number("SOAPYSIM_VANISH_AFTER", config.vanishAfterReads, uint64_t{1});
     env.number("SOAPYSIM_SEED", config.seed, uint64_t{0});
+    env.flag("SOAPYSIM_TEST_TONES", config.testTones);
     return config;
 }
 

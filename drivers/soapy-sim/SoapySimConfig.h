@@ -21,6 +21,7 @@ struct SoapySimConfig {
     uint32_t overflowEveryNthRead = 0; // 0: never
     uint64_t vanishAfterReads = 0;     // 0: never
     uint64_t seed = 1;
+    bool testTones = false;
 
     static SoapySimConfig fromEnvironment();
     // The unit with this serial; nullptr when there is none.

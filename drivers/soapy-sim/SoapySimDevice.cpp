@@ -47,7 +47,8 @@ SoapySimDevice::SoapySimDevice(const SoapySimConfig& config, const SoapySimConfi
     : m_config(config), m_unit(unit), m_recording(std::move(recording)), m_scratch(2 * config.mtu)
 {
     if (!m_recording)
-        m_renderer = std::make_unique<SceneRenderer>(Scene::instance(), NoiseTable::instance(),
+        m_renderer = std::make_unique<SceneRenderer>(
+            Scene::instance(config.testTones ? Scene::Programme::TestTones : Scene::Programme::Music), NoiseTable::instance(),
                                                      config.seed * 0x9E3779B97F4A7C15ull + 7);
 }
 
