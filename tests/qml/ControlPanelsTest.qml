@@ -241,7 +241,9 @@ PanelTestCase {
         compare(item("deviceDropDownButton").text.indexOf("RZ640"), 0)
         choose("deviceDropDown", "Auto")
         compare(rtsa.deviceSelection, "")
-        compare(rtsa.callsOf("deviceList").length, 2)
+        // At each opening: what is known at once, a search, and its result.
+        compare(rtsa.callsOf("refreshDeviceList").length, 2)
+        compare(rtsa.callsOf("deviceList").length, 4)
         compare(item("serialText").text, "SN --")
         rtsa.deviceSerial = "RZ640S-1"
         compare(item("serialText").text, "SN RZ640S-1")
