@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <chrono>
 #include <limits>
 #include <stdexcept>
@@ -173,7 +174,7 @@ void RtsaController::refreshFrontEnd()
 void RtsaController::setDeviceGain(const QString& element, double db)
 {
     const std::lock_guard lock(m_deviceMutex);
-    if (!m_device || !(db == db))
+    if (!m_device || std::isnan(db))
         return;
     m_device->setGain(element.toStdString(), db);
     refreshFrontEnd();
@@ -200,7 +201,7 @@ void RtsaController::setDeviceAntenna(const QString& name)
 void RtsaController::setDeviceFrequencyCorrection(double ppm)
 {
     const std::lock_guard lock(m_deviceMutex);
-    if (!m_device || !(ppm == ppm))
+    if (!m_device || std::isnan(ppm))
         return;
     m_device->setFrequencyCorrection(receiver_settings::frequencyCorrectionPpm.clamp(ppm));
     refreshFrontEnd();
