@@ -22,10 +22,12 @@ struct GainElement {
     double valueDb = 0.0;
 };
 
-// Sample rates a receiver accepts: every rate from minHz to maxHz (one rate when equal).
+// Sample rates a receiver accepts: from minHz to maxHz (one rate when equal), every rate or,
+// with a step, minHz plus whole steps.
 struct RateRange {
     double minHz = 0.0;
     double maxHz = 0.0;
+    double stepHz = 0.0;
 };
 
 // What of its front end an open receiver lets the user set besides centre and rate.

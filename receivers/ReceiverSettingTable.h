@@ -4,6 +4,7 @@
 #include "settings/SettingRange.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -21,8 +22,11 @@ inline std::vector<uint32_t> supportedRates(const std::vector<RateRange>& ranges
     std::vector<uint32_t> rates;
     for (const uint32_t rate : kProcessingRatesHz) {
         bool accepted = ranges.empty();
-        for (const RateRange& range : ranges)
-            accepted = accepted || (rate >= range.minHz && rate <= range.maxHz);
+        for (const RateRange& range : ranges) {
+            const double steps = range.stepHz > 0.0 ? (rate - range.minHz) / range.stepHz : 0.0;
+            accepted = accepted || (rate >= range.minHz && rate <= range.maxHz &&
+                                    std::abs(steps - std::round(steps)) < 1e-6);
+        }
         if (accepted)
             rates.push_back(rate);
     }

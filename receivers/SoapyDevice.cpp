@@ -142,7 +142,7 @@ void SoapyDevice::readFrontEnd()
     const bool read = guarded([&](SoapySDR::Device& d) {
         const std::size_t ch = m_streamChannel;
         for (const SoapySDR::Range& range : d.getSampleRateRange(SOAPY_SDR_RX, ch))
-            info.rates.push_back({range.minimum(), range.maximum()});
+            info.rates.push_back({range.minimum(), range.maximum(), range.step()});
         for (const std::string& name : d.listGains(SOAPY_SDR_RX, ch)) {
             const SoapySDR::Range range = d.getGainRange(SOAPY_SDR_RX, ch, name);
             info.gains.push_back({name, range.minimum(), range.maximum(), range.step(), d.getGain(SOAPY_SDR_RX, ch, name)});

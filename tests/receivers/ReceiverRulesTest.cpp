@@ -79,6 +79,13 @@ TEST(SupportedRates, FromTheReceiversRanges)
     // Up to 20 MS/s (a HackRF).
     EXPECT_EQ(supportedRates({{1'000'000, 20'000'000}}), (std::vector<uint32_t>{2'000'000, 5'000'000, 10'000'000, 20'000'000}));
     EXPECT_EQ(supportedRates({{1e6, 61.44e6}}), all);
+    // Whole divisions of a 200 MHz clock (a USRP X310): 30 MS/s is not one of them.
+    EXPECT_EQ(supportedRates({{200e6 / 100, 200e6 / 100}, {200e6 / 40, 200e6 / 40}, {200e6 / 20, 200e6 / 20},
+                              {200e6 / 10, 200e6 / 10}, {200e6 / 7, 200e6 / 7}}),
+              (std::vector<uint32_t>{2'000'000, 5'000'000, 10'000'000, 20'000'000}));
+    // A stepped range: 1 MS/s steps from 0.5 MS/s reach none of the rates.
+    EXPECT_TRUE(supportedRates({{500'000, 40'000'000, 1'000'000}}).empty());
+    EXPECT_EQ(supportedRates({{1'000'000, 40'000'000, 1'000'000}}), all);
 }
 
 } // namespace

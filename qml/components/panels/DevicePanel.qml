@@ -86,7 +86,11 @@ Panel {
         id: deviceDropDown
         objectName: "deviceDropDown"
         width: panel.contentWidth
-        text: panel.rtsa && panel.rtsa.deviceSelection !== "" ? panel.rtsa.deviceSelection : "Auto"
+        // The selection by its label in the list, where it is there (a receiver's arguments are
+        // for SoapySDR, not for people).
+        readonly property var chosen: panel.rtsa ? model.find(entry => entry.args === panel.rtsa.deviceSelection) : undefined
+        text: panel.rtsa && panel.rtsa.deviceSelection !== ""
+              ? (chosen !== undefined ? chosen.label : panel.rtsa.deviceSelection) : "Auto"
         onAboutToOpen: {
             model = panel.rtsa.deviceList()
             panel.rtsa.refreshDeviceList()
