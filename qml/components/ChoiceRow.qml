@@ -48,7 +48,9 @@ Flow {
             readonly property var value: typeof modelData === "object" ? modelData.value : modelData
 
             objectName: row.namePrefix + text.replace(/[^A-Za-z0-9]/g, "")
-            text: row.labels[index]
+            // From the entry itself: when the choices change, the delegates may be made before
+            // the row's label list follows.
+            text: typeof modelData === "object" ? String(modelData.label) : String(modelData)
             labelInset: row.labelInset
             width: row.equal ? row.share : row.needed[index] + row.extra
             enabled: row.enabledValues === null || row.enabledValues.some(v => PanelLogic.sameChoice(v, value))

@@ -249,6 +249,34 @@ PanelTestCase {
         compare(item("serialText").text, "SN RZ640S-1")
     }
 
+    function test_soapyReceiverShowsItsOwnFrontEnd() {
+        rtsa.devices = [{ label: "Auto", args: "" }, { label: "RZ640", args: "RZ640" },
+                        { label: "HackRF (SN 1234)", args: "driver=hackrf,serial=1234" }]
+        makePanel(deviceComponent)
+        choose("deviceDropDown", "HackRF (SN 1234)")
+        compare(rtsa.deviceSelection, "driver=hackrf,serial=1234")
+        compare(item("deviceDropDownButton").text.indexOf("HackRF (SN 1234)"), 0)
+        click("connectButton")
+        rtsa.deviceBackend = "SoapySDR"
+        // The RZ640's rows give way to the receiver's own stages.
+        verify(!item("portPort1").visible)
+        verify(!item("att0").visible)
+        verify(item("frontEndColumn").visible)
+        verify(item("gainLNA").visible)
+        verify(item("gainVGA").visible)
+        // Only the rates it accepts can be chosen.
+        verify(item("rate20").enabled)
+        verify(!item("rate30").enabled)
+        click("antennaRX2")
+        compare(rtsa.callsOf("setDeviceAntenna"), [["RX2"]])
+        click("automaticGainSwitch")
+        compare(rtsa.callsOf("setDeviceAutomaticGain"), [[true]])
+        mouseClick(item("gainLNA"), item("gainLNA").width - 2, item("gainLNA").height - 9)
+        compare(rtsa.callsOf("setDeviceGain").length, 1)
+        compare(rtsa.callsOf("setDeviceGain")[0][0], "LNA")
+        verify(rtsa.callsOf("setDeviceGain")[0][1] > 35)
+    }
+
     function test_spectrumChoices() {
         makePanel(dspComponent)
         click("windowBlackman")
