@@ -278,11 +278,13 @@ void SoapyDevice::setCenterFrequency(uint64_t hz)
 void SoapyDevice::setSampleRate(uint32_t hz)
 {
     m_actualRateHz = 0;
+    // A rate the receiver refuses leaves it at the one it has, which is what the analyser must
+    // then process at.
+    guarded([&](SoapySDR::Device& d) { d.setSampleRate(SOAPY_SDR_RX, m_streamChannel, hz); });
     guarded([&](SoapySDR::Device& d) {
-        d.setSampleRate(SOAPY_SDR_RX, m_streamChannel, hz);
         m_rateHz = d.getSampleRate(SOAPY_SDR_RX, m_streamChannel);
         const auto actual = static_cast<int32_t>(std::lround(m_rateHz));
-        if (actual != static_cast<int32_t>(hz))
+        if (actual > 0 && actual != static_cast<int32_t>(hz))
             m_actualRateHz = actual;
     });
 }

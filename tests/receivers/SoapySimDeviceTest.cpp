@@ -88,6 +88,9 @@ TEST_F(SoapySimDeviceTest, OpensByArgumentsAndDescribesItsFrontEnd)
     // A receiver that stops at 10 MS/s offers the processing rates up to there only.
     EXPECT_EQ(receiver_settings::supportedRates(info.rates), (std::vector<uint32_t>{2'000'000, 5'000'000, 10'000'000}));
     EXPECT_EQ(device.actualSampleRate(), 0);
+    // A rate beyond the receiver's leaves it at the one it has, and says so.
+    device.setSampleRate(20'000'000);
+    EXPECT_EQ(device.actualSampleRate(), 2'000'000);
 }
 
 TEST_F(SoapySimDeviceTest, FrontEndSettingsReachTheReceiverAndOutliveAReconnect)
