@@ -152,6 +152,15 @@ PanelTestCase {
         compare(rtsa.callsOf("connectDevice").length, 2)
     }
 
+    function test_connectingAReceiverSlowerThanThePanelStartsAtItsFastestRate() {
+        makePanel(deviceComponent)
+        rtsa.deviceBackend = "SoapySDR"
+        rtsa.deviceFrontEnd = Object.assign({}, rtsa.deviceFrontEnd, { ratesMsps: [2, 5] })
+        click("connectButton")
+        compare(app.usrpRateValue, "5")
+        compare(rtsa.callsOf("applyParams")[0][1], 5)
+    }
+
     function test_choicesApplyWhatChanged() {
         rtsa.connected = true
         makePanel(deviceComponent)

@@ -48,6 +48,10 @@ Panel {
         function onConnectedChanged() {
             if (panel.rtsa.connected && panel.app.applyParamsOnConnect) {
                 panel.app.applyParamsOnConnect = false
+                // A receiver that cannot run at the panel's rate starts at the fastest it can.
+                const rates = panel.rz640 ? [] : (panel.frontEnd.ratesMsps || []).map(String)
+                if (rates.length > 0 && !rates.includes(panel.app.usrpRateValue))
+                    panel.app.usrpRateValue = rates[rates.length - 1]
                 panel.apply(false)
             }
         }
