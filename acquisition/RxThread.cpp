@@ -163,6 +163,11 @@ void RxThread::report(int64_t now)
     status.timeouts = m_periodTimeouts;
     status.fftDrops = m_periodFftDrops;
     status.demodOverflows = m_periodDemodOverflows;
+    if (m_sources.device != nullptr) {
+        const ReceiverLoss loss = m_sources.device->takeLoss();
+        status.receiverOverflows = loss.overflows;
+        status.receiverLostSamples = loss.samples;
+    }
     status.fftUsed = fft ? fft->available() : 0;
     status.fftCapacity = fft ? fft->capacity() : 0;
     status.demodUsed = demod ? demod->available() : 0;
@@ -179,6 +184,11 @@ void RxThread::report(int64_t now)
                                static_cast<unsigned long long>(fftCap),
                                static_cast<unsigned long long>(status.demodUsed),
                                static_cast<unsigned long long>(status.demodCapacity)));
+        // Only receivers that can tell (SoapySDR's) report their own losses.
+        if (status.receiverOverflows != 0 || status.receiverLostSamples != 0)
+            m_callbacks.log(format("  Receiver overflows=%llu, lost samples=%llu",
+                                   static_cast<unsigned long long>(status.receiverOverflows),
+                                   static_cast<unsigned long long>(status.receiverLostSamples)));
     }
     if (m_callbacks.report)
         m_callbacks.report(status);

@@ -28,6 +28,9 @@ struct RxStatus {
     uint64_t timeouts = 0;
     uint64_t fftDrops = 0;
     uint64_t demodOverflows = 0;
+    // What the receiver lost before the samples reached the thread (IDevice::takeLoss).
+    uint64_t receiverOverflows = 0;
+    uint64_t receiverLostSamples = 0;
     uint64_t fftUsed = 0;
     uint64_t fftCapacity = 0;
     uint64_t demodUsed = 0;

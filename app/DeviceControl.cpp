@@ -1,10 +1,13 @@
 // Device control: connecting the receiver, its selection and channel, and retuning.
 #include "app/RtsaController.h"
 
+#include "receivers/ReceiverSettingTable.h"
+
 #include <QVariantMap>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <chrono>
 #include <limits>
 #include <stdexcept>
@@ -84,6 +87,7 @@ bool RtsaController::connectDevice()
     m_receiver.serial = serial.empty() ? QStringLiteral("unknown") : QString::fromStdString(serial);
     m_receiver.usb3Known = true;
     m_receiver.usb3Ok = onUsb3Link(name);
+    m_receiver.frontEnd = m_device->frontEnd();
     emit deviceInfoChanged();
 
     m_connected = true;
@@ -107,6 +111,8 @@ void RtsaController::disconnectDevice()
     m_receiver.serial.clear();
     m_receiver.usb3Known = false;
     m_receiver.usb3Ok = false;
+    if (m_device)
+        m_receiver.frontEnd = m_device->frontEnd();
     emit deviceInfoChanged();
 }
 
@@ -120,9 +126,87 @@ QVariantList RtsaController::deviceList()
         return QVariantMap{{QStringLiteral("label"), label}, {QStringLiteral("args"), args}};
     };
     list.append(entry(QStringLiteral("Auto"), QString()));
-    for (const std::string& id : m_device->listDevices())
-        list.append(entry(QString::fromStdString(id), QString::fromStdString(id)));
+    if (m_deviceListings.empty()) {
+        for (const std::string& id : m_device->listDevices())
+            list.append(entry(QString::fromStdString(id), QString::fromStdString(id)));
+    }
+    for (const DeviceListing& listing : m_deviceListings)
+        list.append(entry(QString::fromStdString(listing.label), QString::fromStdString(listing.args)));
     return list;
+}
+
+void RtsaController::refreshDeviceList()
+{
+    if (m_device)
+        m_enumerationWorker->post({});
+}
+
+QVariantMap RtsaController::deviceFrontEnd() const
+{
+    const FrontEndInfo& info = m_receiver.frontEnd;
+    QVariantList rates;
+    for (const uint32_t rate : receiver_settings::supportedRates(info.rates))
+        rates.append(rate / 1'000'000);
+    QVariantList gains;
+    for (const GainElement& gain : info.gains)
+        gains.append(QVariantMap{{QStringLiteral("name"), QString::fromStdString(gain.name)},
+                                 {QStringLiteral("min"), gain.minDb},
+                                 {QStringLiteral("max"), gain.maxDb},
+                                 {QStringLiteral("step"), gain.stepDb},
+                                 {QStringLiteral("value"), gain.valueDb}});
+    QStringList antennas;
+    for (const std::string& antenna : info.antennas)
+        antennas.append(QString::fromStdString(antenna));
+    return {{QStringLiteral("ratesMsps"), rates},
+            {QStringLiteral("gains"), gains},
+            {QStringLiteral("automaticGainAvailable"), info.hasAutomaticGain},
+            {QStringLiteral("automaticGain"), info.automaticGain},
+            {QStringLiteral("antennas"), antennas},
+            {QStringLiteral("antenna"), QString::fromStdString(info.antenna)},
+            {QStringLiteral("frequencyCorrectionAvailable"), info.hasFrequencyCorrection},
+            {QStringLiteral("frequencyCorrectionPpm"), info.frequencyCorrectionPpm}};
+}
+
+void RtsaController::refreshFrontEnd()
+{
+    m_receiver.frontEnd = m_device->frontEnd();
+    emit deviceInfoChanged();
+}
+
+void RtsaController::setDeviceGain(const QString& element, double db)
+{
+    const std::lock_guard lock(m_deviceMutex);
+    if (!m_device || std::isnan(db))
+        return;
+    m_device->setGain(element.toStdString(), db);
+    refreshFrontEnd();
+}
+
+void RtsaController::setDeviceAutomaticGain(bool on)
+{
+    const std::lock_guard lock(m_deviceMutex);
+    if (!m_device)
+        return;
+    m_device->setAutomaticGain(on);
+    refreshFrontEnd();
+}
+
+void RtsaController::setDeviceAntenna(const QString& name)
+{
+    const std::lock_guard lock(m_deviceMutex);
+    if (!m_device)
+        return;
+    m_device->setAntenna(name.toStdString());
+    refreshFrontEnd();
+}
+
+void RtsaController::setDeviceFrequencyCorrection(double ppm)
+{
+    const std::lock_guard lock(m_deviceMutex);
+    if (!m_device || std::isnan(ppm))
+        return;
+    m_device->setFrequencyCorrection(receiver_settings::frequencyCorrectionPpm.clamp(ppm));
+    refreshFrontEnd();
 }
 
 void RtsaController::setDeviceSelection(const QString& selection)
@@ -217,10 +301,16 @@ void RtsaController::apply(const ApplyRequest& request)
             m_receiver.sampleRateHz = static_cast<uint32_t>(actual);
             m_demod.setSourceRate(m_receiver.sampleRateHz.load());
         }
-        m_log.info(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
-                            .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
-                                 QString::number(m_receiver.port.load()), QString::number(m_receiver.att.load()),
-                                 QString::number(m_receiver.preamp.load()), QString::number(m_receiver.ifgain.load())));
+        if (m_receiver.frontEnd.backend == "RZ640")
+            m_log.info(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
+                           .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
+                                QString::number(m_receiver.port.load()), QString::number(m_receiver.att.load()),
+                                QString::number(m_receiver.preamp.load()), QString::number(m_receiver.ifgain.load())));
+        else
+            m_log.info(QStringLiteral("Applied %1: f=%2 MHz bw=%3 MHz (%4 MS/s)")
+                           .arg(QString::fromStdString(m_receiver.frontEnd.backend),
+                                QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
+                                QString::number(m_receiver.sampleRateHz.load() / 1e6, 'f', 3)));
     }
     if (m_receiver.centerHz.load() != oldCenterHz)
         emit centerFreqChanged(request.freqMHz);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/IDevice.h"
+
 #include <QString>
 
 #include <atomic>
@@ -15,6 +17,8 @@ struct DeviceControlState {
     int channel = 0;
     bool usb3Known = false;
     bool usb3Ok = false;
+    // The open receiver's front end as it was last read (the RZ640's while none is open).
+    FrontEndInfo frontEnd;
 
     std::atomic<uint64_t> centerHz{1'000'000'000};
     std::atomic<uint32_t> sampleRateHz{20'000'000};

@@ -4,21 +4,25 @@
 
 #include <utility>
 
-DeviceWorker::DeviceWorker(Handler handler) : m_handler(std::move(handler))
+template <typename Request>
+LatestRequestWorker<Request>::LatestRequestWorker(Handler handler, const char* threadName)
+    : m_handler(std::move(handler))
 {
-    m_thread = std::thread([this] {
-        nameCurrentThread("rtsa-worker");
+    m_thread = std::thread([this, threadName] {
+        nameCurrentThread(threadName);
         run();
     });
 }
 
-DeviceWorker::~DeviceWorker()
+template <typename Request>
+LatestRequestWorker<Request>::~LatestRequestWorker()
 {
     requestStop();
     m_thread.join();
 }
 
-void DeviceWorker::requestStop()
+template <typename Request>
+void LatestRequestWorker<Request>::requestStop()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -28,7 +32,8 @@ void DeviceWorker::requestStop()
     m_wake.notify_all();
 }
 
-void DeviceWorker::post(const ApplyRequest& request)
+template <typename Request>
+void LatestRequestWorker<Request>::post(const Request& request)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -40,10 +45,11 @@ void DeviceWorker::post(const ApplyRequest& request)
     m_wake.notify_all();
 }
 
-void DeviceWorker::run()
+template <typename Request>
+void LatestRequestWorker<Request>::run()
 {
     for (;;) {
-        ApplyRequest request;
+        Request request;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [this] { return m_stop || m_pending; });
@@ -56,3 +62,6 @@ void DeviceWorker::run()
         m_handler(request);
     }
 }
+
+template class LatestRequestWorker<ApplyRequest>;
+template class LatestRequestWorker<EnumerationRequest>;

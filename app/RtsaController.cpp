@@ -1,12 +1,16 @@
 #include "app/RtsaController.h"
 
 #include "acquisition/RZ640Device.h"
+#include "receivers/ReceiverSet.h"
+#include "receivers/SoapyDevice.h"
 #include "app/SessionOutput.h"
 #include "audio/AsioBackend.h"
 #include "display/SpectrumItem.h"
 
 RtsaController::RtsaController(QObject* parent)
-    : RtsaController([] { return std::make_unique<RZ640Device>(); }, parent)
+    : RtsaController(
+          [] { return std::make_unique<ReceiverSet>(std::make_unique<RZ640Device>(), std::make_unique<SoapyDevice>()); },
+          parent)
 {
 }
 
@@ -34,6 +38,17 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
             m_audio.noteBackendWarning(text);
         console(level, text);
     });
+    // The search result is handed to the GUI thread, which alone reads the list.
+    m_enumerationWorker = std::make_unique<EnumerationWorker>([this](const EnumerationRequest&) {
+        std::vector<DeviceListing> listings = m_device->enumerate();
+        QMetaObject::invokeMethod(
+            this,
+            [this, listings = std::move(listings)]() mutable {
+                m_deviceListings = std::move(listings);
+                emit deviceListChanged();
+            },
+            Qt::QueuedConnection);
+    });
     m_deviceWorker = std::make_unique<DeviceWorker>([this](const ApplyRequest& request) { retune(request); });
     connect(&m_markerModel, &MarkerModel::requestCenterTo, this, &RtsaController::retuneCenterTo);
     // Every spectrum setting goes to the session as one record when any of them changes.
@@ -59,6 +74,7 @@ RtsaController::~RtsaController()
     m_deviceWorker->requestStop();
     stopRx();
     m_deviceWorker.reset();
+    m_enumerationWorker.reset();
     // Also stops a run the worker restarted just before it ended.
     disconnectDevice();
     m_demod.stop();

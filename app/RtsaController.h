@@ -81,7 +81,8 @@ class RtsaController : public QObject {
     Q_PROPERTY(int waterfallPaletteId READ waterfallPaletteId WRITE setWaterfallPaletteId NOTIFY
                    waterfallPaletteIdChanged)
     Q_PROPERTY(QString deviceName READ deviceName NOTIFY deviceInfoChanged)
-    Q_PROPERTY(QString deviceBackend READ deviceBackend CONSTANT)
+    Q_PROPERTY(QString deviceBackend READ deviceBackend NOTIFY deviceInfoChanged)
+    Q_PROPERTY(QVariantMap deviceFrontEnd READ deviceFrontEnd NOTIFY deviceInfoChanged)
     Q_PROPERTY(QString deviceSerial READ deviceSerial NOTIFY deviceInfoChanged)
     Q_PROPERTY(QString deviceSelection READ deviceSelection WRITE setDeviceSelection NOTIFY deviceSelectionChanged)
     Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
@@ -219,7 +220,13 @@ public:
 
     // Receiver (DeviceControl.cpp).
     QString deviceName() const { return m_receiver.name; }
-    QString deviceBackend() const { return QStringLiteral("RZ640"); }
+    // "RZ640", or "SoapySDR" while such a receiver is open.
+    QString deviceBackend() const { return QString::fromStdString(m_receiver.frontEnd.backend); }
+    // What the open receiver lets the user set besides the RZ640's rows: "ratesMsps" (the
+    // processing rates it accepts), "gains" ({name, min, max, step, value} in dB),
+    // "automaticGainAvailable", "automaticGain", "antennas", "antenna",
+    // "frequencyCorrectionAvailable" and "frequencyCorrectionPpm".
+    QVariantMap deviceFrontEnd() const;
     QString deviceSerial() const { return m_receiver.serial; }
     QString deviceSelection() const { return m_receiver.selection; }
     // Used by the next open; an open receiver is not reopened.
@@ -251,8 +258,17 @@ public:
 
     Q_INVOKABLE bool connectDevice();
     Q_INVOKABLE void disconnectDevice();
-    // "Auto" (an empty selection) first, then every receiver the driver knows.
+    // "Auto" (an empty selection) first, then every receiver of the last search (before the
+    // first, every receiver the driver knows without searching).
     Q_INVOKABLE QVariantList deviceList();
+    // Searches for receivers off the GUI thread; deviceListChanged says when deviceList has
+    // the result.
+    Q_INVOKABLE void refreshDeviceList();
+    // The open receiver's own front end (deviceFrontEnd); kept for the next receiver opened.
+    Q_INVOKABLE void setDeviceGain(const QString& element, double db);
+    Q_INVOKABLE void setDeviceAutomaticGain(bool on);
+    Q_INVOKABLE void setDeviceAntenna(const QString& name);
+    Q_INVOKABLE void setDeviceFrequencyCorrection(double ppm);
     // Queues a retune (MHz for frequency and bandwidth) and returns at once.
     Q_INVOKABLE void applyParams(double freqMHz, double bwMHz, int port, int att, int preamp, int ifgain);
 
@@ -370,6 +386,7 @@ signals:
     void deviceInfoChanged();
     void deviceSelectionChanged();
     void deviceChannelChanged();
+    void deviceListChanged();
     void audioEnabledChanged();
     void audioDeviceNameChanged();
     void audioBufferFramesChanged();
@@ -416,6 +433,8 @@ private:
     // device lock held.
     void apply(const ApplyRequest& request);
     ApplyRequest currentSettings() const;
+    // Reads the open receiver's front end again and announces it; with the device lock held.
+    void refreshFrontEnd();
     // GUI thread, queued from the RX thread when the FFT ring stays nearly full.
     void handleDspOverload(const QString& trigger);
     // Sets the analyser to n points, stopping and restarting a running acquisition around it.
@@ -497,6 +516,11 @@ private:
     std::atomic<bool> m_running{false};
 
     AudioControlState m_audio;
+
+    // The last search's receivers (GUI thread).
+    std::vector<DeviceListing> m_deviceListings;
+    // Searches for receivers; gone before the device it asks.
+    std::unique_ptr<EnumerationWorker> m_enumerationWorker;
 
     // Last member: its thread must be gone before anything it touches is destroyed.
     std::unique_ptr<DeviceWorker> m_deviceWorker;

@@ -2,6 +2,7 @@
 
 #include "audio/AudioSettingTable.h"
 #include "demod/DemodParams.h"
+#include "receivers/ReceiverSettingTable.h"
 
 #include <QQmlEngine>
 
@@ -84,6 +85,16 @@ QVariantMap demodTable()
             {QStringLiteral("squelchMinFloorDb"), entry(d::squelchMinFloorDb)}};
 }
 
+QVariantMap receiverTable()
+{
+    namespace r = receiver_settings;
+    QVariantList rates;
+    for (const uint32_t rate : r::kProcessingRatesHz)
+        rates.append(rate / 1'000'000);
+    return {{QStringLiteral("ratesMsps"), rates},
+            {QStringLiteral("frequencyCorrectionPpm"), entry(r::frequencyCorrectionPpm)}};
+}
+
 } // namespace
 
 SettingTables::SettingTables(QObject* parent)
@@ -92,6 +103,7 @@ SettingTables::SettingTables(QObject* parent)
     , m_display(displayTable())
     , m_demod(demodTable())
     , m_audio({{QStringLiteral("bufferFrames"), entry(audio_settings::bufferFrames)}})
+    , m_receiver(receiverTable())
 {
 }
 

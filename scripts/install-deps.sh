@@ -12,6 +12,7 @@ packages=(
   libgl-dev libx11-dev libfftw3-dev libsamplerate0-dev portaudio19-dev libvolk2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri imagemagick jackd2 xdotool
+  libsoapysdr-dev soapysdr-tools soapysdr-module-remote soapyremote-server
 )
 
 missing=()

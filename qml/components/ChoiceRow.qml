@@ -12,6 +12,8 @@ Flow {
     // Each choice is {label, value}, or a plain value that is its own label.
     property var choices: []
     property var current
+    // The values that can be chosen; every one when null. The others show disabled.
+    property var enabledValues: null
     // Buttons are named namePrefix + their label without punctuation ("rbw" + "1k" = "rbw1k").
     property string namePrefix: ""
 
@@ -46,9 +48,12 @@ Flow {
             readonly property var value: typeof modelData === "object" ? modelData.value : modelData
 
             objectName: row.namePrefix + text.replace(/[^A-Za-z0-9]/g, "")
-            text: row.labels[index]
+            // From the entry itself: when the choices change, the delegates may be made before
+            // the row's label list follows.
+            text: typeof modelData === "object" ? String(modelData.label) : String(modelData)
             labelInset: row.labelInset
             width: row.equal ? row.share : row.needed[index] + row.extra
+            enabled: row.enabledValues === null || row.enabledValues.some(v => PanelLogic.sameChoice(v, value))
             normalColor: PanelLogic.sameChoice(value, row.current) ? "#2F3945" : "#232831"
             onTriggered: row.chosen(value)
         }

@@ -34,6 +34,18 @@ Rectangle {
                   + "  |  IF " + bar.app.rzIfGainValue + " dB"
         }
         Text {
+            objectName: "receiverSummaryText"
+            visible: bar.rtsa !== null && bar.rtsa.deviceBackend !== "RZ640"
+            readonly property var frontEnd: visible ? bar.rtsa.deviceFrontEnd : ({})
+            color: "#C8D0D8"
+            font.pixelSize: 13
+            text: ["Rate/BW " + bar.app.usrpRateValue + " MSps"]
+                  .concat(frontEnd.automaticGain ? ["AGC"] : (frontEnd.gains || []).map(g => g.name + " " + g.value + " dB"))
+                  .concat((frontEnd.antennas || []).length > 1 ? ["Ant " + frontEnd.antenna] : [])
+                  .concat(frontEnd.frequencyCorrectionAvailable ? [Number(frontEnd.frequencyCorrectionPpm).toFixed(1) + " ppm"] : [])
+                  .join("  |  ")
+        }
+        Text {
             objectName: "detectorText"
             color: "#8AA2B2"
             font.pixelSize: 13

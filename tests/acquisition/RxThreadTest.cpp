@@ -28,6 +28,8 @@ class ScriptedDevice : public IDevice {
 public:
     // Called with the 1-based read number; returns whether the read delivered.
     std::function<bool(int, uint8_t*, uint32_t)> onRead;
+    // What the receiver says it lost, asked once per report; nothing when unset.
+    std::function<ReceiverLoss()> onTakeLoss;
     std::atomic<int> reads{0};
 
     bool readSamples(uint8_t* buffer, uint32_t length) override { return onRead(++reads, buffer, length); }
@@ -49,6 +51,7 @@ public:
     uint32_t samplesPerTransfer() override { return 4096; }
     std::string deviceName() override { return {}; }
     std::string serialNumber() override { return {}; }
+    ReceiverLoss takeLoss() override { return onTakeLoss ? onTakeLoss() : ReceiverLoss{}; }
 };
 
 // Everything the thread reported, plus a clock that moves one second per reading so that
@@ -190,6 +193,33 @@ TEST(RxThreadFailures, TimeoutsAreReportedWhileReadsFailAndThroughputWhenTheyRec
     EXPECT_EQ(recorder.reports[4].fftCapacity, 8388608u);
     EXPECT_EQ(recorder.reports[4].demodCapacity, 0u);
     EXPECT_DOUBLE_EQ(recorder.reports[4].demodFillPct(), 0.0);
+}
+
+TEST(RxThreadFailures, TheReceiversOwnLossesFollowTheReportThatSawThem)
+{
+    std::atomic<bool> running{true};
+    FftRing ring(8 * kBlock);
+    ScriptedDevice device;
+    device.onRead = deliverUntil(3, running);
+    int asked = 0;
+    device.onTakeLoss = [&asked] {
+        ++asked;
+        return asked == 2 ? ReceiverLoss{3, 49152} : ReceiverLoss{};
+    };
+    Recorder recorder;
+    std::atomic<uint64_t> lost{0};
+    runToEnd(running, {&device, &ring, nullptr, kBlock, &lost}, recorder);
+
+    // A receiver that lost nothing adds no line, as the RZ640 never does.
+    ASSERT_EQ(recorder.lines.size(), 7u);
+    EXPECT_EQ(recorder.lines[0], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+    EXPECT_EQ(recorder.lines[3], "  FFT ring=2097152/8388608, Demod ring=0/0");
+    EXPECT_EQ(recorder.lines[4], "  Receiver overflows=3, lost samples=49152");
+    EXPECT_EQ(recorder.lines[5], "RX 1.00 MB/s, timeouts=0, fftDrop=0, demodOvf=0");
+    ASSERT_EQ(recorder.reports.size(), 3u);
+    EXPECT_EQ(recorder.reports[1].receiverOverflows, 3u);
+    EXPECT_EQ(recorder.reports[1].receiverLostSamples, 49152u);
+    EXPECT_EQ(recorder.reports[2].receiverOverflows, 0u);
 }
 
 TEST(RxThreadFailures, ExitsPromptlyWhenStoppedDuringBlockingReads)

@@ -188,6 +188,15 @@ PanelTestCase {
         compare(rtsa.callsOf("connectDevice").length, 2)
     }
 
+    function test_connectingAReceiverSlowerThanThePanelStartsAtItsFastestRate() {
+        makePanel(deviceComponent)
+        rtsa.deviceBackend = "SoapySDR"
+        rtsa.deviceFrontEnd = Object.assign({}, rtsa.deviceFrontEnd, { ratesMsps: [2, 5] })
+        click("connectButton")
+        compare(app.usrpRateValue, "5")
+        compare(rtsa.callsOf("applyParams")[0][1], 5)
+    }
+
     function test_choicesApplyWhatChanged() {
         rtsa.connected = true
         makePanel(deviceComponent)
@@ -326,10 +335,40 @@ PanelTestCase {
         compare(item("deviceDropDownButton").text.indexOf("RZ640"), 0)
         choose("deviceDropDown", "Auto")
         compare(rtsa.deviceSelection, "")
-        compare(rtsa.callsOf("deviceList").length, 2)
+        // At each opening: what is known at once, a search, and its result.
+        compare(rtsa.callsOf("refreshDeviceList").length, 2)
+        compare(rtsa.callsOf("deviceList").length, 4)
         compare(item("serialText").text, "SN --")
         rtsa.deviceSerial = "RZ640S-1"
         compare(item("serialText").text, "SN RZ640S-1")
+    }
+
+    function test_soapyReceiverShowsItsOwnFrontEnd() {
+        rtsa.devices = [{ label: "Auto", args: "" }, { label: "RZ640", args: "RZ640" },
+                        { label: "HackRF (SN 1234)", args: "driver=hackrf,serial=1234" }]
+        makePanel(deviceComponent)
+        choose("deviceDropDown", "HackRF (SN 1234)")
+        compare(rtsa.deviceSelection, "driver=hackrf,serial=1234")
+        compare(item("deviceDropDownButton").text.indexOf("HackRF (SN 1234)"), 0)
+        click("connectButton")
+        rtsa.deviceBackend = "SoapySDR"
+        // The RZ640's rows give way to the receiver's own stages.
+        verify(!item("portPort1").visible)
+        verify(!item("att0").visible)
+        verify(item("frontEndColumn").visible)
+        verify(item("gainLNA").visible)
+        verify(item("gainVGA").visible)
+        // Only the rates it accepts can be chosen.
+        verify(item("rate20").enabled)
+        verify(!item("rate30").enabled)
+        click("antennaRX2")
+        compare(rtsa.callsOf("setDeviceAntenna"), [["RX2"]])
+        click("automaticGainSwitch")
+        compare(rtsa.callsOf("setDeviceAutomaticGain"), [[true]])
+        mouseClick(item("gainLNA"), item("gainLNA").width - 2, item("gainLNA").height - 9)
+        compare(rtsa.callsOf("setDeviceGain").length, 1)
+        compare(rtsa.callsOf("setDeviceGain")[0][0], "LNA")
+        verify(rtsa.callsOf("setDeviceGain")[0][1] > 35)
     }
 
     function test_spectrumChoices() {

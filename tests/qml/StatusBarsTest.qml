@@ -84,6 +84,17 @@ TestCase {
         return found
     }
 
+    function test_deviceSummaryFollowsTheReceiverInUse() {
+        verify(item("deviceSummaryText").visible)
+        verify(!item("receiverSummaryText").visible)
+        compare(item("deviceSummaryText").text, "Port 1  |  Rate/BW 20 MSps  |  ATT 0 dB  |  Pre 20 dB  |  IF 30 dB")
+        rtsa.deviceBackend = "SoapySDR"
+        verify(!item("deviceSummaryText").visible)
+        compare(item("receiverSummaryText").text, "Rate/BW 20 MSps  |  LNA 20 dB  |  VGA 30 dB  |  Ant RX1  |  0.0 ppm")
+        rtsa.deviceFrontEnd = Object.assign({}, rtsa.deviceFrontEnd, { automaticGain: true, antennas: ["RX"] })
+        compare(item("receiverSummaryText").text, "Rate/BW 20 MSps  |  AGC  |  0.0 ppm")
+    }
+
     function test_overloadShowsInTheAutoBadge() {
         // The line the controller logs for an overload is only logged.
         rtsa.logMessage("DSP overload trigger: ring=4000000/4194304")

@@ -7,7 +7,18 @@ import NorvaleRTSA 1.0
 QtObject {
     property bool connected: false
     property bool running: false
-    readonly property string deviceBackend: "RZ640"
+    property string deviceBackend: "RZ640"
+    // A receiver with the rates up to 20 MS/s, two gain stages, AGC, two antennas and a correction.
+    property var deviceFrontEnd: ({
+        ratesMsps: [2, 5, 10, 20],
+        gains: [{ name: "LNA", min: 0, max: 40, step: 1, value: 20 }, { name: "VGA", min: 0, max: 30, step: 1, value: 30 }],
+        automaticGainAvailable: true,
+        automaticGain: false,
+        antennas: ["RX1", "RX2"],
+        antenna: "RX1",
+        frequencyCorrectionAvailable: true,
+        frequencyCorrectionPpm: 0
+    })
     property string deviceSerial: ""
     property string deviceSelection: ""
     property int fftSize: Settings.spectrum.fftSize.initial
@@ -82,6 +93,7 @@ QtObject {
     signal centerFreqChanged(real freqMHz)
     signal logMessage(string msg)
     signal logEntry(string msg, int level, bool statistic)
+    signal deviceListChanged()
 
     // A log line as the controller sends it: on both signals.
     function log(msg, level, statistic) {
@@ -106,6 +118,22 @@ QtObject {
     function deviceList() {
         calls.push(["deviceList"])
         return devices
+    }
+    function refreshDeviceList() {
+        calls.push(["refreshDeviceList"])
+        deviceListChanged()
+    }
+    function setDeviceGain(element, db) {
+        calls.push(["setDeviceGain", element, db])
+    }
+    function setDeviceAutomaticGain(on) {
+        calls.push(["setDeviceAutomaticGain", on])
+    }
+    function setDeviceAntenna(name) {
+        calls.push(["setDeviceAntenna", name])
+    }
+    function setDeviceFrequencyCorrection(ppm) {
+        calls.push(["setDeviceFrequencyCorrection", ppm])
     }
     function applyParams(freqMHz, bwMHz, port, att, preamp, ifgain) {
         calls.push(["applyParams", freqMHz, bwMHz, port, att, preamp, ifgain])

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import NorvaleRTSA 1.0
 import "../.."
 import ".."
 import "../../logic"
@@ -15,6 +16,8 @@ Panel {
 
     readonly property bool connected: rtsa ? rtsa.connected : false
     readonly property bool running: rtsa ? rtsa.running : false
+    readonly property bool rz640: rtsa !== null && rtsa.deviceBackend === "RZ640"
+    readonly property var frontEnd: rtsa && !rz640 ? rtsa.deviceFrontEnd : ({})
 
     // Sends the panel's settings: only what changed since the last apply, or all of it.
     function apply(force) {
@@ -43,8 +46,15 @@ Panel {
         function onConnectedChanged() {
             if (panel.rtsa.connected && panel.app.applyParamsOnConnect) {
                 panel.app.applyParamsOnConnect = false
+                // A receiver that cannot run at the panel's rate starts at the fastest it can.
+                const rates = panel.rz640 ? [] : (panel.frontEnd.ratesMsps || []).map(String)
+                if (rates.length > 0 && !rates.includes(panel.app.usrpRateValue))
+                    panel.app.usrpRateValue = rates[rates.length - 1]
                 panel.apply(false)
             }
+        }
+        function onDeviceListChanged() {
+            deviceDropDown.model = panel.rtsa.deviceList()
         }
         function onCenterFreqChanged(freqMHz) {
             panel.app.centerFreqMHz = freqMHz
@@ -68,11 +78,21 @@ Panel {
         }
     }
 
+    // Shows what is known at once; the search (which across the network takes a while) runs
+    // off the window's thread and replaces the list when it is done.
     UiDropDown {
+        id: deviceDropDown
         objectName: "deviceDropDown"
         width: panel.contentWidth
-        text: panel.rtsa && panel.rtsa.deviceSelection !== "" ? panel.rtsa.deviceSelection : "Auto"
-        onAboutToOpen: model = panel.rtsa.deviceList()
+        // The selection by its label in the list, where it is there (a receiver's arguments are
+        // for SoapySDR, not for people).
+        readonly property var chosen: panel.rtsa ? model.find(entry => entry.args === panel.rtsa.deviceSelection) : undefined
+        text: panel.rtsa && panel.rtsa.deviceSelection !== ""
+              ? (chosen !== undefined ? chosen.label : panel.rtsa.deviceSelection) : "Auto"
+        onAboutToOpen: {
+            model = panel.rtsa.deviceList()
+            panel.rtsa.refreshDeviceList()
+        }
         onActivated: (index, entry) => panel.rtsa.deviceSelection = entry.args
     }
 
@@ -83,14 +103,16 @@ Panel {
         font.pixelSize: 12
     }
 
-    // The receiver's own settings; every choice is sent at once if it changed anything.
+    // The receiver's settings; every choice is sent at once if it changed anything. The RZ640's
+    // front end has its fixed rows; another receiver shows the stages it has.
     Column {
         width: panel.contentWidth
         spacing: 8
-        visible: panel.rtsa !== null && panel.rtsa.deviceBackend === "RZ640"
+        visible: panel.rtsa !== null
 
-        FieldLabel { text: "Port" }
+        FieldLabel { text: "Port"; visible: panel.rz640 }
         ChoiceRow {
+            visible: panel.rz640
             width: parent.width
             namePrefix: "port"
             choices: [{ label: "Port1", value: 0 }, { label: "Port2", value: 1 }]
@@ -117,7 +139,8 @@ Panel {
         ChoiceRow {
             width: parent.width
             namePrefix: "rate"
-            choices: ["2", "5", "10", "20", "30"]
+            choices: Settings.receiver.ratesMsps.map(String)
+            enabledValues: panel.rz640 ? null : (panel.frontEnd.ratesMsps || []).map(String)
             current: panel.app.usrpRateValue
             onChosen: (value) => {
                 panel.app.usrpRateValue = value
@@ -153,8 +176,9 @@ Panel {
             }
         }
 
-        FieldLabel { text: "ATT (dB)" }
+        FieldLabel { text: "ATT (dB)"; visible: panel.rz640 }
         ChoiceRow {
+            visible: panel.rz640
             width: parent.width
             namePrefix: "att"
             choices: ["0", "10", "20", "30"]
@@ -165,8 +189,9 @@ Panel {
             }
         }
 
-        FieldLabel { text: "PreAmp (dB)" }
+        FieldLabel { text: "PreAmp (dB)"; visible: panel.rz640 }
         ChoiceRow {
+            visible: panel.rz640
             width: parent.width
             namePrefix: "preamp"
             choices: ["0", "20", "40"]
@@ -177,8 +202,9 @@ Panel {
             }
         }
 
-        FieldLabel { text: "IF Gain (dB)" }
+        FieldLabel { text: "IF Gain (dB)"; visible: panel.rz640 }
         ChoiceRow {
+            visible: panel.rz640
             width: parent.width
             namePrefix: "ifGain"
             choices: ["0", "10", "20", "30"]
@@ -187,6 +213,61 @@ Panel {
                 panel.app.rzIfGainValue = value
                 panel.apply(false)
             }
+        }
+    }
+
+    // A receiver other than the RZ640: its gain stages, automatic gain, antennas and correction.
+    Column {
+        objectName: "frontEndColumn"
+        width: panel.contentWidth
+        spacing: 8
+        visible: panel.rtsa !== null && !panel.rz640 && panel.connected
+
+        UiSwitch {
+            objectName: "automaticGainSwitch"
+            visible: panel.frontEnd.automaticGainAvailable === true
+            text: "Automatic Gain"
+            checked: panel.frontEnd.automaticGain === true
+            onToggled: panel.rtsa.setDeviceAutomaticGain(!checked)
+        }
+        Repeater {
+            model: panel.frontEnd.gains || []
+            // The delegate reads ids of this document, which the linter cannot follow into it.
+            // qmllint disable unqualified
+            delegate: UiSlider {
+                required property var modelData
+                objectName: "gain" + modelData.name
+                width: panel.contentWidth
+                enabled: panel.frontEnd.automaticGain !== true
+                text: modelData.name + " (dB): " + modelData.value
+                from: modelData.min
+                to: modelData.max
+                stepSize: modelData.step > 0 ? modelData.step : 1
+                value: modelData.value
+                onMoved: (value) => panel.rtsa.setDeviceGain(modelData.name, value)
+            }
+            // qmllint enable unqualified
+        }
+        FieldLabel { text: "Antenna"; visible: antennaRow.choices.length > 1 }
+        ChoiceRow {
+            id: antennaRow
+            width: parent.width
+            visible: choices.length > 1
+            namePrefix: "antenna"
+            choices: panel.frontEnd.antennas || []
+            current: panel.frontEnd.antenna
+            onChosen: (value) => panel.rtsa.setDeviceAntenna(value)
+        }
+        UiSlider {
+            objectName: "frequencyCorrectionSlider"
+            width: panel.contentWidth
+            visible: panel.frontEnd.frequencyCorrectionAvailable === true
+            text: "Correction (ppm): " + Number(panel.frontEnd.frequencyCorrectionPpm || 0).toFixed(1)
+            from: Settings.receiver.frequencyCorrectionPpm.min
+            to: Settings.receiver.frequencyCorrectionPpm.max
+            stepSize: Settings.receiver.frequencyCorrectionPpm.step
+            value: panel.frontEnd.frequencyCorrectionPpm || 0
+            onMoved: (value) => panel.rtsa.setDeviceFrequencyCorrection(value)
         }
     }
 
