@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,15 @@ struct FrontEndInfo {
     std::string antenna;
     bool hasFrequencyCorrection = false;
     double frequencyCorrectionPpm = 0.0;
+};
+
+// What the user set of a receiver's named front end; applied again at every open, so it reaches
+// the next receiver opened and, kept between runs, the next session.
+struct FrontEndChoices {
+    std::map<std::string, double> gainsDb;
+    std::optional<bool> automaticGain;
+    std::string antenna;
+    std::optional<double> frequencyCorrectionPpm;
 };
 
 // Samples the receiver itself lost before they reached the host.
@@ -97,6 +108,7 @@ public:
     virtual void setAutomaticGain(bool /*on*/) {}
     virtual void setAntenna(const std::string& /*name*/) {}
     virtual void setFrequencyCorrection(double /*ppm*/) {}
+    virtual FrontEndChoices frontEndChoices() { return {}; }
     // What the receiver lost since the last call; called by the reading thread only.
     virtual ReceiverLoss takeLoss() { return {}; }
 };

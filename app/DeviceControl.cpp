@@ -167,6 +167,45 @@ QVariantMap RtsaController::deviceFrontEnd() const
             {QStringLiteral("frequencyCorrectionPpm"), info.frequencyCorrectionPpm}};
 }
 
+QVariantMap RtsaController::deviceFrontEndChoices() const
+{
+    FrontEndChoices choices;
+    {
+        const std::lock_guard lock(m_deviceMutex);
+        if (m_device)
+            choices = m_device->frontEndChoices();
+    }
+    QVariantMap gains;
+    for (const auto& [name, db] : choices.gainsDb)
+        gains.insert(QString::fromStdString(name), db);
+    QVariantMap map{{QStringLiteral("gains"), gains}};
+    if (choices.automaticGain)
+        map.insert(QStringLiteral("automaticGain"), *choices.automaticGain);
+    if (!choices.antenna.empty())
+        map.insert(QStringLiteral("antenna"), QString::fromStdString(choices.antenna));
+    if (choices.frequencyCorrectionPpm)
+        map.insert(QStringLiteral("frequencyCorrectionPpm"), *choices.frequencyCorrectionPpm);
+    return map;
+}
+
+void RtsaController::setDeviceFrontEndChoices(const QVariantMap& choices)
+{
+    const QVariantMap gains = choices.value(QStringLiteral("gains")).toMap();
+    for (auto gain = gains.cbegin(); gain != gains.cend(); ++gain) {
+        bool ok = false;
+        const double db = gain.value().toDouble(&ok);
+        if (ok)
+            setDeviceGain(gain.key(), db);
+    }
+    if (const QVariant automatic = choices.value(QStringLiteral("automaticGain")); automatic.isValid())
+        setDeviceAutomaticGain(automatic.toBool());
+    if (const QString antenna = choices.value(QStringLiteral("antenna")).toString(); !antenna.isEmpty())
+        setDeviceAntenna(antenna);
+    bool ppmOk = false;
+    if (const double ppm = choices.value(QStringLiteral("frequencyCorrectionPpm")).toDouble(&ppmOk); ppmOk)
+        setDeviceFrequencyCorrection(ppm);
+}
+
 void RtsaController::refreshFrontEnd()
 {
     m_receiver.frontEnd = m_device->frontEnd();

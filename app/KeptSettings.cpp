@@ -22,7 +22,7 @@ struct KeptGroup {
 const std::vector<KeptGroup>& keptGroups()
 {
     static const std::vector<KeptGroup> groups{
-        {QStringLiteral("receiver"), {}, {QStringLiteral("deviceSelection"), QStringLiteral("deviceChannel")}},
+        {QStringLiteral("receiver"), {}, {QStringLiteral("deviceSelection"), QStringLiteral("deviceChannel"), QStringLiteral("deviceFrontEndChoices")}},
         {QStringLiteral("spectrum"),
          {},
          {QStringLiteral("windowType"), QStringLiteral("rbwTargetHz"), QStringLiteral("vbwHz"),

@@ -83,6 +83,8 @@ class RtsaController : public QObject {
     Q_PROPERTY(QString deviceName READ deviceName NOTIFY deviceInfoChanged)
     Q_PROPERTY(QString deviceBackend READ deviceBackend NOTIFY deviceInfoChanged)
     Q_PROPERTY(QVariantMap deviceFrontEnd READ deviceFrontEnd NOTIFY deviceInfoChanged)
+    Q_PROPERTY(QVariantMap deviceFrontEndChoices READ deviceFrontEndChoices WRITE setDeviceFrontEndChoices NOTIFY
+                   deviceInfoChanged)
     Q_PROPERTY(QString deviceSerial READ deviceSerial NOTIFY deviceInfoChanged)
     Q_PROPERTY(QString deviceSelection READ deviceSelection WRITE setDeviceSelection NOTIFY deviceSelectionChanged)
     Q_PROPERTY(int deviceChannel READ deviceChannel WRITE setDeviceChannel NOTIFY deviceChannelChanged)
@@ -227,6 +229,10 @@ public:
     // "automaticGainAvailable", "automaticGain", "antennas", "antenna",
     // "frequencyCorrectionAvailable" and "frequencyCorrectionPpm".
     QVariantMap deviceFrontEnd() const;
+    // What the user set through the calls below, as "gains" ({name: dB}), "automaticGain",
+    // "antenna" and "frequencyCorrectionPpm", each present once set; kept between runs.
+    QVariantMap deviceFrontEndChoices() const;
+    void setDeviceFrontEndChoices(const QVariantMap& choices);
     QString deviceSerial() const { return m_receiver.serial; }
     QString deviceSelection() const { return m_receiver.selection; }
     // Used by the next open; an open receiver is not reopened.

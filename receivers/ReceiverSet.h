@@ -35,10 +35,13 @@ public:
 
     std::vector<DeviceListing> enumerate() override;
     FrontEndInfo frontEnd() override { return m_active->frontEnd(); }
-    void setGain(const std::string& element, double db) override { m_active->setGain(element, db); }
-    void setAutomaticGain(bool on) override { m_active->setAutomaticGain(on); }
-    void setAntenna(const std::string& name) override { m_active->setAntenna(name); }
-    void setFrequencyCorrection(double ppm) override { m_active->setFrequencyCorrection(ppm); }
+    // Only the SoapySDR receivers name their front end: choices made (or restored) while the
+    // RZ640 is open wait there for the next of them.
+    void setGain(const std::string& element, double db) override { m_soapy->setGain(element, db); }
+    void setAutomaticGain(bool on) override { m_soapy->setAutomaticGain(on); }
+    void setAntenna(const std::string& name) override { m_soapy->setAntenna(name); }
+    void setFrequencyCorrection(double ppm) override { m_soapy->setFrequencyCorrection(ppm); }
+    FrontEndChoices frontEndChoices() override { return m_soapy->frontEndChoices(); }
     ReceiverLoss takeLoss() override { return m_active->takeLoss(); }
 
 private:

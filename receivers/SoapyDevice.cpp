@@ -121,17 +121,17 @@ bool SoapyDevice::open()
 void SoapyDevice::restoreSettings()
 {
     guarded([&](SoapySDR::Device& d) {
-        if (m_automaticGain && d.hasGainMode(SOAPY_SDR_RX, m_streamChannel))
-            d.setGainMode(SOAPY_SDR_RX, m_streamChannel, *m_automaticGain);
+        if (m_choices.automaticGain && d.hasGainMode(SOAPY_SDR_RX, m_streamChannel))
+            d.setGainMode(SOAPY_SDR_RX, m_streamChannel, *m_choices.automaticGain);
         const std::vector<std::string> elements = d.listGains(SOAPY_SDR_RX, m_streamChannel);
-        for (const auto& [name, db] : m_gains)
+        for (const auto& [name, db] : m_choices.gainsDb)
             if (std::find(elements.begin(), elements.end(), name) != elements.end())
                 d.setGain(SOAPY_SDR_RX, m_streamChannel, name, db);
         const std::vector<std::string> antennas = d.listAntennas(SOAPY_SDR_RX, m_streamChannel);
-        if (std::find(antennas.begin(), antennas.end(), m_antenna) != antennas.end())
-            d.setAntenna(SOAPY_SDR_RX, m_streamChannel, m_antenna);
-        if (m_ppm && d.hasFrequencyCorrection(SOAPY_SDR_RX, m_streamChannel))
-            d.setFrequencyCorrection(SOAPY_SDR_RX, m_streamChannel, *m_ppm);
+        if (std::find(antennas.begin(), antennas.end(), m_choices.antenna) != antennas.end())
+            d.setAntenna(SOAPY_SDR_RX, m_streamChannel, m_choices.antenna);
+        if (m_choices.frequencyCorrectionPpm && d.hasFrequencyCorrection(SOAPY_SDR_RX, m_streamChannel))
+            d.setFrequencyCorrection(SOAPY_SDR_RX, m_streamChannel, *m_choices.frequencyCorrectionPpm);
     });
 }
 
@@ -291,28 +291,28 @@ void SoapyDevice::setSampleRate(uint32_t hz)
 
 void SoapyDevice::setGain(const std::string& element, double db)
 {
-    m_gains[element] = db;
+    m_choices.gainsDb[element] = db;
     guarded([&](SoapySDR::Device& d) { d.setGain(SOAPY_SDR_RX, m_streamChannel, element, db); });
     readFrontEnd();
 }
 
 void SoapyDevice::setAutomaticGain(bool on)
 {
-    m_automaticGain = on;
+    m_choices.automaticGain = on;
     guarded([&](SoapySDR::Device& d) { d.setGainMode(SOAPY_SDR_RX, m_streamChannel, on); });
     readFrontEnd();
 }
 
 void SoapyDevice::setAntenna(const std::string& name)
 {
-    m_antenna = name;
+    m_choices.antenna = name;
     guarded([&](SoapySDR::Device& d) { d.setAntenna(SOAPY_SDR_RX, m_streamChannel, name); });
     readFrontEnd();
 }
 
 void SoapyDevice::setFrequencyCorrection(double ppm)
 {
-    m_ppm = ppm;
+    m_choices.frequencyCorrectionPpm = ppm;
     guarded([&](SoapySDR::Device& d) { d.setFrequencyCorrection(SOAPY_SDR_RX, m_streamChannel, ppm); });
     readFrontEnd();
 }

@@ -4,10 +4,8 @@
 #include "receivers/IqConversion.h"
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +64,7 @@ public:
     void setAutomaticGain(bool on) override;
     void setAntenna(const std::string& name) override;
     void setFrequencyCorrection(double ppm) override;
+    FrontEndChoices frontEndChoices() override { return m_choices; }
     ReceiverLoss takeLoss() override;
 
     // The stream format chosen at the last open.
@@ -99,11 +98,7 @@ private:
     double m_rateHz = 0.0;
     FrontEndInfo m_frontEnd;
 
-    // What the user set, applied again at every open.
-    std::map<std::string, double> m_gains;
-    std::optional<bool> m_automaticGain;
-    std::string m_antenna;
-    std::optional<double> m_ppm;
+    FrontEndChoices m_choices;
 
     // stopStreaming waits on it for a read in progress, so the stream is never deactivated
     // under a read.

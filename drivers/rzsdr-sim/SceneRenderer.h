@@ -30,6 +30,10 @@ struct Tuning {
 // repeats with the loop and they cost nothing while silent.
 class SceneRenderer {
 public:
+    // Storage for the looped part of the scene: 1.6 s at 30 MS/s, the whole music programme at
+    // 5 MS/s and below.
+    static constexpr std::size_t kLoopBytes = 192'000'000;
+
     // `loopBytes` bounds the loop's storage; 0 renders everything live.
     SceneRenderer(const Scene& scene, const NoiseTable& noise, uint64_t seed, std::size_t loopBytes);
 

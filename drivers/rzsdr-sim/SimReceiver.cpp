@@ -11,9 +11,6 @@ namespace {
 constexpr auto kMaxLag = std::chrono::milliseconds(250);
 // How long a stalled receiver keeps a read waiting before it reports the timeout.
 constexpr auto kStallTimeout = std::chrono::milliseconds(100);
-// Storage for the looped part of the scene: 1.6 s at 30 MS/s, the whole music programme at 5 MS/s
-// and below.
-constexpr std::size_t kLoopBytes = 192'000'000;
 
 const char* const kNames[2] = {"RZ640 USB3 (simulated)", "RZ640_N Ethernet (simulated)"};
 const char* const kStoredSerial = "RZ640S-000000";
@@ -36,7 +33,7 @@ SimReceiver::SimReceiver(int32_t kind, const SimConfig& config, std::optional<Re
         m_renderer = std::make_unique<SceneRenderer>(
             Scene::instance(config.testTones ? Scene::Programme::TestTones : Scene::Programme::Music),
             NoiseTable::instance(), config.seed * 0x9E3779B97F4A7C15ull + kind,
-            config.toneGateMs == 0 ? kLoopBytes : 0);
+            config.toneGateMs == 0 ? SceneRenderer::kLoopBytes : 0);
 }
 
 bool SimReceiver::querySerial(void* context, char* buffer)

@@ -49,7 +49,7 @@ SoapySimDevice::SoapySimDevice(const SoapySimConfig& config, const SoapySimConfi
     if (!m_recording)
         m_renderer = std::make_unique<SceneRenderer>(
             Scene::instance(config.testTones ? Scene::Programme::TestTones : Scene::Programme::Music), NoiseTable::instance(),
-                                                     config.seed * 0x9E3779B97F4A7C15ull + 7);
+            config.seed * 0x9E3779B97F4A7C15ull + 7, SceneRenderer::kLoopBytes);
 }
 
 SoapySDR::Kwargs SoapySimDevice::getHardwareInfo() const

@@ -1,7 +1,9 @@
 // The analyser on SoapySDR receivers through the controller: our simulated module loaded
 // through SOAPY_SDR_PLUGIN_PATH (set by ctest), locally and served across the loopback network
 // by SoapySDRServer.
+#include "app/Logger.h"
 #include "app/RtsaController.h"
+#include "app/SettingsStore.h"
 #include "support/StereoTones.h"
 #include "tests/support/BusListener.h"
 #include "tests/support/EventWait.h"
@@ -12,6 +14,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -199,6 +202,44 @@ private slots:
         static const QRegularExpression flowing(QStringLiteral("^RX [1-9][0-9.]* MB/s"));
         QTRY_VERIFY_WITH_TIMEOUT(anyMatch(lines, flowing), kEventWaitMs);
         c.disconnectDevice();
+    }
+
+    // Gains, antenna and correction set in one run reach the receiver in the next, although they
+    // are restored before it is opened.
+    void frontEndChoicesKeptBetweenRuns()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString path = folder.filePath(QStringLiteral("kept.conf"));
+        const QString unit = QStringLiteral("driver=rtsasim,serial=5A000001");
+        const QStringList kept{QStringLiteral("deviceFrontEndChoices")};
+        Logger log([](LogLevel, const QString&, LogAudience) {}, [](LogLevel, std::string_view) {});
+        {
+            RtsaController first;
+            first.setDeviceSelection(unit);
+            QVERIFY(first.connectDevice());
+            first.setDeviceGain(QStringLiteral("LNA"), 17.0);
+            first.setDeviceAntenna(QStringLiteral("RX2"));
+            first.setDeviceFrequencyCorrection(-2.5);
+            SettingsStore store(path, log);
+            store.save(first, QStringLiteral("receiver"), kept);
+            store.sync();
+        }
+        RtsaController next;
+        const SettingsStore store(path, log);
+        store.restore(next, QStringLiteral("receiver"), kept);
+        next.setDeviceSelection(unit);
+        QVERIFY(next.connectDevice());
+        const QVariantMap frontEnd = next.deviceFrontEnd();
+        const QVariantList gains = frontEnd.value(QStringLiteral("gains")).toList();
+        const auto lna = std::find_if(gains.begin(), gains.end(), [](const QVariant& g) {
+            return g.toMap().value(QStringLiteral("name")).toString() == QStringLiteral("LNA");
+        });
+        QVERIFY(lna != gains.end());
+        QCOMPARE(lna->toMap().value(QStringLiteral("value")).toDouble(), 17.0);
+        QCOMPARE(frontEnd.value(QStringLiteral("antenna")).toString(), QStringLiteral("RX2"));
+        QCOMPARE(frontEnd.value(QStringLiteral("frequencyCorrectionPpm")).toDouble(), -2.5);
+        next.disconnectDevice();
     }
 
     // The module served by SoapySDRServer on 127.0.0.1, at 5 MS/s for 30 s: spectrum, stereo
