@@ -34,6 +34,11 @@ bool isMarked(std::span<const float> trace, std::size_t i, std::size_t first, st
 
 } // namespace
 
+float peakProminenceDb(std::span<const float> trace, std::size_t i, std::size_t first, std::size_t last)
+{
+    return trace[i] - std::max(lowestBeforeHigher(trace, i, first, last, -1), lowestBeforeHigher(trace, i, first, last, +1));
+}
+
 std::optional<std::size_t> highestUnmarkedPeak(std::span<const float> trace, std::size_t first, std::size_t last,
                                                std::span<const std::size_t> markedBins, float excursionDb)
 {
@@ -50,11 +55,9 @@ std::optional<std::size_t> highestUnmarkedPeak(std::span<const float> trace, std
     }
     std::stable_sort(tops.begin(), tops.end(), [&](std::size_t a, std::size_t b) { return trace[a] > trace[b]; });
     for (const std::size_t i : tops) {
-        const float base = std::max(lowestBeforeHigher(trace, i, first, last, -1),
-                                    lowestBeforeHigher(trace, i, first, last, +1));
         // The highest top of all has nothing above it on either side: it counts as a peak.
         const bool highest = i == tops.front();
-        if (!highest && trace[i] - base < excursionDb)
+        if (!highest && peakProminenceDb(trace, i, first, last) < excursionDb)
             continue;
         if (!isMarked(trace, i, first, last, markedBins, excursionDb))
             return i;
