@@ -40,7 +40,7 @@ PeakList findPeaks(const PowerTrace& trace, const PeakTableSettings& s)
         if (!top || levels[i] < threshold)
             continue;
         // The trace's highest point has nothing above it on either side: it counts as a peak.
-        if (levels[i] < highest && peakProminenceDb(levels, i, 0, last) < s.excursionDb)
+        if (levels[i] < highest && !standsOut(levels, i, 0, last, static_cast<float>(s.excursionDb)))
             continue;
         keepIfStrong(list, count, {trace.frequencyOfBin(static_cast<double>(i)), levels[i]});
     }
