@@ -16,6 +16,7 @@ class SettingTables : public QObject {
     Q_PROPERTY(QVariant display READ display CONSTANT)
     Q_PROPERTY(QVariant demod READ demod CONSTANT)
     Q_PROPERTY(QVariant audio READ audio CONSTANT)
+    Q_PROPERTY(QVariant measure READ measure CONSTANT)
 
 public:
     enum Window {
@@ -60,6 +61,7 @@ public:
     QVariant display() const { return m_display; }
     QVariant demod() const { return m_demod; }
     QVariant audio() const { return m_audio; }
+    QVariant measure() const { return m_measure; }
 
     // Whether FM stereo can be decoded at this deviation.
     Q_INVOKABLE bool isStereoDeviation(double hz) const;
@@ -69,4 +71,5 @@ private:
     QVariantMap m_display;
     QVariantMap m_demod;
     QVariantMap m_audio;
+    QVariantMap m_measure;
 };

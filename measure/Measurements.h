@@ -7,8 +7,12 @@
 #include "measure/PowerTrace.h"
 
 // What the measurements are taken with. The channel power, the adjacent channels and the noise
-// marker sit at frequencies the owner chooses (a marker, the demodulator's frequency).
+// marker sit at frequencies the owner chooses (a marker, the demodulator's frequency). Every
+// measurement sees only the bins between viewLowHz and viewHighHz, the span on screen; with
+// no such span (high not above low) it sees the whole trace.
 struct MeasurementSettings {
+    double viewLowHz = 0.0;
+    double viewHighHz = 0.0;
     double channelCentreHz = 0.0;
     double channelBandwidthHz = measure_settings::channelBandwidthHz.initial;
     double obwPercent = measure_settings::obwPercent.initial;
@@ -33,6 +37,10 @@ struct MeasurementResults {
     NoiseMarkerReading noise;
     PeakList peaks;
 };
+
+// The part of a trace whose bins lie between two frequencies, at least its nearest bin; the whole
+// trace when the range is empty.
+TraceView viewedPart(const TraceView& trace, double lowHz, double highHz);
 
 // Takes every measurement of a trace. Holds the trace's linear power between calls so that,
 // once a trace of the length has been seen, a call allocates nothing.

@@ -178,3 +178,35 @@ TEST(TraceCsvExport, WritesOneLinePerBinWithTheOffsetApplied)
     writeTraceCsv(out, {db.data(), 2, 99.5e6, 12.5e3, 1.5}, 7.25, "dBm");
     EXPECT_EQ(out.str(), "frequency_hz,level_dBm\n99500000.000,-2.750\n99512500.000,-13.250\n");
 }
+
+TEST(MeasurementsOnTrace, SeeOnlyTheSpanOnScreen)
+{
+    // Two blocks: 0 dB over bins 20..29 (120..129 kHz) and -10 dB over bins 150..159.
+    std::vector<float> db(200, -150.0f);
+    for (std::size_t i = 20; i < 30; ++i)
+        db[i] = 0.0f;
+    for (std::size_t i = 150; i < 160; ++i)
+        db[i] = -10.0f;
+    const TraceView trace{db.data(), db.size(), 100e3, 1e3, 1.0};
+
+    const TraceView part = viewedPart(trace, 199.6e3, 300e3);
+    EXPECT_EQ(part.levelsDb, db.data() + 100);
+    EXPECT_EQ(part.bins, 100u);
+    EXPECT_DOUBLE_EQ(part.startHz, 200e3);
+    EXPECT_EQ(viewedPart(trace, 300e3, 200e3).bins, 200u);
+
+    MeasurementSettings s;
+    s.peaks.thresholdDb = -50.0;
+    Measurements measurements;
+    // The whole trace: both blocks, the stronger one first.
+    MeasurementResults r = measurements.run(trace, s);
+    ASSERT_EQ(r.peaks.size, 2);
+    EXPECT_GT(r.occupied.widthHz, 100e3);
+    // Only the weaker block on screen: it alone is measured.
+    s.viewLowHz = 200e3;
+    s.viewHighHz = 299e3;
+    r = measurements.run(trace, s);
+    ASSERT_EQ(r.peaks.size, 1);
+    EXPECT_NEAR(r.peaks.entries[0].levelDb, -10.0, 1e-6);
+    EXPECT_NEAR(r.occupied.widthHz, 9.9e3, 1.0);
+}
