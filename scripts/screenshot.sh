@@ -15,9 +15,10 @@ out=${1:-$PWD/docs/screenshot.png}
 build=${2:-$PWD/build}
 probe=${3:-live}
 case $probe in
-  live|measure) ;;
-  # The panels probe finds the station's measurement tones in the recording.
-  panels) export RZSIM_TEST_TONES=1 ;;
+  live) ;;
+  # The panels probe finds the station's measurement tones in the recording; the measure probe
+  # reads the bandwidth they give.
+  panels|measure) export RZSIM_TEST_TONES=1 ;;
   *) echo "unknown probe $probe (live, panels or measure)"; exit 2 ;;
 esac
 mkdir -p "$(dirname "$out")"

@@ -150,27 +150,28 @@ Panel {
         onChosen: (value) => panel.measurements.acpSpacingHz = value
     }
 
-    FieldLabel { text: "Peaks: count, excursion (dB), order" }
+    FieldLabel { text: "Peaks: count" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "measPeakCount"
+        choices: [5, 10, 20]
+        current: panel.measurements ? panel.measurements.peakCount : undefined
+        onChosen: (value) => panel.measurements.peakCount = value
+    }
+    FieldLabel { text: "Peaks: excursion (dB), order" }
     Row {
         spacing: 8
         ChoiceRow {
-            width: (panel.contentWidth - 16) * 0.4
-            namePrefix: "measPeakCount"
-            choices: [5, 10, 20]
-            current: panel.measurements ? panel.measurements.peakCount : undefined
-            onChosen: (value) => panel.measurements.peakCount = value
-        }
-        ChoiceRow {
-            width: (panel.contentWidth - 16) * 0.3
+            width: (panel.contentWidth - 8) / 2
             namePrefix: "measExcursion"
             choices: [3, 6, 10]
             current: panel.measurements ? panel.measurements.peakExcursionDb : undefined
             onChosen: (value) => panel.measurements.peakExcursionDb = value
         }
         ChoiceRow {
-            width: (panel.contentWidth - 16) * 0.3
+            width: (panel.contentWidth - 8) / 2
             namePrefix: "measOrder"
-            choices: [{ label: "dB", value: 0 }, { label: "Hz", value: 1 }]
+            choices: [{ label: "by dB", value: 0 }, { label: "by Hz", value: 1 }]
             current: panel.measurements ? panel.measurements.peakOrder : undefined
             onChosen: (value) => panel.measurements.peakOrder = value
         }
