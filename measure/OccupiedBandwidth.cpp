@@ -43,7 +43,8 @@ Bandwidth xDbBandwidth(const PowerTrace& trace, double xDb)
     const auto crossing = [&](std::size_t inside, std::size_t outside) {
         const double rise = levels[inside] - levels[outside];
         const double share = rise > 0.0 ? (levels[inside] - threshold) / rise : 0.0;
-        const double bin = static_cast<double>(inside) + share * (static_cast<double>(outside) - static_cast<double>(inside));
+        const auto from = static_cast<double>(inside);
+        const double bin = from + share * (static_cast<double>(outside) - from);
         return trace.frequencyOfBin(bin);
     };
     const double lowHz = low == 0 ? trace.frequencyOfBin(0.0) : crossing(low, low - 1);

@@ -11,7 +11,8 @@ Item {
     required property SpectrumView view
 
     readonly property var measurements: rtsa ? rtsa.measurements : null
-    readonly property bool active: measurements !== null && measurements.enabled && measurements.results.channelLowHz !== undefined
+    readonly property bool active: measurements !== null && measurements.enabled
+                                   && measurements.results.channelLowHz !== undefined
     readonly property var results: active ? measurements.results : ({})
 
     function xOf(hz) {
@@ -27,7 +28,8 @@ Item {
         for (let i = 1; i <= m.acpPairs; ++i) {
             for (const side of [-1, 1]) {
                 const centre = m.channelCentreHz + side * i * m.acpSpacingHz
-                bands.push({ lowHz: centre - m.acpAdjacentBandwidthHz / 2, highHz: centre + m.acpAdjacentBandwidthHz / 2 })
+                const half = m.acpAdjacentBandwidthHz / 2
+                bands.push({ lowHz: centre - half, highHz: centre + half })
             }
         }
         return bands

@@ -6,10 +6,10 @@ import "../../logic"
 import "../../logic/MeasureText.js" as MeasureText
 import "../../logic/SpectrumMath.js" as SpectrumMath
 
-// Measurements of the trace on screen while the panel is open: channel power around the demodulator's
-// frequency, occupied and x-dB bandwidth, adjacent channels, a noise marker on the reference
-// marker, and the strongest peaks (a click puts a marker on one). The reference offset turns
-// dBFS into dBm for the receiver and front end in use.
+// Measurements of the trace on screen while the panel is open: channel power around the
+// demodulator's frequency, occupied and x-dB bandwidth, adjacent channels, a noise marker on the
+// reference marker, and the strongest peaks (a click puts a marker on one); the holds and stored
+// traces; and the reference offset that turns dBFS into dBm for the receiver and front end in use.
 Panel {
     id: panel
 
@@ -24,8 +24,8 @@ Panel {
     readonly property var markerModel: rtsa && rtsa.markersModel ? rtsa.markersModel : null
     // Counts the marker model's changes, so that the noise marker follows its marker.
     property int markerRevision: 0
-    readonly property var noiseMarker: markerRevision >= 0 ? SpectrumMath.referenceMarker(markerModel, app.referenceMarkerId)
-                                                           : null
+    readonly property var noiseMarker: markerRevision >= 0
+                                       ? SpectrumMath.referenceMarker(markerModel, app.referenceMarkerId) : null
     property string exportMessage: ""
 
     title: "Measurements"
@@ -69,22 +69,30 @@ Panel {
         when: panel.measurements !== null
     }
 
+    // The readout lines by name; each follows the results.
+    function readout(name) {
+        const m = measurements
+        switch (name) {
+        case "measChannel": return MeasureText.channelLine(results)
+        case "measObw": return MeasureText.obwLine(results, m ? m.obwPercent : 0)
+        case "measXdb": return MeasureText.xDbLine(results, m ? m.xDb : 0)
+        case "measAcp": return MeasureText.acpLine(results)
+        default: return MeasureText.noiseLine(results)
+        }
+    }
+
     Column {
         width: panel.contentWidth
         spacing: 3
         Repeater {
-            model: [{ name: "measChannel", text: MeasureText.channelLine(panel.results) },
-                    { name: "measObw", text: MeasureText.obwLine(panel.results, panel.measurements ? panel.measurements.obwPercent : 0) },
-                    { name: "measXdb", text: MeasureText.xDbLine(panel.results, panel.measurements ? panel.measurements.xDb : 0) },
-                    { name: "measAcp", text: MeasureText.acpLine(panel.results) },
-                    { name: "measNoise", text: MeasureText.noiseLine(panel.results) }]
+            model: ["measChannel", "measObw", "measXdb", "measAcp", "measNoise"]
             // qmllint disable unqualified
             delegate: Text {
-                required property var modelData
-                objectName: modelData.name
+                required property string modelData
+                objectName: modelData
                 width: panel.contentWidth
                 wrapMode: Text.Wrap
-                text: modelData.text
+                text: panel.readout(modelData)
                 color: "#E0E6ED"
                 font.pixelSize: 12
                 font.family: "monospace"
