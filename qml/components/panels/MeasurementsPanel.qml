@@ -158,13 +158,23 @@ Panel {
         onChosen: (value) => panel.measurements.acpSpacingHz = value
     }
 
-    FieldLabel { text: "Peaks: count" }
-    ChoiceRow {
-        width: panel.contentWidth
-        namePrefix: "measPeakCount"
-        choices: [5, 10, 20]
-        current: panel.measurements ? panel.measurements.peakCount : undefined
-        onChosen: (value) => panel.measurements.peakCount = value
+    FieldLabel { text: "Peaks: count, threshold (dBFS)" }
+    Row {
+        spacing: 8
+        ChoiceRow {
+            width: (panel.contentWidth - 8) * 0.4
+            namePrefix: "measPeakCount"
+            choices: [5, 10, 20]
+            current: panel.measurements ? panel.measurements.peakCount : undefined
+            onChosen: (value) => panel.measurements.peakCount = value
+        }
+        ChoiceRow {
+            width: (panel.contentWidth - 8) * 0.6
+            namePrefix: "measThreshold"
+            choices: [-120, -100, -80, -60]
+            current: panel.measurements ? panel.measurements.peakThresholdDb : undefined
+            onChosen: (value) => panel.measurements.peakThresholdDb = value
+        }
     }
     FieldLabel { text: "Peaks: excursion (dB), order" }
     Row {
