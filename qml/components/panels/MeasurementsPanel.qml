@@ -171,7 +171,7 @@ Panel {
         ChoiceRow {
             width: (panel.contentWidth - 8) * 0.6
             namePrefix: "measThreshold"
-            choices: [-120, -100, -80, -60]
+            choices: [-120, -90, -60]
             current: panel.measurements ? panel.measurements.peakThresholdDb : undefined
             onChosen: (value) => panel.measurements.peakThresholdDb = value
         }
