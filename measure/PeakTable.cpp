@@ -39,6 +39,9 @@ PeakList findPeaks(const PowerTrace& trace, const PeakTableSettings& s)
         const bool top = (i == 0 || levels[i] > levels[i - 1]) && (i == last || levels[i] >= levels[i + 1]);
         if (!top || levels[i] < threshold)
             continue;
+        // A full table takes only a stronger peak: a weaker top need not be walked.
+        if (list.size == count && levels[i] <= list.entries[list.size - 1].levelDb)
+            continue;
         // The trace's highest point has nothing above it on either side: it counts as a peak.
         if (levels[i] < highest && !standsOut(levels, i, 0, last, static_cast<float>(s.excursionDb)))
             continue;
