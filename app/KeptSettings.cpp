@@ -44,6 +44,13 @@ const std::vector<KeptGroup>& keptGroups()
          {},
          {QStringLiteral("audioDeviceName"), QStringLiteral("audioBufferFrames"), QStringLiteral("audioOutputChannel"),
           QStringLiteral("audioOutputChannelLeft"), QStringLiteral("audioOutputChannelRight")}},
+        {QStringLiteral("measure"),
+         QStringLiteral("measurements"),
+         {QStringLiteral("channelBandwidthHz"), QStringLiteral("obwPercent"), QStringLiteral("xDb"),
+          QStringLiteral("acpMainBandwidthHz"), QStringLiteral("acpAdjacentBandwidthHz"),
+          QStringLiteral("acpSpacingHz"), QStringLiteral("acpPairs"), QStringLiteral("noiseBinsEachSide"),
+          QStringLiteral("peakCount"), QStringLiteral("peakExcursionDb"), QStringLiteral("peakThresholdDb"),
+          QStringLiteral("peakOrder"), QStringLiteral("referenceOffsets")}},
         {QStringLiteral("display"),
          QStringLiteral("spectrumView"),
          {QStringLiteral("peakLineEnabled"), QStringLiteral("densityPalette")}},
@@ -64,8 +71,8 @@ const QStringList& foldingPanels()
 {
     static const QStringList panels{QStringLiteral("viewPanel"),    QStringLiteral("dspPanel"),
                                     QStringLiteral("dpxPanel"),     QStringLiteral("waterfallPanel"),
-                                    QStringLiteral("markersPanel"), QStringLiteral("demodPanel"),
-                                    QStringLiteral("logPanel")};
+                                    QStringLiteral("markersPanel"), QStringLiteral("measurementsPanel"),
+                                    QStringLiteral("demodPanel"),   QStringLiteral("logPanel")};
     return panels;
 }
 
@@ -75,6 +82,9 @@ QObject* holderOf(const KeptGroup& group, RtsaController& controller, const QObj
 {
     if (group.objectName.isEmpty())
         return &controller;
+    // The controller's own parts first, then the window's.
+    if (QObject* part = controller.findChild<QObject*>(group.objectName, Qt::FindDirectChildrenOnly))
+        return part;
     return window.findChild<QObject*>(group.objectName);
 }
 

@@ -124,3 +124,13 @@ StatusCallback RtsaController::statusCallback()
             Qt::QueuedConnection);
     };
 }
+
+QString RtsaController::receiverKey() const
+{
+    return QStringLiteral("%1 port %2 att %3 preamp %4 ifgain %5")
+        .arg(m_receiver.name)
+        .arg(m_receiver.port.load())
+        .arg(m_receiver.att.load())
+        .arg(m_receiver.preamp.load())
+        .arg(m_receiver.ifgain.load());
+}

@@ -7,6 +7,7 @@
 #include "app/DeviceControlState.h"
 #include "app/DeviceWorker.h"
 #include "app/Logger.h"
+#include "app/MeasurementControl.h"
 #include "app/SpectrumControlState.h"
 #include "demod/StatusCallback.h"
 #include "markers/MarkerModel.h"
@@ -75,6 +76,7 @@ class RtsaController : public QObject {
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
     Q_PROPERTY(QVariantList markers READ markers NOTIFY markersChanged)
     Q_PROPERTY(MarkerModel* markersModel READ markersModel CONSTANT)
+    Q_PROPERTY(MeasurementControl* measurements READ measurements CONSTANT)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
     Q_PROPERTY(int waterfallLines READ waterfallLines WRITE setWaterfallLines NOTIFY waterfallLinesChanged)
     Q_PROPERTY(double waterfallFps READ waterfallFps WRITE setWaterfallFps NOTIFY waterfallFpsChanged)
@@ -305,6 +307,9 @@ public:
     // The marker the demodulator follows, -1 for none.
     Q_INVOKABLE void setDemodMarker(int id, bool enabled);
 
+    // Channel power, bandwidths, adjacent channels, noise marker and peak table of the trace.
+    MeasurementControl* measurements() { return &m_measurements; }
+
     // Demodulation (DemodProperties.cpp): each setting is a field of the channel's parameter
     // record, read back from it and handed to it whole.
     bool newDemodEnabled() const { return m_demod.getParams().enabled; }
@@ -461,6 +466,8 @@ private:
     SpectrumSettings spectrumSettingsSnapshot() const;
     void publishSpectrumSettings();
     QPointer<SpectrumItem> guardedSpectrumItem() const;
+    // The open receiver and its front-end setting, which a reference offset belongs to.
+    QString receiverKey() const;
     // Open and close the audio output; the restart closes it, pauses and opens it again, when
     // audio is enabled and acquisition runs.
     void startAudio();
@@ -514,6 +521,8 @@ private:
     // trace and posts the levels back to it.
     MarkerModel m_markerModel{this};
     std::atomic<int> m_demodMarkerId{-1};
+    // A child of the controller: the spectrum thread measures every frame it publishes through it.
+    MeasurementControl m_measurements{[this] { return receiverKey(); }, this};
     // Stereo was on until a deviation it cannot be decoded at switched it off; it comes back with
     // a broadcast deviation unless the user chose otherwise meanwhile.
     bool m_stereoOffForDeviation = false;

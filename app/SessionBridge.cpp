@@ -34,6 +34,8 @@ void RtsaController::SessionOutput::tracePublished(const std::vector<float>& tra
 
 void RtsaController::SessionOutput::deliverFrame(SpectrumFrame&& frame)
 {
+    // Measured here, at the display's frame rate rather than per block, before the frame moves on.
+    m_controller.m_measurements.takeFrame(frame, m_controller.detectorMode(), m_controller.detectorWindow());
     // The guard is taken now; an item destroyed before delivery simply misses the frame. The
     // call is queued on the controller, which lives in the item's (GUI) thread and, unlike the
     // item, outlives the session's threads.

@@ -2,6 +2,7 @@
 
 #include "audio/AudioSettingTable.h"
 #include "demod/DemodParams.h"
+#include "measure/MeasureSettingTable.h"
 #include "receivers/ReceiverSettingTable.h"
 
 #include <QQmlEngine>
@@ -95,6 +96,23 @@ QVariantMap receiverTable()
             {QStringLiteral("frequencyCorrectionPpm"), entry(r::frequencyCorrectionPpm)}};
 }
 
+QVariantMap measureTable()
+{
+    namespace m = measure_settings;
+    return {{QStringLiteral("channelBandwidthHz"), entry(m::channelBandwidthHz)},
+            {QStringLiteral("obwPercent"), entry(m::obwPercent)},
+            {QStringLiteral("xDb"), entry(m::xDb)},
+            {QStringLiteral("acpMainBandwidthHz"), entry(m::acpMainBandwidthHz)},
+            {QStringLiteral("acpAdjacentBandwidthHz"), entry(m::acpAdjacentBandwidthHz)},
+            {QStringLiteral("acpSpacingHz"), entry(m::acpSpacingHz)},
+            {QStringLiteral("acpPairs"), entry(m::acpPairs)},
+            {QStringLiteral("noiseBinsEachSide"), entry(m::noiseBinsEachSide)},
+            {QStringLiteral("peakCount"), entry(m::peakCount)},
+            {QStringLiteral("peakExcursionDb"), entry(m::peakExcursionDb)},
+            {QStringLiteral("peakThresholdDb"), entry(m::peakThresholdDb)},
+            {QStringLiteral("referenceOffsetDb"), entry(m::referenceOffsetDb)}};
+}
+
 } // namespace
 
 SettingTables::SettingTables(QObject* parent)
@@ -104,6 +122,7 @@ SettingTables::SettingTables(QObject* parent)
     , m_demod(demodTable())
     , m_audio({{QStringLiteral("bufferFrames"), entry(audio_settings::bufferFrames)}})
     , m_receiver(receiverTable())
+    , m_measure(measureTable())
 {
 }
 

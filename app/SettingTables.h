@@ -17,6 +17,7 @@ class SettingTables : public QObject {
     Q_PROPERTY(QVariant demod READ demod CONSTANT)
     Q_PROPERTY(QVariant audio READ audio CONSTANT)
     Q_PROPERTY(QVariant receiver READ receiver CONSTANT)
+    Q_PROPERTY(QVariant measure READ measure CONSTANT)
 
 public:
     enum Window {
@@ -62,6 +63,7 @@ public:
     QVariant demod() const { return m_demod; }
     QVariant audio() const { return m_audio; }
     QVariant receiver() const { return m_receiver; }
+    QVariant measure() const { return m_measure; }
 
     // Whether FM stereo can be decoded at this deviation.
     Q_INVOKABLE bool isStereoDeviation(double hz) const;
@@ -72,4 +74,5 @@ private:
     QVariantMap m_demod;
     QVariantMap m_audio;
     QVariantMap m_receiver;
+    QVariantMap m_measure;
 };

@@ -15,6 +15,7 @@ struct DisplaySettings {
     bool densityEnabled = false;
     int densityPalette = display_settings::densityPalette.initial;
     bool peakLineEnabled = false;
+    bool minHoldEnabled = false;
     bool waterfallEnabled = false;
     double waterfallHeightRatio = display_settings::waterfallHeightRatio.initial;
     ViewWindow view;

@@ -218,6 +218,46 @@ void SpectrumItem::setDensityPalette(int palette)
     update();
 }
 
+void SpectrumItem::setMinHoldEnabled(bool enabled)
+{
+    if (!assignIfChanged(m_settings.minHoldEnabled, enabled))
+        return;
+    m_memories.resetMinHold();
+    update();
+    emit minHoldEnabledChanged();
+}
+
+void SpectrumItem::resetMinHold()
+{
+    m_memories.resetMinHold();
+    update();
+}
+
+int SpectrumItem::storedTraces() const
+{
+    int bits = 0;
+    for (int slot = 0; slot < TraceMemories::kStoredSlots; ++slot)
+        bits |= m_memories.holds(slot) ? 1 << slot : 0;
+    return bits;
+}
+
+void SpectrumItem::storeTrace(int slot)
+{
+    {
+        std::lock_guard lock(m_frameMutex);
+        m_memories.store(slot, traceViewOf(m_frame));
+    }
+    update();
+    emit storedTracesChanged();
+}
+
+void SpectrumItem::clearStoredTrace(int slot)
+{
+    m_memories.clear(slot);
+    update();
+    emit storedTracesChanged();
+}
+
 void SpectrumItem::setPeakLineEnabled(bool enabled)
 {
     if (!assignIfChanged(m_settings.peakLineEnabled, enabled))
@@ -246,6 +286,8 @@ void SpectrumItem::setWaterfallHeightRatio(double ratio)
 
 void SpectrumItem::setFrame(SpectrumFrame frame)
 {
+    if (m_settings.minHoldEnabled)
+        m_memories.follow(traceViewOf(frame));
     bool rmsChanged = false;
     bool overloadFlipped = false;
     bool rangeChanged = false;

@@ -2,6 +2,7 @@
 
 #include "display/DisplaySettings.h"
 #include "display/TraceLevels.h"
+#include "display/TraceMemories.h"
 #include "engine/SpectrumFrame.h"
 
 #include <QQuickFramebufferObject>
@@ -31,6 +32,9 @@ class SpectrumItem : public QQuickFramebufferObject {
     Q_PROPERTY(bool densityEnabled READ densityEnabled WRITE setDensityEnabled NOTIFY densityEnabledChanged)
     Q_PROPERTY(int densityPalette READ densityPalette WRITE setDensityPalette NOTIFY densityPaletteChanged)
     Q_PROPERTY(bool peakLineEnabled READ peakLineEnabled WRITE setPeakLineEnabled NOTIFY peakLineEnabledChanged)
+    Q_PROPERTY(bool minHoldEnabled READ minHoldEnabled WRITE setMinHoldEnabled NOTIFY minHoldEnabledChanged)
+    // Which stored traces hold one: bit 0 for M1, bit 1 for M2.
+    Q_PROPERTY(int storedTraces READ storedTraces NOTIFY storedTracesChanged)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
     Q_PROPERTY(double waterfallHeightRatio READ waterfallHeightRatio WRITE setWaterfallHeightRatio NOTIFY
                    waterfallHeightRatioChanged)
@@ -67,6 +71,8 @@ public:
     bool densityEnabled() const { return m_settings.densityEnabled; }
     int densityPalette() const { return m_settings.densityPalette; }
     bool peakLineEnabled() const { return m_settings.peakLineEnabled; }
+    bool minHoldEnabled() const { return m_settings.minHoldEnabled; }
+    int storedTraces() const;
     bool waterfallEnabled() const { return m_settings.waterfallEnabled; }
     double waterfallHeightRatio() const { return m_settings.waterfallHeightRatio; }
     float waterfallMinDb() const { return m_settings.waterfallMinDb; }
@@ -87,6 +93,8 @@ public:
     void setDensityEnabled(bool enabled);
     void setDensityPalette(int palette);
     void setPeakLineEnabled(bool enabled);
+    // Switching the minimum hold on starts it from the next trace.
+    void setMinHoldEnabled(bool enabled);
     void setWaterfallEnabled(bool enabled);
     void setWaterfallHeightRatio(double ratio);
     void setWaterfallMinDb(float minDb);
@@ -95,6 +103,11 @@ public:
     // Shows the part start...stop of the band (fractions of it), kept inside the band and at
     // least minViewWidth wide.
     Q_INVOKABLE void setView(double start, double stop);
+    // The minimum hold starts again from the next trace.
+    Q_INVOKABLE void resetMinHold();
+    // Keeps the current trace as M1 (slot 0) or M2 (slot 1), or forgets it.
+    Q_INVOKABLE void storeTrace(int slot);
+    Q_INVOKABLE void clearStoredTrace(int slot);
     // Wipes the waterfall at once, also while no frames come; new lines fill it again.
     Q_INVOKABLE void clearWaterfall();
     // The frequency of the highest peak in view that none of the given frequencies marks
@@ -111,6 +124,8 @@ public:
     // with its waterfall ring is megabytes. Updates `version`; true when it copied.
     bool snapshotFrameIfChanged(SpectrumFrame& target, uint64_t& version) const;
     const DisplaySettings& displaySettings() const { return m_settings; }
+    // Touched only in the item's thread; the renderer reads them while that thread waits.
+    const TraceMemories& traceMemories() const { return m_memories; }
 
 signals:
     void fftSizeChanged();
@@ -124,6 +139,8 @@ signals:
     void densityEnabledChanged();
     void densityPaletteChanged();
     void peakLineEnabledChanged();
+    void minHoldEnabledChanged();
+    void storedTracesChanged();
     void waterfallEnabledChanged();
     void waterfallHeightRatioChanged();
     void waterfallMinDbChanged();
@@ -153,4 +170,5 @@ private:
     // Before any data, the floor at the bottom of the scale and the strongest at its top.
     TraceLevels m_levels{display_settings::minDb.initial, display_settings::maxDb.initial};
     std::vector<float> m_levelScratch;
+    TraceMemories m_memories;
 };

@@ -18,6 +18,9 @@ const QColor kBackground(0x0B, 0x0D, 0x10);
 const QColor kGrid(35, 40, 46);
 const QColor kTrace(255, 200, 66);
 const QColor kPeakLine(0x4F, 0xC3, 0xF7);
+const QColor kMinHold(0x79, 0xD0, 0x7B);
+// M1 and M2.
+const std::array<QColor, TraceMemories::kStoredSlots> kStored{QColor(0xE0, 0x40, 0xFB), QColor(0xFF, 0x8A, 0x65)};
 
 } // namespace
 
@@ -37,6 +40,17 @@ void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
     const auto* spectrum = static_cast<const SpectrumItem*>(item);
     spectrum->snapshotFrameIfChanged(m_frame, m_frameVersion);
     m_settings = spectrum->displaySettings();
+    const TraceMemories& memories = spectrum->traceMemories();
+    // Assigned in place, so that the copies reuse their buffers from one render to the next.
+    const auto copy = [](std::vector<float>& to, const std::vector<float>* from) {
+        if (from)
+            to = *from;
+        else
+            to.clear();
+    };
+    copy(m_minHold, m_settings.minHoldEnabled ? &memories.minHold() : nullptr);
+    for (int slot = 0; slot < TraceMemories::kStoredSlots; ++slot)
+        copy(m_stored[static_cast<std::size_t>(slot)], memories.storedAt(slot, m_frame.startHz, m_frame.binHz));
 }
 
 void SpectrumRenderer::render()
@@ -59,9 +73,12 @@ void SpectrumRenderer::render()
         drawWaterfall(painter, layout);
         drawGrid(painter, layout);
         drawDensity(painter, layout);
+        for (std::size_t slot = 0; slot < m_stored.size(); ++slot)
+            drawTrace(painter, layout, m_stored[slot], kStored[slot], 1.2f);
         drawTrace(painter, layout, m_frame.trace, kTrace, 1.5f);
         if (m_settings.peakLineEnabled)
             drawTrace(painter, layout, m_frame.peakLine, kPeakLine, 1.2f);
+        drawTrace(painter, layout, m_minHold, kMinHold, 1.2f);
     }
     QQuickOpenGLUtils::resetOpenGLState();
 }

@@ -3,6 +3,7 @@
 #include "display/DensityPicture.h"
 #include "display/DisplaySettings.h"
 #include "display/SpectrumLayout.h"
+#include "display/TraceMemories.h"
 #include "display/TrianglePainter.h"
 #include "display/WaterfallImage.h"
 #include "display/WaterfallTexture.h"
@@ -10,10 +11,13 @@
 
 #include <QQuickFramebufferObject>
 
+#include <array>
+
 class QPainter;
 
 // Draws the spectrum display into the item's framebuffer object on the render thread:
-// background, waterfall strip, grid, density picture, trace and peak line. It works on its own
+// background, waterfall strip, grid, density picture, stored traces, trace, peak line (the
+// maximum hold) and minimum hold. It works on its own
 // copy of the frame and settings, taken while the GUI thread is blocked.
 class SpectrumRenderer : public QQuickFramebufferObject::Renderer {
 public:
@@ -33,6 +37,9 @@ private:
 
     SpectrumFrame m_frame;
     uint64_t m_frameVersion = 0;
+    // The minimum hold and the stored traces of this tuning, empty where there is none.
+    std::vector<float> m_minHold;
+    std::array<std::vector<float>, TraceMemories::kStoredSlots> m_stored;
     DisplaySettings m_settings;
     DensityPicture m_density;
     WaterfallImage m_waterfall;

@@ -5,18 +5,18 @@
 
 namespace {
 
-// The lowest level on the way from the peak at i to the first point above it, or to the
-// range's end, walking by `step`.
-float lowestBeforeHigher(std::span<const float> trace, std::size_t i, std::size_t first, std::size_t last, int step)
+// Whether the trace falls to `floor` on the way from the peak at i to the first point above it,
+// or to the range's end, walking by `step`.
+bool fallsTo(std::span<const float> trace, std::size_t i, std::size_t first, std::size_t last, int step, float floor)
 {
-    float lowest = trace[i];
     for (std::size_t k = i; k != (step < 0 ? first : last);) {
         k = step < 0 ? k - 1 : k + 1;
         if (trace[k] > trace[i])
-            break;
-        lowest = std::min(lowest, trace[k]);
+            return false;
+        if (trace[k] <= floor)
+            return true;
     }
-    return lowest;
+    return false;
 }
 
 bool isMarked(std::span<const float> trace, std::size_t i, std::size_t first, std::size_t last,
@@ -34,6 +34,12 @@ bool isMarked(std::span<const float> trace, std::size_t i, std::size_t first, st
 
 } // namespace
 
+bool standsOut(std::span<const float> trace, std::size_t i, std::size_t first, std::size_t last, float excursionDb)
+{
+    const float floor = trace[i] - excursionDb;
+    return fallsTo(trace, i, first, last, -1, floor) && fallsTo(trace, i, first, last, +1, floor);
+}
+
 std::optional<std::size_t> highestUnmarkedPeak(std::span<const float> trace, std::size_t first, std::size_t last,
                                                std::span<const std::size_t> markedBins, float excursionDb)
 {
@@ -50,11 +56,9 @@ std::optional<std::size_t> highestUnmarkedPeak(std::span<const float> trace, std
     }
     std::stable_sort(tops.begin(), tops.end(), [&](std::size_t a, std::size_t b) { return trace[a] > trace[b]; });
     for (const std::size_t i : tops) {
-        const float base = std::max(lowestBeforeHigher(trace, i, first, last, -1),
-                                    lowestBeforeHigher(trace, i, first, last, +1));
         // The highest top of all has nothing above it on either side: it counts as a peak.
         const bool highest = i == tops.front();
-        if (!highest && trace[i] - base < excursionDb)
+        if (!highest && !standsOut(trace, i, first, last, excursionDb))
             continue;
         if (!isMarked(trace, i, first, last, markedBins, excursionDb))
             return i;

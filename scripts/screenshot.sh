@@ -5,7 +5,9 @@
 #           waterfall on (the default);
 #   panels  everything through the panels: 30 MS/s around a broadcast station, persistence and
 #           waterfall on, a marker on the peak, the demodulator on it playing FM stereo into the
-#           WAV file driver; the picture shows the panels open while it plays.
+#           WAV file driver; the picture shows the panels open while it plays;
+#   measure the view narrowed to the broadcast station of the start-up view, the demodulator on
+#           it and the Measurements panel open, its levels in dBm with a 10 dB reference offset.
 # Usage: scripts/screenshot.sh [OUT] [BUILD_DIR] [PROBE] (defaults: docs/screenshot.png, build, live)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,9 +16,10 @@ build=${2:-$PWD/build}
 probe=${3:-live}
 case $probe in
   live) ;;
-  # The panels probe finds the station's measurement tones in the recording.
-  panels) export RZSIM_TEST_TONES=1 ;;
-  *) echo "unknown probe $probe (live or panels)"; exit 2 ;;
+  # The panels probe finds the station's measurement tones in the recording; the measure probe
+  # reads the bandwidth they give.
+  panels|measure) export RZSIM_TEST_TONES=1 ;;
+  *) echo "unknown probe $probe (live, panels or measure)"; exit 2 ;;
 esac
 mkdir -p "$(dirname "$out")"
 raw=$(mktemp --suffix=.png)

@@ -14,6 +14,9 @@ Rectangle {
 
     readonly property var markerModel: rtsa && rtsa.markersModel ? rtsa.markersModel : null
     readonly property real binHz: view ? view.binHz : 0
+    readonly property var measurements: rtsa ? rtsa.measurements : null
+    readonly property real levelOffsetDb: measurements ? measurements.referenceOffsetDb : 0
+    readonly property string levelUnit: measurements && measurements.levelUnit === "dBm" ? "dBm" : "dB"
     // The reference marker's row in the model, refreshed whenever the model changes.
     property var reference: null
 
@@ -63,7 +66,7 @@ Rectangle {
                              model.freqHz - readout.reference.freqHz, readout.binHz)
                          + "  " + SpectrumMath.formatLevelDelta(model.ampDb - readout.reference.ampDb)
                        : "M" + model.id + "  " + SpectrumMath.formatFrequency(model.freqHz, readout.binHz)
-                         + "  " + Number(model.ampDb).toFixed(1) + " dB")
+                         + "  " + Number(model.ampDb + readout.levelOffsetDb).toFixed(1) + " " + readout.levelUnit)
                       + (readout.app.newDemodMarkerId === model.id ? "  Demod" : "")
             }
             // qmllint enable unqualified

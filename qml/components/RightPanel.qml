@@ -2,7 +2,7 @@ import QtQuick 2.15
 import "../logic"
 import "panels"
 
-// The right column: RF level, markers, demodulation and the log.
+// The right column: RF level, markers, measurements, demodulation and the log.
 PanelColumn {
     id: right
 
@@ -17,6 +17,13 @@ PanelColumn {
     }
     MarkersPanel {
         objectName: "markersPanel"
+        width: right.panelWidth
+        rtsa: right.rtsa
+        app: right.app
+        view: right.view
+    }
+    MeasurementsPanel {
+        objectName: "measurementsPanel"
         width: right.panelWidth
         rtsa: right.rtsa
         app: right.app

@@ -24,6 +24,8 @@ Item {
     readonly property int frequencyRulerHeight: 22
     readonly property color rulerColor: "#8AA2B2"
     readonly property var markerModel: rtsa && rtsa.markersModel ? rtsa.markersModel : null
+    // dBFS plus the receiver's reference offset is dBm at the antenna; the rulers read that.
+    readonly property real levelOffsetDb: rtsa && rtsa.measurements ? rtsa.measurements.referenceOffsetDb : 0
     // The colour scale the waterfall and the density display take when set automatically; it
     // follows the view's trace levels, starting from those of an empty view (the full scale).
     property var autoColourRange: SpectrumMath.autoColourRange(Settings.display.minDb.initial,
@@ -164,19 +166,21 @@ Item {
         height: area.traceHeight
 
         Text {
-            text: "dB"
+            objectName: "levelUnit"
+            text: area.levelOffsetDb !== 0 ? "dBm" : "dB"
             color: area.rulerColor
             font.pixelSize: 9
         }
         Text {
             objectName: "levelLabel0"
             anchors.right: parent.right
-            text: spectrum.maxDb.toFixed(0)
+            text: (spectrum.maxDb + area.levelOffsetDb).toFixed(0)
             color: area.rulerColor
             font.pixelSize: 11
         }
         Repeater {
-            model: SpectrumMath.levelLabels(spectrum.minDb, spectrum.maxDb, levelRuler.height).slice(1)
+            model: SpectrumMath.levelLabels(spectrum.minDb + area.levelOffsetDb, spectrum.maxDb + area.levelOffsetDb,
+                                            levelRuler.height).slice(1)
             // The delegate reads ids of this document, which the linter cannot follow into it.
             // qmllint disable unqualified
             delegate: Text {
@@ -261,6 +265,15 @@ Item {
             }
             // qmllint enable unqualified
         }
+    }
+
+    MeasurementOverlay {
+        objectName: "measurementOverlay"
+        x: spectrum.x
+        width: spectrum.width
+        height: area.traceHeight
+        rtsa: area.rtsa
+        view: spectrum
     }
 
     MarkerOverlay {

@@ -189,10 +189,17 @@ QtObject {
     function addMarkerAtPeak(model, view) {
         if (!model || !view)
             return -1
+        const peakHz = view.highestUnmarkedPeakHz(SpectrumMath.markerFrequencies(model))
+        return addMarkerAt(model, isFinite(peakHz) ? peakHz : view.centerFreqHz)
+    }
+
+    // A new marker at hz with the next id and its colour; returns its id.
+    function addMarkerAt(model, hz) {
+        if (!model)
+            return -1
         const id = nextMarkerId
         nextMarkerId = id + 1
-        const peakHz = view.highestUnmarkedPeakHz(SpectrumMath.markerFrequencies(model))
-        model.addMarker(id, isFinite(peakHz) ? peakHz : view.centerFreqHz, colorForMarkerId(id))
+        model.addMarker(id, hz, colorForMarkerId(id))
         return id
     }
 
@@ -205,10 +212,7 @@ QtObject {
             model.setMarkerFreq(newDemodMarkerId, hz)
             return
         }
-        const id = nextMarkerId
-        nextMarkerId = id + 1
-        model.addMarker(id, hz, colorForMarkerId(id))
-        newDemodMarkerId = id
+        newDemodMarkerId = addMarkerAt(model, hz)
     }
 
     // Moves the demodulator by whole tuning steps (fine ones with `fine`), from its frequency

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -61,6 +62,19 @@ struct NextRun {
     }
 };
 
+// A run from the defaults that makes the changes `edit` makes and saves at its close, as the
+// window does, without a line to the log.
+void runAndSave(const QString& path, const std::function<void(RtsaController*, FakeWindow&)>& edit)
+{
+    CapturedLog log;
+    SettingsStore store(path, log.log);
+    auto c = scriptedController();
+    FakeWindow w;
+    edit(c.get(), w);
+    saveKeptSettings(store, *c, w.window);
+    QVERIFY(log.lines.empty());
+}
+
 void writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
@@ -80,11 +94,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
-        {
-            CapturedLog log;
-            SettingsStore store(path, log.log);
-            auto c = scriptedController();
-            FakeWindow w;
+        runAndSave(path, [](RtsaController* c, FakeWindow& w) {
             c->setRbwTargetHz(30000);
             c->setDetectorMode(1);
             c->setWaterfallEnabled(true);
@@ -98,9 +108,7 @@ private slots:
             w.appState->setProperty("centerFreqMHz", 99.4);
             w.appState->setProperty("newDemodMarkerId", 3);
             w.logPanel->setProperty("expanded", true);
-            saveKeptSettings(store, *c, w.window);
-            QVERIFY(log.lines.empty());
-        }
+        });
 
         NextRun next(path);
         RtsaController* c = next.controller.get();
@@ -124,6 +132,27 @@ private slots:
         QCOMPARE(w.appState->property("centerFreqMHz").toDouble(), 99.4);
         QCOMPARE(w.appState->property("newDemodMarkerId").toInt(), 3);
         QVERIFY(w.logPanel->property("expanded").toBool());
+    }
+
+    // The measurements' settings and each receiver's reference offset come back with the rest.
+    void measurementsAndReferenceOffsetsAreKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
+        runAndSave(path, [](RtsaController* c, FakeWindow&) {
+            c->measurements()->setChannelBandwidthHz(1e6);
+            c->measurements()->setAcpPairs(3);
+            c->measurements()->setReferenceOffsets({{QStringLiteral("other receiver"), -3.0}});
+            c->measurements()->setReferenceOffsetDb(12.5);
+        });
+
+        NextRun next(path);
+        const MeasurementControl* m = next.controller->measurements();
+        QCOMPARE(m->channelBandwidthHz(), 1e6);
+        QCOMPARE(m->acpPairs(), 3);
+        QCOMPARE(m->referenceOffsetDb(), 12.5);
+        QCOMPARE(m->levelUnit(), QStringLiteral("dBm"));
+        QCOMPARE(m->referenceOffsets().value(QStringLiteral("other receiver")).toDouble(), -3.0);
     }
 
     // A value that does not fit its property is passed by; the others still come back, and the

@@ -60,6 +60,7 @@ private slots:
     void rendersWithOpenGl();
     void backgroundTraceAndGrid();
     void peakLineDrawnOnlyWhenEnabled();
+    void minHoldAndStoredTracesInTheirColours();
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
@@ -148,6 +149,40 @@ void SpectrumRenderTest::peakLineDrawnOnlyWhenEnabled()
     QVERIFY2(!rows.isEmpty(), "peak line missing");
     // -45 dB: 37.5 % of the way down.
     QVERIFY2(rows.first() >= 112 - 2 && rows.last() <= 112 + 1, qPrintable(QString::number(rows.first())));
+}
+
+void SpectrumRenderTest::minHoldAndStoredTracesInTheirColours()
+{
+    const QRgb minHold = qRgb(0x79, 0xD0, 0x7B);
+    const QRgb m1 = qRgb(0xE0, 0x40, 0xFB);
+    // The rows drawn lie around row y (0 dB at the top, -120 dB at the bottom).
+    const auto around = [](const QList<int>& rows, int y) {
+        return !rows.isEmpty() && rows.first() >= y - 2 && rows.last() <= y + 2;
+    };
+
+    m_item->setMinHoldEnabled(true);
+    renderFrame(flatFrame(-60.0f));
+    // The live trace rises: the minimum hold stays where it was lowest, at -60 dB (row 150).
+    const QImage held = renderFrame(flatFrame(-30.0f));
+    QVERIFY2(around(rowsWithColour(held, 25, minHold), 150), "no minimum hold at -60 dB");
+
+    m_item->storeTrace(0);
+    QCOMPARE(m_item->storedTraces(), 1);
+    const QImage stored = renderFrame(flatFrame(-90.0f));
+    QVERIFY2(around(rowsWithColour(stored, 25, m1), kHeight / 4), "M1 not at -30 dB");
+
+    // Another tuning: M1 belongs to the old one and is not drawn; the minimum hold starts again.
+    SpectrumFrame retuned = flatFrame(-80.0f);
+    retuned.startHz = 1e6;
+    retuned.binHz = 1e3;
+    const QImage elsewhere = renderFrame(retuned);
+    QVERIFY(rowsWithColour(elsewhere, 25, m1).isEmpty());
+    QVERIFY2(around(rowsWithColour(elsewhere, 25, minHold), 200), "the minimum hold did not start again");
+
+    m_item->clearStoredTrace(0);
+    QCOMPARE(m_item->storedTraces(), 0);
+    m_item->setMinHoldEnabled(false);
+    QVERIFY(rowsWithColour(renderFrame(retuned), 25, minHold).isEmpty());
 }
 
 void SpectrumRenderTest::waterfallNewestRowAtTopOfStrip_data()

@@ -25,5 +25,5 @@ for run in $(seq 1 "$runs"); do
   if [ $code -ne 0 ] || ! grep -qx PASSED "$log"; then
     echo "FAILED: run $run, exit code $code"; cat "$log"; exit 1
   fi
-  grep -E "^(PASSED|FAILED|recording |marker |ruler )" "$log"
+  grep -E "^(PASSED|FAILED|recording |marker |ruler |measure: )" "$log"
 done
