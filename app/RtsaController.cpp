@@ -127,6 +127,19 @@ StatusCallback RtsaController::statusCallback()
 
 QString RtsaController::receiverKey() const
 {
+    // A level offset holds for one receiver at one setting of its front end.
+    const FrontEndInfo& frontEnd = m_receiver.frontEnd;
+    if (frontEnd.backend != FrontEndInfo{}.backend) {
+        QStringList parts{m_receiver.name};
+        if (frontEnd.automaticGain)
+            parts << QStringLiteral("AGC");
+        else
+            for (const GainElement& gain : frontEnd.gains)
+                parts << QStringLiteral("%1 %2").arg(QString::fromStdString(gain.name)).arg(gain.valueDb);
+        if (frontEnd.antennas.size() > 1)
+            parts << QString::fromStdString(frontEnd.antenna);
+        return parts.join(QLatin1Char(' '));
+    }
     return QStringLiteral("%1 port %2 att %3 preamp %4 ifgain %5")
         .arg(m_receiver.name)
         .arg(m_receiver.port.load())
