@@ -6,9 +6,10 @@
 #include <fftw3.h>
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -40,7 +41,9 @@ private:
 
 double nowUs()
 {
-    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) * 1e-3;
 }
 
 double median(std::vector<double> v)
@@ -195,10 +198,50 @@ void report(const char* config, int n, double us, double fftUs)
                 1e6 / us, blockUs / us, us / fftUs);
 }
 
+// Only the all-on pipeline at one size for a while, for a profiler to look into.
+void profile(int n, double seconds)
+{
+    Pipeline pipeline(n, everythingOn(n, 3), true);
+    const double blockUs = n / kInputRateHz * 1e6;
+    const int blocks = static_cast<int>(seconds * 1e6 / blockUs);
+    std::printf("all on, N=%d: %.2f us/block over %d blocks\n", n, pipeline.run(blocks), blocks);
+}
+
+// Writes the block the pipeline is benchmarked on (at the largest size) as cs16, for a reference
+// to read.
+int writeSignal(const char* path)
+{
+    std::vector<uint8_t> block(8192 * 4);
+    fillNoiseAndTone(block);
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr || std::fwrite(block.data(), 1, block.size(), file) != block.size()) {
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return 1;
+    }
+    std::fclose(file);
+    return 0;
+}
+
 } // namespace
 
-int main()
+// With "profile N [seconds]" runs only the all-on pipeline at size N (default 10 s of input);
+// with "signal FILE" writes the input block; with "allon N" measures the bare FFT and the all-on
+// pipeline at size N only.
+int main(int argc, char** argv)
 {
+    if (argc >= 3 && std::strcmp(argv[1], "profile") == 0) {
+        profile(std::atoi(argv[2]), argc >= 4 ? std::atof(argv[3]) : 10.0);
+        return 0;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "signal") == 0)
+        return writeSignal(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "allon") == 0) {
+        const int n = std::atoi(argv[2]);
+        const double fftUs = bareFftUs(n);
+        std::printf("%-34s N=%-5d %8.2f us/block\n", "bare fftwf_execute", n, fftUs);
+        report("(b) all on: Avg N=20, VBW 10 Hz", n, pipelineUs(n, everythingOn(n, 3)), fftUs);
+        return 0;
+    }
     std::printf("median of %d repeats; real time = 30 MS/s input; fft-ratio = per-block cost / bare fftwf_execute\n",
                 kRepeats);
     for (int n : {2048, 8192}) {
