@@ -18,26 +18,74 @@ uint8_t intensityByteExact(float density, double gamma, double densityMax)
     return scaled >= 255.0 ? 255 : static_cast<uint8_t>(scaled);
 }
 
+// Peak and sum of each column of `width` bins, column by column as the general loop adds them,
+// but a bin offset at a time across all columns, so that the loops vectorise.
+template <std::size_t Width>
+inline void reduceColumnsOf(const float* __restrict trace, std::size_t width, float floorDb,
+                            float* __restrict peaks, float* __restrict sums, std::size_t columns)
+{
+    const std::size_t w = Width > 0 ? Width : width;
+    for (std::size_t j = 0; j < columns; ++j) {
+        peaks[j] = floorDb;
+        sums[j] = 0.0f;
+    }
+    for (std::size_t offset = 0; offset < w; ++offset) {
+        for (std::size_t j = 0; j < columns; ++j) {
+            const float v = trace[j * w + offset];
+            peaks[j] = v > peaks[j] ? v : peaks[j];
+            sums[j] += v;
+        }
+    }
+}
+
+// The same for columns that all hold `width` bins; the usual widths get loops of their own.
+RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::size_t width, float floorDb,
+                                          float* __restrict peaks, float* __restrict sums, std::size_t columns)
+{
+    switch (width) {
+    case 1:
+        return reduceColumnsOf<1>(trace, width, floorDb, peaks, sums, columns);
+    case 2:
+        return reduceColumnsOf<2>(trace, width, floorDb, peaks, sums, columns);
+    case 4:
+        return reduceColumnsOf<4>(trace, width, floorDb, peaks, sums, columns);
+    case 8:
+        return reduceColumnsOf<8>(trace, width, floorDb, peaks, sums, columns);
+    default:
+        return reduceColumnsOf<0>(trace, width, floorDb, peaks, sums, columns);
+    }
+}
+
 // Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
-// branch-free so that it vectorises; NaN levels land on row 0.
+// branch-free so that it vectorises; NaN levels land on row 0. The smear is one row per 6 dB
+// the peak stands over the mean, at most three: compared rather than divided, which would
+// keep the loop at the divider's pace.
 RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
-                                     const double* __restrict counts, int32_t* __restrict levels,
+                                     const double* __restrict inverseCounts, int32_t* __restrict levels,
                                      int32_t* __restrict smears, std::size_t columns, double minDb,
                                      double levelsPerDb, double topRow)
 {
-    // Every column holds at least one bin (columns <= trace length). Selections come after the
-    // divisions: a division under a condition would keep the loop scalar.
+    // Every column holds at least one bin (columns <= trace length), and the mean is the sum
+    // times the inverse count: a division would set the loop's pace.
     for (std::size_t j = 0; j < columns; ++j) {
         const double peak = peaks[j];
-        const double avg = static_cast<double>(sums[j]) / counts[j];
+        const double avg = static_cast<double>(sums[j]) * inverseCounts[j];
         double position = (0.28 * avg + 0.72 * peak - minDb) * levelsPerDb + 0.5;
         position = position > 0.0 ? position : 0.0;
         position = position < topRow ? position : topRow;
         levels[j] = static_cast<int32_t>(position);
-        double widths = (peak - avg) / 6.0;
-        widths = widths > 0.0 ? widths : 0.0;
-        widths = widths < 3.0 ? widths : 3.0;
-        smears[j] = static_cast<int32_t>(widths);
+        const double over = peak - avg;
+        smears[j] = static_cast<int32_t>(over >= 6.0) + static_cast<int32_t>(over >= 12.0) +
+                    static_cast<int32_t>(over >= 18.0);
+    }
+}
+
+// density := density * decay + hits, hits := 0, in one pass over the cells.
+RTSA_VECTOR_CLONES void decayAndAdd(float* __restrict density, float* __restrict hits, double decay, std::size_t cells)
+{
+    for (std::size_t i = 0; i < cells; ++i) {
+        density[i] = static_cast<float>(static_cast<double>(density[i]) * decay) + hits[i];
+        hits[i] = 0.0f;
     }
 }
 
@@ -84,7 +132,7 @@ void DensityMap::mapColumns(std::size_t traceLength)
     m_columnStart.assign(c + 1, traceLength);
     m_colPeak.resize(c);
     m_colSum.resize(c);
-    m_colCount.resize(c);
+    m_colInverseCount.resize(c);
     m_colLevel.resize(c);
     m_colSmear.resize(c);
     // Bin i belongs to column min(C - 1, C * i / |T|); the columns are contiguous runs of bins.
@@ -95,7 +143,7 @@ void DensityMap::mapColumns(std::size_t traceLength)
     // A column without bins (not possible while C <= |T|) starts where the next one does.
     for (std::size_t j = c; j-- > 0;) {
         m_columnStart[j] = std::min(m_columnStart[j], m_columnStart[j + 1]);
-        m_colCount[j] = static_cast<double>(m_columnStart[j + 1] - m_columnStart[j]);
+        m_colInverseCount[j] = 1.0 / static_cast<double>(m_columnStart[j + 1] - m_columnStart[j]);
     }
     m_mappedTraceLength = traceLength;
     m_mappedColumns = c;
@@ -115,7 +163,8 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
     if (c != m_columns || m_density.size() != cells) {
         m_columns = c;
         m_density.assign(cells, 0.0f);
-        m_hits.assign(cells, 0.0f);
+        m_hitStride = c + kHitPadding;
+        m_hits.assign(static_cast<std::size_t>(levels) * m_hitStride, 0.0f);
         m_picture.reset();
         m_emitted = false;
     }
@@ -123,18 +172,22 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
 
     const float floorDb = static_cast<float>(s.minDb);
     const float* t = trace.data();
-    for (std::size_t j = 0; j < c; ++j) {
-        float peak = floorDb;
-        float sum = 0.0f;
-        for (std::size_t i = m_columnStart[j]; i < m_columnStart[j + 1]; ++i) {
-            if (t[i] > peak)
-                peak = t[i];
-            sum += t[i];
+    if (trace.size() % c == 0) {
+        reduceEvenColumns(t, trace.size() / c, floorDb, m_colPeak.data(), m_colSum.data(), c);
+    } else {
+        for (std::size_t j = 0; j < c; ++j) {
+            float peak = floorDb;
+            float sum = 0.0f;
+            for (std::size_t i = m_columnStart[j]; i < m_columnStart[j + 1]; ++i) {
+                if (t[i] > peak)
+                    peak = t[i];
+                sum += t[i];
+            }
+            m_colPeak[j] = peak;
+            m_colSum[j] = sum;
         }
-        m_colPeak[j] = peak;
-        m_colSum[j] = sum;
     }
-    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colCount.data(), m_colLevel.data(), m_colSmear.data(), c,
+    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_colLevel.data(), m_colSmear.data(), c,
                  s.minDb, static_cast<double>(levels - 1) / (s.maxDb - s.minDb), static_cast<double>(levels - 1));
 
     const float gain = static_cast<float>(s.hitGain);
@@ -145,12 +198,13 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         below[k] = above[k] * 0.6f;
     }
     for (std::size_t j = 0; j < c; ++j) {
-        float* column = m_hits.data() + j * static_cast<std::size_t>(levels);
+        float* column = m_hits.data() + j;
+        const std::size_t stride = m_hitStride;
         const int level = m_colLevel[j];
-        column[level] += gain;
+        column[static_cast<std::size_t>(level) * stride] += gain;
         for (int k = 1; k <= m_colSmear[j]; ++k) {
-            column[std::min(level + k, levels - 1)] += above[k];
-            column[std::max(level - k, 0)] += below[k];
+            column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
+            column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
         }
     }
 
@@ -163,32 +217,17 @@ void DensityMap::emitLocked(int64_t nowNs)
     if (m_columns == 0 || m_settings.levels <= 0)
         return;
     const std::size_t cells = m_density.size();
-    float* density = m_density.data();
-    float* hits = m_hits.data();
-    if (m_emitted) {
-        const double decay =
-            std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau));
-        for (std::size_t i = 0; i < cells; ++i)
-            density[i] = static_cast<float>(static_cast<double>(density[i]) * decay);
-    }
-    // Hits are column-major; add them in strips of columns so both sides stream.
+    const double decay = m_emitted
+        ? std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau))
+        : 1.0;
     const std::size_t columns = m_columns;
-    const auto levels = static_cast<std::size_t>(m_settings.levels);
-    constexpr std::size_t kStrip = 16;
-    for (std::size_t j0 = 0; j0 < columns; j0 += kStrip) {
-        const std::size_t width = std::min(kStrip, columns - j0);
-        for (std::size_t l = 0; l < levels; ++l) {
-            float* densityRow = density + l * columns + j0;
-            const float* hitColumn = hits + j0 * levels + l;
-            for (std::size_t jj = 0; jj < width; ++jj)
-                densityRow[jj] += hitColumn[jj * levels];
-        }
-    }
-    std::fill(m_hits.begin(), m_hits.end(), 0.0f);
+    for (std::size_t row = 0; row < cells / columns; ++row)
+        decayAndAdd(m_density.data() + row * columns, m_hits.data() + row * m_hitStride, decay, columns);
     updateByteThresholds();
     std::shared_ptr<std::vector<uint8_t>> picture = m_pictures.acquire();
     picture->resize(cells);
     uint8_t* image = picture->data();
+    const float* density = m_density.data();
     for (std::size_t i = 0; i < cells; ++i)
         image[i] = intensityByte(density[i]);
     m_picture = std::move(picture);
