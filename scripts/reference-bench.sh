@@ -40,8 +40,9 @@ for round in $(seq "$rounds"); do
   for n in 2048 8192; do
     for d in "${!dirs[@]}"; do
       out=$("${pin[@]}" "${dirs[$d]}/bench_spectrum" allon "$n")
-      record "fft$n.$d" "$(perBlock 'bare fftwf_execute' <<<"$out")"
+      record "fft$n.$d" "$(sed -n 's/.*bare FFT \([0-9.]*\) us.*/\1/p' <<<"$out")"
       record "allon$n.$d" "$(perBlock 'all on' <<<"$out")"
+      record "ratio$n.$d" "$(sed -n 's/.*fft-ratio *\([0-9.]*\).*/\1/p' <<<"$out")"
     done
     out=$("${pin[@]}" "${reference[@]}" fft "$work/spectrum.cs16" "$n" $((n * 20000)))
     record "gr$n" "$(awk -F'|' '{print $2}' <<<"$out" | awk '{print $1}')"
@@ -64,9 +65,10 @@ for n in 2048 8192; do
   for d in "${!dirs[@]}"; do
     fft=$(median "fft$n.$d")
     allon=$(median "allon$n.$d")
-    awk -v dir="${dirs[$d]}" -v n="$n" -v fft="$fft" -v allon="$allon" -v gr="$gr" 'BEGIN {
+    ratio=$(median "ratio$n.$d")
+    awk -v dir="${dirs[$d]}" -v n="$n" -v fft="$fft" -v allon="$allon" -v ratio="$ratio" -v gr="$gr" 'BEGIN {
       printf "N=%-5d %-28s bare FFT %7.2f us  all on %7.2f us  = %4.2f x bare FFT, %4.2f x gnuradio\n",
-             n, dir, fft, allon, allon / fft, allon / gr }'
+             n, dir, fft, allon, ratio, allon / gr }'
   done
 done
 for mode in stereo mono; do
