@@ -57,27 +57,36 @@ RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::si
 }
 
 // Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
-// branch-free so that it vectorises; NaN levels land on row 0. The smear is one row per 6 dB
-// the peak stands over the mean, at most three: compared rather than divided, which would
+// branch-free and in float (a row is a fraction of a dB, far above float's resolution) so that
+// it vectorises eight columns at a time; NaN levels land on row 0. The smear is one row per
+// 6 dB the peak stands over the mean, at most three: compared rather than divided, which would
 // keep the loop at the divider's pace.
 RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
-                                     const double* __restrict inverseCounts, int32_t* __restrict levels,
-                                     int32_t* __restrict smears, std::size_t columns, double minDb,
-                                     double levelsPerDb, double topRow)
+                                     const float* __restrict inverseCounts, int32_t* __restrict levels,
+                                     int32_t* __restrict smears, std::size_t columns, float minDb,
+                                     float levelsPerDb, float topRow)
 {
-    // Every column holds at least one bin (columns <= trace length), and the mean is the sum
-    // times the inverse count: a division would set the loop's pace.
+    // Every column holds at least one bin (columns <= trace length).
     for (std::size_t j = 0; j < columns; ++j) {
-        const double peak = peaks[j];
-        const double avg = static_cast<double>(sums[j]) * inverseCounts[j];
-        double position = (0.28 * avg + 0.72 * peak - minDb) * levelsPerDb + 0.5;
-        position = position > 0.0 ? position : 0.0;
+        const float peak = peaks[j];
+        const float avg = sums[j] * inverseCounts[j];
+        float position = (0.28f * avg + 0.72f * peak - minDb) * levelsPerDb + 0.5f;
+        position = position > 0.0f ? position : 0.0f;
         position = position < topRow ? position : topRow;
         levels[j] = static_cast<int32_t>(position);
-        const double over = peak - avg;
-        smears[j] = static_cast<int32_t>(over >= 6.0) + static_cast<int32_t>(over >= 12.0) +
-                    static_cast<int32_t>(over >= 18.0);
+        const float over = peak - avg;
+        smears[j] = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
+                    static_cast<int32_t>(over >= 18.0f);
     }
+}
+
+// Whether any of the n values is at least the threshold (NaN is not).
+RTSA_VECTOR_CLONES bool anyAtLeast(const float* __restrict values, std::size_t n, float threshold)
+{
+    int found = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        found |= static_cast<int>(values[i] >= threshold);
+    return found != 0;
 }
 
 // density := density * decay + hits, hits := 0, in one pass over the cells.
@@ -143,7 +152,7 @@ void DensityMap::mapColumns(std::size_t traceLength)
     // A column without bins (not possible while C <= |T|) starts where the next one does.
     for (std::size_t j = c; j-- > 0;) {
         m_columnStart[j] = std::min(m_columnStart[j], m_columnStart[j + 1]);
-        m_colInverseCount[j] = 1.0 / static_cast<double>(m_columnStart[j + 1] - m_columnStart[j]);
+        m_colInverseCount[j] = 1.0f / static_cast<float>(m_columnStart[j + 1] - m_columnStart[j]);
     }
     m_mappedTraceLength = traceLength;
     m_mappedColumns = c;
@@ -188,7 +197,7 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         }
     }
     scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_colLevel.data(), m_colSmear.data(), c,
-                 s.minDb, static_cast<double>(levels - 1) / (s.maxDb - s.minDb), static_cast<double>(levels - 1));
+                 floorDb, static_cast<float>((levels - 1) / (s.maxDb - s.minDb)), static_cast<float>(levels - 1));
 
     const float gain = static_cast<float>(s.hitGain);
     float above[4];
@@ -197,14 +206,18 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         above[k] = static_cast<float>(0.22 / k * s.hitGain);
         below[k] = above[k] * 0.6f;
     }
+    // The hits of all columns first, then the smears of those that have one: columns share no
+    // cells, so each cell still adds in the same order, and the first loop has no branch.
+    float* hits = m_hits.data();
+    const std::size_t stride = m_hitStride;
+    const int32_t* level = m_colLevel.data();
+    for (std::size_t j = 0; j < c; ++j)
+        hits[static_cast<std::size_t>(level[j]) * stride + j] += gain;
+    const int32_t* smear = m_colSmear.data();
     for (std::size_t j = 0; j < c; ++j) {
-        float* column = m_hits.data() + j;
-        const std::size_t stride = m_hitStride;
-        const int level = m_colLevel[j];
-        column[static_cast<std::size_t>(level) * stride] += gain;
-        for (int k = 1; k <= m_colSmear[j]; ++k) {
-            column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
-            column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
+        for (int k = 1; k <= smear[j]; ++k) {
+            hits[static_cast<std::size_t>(std::min(level[j] + k, levels - 1)) * stride + j] += above[k];
+            hits[static_cast<std::size_t>(std::max(level[j] - k, 0)) * stride + j] += below[k];
         }
     }
 
@@ -228,8 +241,19 @@ void DensityMap::emitLocked(int64_t nowNs)
     picture->resize(cells);
     uint8_t* image = picture->data();
     const float* density = m_density.data();
-    for (std::size_t i = 0; i < cells; ++i)
-        image[i] = intensityByte(density[i]);
+    // Most of a persistence picture is empty or faded below the first byte: such runs are
+    // found a vector at a time and cleared whole, and only the cells in between are looked up.
+    constexpr std::size_t kRun = 64;
+    const float firstByte = m_byteThreshold[0];
+    for (std::size_t start = 0; start < cells; start += kRun) {
+        const std::size_t n = std::min(kRun, cells - start);
+        if (!anyAtLeast(density + start, n, firstByte)) {
+            std::fill_n(image + start, n, uint8_t{0});
+            continue;
+        }
+        for (std::size_t i = start; i < start + n; ++i)
+            image[i] = intensityByte(density[i]);
+    }
     m_picture = std::move(picture);
     m_lastEmit = nowNs;
     m_emitted = true;

@@ -54,7 +54,7 @@ private:
     // Rows of the hits are m_hitStride apart: with the padding, the cells of one column in
     // neighbouring rows do not share their place in a 4 KiB page, which would make the
     // processor hold each load of a smeared hit until the store before it has gone.
-    static constexpr std::size_t kHitPadding = 16;
+    static constexpr std::size_t kHitPadding = 80;
     std::size_t m_hitStride = 0;
     std::vector<float> m_hits;
     PicturePool<std::vector<uint8_t>> m_pictures;
@@ -64,7 +64,7 @@ private:
     std::vector<std::size_t> m_columnStart;
     std::vector<float> m_colPeak;
     std::vector<float> m_colSum;
-    std::vector<double> m_colInverseCount;
+    std::vector<float> m_colInverseCount;
     std::vector<int32_t> m_colLevel;
     std::vector<int32_t> m_colSmear;
     std::size_t m_mappedTraceLength = 0;
