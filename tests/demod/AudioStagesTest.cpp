@@ -111,7 +111,6 @@ TEST(AsrcResampler, ClampsPushesAndReportsRatioChanges)
     using namespace std::chrono_literals;
     DiagnosticsCapture diag;
     AsrcResampler r(48000.0, diag);
-    ASSERT_TRUE(r.valid());
     std::vector<float> in(5000, 0.25f), out(16384);
 
     r.process(in.data(), 10, out.data(), out.size(), 300.0);
