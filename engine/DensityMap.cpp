@@ -8,6 +8,10 @@
 
 namespace {
 
+// A column's score in one trace: its row in the low bits, its smear width above them.
+constexpr int kSmearShift = 10;
+static_assert(1 << kSmearShift >= 1024, "every row fits below the smear");
+
 uint8_t intensityByteExact(float density, double gamma, double densityMax)
 {
     const double x = static_cast<double>(density) / std::max(1.0, densityMax);
@@ -62,9 +66,8 @@ RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::si
 // 6 dB the peak stands over the mean, at most three: compared rather than divided, which would
 // keep the loop at the divider's pace.
 RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
-                                     const float* __restrict inverseCounts, int32_t* __restrict levels,
-                                     int32_t* __restrict smears, std::size_t columns, float minDb,
-                                     float levelsPerDb, float topRow)
+                                     const float* __restrict inverseCounts, uint16_t* __restrict events,
+                                     std::size_t columns, float minDb, float levelsPerDb, float topRow)
 {
     // Every column holds at least one bin (columns <= trace length).
     for (std::size_t j = 0; j < columns; ++j) {
@@ -73,10 +76,10 @@ RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float*
         float position = (0.28f * avg + 0.72f * peak - minDb) * levelsPerDb + 0.5f;
         position = position > 0.0f ? position : 0.0f;
         position = position < topRow ? position : topRow;
-        levels[j] = static_cast<int32_t>(position);
         const float over = peak - avg;
-        smears[j] = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
-                    static_cast<int32_t>(over >= 18.0f);
+        const int32_t smear = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
+                              static_cast<int32_t>(over >= 18.0f);
+        events[j] = static_cast<uint16_t>(static_cast<int32_t>(position) | smear << kSmearShift);
     }
 }
 
@@ -113,6 +116,9 @@ void DensityMap::configure(DensitySettings s)
     const bool changed = s.enabled != m_settings.enabled || s.widthBins != m_settings.widthBins ||
                          s.levels != m_settings.levels || std::abs(s.minDb - m_settings.minDb) > 1e-6 ||
                          std::abs(s.maxDb - m_settings.maxDb) > 1e-6;
+    // Scored traces not yet added in count with the gain they were scored under.
+    if (!changed && s.hitGain != m_settings.hitGain)
+        flushLocked();
     m_settings = s;
     if (!s.enabled || changed)
         resetLocked();
@@ -130,6 +136,7 @@ void DensityMap::resetLocked()
     m_emitted = false;
     m_density.clear();
     m_hits.clear();
+    m_pendingTraces = 0;
     m_picture.reset();
 }
 
@@ -142,8 +149,6 @@ void DensityMap::mapColumns(std::size_t traceLength)
     m_colPeak.resize(c);
     m_colSum.resize(c);
     m_colInverseCount.resize(c);
-    m_colLevel.resize(c);
-    m_colSmear.resize(c);
     // Bin i belongs to column min(C - 1, C * i / |T|); the columns are contiguous runs of bins.
     for (std::size_t i = traceLength; i-- > 0;) {
         const std::size_t j = std::min<std::size_t>(c - 1, static_cast<std::size_t>((uint64_t{c} * i) / traceLength));
@@ -174,6 +179,8 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         m_density.assign(cells, 0.0f);
         m_hitStride = c + kHitPadding;
         m_hits.assign(static_cast<std::size_t>(levels) * m_hitStride, 0.0f);
+        m_events.assign(kTraceBatch * c, 0);
+        m_pendingTraces = 0;
         m_picture.reset();
         m_emitted = false;
     }
@@ -196,39 +203,60 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
             m_colSum[j] = sum;
         }
     }
-    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_colLevel.data(), m_colSmear.data(), c,
+    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c, c,
                  floorDb, static_cast<float>((levels - 1) / (s.maxDb - s.minDb)), static_cast<float>(levels - 1));
-
-    const float gain = static_cast<float>(s.hitGain);
-    float above[4];
-    float below[4];
-    for (int k = 1; k <= 3; ++k) {
-        above[k] = static_cast<float>(0.22 / k * s.hitGain);
-        below[k] = above[k] * 0.6f;
-    }
-    // The hits of all columns first, then the smears of those that have one: columns share no
-    // cells, so each cell still adds in the same order, and the first loop has no branch.
-    float* hits = m_hits.data();
-    const std::size_t stride = m_hitStride;
-    const int32_t* level = m_colLevel.data();
-    for (std::size_t j = 0; j < c; ++j)
-        hits[static_cast<std::size_t>(level[j]) * stride + j] += gain;
-    const int32_t* smear = m_colSmear.data();
-    for (std::size_t j = 0; j < c; ++j) {
-        for (int k = 1; k <= smear[j]; ++k) {
-            hits[static_cast<std::size_t>(std::min(level[j] + k, levels - 1)) * stride + j] += above[k];
-            hits[static_cast<std::size_t>(std::max(level[j] - k, 0)) * stride + j] += below[k];
-        }
-    }
+    if (++m_pendingTraces == kTraceBatch)
+        flushLocked();
 
     if (!m_emitted || static_cast<double>(nowNs - m_lastEmit) / 1e9 >= 1.0 / std::max(s.fps, 1.0))
         emitLocked(nowNs);
+}
+
+// Adds the hits of the scored traces: the traces of a batch hit a column on neighbouring rows,
+// so its cells stay in the cache from trace to trace. Each cell adds in the order of the traces
+// and, within one, centre first and then the smear outward, as it would one trace at a time.
+void DensityMap::flushLocked()
+{
+    const std::size_t traces = m_pendingTraces;
+    m_pendingTraces = 0;
+    const std::size_t c = m_columns;
+    if (traces == 0 || c == 0)
+        return;
+    const int levels = m_settings.levels;
+    const auto gain = static_cast<float>(m_settings.hitGain);
+    float above[4];
+    float below[4];
+    for (int k = 1; k <= 3; ++k) {
+        above[k] = static_cast<float>(0.22 / k * m_settings.hitGain);
+        below[k] = above[k] * 0.6f;
+    }
+    const std::size_t stride = m_hitStride;
+    // A strip of columns at a time through all traces: the strip's cells stay in the cache,
+    // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
+    // the additions do not wait for each other.
+    constexpr std::size_t kStrip = 16;
+    for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
+        const std::size_t end = std::min(c, j0 + kStrip);
+        for (std::size_t t = 0; t < traces; ++t) {
+            const uint16_t* events = m_events.data() + t * c;
+            for (std::size_t j = j0; j < end; ++j) {
+                float* column = m_hits.data() + j;
+                const int level = events[j] & ((1 << kSmearShift) - 1);
+                column[static_cast<std::size_t>(level) * stride] += gain;
+                for (int k = 1; k <= events[j] >> kSmearShift; ++k) {
+                    column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
+                    column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
+                }
+            }
+        }
+    }
 }
 
 void DensityMap::emitLocked(int64_t nowNs)
 {
     if (m_columns == 0 || m_settings.levels <= 0)
         return;
+    flushLocked();
     const std::size_t cells = m_density.size();
     const double decay = m_emitted
         ? std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau))

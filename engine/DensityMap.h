@@ -40,6 +40,7 @@ public:
 
 private:
     void resetLocked();
+    void flushLocked();
     void emitLocked(int64_t nowNs);
     void mapColumns(std::size_t traceLength);
     void updateByteThresholds();
@@ -65,8 +66,11 @@ private:
     std::vector<float> m_colPeak;
     std::vector<float> m_colSum;
     std::vector<float> m_colInverseCount;
-    std::vector<int32_t> m_colLevel;
-    std::vector<int32_t> m_colSmear;
+    // The scores (row and smear) of up to kTraceBatch traces, trace t at t * columns, not yet
+    // added into the hits.
+    static constexpr std::size_t kTraceBatch = 32;
+    std::vector<uint16_t> m_events;
+    std::size_t m_pendingTraces = 0;
     std::size_t m_mappedTraceLength = 0;
     std::size_t m_mappedColumns = 0;
 
