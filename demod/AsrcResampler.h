@@ -35,8 +35,6 @@ public:
     double lastRatio() const { return m_lastRatio; }
     double outputRateHz() const { return m_outputRateHz; }
     int channels() const { return m_channels; }
-    // Taps per branch of the current design; 0 before the first call.
-    int taps() const { return m_taps; }
 
 private:
     // Frames taken in at a time, and so the longest shift of the delay lines.
