@@ -22,22 +22,36 @@ uint8_t intensityByteExact(float density, double gamma, double densityMax)
     return scaled >= 255.0 ? 255 : static_cast<uint8_t>(scaled);
 }
 
-// Peak and sum of each column of `width` bins, column by column as the general loop adds them,
-// but a bin offset at a time across all columns, so that the loops vectorise.
+// Peak and sum of each column of `width` bins, each column's bins taken in order as the general
+// loop takes them. With the width known, a column's bins are one group of loads that vectorises
+// across columns; otherwise a bin offset at a time across all columns, which vectorises too.
 template <std::size_t Width>
 inline void reduceColumnsOf(const float* __restrict trace, std::size_t width, float floorDb,
                             float* __restrict peaks, float* __restrict sums, std::size_t columns)
 {
-    const std::size_t w = Width > 0 ? Width : width;
-    for (std::size_t j = 0; j < columns; ++j) {
-        peaks[j] = floorDb;
-        sums[j] = 0.0f;
-    }
-    for (std::size_t offset = 0; offset < w; ++offset) {
+    if constexpr (Width > 0) {
         for (std::size_t j = 0; j < columns; ++j) {
-            const float v = trace[j * w + offset];
-            peaks[j] = v > peaks[j] ? v : peaks[j];
-            sums[j] += v;
+            float peak = floorDb;
+            float sum = 0.0f;
+            for (std::size_t offset = 0; offset < Width; ++offset) {
+                const float v = trace[j * Width + offset];
+                peak = v > peak ? v : peak;
+                sum += v;
+            }
+            peaks[j] = peak;
+            sums[j] = sum;
+        }
+    } else {
+        for (std::size_t j = 0; j < columns; ++j) {
+            peaks[j] = floorDb;
+            sums[j] = 0.0f;
+        }
+        for (std::size_t offset = 0; offset < width; ++offset) {
+            for (std::size_t j = 0; j < columns; ++j) {
+                const float v = trace[j * width + offset];
+                peaks[j] = v > peaks[j] ? v : peaks[j];
+                sums[j] += v;
+            }
         }
     }
 }
