@@ -31,19 +31,17 @@ double kaiserBeta(double attenuationDb)
     return 0.0;
 }
 
-double kaiserSinc(double x, double cutoff, double halfWidth, double beta)
-{
-    const double sinc = x == 0.0 ? 2.0 * cutoff : std::sin(2.0 * std::numbers::pi * cutoff * x) / (std::numbers::pi * x);
-    const double r = halfWidth > 0.0 ? x / halfWidth : 0.0;
-    return sinc * besselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / besselI0(beta);
-}
-
 std::vector<double> kaiserLowpass(int taps, double cutoff, double beta)
 {
     std::vector<double> h(static_cast<size_t>(taps));
     const double centre = (taps - 1) / 2.0;
-    for (int t = 0; t < taps; ++t)
-        h[static_cast<size_t>(t)] = kaiserSinc(t - centre, cutoff, centre, beta);
+    const double norm = besselI0(beta);
+    for (int t = 0; t < taps; ++t) {
+        const double x = t - centre;
+        const double sinc = x == 0.0 ? 2.0 * cutoff : std::sin(2.0 * std::numbers::pi * cutoff * x) / (std::numbers::pi * x);
+        const double r = centre > 0.0 ? x / centre : 0.0;
+        h[static_cast<size_t>(t)] = sinc * besselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / norm;
+    }
     const double dc = std::accumulate(h.begin(), h.end(), 0.0);
     for (double& v : h)
         v /= dc;

@@ -5,10 +5,6 @@
 // Kaiser window shape parameter for a stop-band attenuation in dB (Kaiser's empirical formula).
 double kaiserBeta(double attenuationDb);
 
-// The Kaiser-windowed sinc with cut-off `cutoff` (fraction of the sample rate) at x samples from
-// its centre, for a window reaching halfWidth samples either side; unnormalised.
-double kaiserSinc(double x, double cutoff, double halfWidth, double beta);
-
 // Symmetric low-pass prototype: sinc with cut-off `cutoff` (fraction of the sample rate)
 // centred on (taps - 1) / 2, Kaiser-windowed with `beta`, scaled to unity gain at DC.
 std::vector<double> kaiserLowpass(int taps, double cutoff, double beta);

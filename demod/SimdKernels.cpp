@@ -87,28 +87,6 @@ RTSA_SIMD_CLONES void filterBlock(const float* taps, int tapCount, const float* 
     }
 }
 
-RTSA_SIMD_CLONES void interpolatedTaps(const float* taps, const float* slopes, float frac, int tapCount,
-                                       const float* line0, const float* line1, float* out)
-{
-    v8sf acc0 = {}, acc1 = {};
-    for (int i = 0; i < tapCount; i += 8) {
-        v8sf h, dh, x0;
-        RTSA_LOAD8(h, taps + i);
-        RTSA_LOAD8(dh, slopes + i);
-        RTSA_LOAD8(x0, line0 + i);
-        const v8sf c = h + frac * dh;
-        acc0 += c * x0;
-        if (line1 != nullptr) {
-            v8sf x1;
-            RTSA_LOAD8(x1, line1 + i);
-            acc1 += c * x1;
-        }
-    }
-    out[0] = sum8(acc0);
-    if (line1 != nullptr)
-        out[1] = sum8(acc1);
-}
-
 RTSA_SIMD_CLONES void toInt16FullScale(const float* in, int16_t* out, size_t n)
 {
     size_t k = 0;

@@ -26,13 +26,6 @@ void decimateBlock(const float* taps, int tapCount, const float* lineI, const fl
 // of 8.
 void filterBlock(const float* taps, int tapCount, const float* line, size_t outputs, float* out);
 
-// One output of a polyphase filter for one or two channels, its coefficients interpolated
-// between two neighbouring branches: out[c] = sum over i < tapCount of
-// (taps[i] + frac * slopes[i]) * line_c[i], for line_0 and, unless it is null, line_1.
-// tapCount is a multiple of 8.
-void interpolatedTaps(const float* taps, const float* slopes, float frac, int tapCount, const float* line0,
-                      const float* line1, float* out);
-
 // out[k] = in[k] clipped to [-1, 1], times 32767, truncated toward zero.
 void toInt16FullScale(const float* in, int16_t* out, size_t n);
 

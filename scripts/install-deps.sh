@@ -11,7 +11,7 @@ packages=(
   qml6-module-qtqml-workerscript qml6-module-qttest qml6-module-qtquick-controls
   qml6-module-qtquick-layouts qml6-module-qtquick-templates
   qt6-declarative-dev-tools qml6-module-qtqml qml6-module-qtqml-models
-  libgl-dev libx11-dev libfftw3-dev portaudio19-dev libvolk2-dev
+  libgl-dev libx11-dev libfftw3-dev libsamplerate0-dev portaudio19-dev libvolk2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri imagemagick jackd2 xdotool
 )
