@@ -8,6 +8,10 @@
 
 namespace {
 
+// A column's score in one trace: its row in the low bits, its smear width above them.
+constexpr int kSmearShift = 10;
+static_assert(1 << kSmearShift >= 1024, "every row fits below the smear");
+
 uint8_t intensityByteExact(float density, double gamma, double densityMax)
 {
     const double x = static_cast<double>(density) / std::max(1.0, densityMax);
@@ -18,26 +22,96 @@ uint8_t intensityByteExact(float density, double gamma, double densityMax)
     return scaled >= 255.0 ? 255 : static_cast<uint8_t>(scaled);
 }
 
-// Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
-// branch-free so that it vectorises; NaN levels land on row 0.
-RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
-                                     const double* __restrict counts, int32_t* __restrict levels,
-                                     int32_t* __restrict smears, std::size_t columns, double minDb,
-                                     double levelsPerDb, double topRow)
+// Peak and sum of each column of `width` bins, each column's bins taken in order as the general
+// loop takes them. With the width known, a column's bins are one group of loads that vectorises
+// across columns; otherwise a bin offset at a time across all columns, which vectorises too.
+template <std::size_t Width>
+inline void reduceColumnsOf(const float* __restrict trace, std::size_t width, float floorDb,
+                            float* __restrict peaks, float* __restrict sums, std::size_t columns)
 {
-    // Every column holds at least one bin (columns <= trace length). Selections come after the
-    // divisions: a division under a condition would keep the loop scalar.
+    if constexpr (Width > 0) {
+        for (std::size_t j = 0; j < columns; ++j) {
+            float peak = floorDb;
+            float sum = 0.0f;
+            for (std::size_t offset = 0; offset < Width; ++offset) {
+                const float v = trace[j * Width + offset];
+                peak = v > peak ? v : peak;
+                sum += v;
+            }
+            peaks[j] = peak;
+            sums[j] = sum;
+        }
+    } else {
+        for (std::size_t j = 0; j < columns; ++j) {
+            peaks[j] = floorDb;
+            sums[j] = 0.0f;
+        }
+        for (std::size_t offset = 0; offset < width; ++offset) {
+            for (std::size_t j = 0; j < columns; ++j) {
+                const float v = trace[j * width + offset];
+                peaks[j] = v > peaks[j] ? v : peaks[j];
+                sums[j] += v;
+            }
+        }
+    }
+}
+
+// The same for columns that all hold `width` bins; the usual widths get loops of their own.
+RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::size_t width, float floorDb,
+                                          float* __restrict peaks, float* __restrict sums, std::size_t columns)
+{
+    switch (width) {
+    case 1:
+        return reduceColumnsOf<1>(trace, width, floorDb, peaks, sums, columns);
+    case 2:
+        return reduceColumnsOf<2>(trace, width, floorDb, peaks, sums, columns);
+    case 4:
+        return reduceColumnsOf<4>(trace, width, floorDb, peaks, sums, columns);
+    case 8:
+        return reduceColumnsOf<8>(trace, width, floorDb, peaks, sums, columns);
+    default:
+        return reduceColumnsOf<0>(trace, width, floorDb, peaks, sums, columns);
+    }
+}
+
+// Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
+// branch-free and in float (a row is a fraction of a dB, far above float's resolution) so that
+// it vectorises eight columns at a time; NaN levels land on row 0. The smear is one row per
+// 6 dB the peak stands over the mean, at most three: compared rather than divided, which would
+// keep the loop at the divider's pace.
+RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
+                                     const float* __restrict inverseCounts, uint16_t* __restrict events,
+                                     std::size_t columns, float minDb, float levelsPerDb, float topRow)
+{
+    // Every column holds at least one bin (columns <= trace length).
     for (std::size_t j = 0; j < columns; ++j) {
-        const double peak = peaks[j];
-        const double avg = static_cast<double>(sums[j]) / counts[j];
-        double position = (0.28 * avg + 0.72 * peak - minDb) * levelsPerDb + 0.5;
-        position = position > 0.0 ? position : 0.0;
+        const float peak = peaks[j];
+        const float avg = sums[j] * inverseCounts[j];
+        float position = (0.28f * avg + 0.72f * peak - minDb) * levelsPerDb + 0.5f;
+        position = position > 0.0f ? position : 0.0f;
         position = position < topRow ? position : topRow;
-        levels[j] = static_cast<int32_t>(position);
-        double widths = (peak - avg) / 6.0;
-        widths = widths > 0.0 ? widths : 0.0;
-        widths = widths < 3.0 ? widths : 3.0;
-        smears[j] = static_cast<int32_t>(widths);
+        const float over = peak - avg;
+        const int32_t smear = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
+                              static_cast<int32_t>(over >= 18.0f);
+        events[j] = static_cast<uint16_t>(static_cast<int32_t>(position) | smear << kSmearShift);
+    }
+}
+
+// Whether any of the n values is at least the threshold (NaN is not).
+RTSA_VECTOR_CLONES bool anyAtLeast(const float* __restrict values, std::size_t n, float threshold)
+{
+    int found = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        found |= static_cast<int>(values[i] >= threshold);
+    return found != 0;
+}
+
+// density := density * decay + hits, hits := 0, in one pass over the cells.
+RTSA_VECTOR_CLONES void decayAndAdd(float* __restrict density, float* __restrict hits, double decay, std::size_t cells)
+{
+    for (std::size_t i = 0; i < cells; ++i) {
+        density[i] = static_cast<float>(static_cast<double>(density[i]) * decay) + hits[i];
+        hits[i] = 0.0f;
     }
 }
 
@@ -56,6 +130,9 @@ void DensityMap::configure(DensitySettings s)
     const bool changed = s.enabled != m_settings.enabled || s.widthBins != m_settings.widthBins ||
                          s.levels != m_settings.levels || std::abs(s.minDb - m_settings.minDb) > 1e-6 ||
                          std::abs(s.maxDb - m_settings.maxDb) > 1e-6;
+    // Scored traces not yet added in count with the gain they were scored under.
+    if (!changed && s.hitGain != m_settings.hitGain)
+        flushLocked();
     m_settings = s;
     if (!s.enabled || changed)
         resetLocked();
@@ -73,6 +150,7 @@ void DensityMap::resetLocked()
     m_emitted = false;
     m_density.clear();
     m_hits.clear();
+    m_pendingTraces = 0;
     m_picture.reset();
 }
 
@@ -84,9 +162,7 @@ void DensityMap::mapColumns(std::size_t traceLength)
     m_columnStart.assign(c + 1, traceLength);
     m_colPeak.resize(c);
     m_colSum.resize(c);
-    m_colCount.resize(c);
-    m_colLevel.resize(c);
-    m_colSmear.resize(c);
+    m_colInverseCount.resize(c);
     // Bin i belongs to column min(C - 1, C * i / |T|); the columns are contiguous runs of bins.
     for (std::size_t i = traceLength; i-- > 0;) {
         const std::size_t j = std::min<std::size_t>(c - 1, static_cast<std::size_t>((uint64_t{c} * i) / traceLength));
@@ -95,7 +171,7 @@ void DensityMap::mapColumns(std::size_t traceLength)
     // A column without bins (not possible while C <= |T|) starts where the next one does.
     for (std::size_t j = c; j-- > 0;) {
         m_columnStart[j] = std::min(m_columnStart[j], m_columnStart[j + 1]);
-        m_colCount[j] = static_cast<double>(m_columnStart[j + 1] - m_columnStart[j]);
+        m_colInverseCount[j] = 1.0f / static_cast<float>(m_columnStart[j + 1] - m_columnStart[j]);
     }
     m_mappedTraceLength = traceLength;
     m_mappedColumns = c;
@@ -115,7 +191,10 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
     if (c != m_columns || m_density.size() != cells) {
         m_columns = c;
         m_density.assign(cells, 0.0f);
-        m_hits.assign(cells, 0.0f);
+        m_hitStride = c + kHitPadding;
+        m_hits.assign(static_cast<std::size_t>(levels) * m_hitStride, 0.0f);
+        m_events.assign(kTraceBatch * c, 0);
+        m_pendingTraces = 0;
         m_picture.reset();
         m_emitted = false;
     }
@@ -123,74 +202,100 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
 
     const float floorDb = static_cast<float>(s.minDb);
     const float* t = trace.data();
-    for (std::size_t j = 0; j < c; ++j) {
-        float peak = floorDb;
-        float sum = 0.0f;
-        for (std::size_t i = m_columnStart[j]; i < m_columnStart[j + 1]; ++i) {
-            if (t[i] > peak)
-                peak = t[i];
-            sum += t[i];
-        }
-        m_colPeak[j] = peak;
-        m_colSum[j] = sum;
-    }
-    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colCount.data(), m_colLevel.data(), m_colSmear.data(), c,
-                 s.minDb, static_cast<double>(levels - 1) / (s.maxDb - s.minDb), static_cast<double>(levels - 1));
-
-    const float gain = static_cast<float>(s.hitGain);
-    float above[4];
-    float below[4];
-    for (int k = 1; k <= 3; ++k) {
-        above[k] = static_cast<float>(0.22 / k * s.hitGain);
-        below[k] = above[k] * 0.6f;
-    }
-    for (std::size_t j = 0; j < c; ++j) {
-        float* column = m_hits.data() + j * static_cast<std::size_t>(levels);
-        const int level = m_colLevel[j];
-        column[level] += gain;
-        for (int k = 1; k <= m_colSmear[j]; ++k) {
-            column[std::min(level + k, levels - 1)] += above[k];
-            column[std::max(level - k, 0)] += below[k];
+    if (trace.size() % c == 0) {
+        reduceEvenColumns(t, trace.size() / c, floorDb, m_colPeak.data(), m_colSum.data(), c);
+    } else {
+        for (std::size_t j = 0; j < c; ++j) {
+            float peak = floorDb;
+            float sum = 0.0f;
+            for (std::size_t i = m_columnStart[j]; i < m_columnStart[j + 1]; ++i) {
+                if (t[i] > peak)
+                    peak = t[i];
+                sum += t[i];
+            }
+            m_colPeak[j] = peak;
+            m_colSum[j] = sum;
         }
     }
+    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c, c,
+                 floorDb, static_cast<float>((levels - 1) / (s.maxDb - s.minDb)), static_cast<float>(levels - 1));
+    if (++m_pendingTraces == kTraceBatch)
+        flushLocked();
 
     if (!m_emitted || static_cast<double>(nowNs - m_lastEmit) / 1e9 >= 1.0 / std::max(s.fps, 1.0))
         emitLocked(nowNs);
+}
+
+// Adds the hits of the scored traces: the traces of a batch hit a column on neighbouring rows,
+// so its cells stay in the cache from trace to trace. Each cell adds in the order of the traces
+// and, within one, centre first and then the smear outward, as it would one trace at a time.
+void DensityMap::flushLocked()
+{
+    const std::size_t traces = m_pendingTraces;
+    m_pendingTraces = 0;
+    const std::size_t c = m_columns;
+    if (traces == 0 || c == 0)
+        return;
+    const int levels = m_settings.levels;
+    const auto gain = static_cast<float>(m_settings.hitGain);
+    float above[4];
+    float below[4];
+    for (int k = 1; k <= 3; ++k) {
+        above[k] = static_cast<float>(0.22 / k * m_settings.hitGain);
+        below[k] = above[k] * 0.6f;
+    }
+    const std::size_t stride = m_hitStride;
+    // A strip of columns at a time through all traces: the strip's cells stay in the cache,
+    // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
+    // the additions do not wait for each other.
+    constexpr std::size_t kStrip = 16;
+    for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
+        const std::size_t end = std::min(c, j0 + kStrip);
+        for (std::size_t t = 0; t < traces; ++t) {
+            const uint16_t* events = m_events.data() + t * c;
+            for (std::size_t j = j0; j < end; ++j) {
+                float* column = m_hits.data() + j;
+                const int level = events[j] & ((1 << kSmearShift) - 1);
+                column[static_cast<std::size_t>(level) * stride] += gain;
+                for (int k = 1; k <= events[j] >> kSmearShift; ++k) {
+                    column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
+                    column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
+                }
+            }
+        }
+    }
 }
 
 void DensityMap::emitLocked(int64_t nowNs)
 {
     if (m_columns == 0 || m_settings.levels <= 0)
         return;
+    flushLocked();
     const std::size_t cells = m_density.size();
-    float* density = m_density.data();
-    float* hits = m_hits.data();
-    if (m_emitted) {
-        const double decay =
-            std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau));
-        for (std::size_t i = 0; i < cells; ++i)
-            density[i] = static_cast<float>(static_cast<double>(density[i]) * decay);
-    }
-    // Hits are column-major; add them in strips of columns so both sides stream.
+    const double decay = m_emitted
+        ? std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau))
+        : 1.0;
     const std::size_t columns = m_columns;
-    const auto levels = static_cast<std::size_t>(m_settings.levels);
-    constexpr std::size_t kStrip = 16;
-    for (std::size_t j0 = 0; j0 < columns; j0 += kStrip) {
-        const std::size_t width = std::min(kStrip, columns - j0);
-        for (std::size_t l = 0; l < levels; ++l) {
-            float* densityRow = density + l * columns + j0;
-            const float* hitColumn = hits + j0 * levels + l;
-            for (std::size_t jj = 0; jj < width; ++jj)
-                densityRow[jj] += hitColumn[jj * levels];
-        }
-    }
-    std::fill(m_hits.begin(), m_hits.end(), 0.0f);
+    for (std::size_t row = 0; row < cells / columns; ++row)
+        decayAndAdd(m_density.data() + row * columns, m_hits.data() + row * m_hitStride, decay, columns);
     updateByteThresholds();
     std::shared_ptr<std::vector<uint8_t>> picture = m_pictures.acquire();
     picture->resize(cells);
     uint8_t* image = picture->data();
-    for (std::size_t i = 0; i < cells; ++i)
-        image[i] = intensityByte(density[i]);
+    const float* density = m_density.data();
+    // Most of a persistence picture is empty or faded below the first byte: such runs are
+    // found a vector at a time and cleared whole, and only the cells in between are looked up.
+    constexpr std::size_t kRun = 64;
+    const float firstByte = m_byteThreshold[0];
+    for (std::size_t start = 0; start < cells; start += kRun) {
+        const std::size_t n = std::min(kRun, cells - start);
+        if (!anyAtLeast(density + start, n, firstByte)) {
+            std::fill_n(image + start, n, uint8_t{0});
+            continue;
+        }
+        for (std::size_t i = start; i < start + n; ++i)
+            image[i] = intensityByte(density[i]);
+    }
     m_picture = std::move(picture);
     m_lastEmit = nowNs;
     m_emitted = true;

@@ -25,9 +25,9 @@ struct DensitySettings {
 
 // Persistence histogram: how often the trace passes through each (column, level) cell,
 // decaying with time constant tau, turned into intensity bytes at most fps times a second.
-// Cell (level l, column j) sits at l * columns + j in the density and the picture; the hits
-// since the last picture are kept column-major (j * levels + l), so that scoring a column
-// touches one short run of memory instead of one cache line per row.
+// Cell (level l, column j) sits at l * columns + j in the density and the picture, and at
+// l * (columns + padding) + j in the hits since the last picture: a trace seldom jumps far from column to column, so the hits of one
+// trace fall on a few runs of neighbouring cells.
 class DensityMap {
 public:
     // Once per block with the current settings. Disabled, or a new geometry or dB range, resets.
@@ -40,6 +40,7 @@ public:
 
 private:
     void resetLocked();
+    void flushLocked();
     void emitLocked(int64_t nowNs);
     void mapColumns(std::size_t traceLength);
     void updateByteThresholds();
@@ -51,6 +52,11 @@ private:
     bool m_emitted = false;
     int64_t m_lastEmit = 0;
     std::vector<float> m_density;
+    // Rows of the hits are m_hitStride apart: with the padding, the cells of one column in
+    // neighbouring rows do not share their place in a 4 KiB page, which would make the
+    // processor hold each load of a smeared hit until the store before it has gone.
+    static constexpr std::size_t kHitPadding = 80;
+    std::size_t m_hitStride = 0;
     std::vector<float> m_hits;
     PicturePool<std::vector<uint8_t>> m_pictures;
     PictureBytes m_picture;
@@ -59,9 +65,12 @@ private:
     std::vector<std::size_t> m_columnStart;
     std::vector<float> m_colPeak;
     std::vector<float> m_colSum;
-    std::vector<double> m_colCount;
-    std::vector<int32_t> m_colLevel;
-    std::vector<int32_t> m_colSmear;
+    std::vector<float> m_colInverseCount;
+    // The scores (row and smear) of up to kTraceBatch traces, trace t at t * columns, not yet
+    // added into the hits.
+    static constexpr std::size_t kTraceBatch = 32;
+    std::vector<uint16_t> m_events;
+    std::size_t m_pendingTraces = 0;
     std::size_t m_mappedTraceLength = 0;
     std::size_t m_mappedColumns = 0;
 

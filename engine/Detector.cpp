@@ -5,14 +5,19 @@
 #include "engine/VectorClones.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 namespace {
 
 inline float sanitised(float p)
 {
-    // Written so that NaN fails the test: NaN, infinities and p <= 0 all become the floor.
-    return (p > 0.0f && p <= 3.4028235e38f) ? p : Detector::kFloorPower;
+    // NaN, infinities and p <= 0 all become the floor. Positive finite floats are exactly the bit
+    // patterns 1 ... 0x7f7fffff; a mask rather than a branch, so that the loops vectorise.
+    const auto bits = std::bit_cast<uint32_t>(p);
+    const uint32_t keep = 0u - static_cast<uint32_t>(bits - 1u < 0x7f7fffffu);
+    return std::bit_cast<float>((bits & keep) | (std::bit_cast<uint32_t>(Detector::kFloorPower) & ~keep));
 }
 
 RTSA_VECTOR_CLONES void sanitiseInto(float* dst, const float* power, std::size_t n)
@@ -21,19 +26,26 @@ RTSA_VECTOR_CLONES void sanitiseInto(float* dst, const float* power, std::size_t
         dst[k] = sanitised(power[k]);
 }
 
-// Takes the row about to be overwritten out of the sums; rounding never drives them negative.
-RTSA_VECTOR_CLONES void retireRow(double* sums, const float* row, std::size_t n)
+// One spectrum into the running power sums, in one pass: each bin is sanitised into its history
+// row, the row's old value leaves the sum (rounding never drives it negative), the new one
+// joins it, and the mean over `fill` rows goes out.
+RTSA_VECTOR_CLONES void averageRow(double* __restrict sums, float* __restrict row, const float* __restrict power,
+                                   float* __restrict out, double scale, std::size_t n)
 {
+    // Retiring a zero is exact, so the row is always subtracted: before the window is full it
+    // still holds the zeros of the restart.
+    // The mean is floored after its rounding to float, which gives the same float as flooring
+    // first: the floor is a float.
     for (std::size_t k = 0; k < n; ++k) {
-        const double s = sums[k] - static_cast<double>(row[k]);
-        sums[k] = s >= 0.0 ? s : 0.0;
+        double s = sums[k] - static_cast<double>(row[k]);
+        s = s >= 0.0 ? s : 0.0;
+        const float p = sanitised(power[k]);
+        row[k] = p;
+        s += static_cast<double>(p);
+        sums[k] = s;
+        const auto mean = static_cast<float>(scale * s);
+        out[k] = mean > Detector::kFloorPower ? mean : Detector::kFloorPower;
     }
-}
-
-RTSA_VECTOR_CLONES void addRow(double* sums, const float* row, std::size_t n)
-{
-    for (std::size_t k = 0; k < n; ++k)
-        sums[k] += static_cast<double>(row[k]);
 }
 
 // out := elementwise max (or min) of a and b; out may be a or b.
@@ -47,12 +59,6 @@ RTSA_VECTOR_CLONES void minOf(float* out, const float* a, const float* b, std::s
 {
     for (std::size_t k = 0; k < n; ++k)
         out[k] = std::min(a[k], b[k]);
-}
-
-RTSA_VECTOR_CLONES void meanOf(float* out, const double* sums, double scale, std::size_t n)
-{
-    for (std::size_t k = 0; k < n; ++k)
-        out[k] = static_cast<float>(std::max(static_cast<double>(Detector::kFloorPower), scale * sums[k]));
 }
 
 } // namespace
@@ -82,23 +88,14 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
         return;
     }
 
-    const bool extreme = detector == DetectorMode::Max || detector == DetectorMode::Min;
-    const bool averaging = !extreme;
-    double* sums = m_sums.data();
     float* row = m_history.data() + m_writeRow * bins;
-    if (m_fill < n) {
+    if (m_fill < n)
         ++m_fill;
-    } else if (averaging) {
-        retireRow(sums, row, bins);
-    }
-    sanitiseInto(row, power, bins);
-    if (averaging)
-        addRow(sums, row, bins);
-
-    if (extreme) {
+    if (detector == DetectorMode::Max || detector == DetectorMode::Min) {
+        sanitiseInto(row, power, bins);
         extremeOverWindow(detector == DetectorMode::Max ? maxOf : minOf, row, bins, n);
     } else {
-        meanOf(out, sums, 1.0 / static_cast<double>(m_fill), bins);
+        averageRow(m_sums.data(), row, power, out, 1.0 / static_cast<double>(m_fill), bins);
     }
     m_writeRow = (m_writeRow + 1) % n;
 }

@@ -31,10 +31,10 @@ public:
     float windowSum() const { return m_windowSum; }
     uint64_t windowBuilds() const { return m_windowBuilds; }
 
-    // out := 20 log10(|X| / S / 2^15 + 1e-12) per bin. Uses the first min(count, N) samples,
+    // out := 10 log10((|X| / S / 2^15)^2 + 1e-24) per bin. Uses the first min(count, N) samples,
     // zero-pads the rest; leaves out untouched for a null or empty block.
     void process(const IqSample* samples, std::size_t count, std::vector<float>& out);
-    // Same spectrum as linear power, (|X| / S / 2^15 + 1e-12)^2: 10 log10 of it is what process
+    // Same spectrum as linear power, (|X| / S / 2^15)^2 + 1e-24: 10 log10 of it is what process
     // returns. The spectrum thread works on this and converts to dB only where a level is shown.
     void processPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
 
@@ -55,7 +55,7 @@ private:
 
     void buildWindow();
     void allocate(std::size_t n);
-    // Windows the block, transforms it and writes the floored magnitude's square per bin.
+    // Windows the block, transforms it and writes the floored power per bin.
     bool transformToPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
 
     std::size_t m_size = 2048;

@@ -1,6 +1,18 @@
 #include "engine/PeakLine.h"
 
+#include "engine/VectorClones.h"
+
 #include <algorithm>
+
+namespace {
+
+RTSA_VECTOR_CLONES void fallToward(float* __restrict peak, const float* __restrict trace, float drop, std::size_t n)
+{
+    for (std::size_t k = 0; k < n; ++k)
+        peak[k] = std::max(trace[k], peak[k] - drop);
+}
+
+} // namespace
 
 void PeakLine::update(const std::vector<float>& trace, double dtSec, double windowSec)
 {
@@ -9,17 +21,9 @@ void PeakLine::update(const std::vector<float>& trace, double dtSec, double wind
         m_line = trace;
         return;
     }
-    const std::size_t n = trace.size();
-    float* peak = m_line.data();
-    const float* t = trace.data();
-    if (windowSec <= 0.0) {
-        for (std::size_t k = 0; k < n; ++k)
-            peak[k] = std::max(peak[k], t[k]);
-        return;
-    }
-    const float drop = static_cast<float>(dtSec * 120.0 / windowSec);
-    for (std::size_t k = 0; k < n; ++k)
-        peak[k] = std::max(t[k], peak[k] - drop);
+    // Holding for ever is falling by nothing.
+    const float drop = windowSec <= 0.0 ? 0.0f : static_cast<float>(dtSec * 120.0 / windowSec);
+    fallToward(m_line.data(), trace.data(), drop, trace.size());
 }
 
 void PeakLine::clear()

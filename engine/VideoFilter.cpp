@@ -5,6 +5,8 @@
 #include "engine/VectorClones.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 
@@ -20,13 +22,15 @@ RTSA_VECTOR_CLONES void smoothDb(float* __restrict trace, const float* __restric
 RTSA_VECTOR_CLONES void smoothPower(float* __restrict state, float* __restrict trace, const float* __restrict p, float alpha, std::size_t n)
 {
     const float keep = 1.0f - alpha;
-    const float floor = Detector::kFloorPower;
+    // Non-negative floats order as their bit patterns do, and an integer maximum keeps the loop
+    // vectorised where a float comparison followed by the logarithm would not. The power is a
+    // mix of floored detector outputs, never negative or NaN.
+    const auto floorBits = std::bit_cast<int32_t>(Detector::kFloorPower);
     for (std::size_t k = 0; k < n; ++k) {
         const float v = p[k] * alpha + keep * state[k];
         state[k] = v;
-        trace[k] = v > floor ? v : floor;
+        trace[k] = fastlog::powerToDb(std::bit_cast<float>(std::max(std::bit_cast<int32_t>(v), floorBits)));
     }
-    fastlog::powerToDb(trace, trace, n);
 }
 
 } // namespace

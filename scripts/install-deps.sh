@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, running and testing NorvaleRTSA need.
 # Does nothing (and needs no network) when all of them are already present.
+# With --bench it also installs what only the reference benchmarks need (GNU Radio), which the
+# build and the tests never use.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,7 @@ packages=(
   xvfb xauth libgl1-mesa-dri imagemagick jackd2 xdotool
   libsoapysdr-dev soapysdr-tools soapysdr-module-remote soapyremote-server
 )
+[ "${1:-}" = --bench ] && packages+=(gnuradio)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -70,11 +71,18 @@ double runOnce(DemodBlockProcessor& p, const std::vector<int16_t>& recent, doubl
     return threadCpuSeconds() - start;
 }
 
-void benchChannel(bool stereo, double rate)
+// The station the channel is benchmarked on, at a receiver rate.
+FmTestSignal benchSignal(double rate)
 {
     FmTestSignal signal;
     signal.sampleRateHz = rate;
     signal.carrierOffsetHz = 0.1 * rate;
+    return signal;
+}
+
+void benchChannel(bool stereo, double rate)
+{
+    const FmTestSignal signal = benchSignal(rate);
     const std::vector<int16_t> iq = signal.generate(kRecentBlocks * kBlockPairs);
     const double center = signal.centerHz();
 
@@ -140,13 +148,43 @@ void benchDemodulator(bool stereo)
     std::fflush(stdout);
 }
 
+// Writes the stretch of input the channel is benchmarked on at a rate as cs16, for a reference
+// receiver to read, and prints the station's offset from the centre.
+int writeSignal(const char* path, double rate)
+{
+    const FmTestSignal signal = benchSignal(rate);
+    const std::vector<int16_t> iq = signal.generate(kRecentBlocks * kBlockPairs);
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr || std::fwrite(iq.data(), sizeof(int16_t), iq.size(), file) != iq.size()) {
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return 1;
+    }
+    std::fclose(file);
+    std::printf("offset_hz=%.0f\n", signal.carrierOffsetHz);
+    return 0;
+}
+
+void benchChannelsAt(const std::vector<double>& rates, const std::vector<bool>& modes)
+{
+    for (bool stereo : modes)
+        for (double rate : rates)
+            benchChannel(stereo, rate);
+}
+
 } // namespace
 
-int main()
+// Without arguments every rate and mode and the demodulator alone; "signal FILE [RATE]" writes
+// the input at RATE (default 30 MS/s); "channel stereo|mono [RATE]" benchmarks one channel.
+int main(int argc, char** argv)
 {
-    for (bool stereo : {false, true})
-        for (double rate : {30e6, 20e6, 10e6})
-            benchChannel(stereo, rate);
+    const double rate = argc >= 4 ? std::atof(argv[3]) : 30e6;
+    if (argc >= 3 && std::strcmp(argv[1], "signal") == 0)
+        return writeSignal(argv[2], rate);
+    if (argc >= 3 && std::strcmp(argv[1], "channel") == 0) {
+        benchChannelsAt({rate}, {std::strcmp(argv[2], "stereo") == 0});
+        return 0;
+    }
+    benchChannelsAt({30e6, 20e6, 10e6}, {false, true});
     for (bool stereo : {false, true})
         benchDemodulator(stereo);
     return 0;

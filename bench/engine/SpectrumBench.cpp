@@ -7,9 +7,10 @@
 #include <fftw3.h>
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <numbers>
@@ -43,7 +44,9 @@ private:
 
 double nowUs()
 {
-    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) * 1e-3;
 }
 
 double median(std::vector<double> v)
@@ -71,28 +74,40 @@ void fillNoiseAndTone(std::vector<uint8_t>& block)
     }
 }
 
-double bareFftUs(int n)
-{
-    auto* in = fftwf_alloc_complex(static_cast<std::size_t>(n));
-    auto* out = fftwf_alloc_complex(static_cast<std::size_t>(n));
-    fftwf_plan plan = fftwf_plan_dft_1d(n, in, out, FFTW_FORWARD, 0);
-    std::memset(in, 0, sizeof(fftwf_complex) * static_cast<std::size_t>(n));
-    in[1][0] = 1.0f;
-    const int blocks = blocksPerRepeat(n) * 4;
-    for (int i = 0; i < blocks; ++i)
-        fftwf_execute(plan);
-    std::vector<double> perBlock;
-    for (int r = 0; r < kRepeats; ++r) {
-        const double t0 = nowUs();
-        for (int i = 0; i < blocks; ++i)
-            fftwf_execute(plan);
-        perBlock.push_back((nowUs() - t0) / blocks);
+// A bare fftwf_execute of the same size with the same planner, the reference of every ratio.
+class BareFft {
+public:
+    explicit BareFft(int n)
+        : m_in(fftwf_alloc_complex(static_cast<std::size_t>(n))),
+          m_out(fftwf_alloc_complex(static_cast<std::size_t>(n))),
+          m_plan(fftwf_plan_dft_1d(n, m_in, m_out, FFTW_FORWARD, 0))
+    {
+        std::memset(m_in, 0, sizeof(fftwf_complex) * static_cast<std::size_t>(n));
+        m_in[1][0] = 1.0f;
     }
-    fftwf_destroy_plan(plan);
-    fftwf_free(in);
-    fftwf_free(out);
-    return median(perBlock);
-}
+    ~BareFft()
+    {
+        fftwf_destroy_plan(m_plan);
+        fftwf_free(m_in);
+        fftwf_free(m_out);
+    }
+    BareFft(const BareFft&) = delete;
+    BareFft& operator=(const BareFft&) = delete;
+
+    // Microseconds per transform over count transforms.
+    double run(int count)
+    {
+        const double t0 = nowUs();
+        for (int i = 0; i < count; ++i)
+            fftwf_execute(m_plan);
+        return (nowUs() - t0) / count;
+    }
+
+private:
+    fftwf_complex* m_in;
+    fftwf_complex* m_out;
+    fftwf_plan m_plan;
+};
 
 SpectrumSettings defaults(int n)
 {
@@ -195,15 +210,28 @@ void reportMeasurementCost(int n, double blockWorkUs)
                 100.0 * us * framesPerBlock / blockWorkUs, results.channel.powerDb, results.peaks.size);
 }
 
-double pipelineUs(int n, const SpectrumSettings& settings)
+struct BesideFft {
+    double fftUs;
+    double pipelineUs;
+    double ratio;
+};
+
+// The pipeline and the bare FFT in turns, so that each ratio compares the two on the same
+// machine at the same moment: medians of each and of the ratios.
+BesideFft measureBesideFft(int n, const SpectrumSettings& settings)
 {
+    BareFft fft(n);
     Pipeline pipeline(n, settings, true);
     const int blocks = blocksPerRepeat(n);
+    fft.run(4 * blocks);
     pipeline.run(blocks);
-    std::vector<double> perBlock;
-    for (int r = 0; r < kRepeats; ++r)
-        perBlock.push_back(pipeline.run(blocks));
-    return median(perBlock);
+    std::vector<double> fftUs, pipelineUs, ratios;
+    for (int r = 0; r < kRepeats; ++r) {
+        fftUs.push_back(fft.run(4 * blocks));
+        pipelineUs.push_back(pipeline.run(blocks));
+        ratios.push_back(pipelineUs.back() / fftUs.back());
+    }
+    return {median(fftUs), median(pipelineUs), median(ratios)};
 }
 
 // What publishing a frame costs the spectrum thread: the same work with and without a display,
@@ -231,26 +259,65 @@ void reportPublishCost(int n, int waterfallLines)
                 median(perFrame), waterfallLines);
 }
 
-void report(const char* config, int n, double us, double fftUs)
+// Returns the pipeline's time per block.
+double report(const char* config, int n, const SpectrumSettings& settings)
 {
+    const BesideFft m = measureBesideFft(n, settings);
     const double blockUs = n / kInputRateHz * 1e6;
-    std::printf("%-34s N=%-5d %8.2f us/block %10.0f spectra/s  real-time x%6.2f  fft-ratio %5.2f\n", config, n, us,
-                1e6 / us, blockUs / us, us / fftUs);
+    std::printf("%-34s N=%-5d %8.2f us/block %10.0f spectra/s  real-time x%6.2f  fft-ratio %5.2f (bare FFT %.2f us)\n",
+                config, n, m.pipelineUs, 1e6 / m.pipelineUs, blockUs / m.pipelineUs, m.ratio, m.fftUs);
+    return m.pipelineUs;
+}
+
+// Only the all-on pipeline at one size for a while, for a profiler to look into.
+void profile(int n, double seconds)
+{
+    Pipeline pipeline(n, everythingOn(n, 3), true);
+    const double blockUs = n / kInputRateHz * 1e6;
+    const int blocks = static_cast<int>(seconds * 1e6 / blockUs);
+    std::printf("all on, N=%d: %.2f us/block over %d blocks\n", n, pipeline.run(blocks), blocks);
+}
+
+// Writes the block the pipeline is benchmarked on (at the largest size) as cs16, for a reference
+// to read.
+int writeSignal(const char* path)
+{
+    std::vector<uint8_t> block(8192 * 4);
+    fillNoiseAndTone(block);
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr || std::fwrite(block.data(), 1, block.size(), file) != block.size()) {
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return 1;
+    }
+    std::fclose(file);
+    return 0;
 }
 
 } // namespace
 
-int main()
+// With "profile N [seconds]" runs only the all-on pipeline at size N (default 10 s of input);
+// with "signal FILE" writes the input block; with "allon N" measures the all-on pipeline beside
+// the bare FFT at size N only.
+int main(int argc, char** argv)
 {
-    std::printf("median of %d repeats; real time = 30 MS/s input; fft-ratio = per-block cost / bare fftwf_execute\n",
+    if (argc >= 3 && std::strcmp(argv[1], "profile") == 0) {
+        profile(std::atoi(argv[2]), argc >= 4 ? std::atof(argv[3]) : 10.0);
+        return 0;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "signal") == 0)
+        return writeSignal(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "allon") == 0) {
+        const int n = std::atoi(argv[2]);
+        report("(b) all on: Avg N=20, VBW 10 Hz", n, everythingOn(n, 3));
+        return 0;
+    }
+    std::printf("median of %d repeats of thread CPU time; real time = 30 MS/s input; fft-ratio = median of per-block "
+                "cost / bare fftwf_execute, measured in turns\n",
                 kRepeats);
     for (int n : {2048, 8192}) {
-        const double fftUs = bareFftUs(n);
-        std::printf("%-34s N=%-5d %8.2f us/block\n", "bare fftwf_execute", n, fftUs);
-        report("(a) defaults: Avg N=20", n, pipelineUs(n, defaults(n)), fftUs);
-        const double allOnUs = pipelineUs(n, everythingOn(n, 3));
-        report("(b) all on: Avg N=20, VBW 10 Hz", n, allOnUs, fftUs);
-        report("(b) all on: Max N=20, VBW 10 Hz", n, pipelineUs(n, everythingOn(n, 1)), fftUs);
+        report("(a) defaults: Avg N=20", n, defaults(n));
+        const double allOnUs = report("(b) all on: Avg N=20, VBW 10 Hz", n, everythingOn(n, 3));
+        report("(b) all on: Max N=20, VBW 10 Hz", n, everythingOn(n, 1));
         reportPublishCost(n, 400);
         reportPublishCost(n, 1200);
         reportMeasurementCost(n, allOnUs);

@@ -126,3 +126,22 @@ TEST(DensityMap, DisablingClearsAndAnEmptyRangeAccumulatesNothing)
     map.accumulate(std::vector<float>(8, -30.0f), 2 * kSecond);
     EXPECT_EQ(map.currentImage().width, 0);
 }
+
+TEST(DensityMap, EachTraceCountsWithTheHitGainOfItsOwnTime)
+{
+    DensitySettings s = linearSettings();
+    s.densityMax = 20.0;
+    s.hitGain = 1.0;
+    DensityMap map;
+    map.configure(s);
+    const std::vector<float> trace(8, -100.0f);
+    map.accumulate(trace, 0);  // the first picture, at once
+    map.accumulate(trace, kSecond / 1000);
+    s.hitGain = 5.0;
+    map.configure(s);
+    map.accumulate(trace, 2 * kSecond / 1000);
+    map.accumulate(trace, kSecond);
+    // One second at tau 0.5 leaves exp(-2) of the first hit; then 1 + 5 + 5 since.
+    const double density = std::exp(-2.0) + 11.0;
+    EXPECT_EQ(cell(map.currentImage(), 5, 0), static_cast<int>(255.0 * density / 20.0));
+}

@@ -49,7 +49,8 @@ std::vector<double> referenceDb(const std::vector<IqSample>& block, const std::v
             sum += x[i] * std::complex<double>(std::cos(a), std::sin(a));
         }
         const std::size_t j = (k + n - n / 2) % n;
-        db[j] = 20.0 * std::log10(std::abs(sum) / windowSum / 32768.0 + 1e-12);
+        const double amplitude = std::abs(sum) / windowSum / 32768.0;
+        db[j] = 10.0 * std::log10(amplitude * amplitude + 1e-24);
     }
     return db;
 }
