@@ -152,23 +152,36 @@ void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 
 void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layout)
 {
-    if (!m_settings.densityEnabled) {
+    if (!m_settings.densityEnabled || !holdsDensityPicture(m_frame.density)) {
+        m_densityTexture.reset();
         m_density.reset();
         return;
     }
+    painter.beginNativePainting();
+    const bool onTexture = m_densityTexture.follow(m_frame.density, m_settings.densityPalette);
+    if (onTexture) {
+        placeDensityParts(m_densityTexture.visibleParts(), m_frame.density.width, m_frame.density.height, layout,
+                          m_settings.view, m_densityPlaces);
+        m_densityTexture.draw(m_densityPlaces, layout.width, layout.height);
+    }
+    painter.endNativePainting();
+    if (!onTexture)
+        drawDensityImage(painter, layout);
+}
+
+// For pictures larger than the largest texture, or without shaders: the painter colours and
+// uploads the whole picture.
+void SpectrumRenderer::drawDensityImage(QPainter& painter, const SpectrumLayout& layout)
+{
     if (!m_density.update(m_frame.density, m_settings.densityPalette))
         return;
     const QImage& image = m_density.image();
-    const double columns = image.width();
-    const double scaleY = static_cast<double>(layout.spectrumHeight) / image.height();
-    for (const CellRect& part : m_density.visibleParts()) {
-        const double left = viewX(part.x / columns, m_settings.view, layout.width);
-        const double right = viewX((part.x + part.width) / columns, m_settings.view, layout.width);
-        if (right < 0 || left > layout.width)
-            continue;
-        const QRectF source(part.x, part.y, part.width, part.height);
-        const QRectF target(left, part.y * scaleY, right - left, part.height * scaleY);
-        painter.drawImage(target, image, source);
+    placeDensityParts(m_density.visibleParts(), image.width(), image.height(), layout, m_settings.view,
+                      m_densityPlaces);
+    for (const DensityPlace& place : m_densityPlaces) {
+        const CellRect& cells = place.cells;
+        painter.drawImage(QRectF(place.left, place.top, place.right - place.left, place.bottom - place.top), image,
+                          QRectF(cells.x, cells.y, cells.width, cells.height));
     }
 }
 

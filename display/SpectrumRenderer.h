@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/DensityPicture.h"
+#include "display/DensityTexture.h"
 #include "display/DisplaySettings.h"
 #include "display/SpectrumLayout.h"
 #include "display/TrianglePainter.h"
@@ -28,13 +29,17 @@ private:
     void drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout);
     void drawGrid(QPainter& painter, const SpectrumLayout& layout);
     void drawDensity(QPainter& painter, const SpectrumLayout& layout);
+    void drawDensityImage(QPainter& painter, const SpectrumLayout& layout);
     void drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
                    const QColor& colour, float penWidth);
 
     SpectrumFrame m_frame;
     uint64_t m_frameVersion = 0;
     DisplaySettings m_settings;
+    DensityTexture m_densityTexture;
+    // Without a density texture, the painter draws this picture.
     DensityPicture m_density;
+    std::vector<DensityPlace> m_densityPlaces;
     WaterfallImage m_waterfall;
     WaterfallTexture m_waterfallTexture;
     // Traces and the grid are stroked here rather than by the painter, whose general stroker

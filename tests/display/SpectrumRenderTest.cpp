@@ -63,6 +63,7 @@ private slots:
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
+    void densityHighestLevelOnTopAndNewPicturesReplaceIt();
     void zoomSpreadsItsPartOfTheBandOverTheView();
     void waterfallClearsWhileNoFramesCome();
     void redrawsOnlyWhatChanged();
@@ -222,6 +223,36 @@ void SpectrumRenderTest::densityTransparentWhereByteIsZero()
 
     m_item->setDensityEnabled(false);
     QVERIFY(near(renderFrame(frame).pixel(kWidth - 30, 30), background));
+}
+
+void SpectrumRenderTest::densityHighestLevelOnTopAndNewPicturesReplaceIt()
+{
+    m_item->setDensityEnabled(true);
+    // Four levels over the 300-pixel area: level 3 covers rows 0...74, level 0 rows 225...299.
+    SpectrumFrame frame = flatFrame(-200.0f);
+    frame.density.width = 8;
+    frame.density.height = 4;
+    std::vector<uint8_t>& density = editPicture(frame.density.bytes);
+    density.assign(8 * 4, 0);
+    std::fill_n(density.begin() + 3 * 8, 8, 255);
+    const QRgb background = qRgb(0x0B, 0x0D, 0x10);
+    const QRgb saturated = qRgb(241, 41, 41);
+
+    const QImage highest = renderFrame(frame);
+    QVERIFY2(near(highest.pixel(200, 30), saturated, 3), qPrintable(describe(highest.pixel(200, 30))));
+    QVERIFY2(near(highest.pixel(200, 270), background), qPrintable(describe(highest.pixel(200, 270))));
+
+    // The next picture moves everything to the lowest level and lights one column of level 2;
+    // level 1 stays empty in both.
+    std::vector<uint8_t>& next = editPicture(frame.density.bytes);
+    std::fill(next.begin(), next.end(), 0);
+    std::fill_n(next.begin(), 8, 255);
+    next[2 * 8 + 6] = 255;
+    const QImage lowest = renderFrame(frame);
+    QVERIFY2(near(lowest.pixel(200, 30), background), qPrintable(describe(lowest.pixel(200, 30))));
+    QVERIFY2(near(lowest.pixel(200, 270), saturated, 3), qPrintable(describe(lowest.pixel(200, 270))));
+    QVERIFY2(near(lowest.pixel(325, 110), saturated, 3), qPrintable(describe(lowest.pixel(325, 110))));
+    QVERIFY2(near(lowest.pixel(200, 110), background), qPrintable(describe(lowest.pixel(200, 110))));
 }
 
 void SpectrumRenderTest::zoomSpreadsItsPartOfTheBandOverTheView()
