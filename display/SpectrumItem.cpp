@@ -6,6 +6,8 @@
 #include "markers/PeakSearch.h"
 
 #include <QRandomGenerator64>
+#include <QSGGeometryNode>
+#include <QSGMaterial>
 #include <QtNumeric>
 
 #include <algorithm>
@@ -14,6 +16,9 @@
 SpectrumItem::SpectrumItem(QQuickItem* parent) : QQuickFramebufferObject(parent)
 {
     m_frame.trace.assign(2048, -120.0f);
+    // The framebuffer has the item's size in pixels: the window shows it 1:1, and sampling it
+    // point by point costs the rasteriser a quarter of filtering it.
+    setSmooth(false);
     m_repaintTimer.setInterval(33);
     connect(&m_repaintTimer, &QTimer::timeout, this, &SpectrumItem::onTimer);
     m_repaintTimer.start();
@@ -28,6 +33,21 @@ QQuickFramebufferObject::Renderer* SpectrumItem::createRenderer() const
 {
     // The scene graph takes ownership of the renderer.
     return new SpectrumRenderer;
+}
+
+QSGNode* SpectrumItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData* data)
+{
+    QSGNode* shown = QQuickFramebufferObject::updatePaintNode(node, data);
+    // The renderer starts every frame with an opaque clear, so no pixel of the framebuffer lets
+    // the window through: the scene graph can copy it into the window instead of blending it
+    // over what lies beneath, which on a software rasteriser costs a pass over the whole item.
+    if (shown != nullptr && shown->type() == QSGNode::GeometryNodeType) {
+        auto* picture = static_cast<QSGGeometryNode*>(shown);
+        for (QSGMaterial* material : {picture->material(), picture->opaqueMaterial()})
+            if (material != nullptr)
+                material->setFlag(QSGMaterial::Blending, false);
+    }
+    return shown;
 }
 
 float SpectrumItem::rmsDb() const

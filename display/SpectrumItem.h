@@ -131,6 +131,9 @@ signals:
     void viewChanged();
     void traceLevelsChanged();
 
+protected:
+    QSGNode* updatePaintNode(QSGNode* node, UpdatePaintNodeData* data) override;
+
 private:
     void onTimer();
     void generateDemoFrame();
