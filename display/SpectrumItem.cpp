@@ -1,24 +1,22 @@
 #include "display/SpectrumItem.h"
 
 #include "display/DemoSpectrum.h"
+#include "display/SpectrumNode.h"
 #include "display/SpectrumRenderer.h"
 #include "markers/MarkerTracking.h"
 #include "markers/PeakSearch.h"
 
+#include <QQuickWindow>
 #include <QRandomGenerator64>
-#include <QSGGeometryNode>
-#include <QSGMaterial>
 #include <QtNumeric>
 
 #include <algorithm>
 #include <cmath>
 
-SpectrumItem::SpectrumItem(QQuickItem* parent) : QQuickFramebufferObject(parent)
+SpectrumItem::SpectrumItem(QQuickItem* parent) : QQuickItem(parent)
 {
+    setFlag(ItemHasContents);
     m_frame.trace.assign(2048, -120.0f);
-    // The framebuffer has the item's size in pixels: the window shows it 1:1, and sampling it
-    // point by point costs the rasteriser a quarter of filtering it.
-    setSmooth(false);
     m_repaintTimer.setInterval(33);
     connect(&m_repaintTimer, &QTimer::timeout, this, &SpectrumItem::onTimer);
     m_repaintTimer.start();
@@ -29,25 +27,26 @@ SpectrumItem::~SpectrumItem()
     m_repaintTimer.stop();
 }
 
-QQuickFramebufferObject::Renderer* SpectrumItem::createRenderer() const
+std::unique_ptr<SpectrumRenderer> SpectrumItem::createRenderer() const
 {
-    // The scene graph takes ownership of the renderer.
-    return new SpectrumRenderer;
+    return std::make_unique<SpectrumRenderer>();
 }
 
-QSGNode* SpectrumItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData* data)
+// Runs on the render thread while the GUI thread waits: the renderer takes its copy here.
+QSGNode* SpectrumItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData* /*data*/)
 {
-    QSGNode* shown = QQuickFramebufferObject::updatePaintNode(node, data);
-    // The renderer starts every frame with an opaque clear, so no pixel of the framebuffer lets
-    // the window through: the scene graph can copy it into the window instead of blending it
-    // over what lies beneath, which on a software rasteriser costs a pass over the whole item.
-    if (shown != nullptr && shown->type() == QSGNode::GeometryNodeType) {
-        auto* picture = static_cast<QSGGeometryNode*>(shown);
-        for (QSGMaterial* material : {picture->material(), picture->opaqueMaterial()})
-            if (material != nullptr)
-                material->setFlag(QSGMaterial::Blending, false);
-    }
-    return shown;
+    auto* spectrum = static_cast<SpectrumNode*>(node);
+    if (spectrum == nullptr)
+        spectrum = new SpectrumNode(createRenderer()); // owned by the scene graph
+    // The scene's pixels as the window's framebuffer holds them. The node's own matrix is not
+    // dependable while it renders, so the place is taken here.
+    const qreal ratio = window()->effectiveDevicePixelRatio();
+    const QRectF scene = mapRectToScene(QRectF(QPointF(0.0, 0.0), size()));
+    const QRect area(QPoint(qRound(scene.left() * ratio), qRound(scene.top() * ratio)),
+                     QPoint(qRound(scene.right() * ratio) - 1, qRound(scene.bottom() * ratio) - 1));
+    spectrum->setGeometry(size(), area, (QSizeF(window()->size()) * ratio).toSize());
+    spectrum->renderer().synchronize(*this);
+    return spectrum;
 }
 
 float SpectrumItem::rmsDb() const

@@ -5,7 +5,6 @@
 #include "display/WaterfallRows.h"
 
 #include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QOpenGLPaintDevice>
 #include <QPainter>
@@ -21,39 +20,29 @@ const QColor kPeakLine(0x4F, 0xC3, 0xF7);
 
 } // namespace
 
+SpectrumRenderer::SpectrumRenderer() = default;
+
 SpectrumRenderer::~SpectrumRenderer() = default;
 
-QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize& size)
+void SpectrumRenderer::synchronize(const SpectrumItem& item)
 {
-    QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
-    format.setSamples(0);
-    // The base class owns the framebuffer object.
-    return new QOpenGLFramebufferObject(size, format);
+    item.snapshotFrameIfChanged(m_frame, m_frameVersion);
+    m_settings = item.displaySettings();
 }
 
-void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
+void SpectrumRenderer::render(const QSize& targetSize, const QRect& area)
 {
-    const auto* spectrum = static_cast<const SpectrumItem*>(item);
-    spectrum->snapshotFrameIfChanged(m_frame, m_frameVersion);
-    m_settings = spectrum->displaySettings();
-}
-
-void SpectrumRenderer::render()
-{
-    QOpenGLFramebufferObject* fbo = framebufferObject();
-    if (fbo == nullptr)
+    if (area.width() < 1 || area.height() < 1)
         return;
-    const QSize size = fbo->size();
-    const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_settings.waterfallEnabled,
+    m_target = targetSize;
+    m_area = area;
+    const SpectrumLayout layout = computeLayout(area.width(), area.height(), m_settings.waterfallEnabled,
                                                 m_settings.waterfallHeightRatio);
     clearBackground();
     {
-        QOpenGLPaintDevice device(size);
+        QOpenGLPaintDevice device(targetSize);
         QPainter painter(&device);
-        // The framebuffer's rows run bottom-up as the scene graph shows it: paint in screen
-        // coordinates through a vertical flip.
-        painter.setTransform(QTransform(1, 0, 0, -1, 0, size.height()));
+        painter.translate(area.topLeft());
         painter.setRenderHint(QPainter::Antialiasing, false);
 
         drawWaterfall(painter, layout);
@@ -69,11 +58,27 @@ void SpectrumRenderer::render()
 // A clear is far cheaper than painting every pixel on a software rasteriser.
 void SpectrumRenderer::clearBackground()
 {
+    restrictToArea();
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
-    gl->glDisable(GL_SCISSOR_TEST);
     gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     gl->glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
     gl->glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void SpectrumRenderer::beginNativePainting(QPainter& painter)
+{
+    painter.beginNativePainting();
+    restrictToArea();
+}
+
+// Viewport and scissor on the item's area; OpenGL counts rows from the bottom.
+void SpectrumRenderer::restrictToArea()
+{
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    const int bottom = m_target.height() - m_area.y() - m_area.height();
+    gl->glViewport(m_area.x(), bottom, m_area.width(), m_area.height());
+    gl->glEnable(GL_SCISSOR_TEST);
+    gl->glScissor(m_area.x(), bottom, m_area.width(), m_area.height());
 }
 
 void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
@@ -86,7 +91,7 @@ void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& la
     if (!change.usable)
         return;
 
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool onTexture = m_waterfallTexture.follow(m_waterfall.image(), change);
     if (onTexture) {
         // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
@@ -138,7 +143,7 @@ void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayou
 void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 {
     buildGridTriangles(layout, m_gridTriangles);
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool drawn = m_triangles.draw(m_gridTriangles, kGrid, layout.width, layout.height);
     painter.endNativePainting();
     if (drawn)
@@ -157,7 +162,7 @@ void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layo
         m_density.reset();
         return;
     }
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool onTexture = m_densityTexture.follow(m_frame.density, m_settings.densityPalette);
     if (onTexture) {
         placeDensityParts(m_densityTexture.visibleParts(), m_frame.density.width, m_frame.density.height, layout,
@@ -197,7 +202,7 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
         m_tracePoints[i - visible.first] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width,
                                                       layout.spectrumHeight, m_settings.view);
     buildStrokeTriangles(m_tracePoints, penWidth, m_traceTriangles);
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool drawn = m_triangles.draw(m_traceTriangles, colour, layout.width, layout.height);
     painter.endNativePainting();
     if (drawn)

@@ -9,22 +9,33 @@
 #include "display/WaterfallTexture.h"
 #include "engine/SpectrumFrame.h"
 
-#include <QQuickFramebufferObject>
+#include <QRect>
+#include <QSize>
 
 class QPainter;
+class SpectrumItem;
 
-// Draws the spectrum display into the item's framebuffer object on the render thread:
-// background, waterfall strip, grid, density picture, trace and peak line. It works on its own
-// copy of the frame and settings, taken while the GUI thread is blocked.
-class SpectrumRenderer : public QQuickFramebufferObject::Renderer {
+// Draws the spectrum display on the render thread into the bound framebuffer, inside the
+// item's area: background, waterfall strip, grid, density picture, trace and peak line. It
+// works on its own copy of the frame and settings, taken while the GUI thread is blocked.
+class SpectrumRenderer {
 public:
-    ~SpectrumRenderer() override;
-    void render() override;
-    QOpenGLFramebufferObject* createFramebufferObject(const QSize& size) override;
-    void synchronize(QQuickFramebufferObject* item) override;
+    SpectrumRenderer();
+    virtual ~SpectrumRenderer();
+    SpectrumRenderer(const SpectrumRenderer&) = delete;
+    SpectrumRenderer& operator=(const SpectrumRenderer&) = delete;
+
+    // Takes the item's frame (when it changed) and settings; the GUI thread waits meanwhile.
+    virtual void synchronize(const SpectrumItem& item);
+    // Draws into a framebuffer of targetSize pixels, inside `area` (x right, y down from the
+    // framebuffer's top edge), and nowhere else.
+    virtual void render(const QSize& targetSize, const QRect& area);
 
 private:
     void clearBackground();
+    // Native drawing in the item's area: the painter leaves the viewport on the whole target.
+    void beginNativePainting(QPainter& painter);
+    void restrictToArea();
     void drawWaterfall(QPainter& painter, const SpectrumLayout& layout);
     void drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout);
     void drawGrid(QPainter& painter, const SpectrumLayout& layout);
@@ -33,6 +44,8 @@ private:
     void drawTrace(QPainter& painter, const SpectrumLayout& layout, const std::vector<float>& values,
                    const QColor& colour, float penWidth);
 
+    QSize m_target;
+    QRect m_area;
     SpectrumFrame m_frame;
     uint64_t m_frameVersion = 0;
     DisplaySettings m_settings;

@@ -96,7 +96,7 @@ class TimedRenderer : public SpectrumRenderer {
 public:
     explicit TimedRenderer(Timings& timings) : m_timings(timings) {}
 
-    void synchronize(QQuickFramebufferObject* item) override
+    void synchronize(const SpectrumItem& item) override
     {
         const int64_t cpu0 = threadCpuNs();
         QElapsedTimer timer;
@@ -108,13 +108,13 @@ public:
         m_timings.syncMs.push_back(ms);
     }
 
-    void render() override
+    void render(const QSize& targetSize, const QRect& area) override
     {
         const int64_t processCpu0 = processCpuNs();
         const int64_t cpu0 = threadCpuNs();
         QElapsedTimer timer;
         timer.start();
-        SpectrumRenderer::render();
+        SpectrumRenderer::render(targetSize, area);
         QOpenGLContext::currentContext()->functions()->glFinish();
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         const int64_t cpu = threadCpuNs() - cpu0;
@@ -134,7 +134,10 @@ private:
 class TimedSpectrumItem : public SpectrumItem {
 public:
     explicit TimedSpectrumItem(Timings& timings) : m_timings(timings) {}
-    Renderer* createRenderer() const override { return new TimedRenderer(m_timings); }
+    std::unique_ptr<SpectrumRenderer> createRenderer() const override
+    {
+        return std::make_unique<TimedRenderer>(m_timings);
+    }
 
 private:
     Timings& m_timings;

@@ -57,8 +57,8 @@ TEST(SpectrumLayout, TraceMappingClampsAndGuardsTheScale)
     EXPECT_FLOAT_EQ(last.x, 1760.0f);
     EXPECT_FLOAT_EQ(last.y, 0.0f);
 
-    EXPECT_FLOAT_EQ(framebufferNdcY(0.0f, 980), -1.0f);
-    EXPECT_FLOAT_EQ(framebufferNdcY(980.0f, 980), 1.0f);
+    EXPECT_FLOAT_EQ(framebufferNdcY(0.0f, 980), 1.0f);
+    EXPECT_FLOAT_EQ(framebufferNdcY(980.0f, 980), -1.0f);
 }
 
 TEST(SpectrumLayout, AZoomedViewSpreadsItsPartOfTheBandOverTheWidth)

@@ -59,6 +59,7 @@ private slots:
     void cleanup();
     void rendersWithOpenGl();
     void backgroundTraceAndGrid();
+    void drawsInsideItsPlaceInTheWindowOnly();
     void peakLineDrawnOnlyWhenEnabled();
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
@@ -134,6 +135,25 @@ void SpectrumRenderTest::backgroundTraceAndGrid()
         const QList<int> rows = rowsWithColour(image, 7, grid, y - 1, y + 2);
         QVERIFY2(rows.size() == 1, qPrintable(QStringLiteral("horizontal grid line %1").arg(k)));
     }
+}
+
+void SpectrumRenderTest::drawsInsideItsPlaceInTheWindowOnly()
+{
+    // The view draws straight into the window: offset and smaller, it must land in its own
+    // rectangle and leave the window's colour around it.
+    m_window->setColor(Qt::white);
+    m_item->setPosition(QPointF(50, 40));
+    m_item->setSize(QSizeF(300, 200));
+    const QImage image = renderFrame(flatFrame(-30.0f));
+    const QRgb background = qRgb(0x0B, 0x0D, 0x10);
+    for (const QPoint outside : {QPoint(45, 100), QPoint(200, 35), QPoint(355, 100), QPoint(200, 245)})
+        QVERIFY2(near(image.pixel(outside), qRgb(255, 255, 255)), qPrintable(describe(image.pixel(outside))));
+    for (const QPoint inside : {QPoint(52, 42), QPoint(347, 237)})
+        QVERIFY2(near(image.pixel(inside), background), qPrintable(describe(image.pixel(inside))));
+    // -30 dB a quarter of the way down the item.
+    const QList<int> rows = rowsWithColour(image, 80, qRgb(255, 200, 66));
+    QVERIFY2(!rows.isEmpty() && rows.first() >= 40 + 50 - 2 && rows.last() <= 40 + 50 + 1,
+             qPrintable(rows.isEmpty() ? QStringLiteral("no trace") : QString::number(rows.first())));
 }
 
 void SpectrumRenderTest::peakLineDrawnOnlyWhenEnabled()
