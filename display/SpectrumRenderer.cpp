@@ -38,14 +38,19 @@ void SpectrumRenderer::render(const QSize& targetSize, const QRect& area)
     m_area = area;
     const SpectrumLayout layout = computeLayout(area.width(), area.height(), m_settings.waterfallEnabled,
                                                 m_settings.waterfallHeightRatio);
-    clearBackground();
+    clearBackground(0, layout.spectrumHeight);
     {
         QOpenGLPaintDevice device(targetSize);
         QPainter painter(&device);
         painter.translate(area.topLeft());
         painter.setRenderHint(QPainter::Antialiasing, false);
 
-        drawWaterfall(painter, layout);
+        // A drawn waterfall covers its whole strip: only an empty one needs the background.
+        if (!drawWaterfall(painter, layout) && layout.waterfallHeight > 0) {
+            beginNativePainting(painter);
+            clearBackground(layout.spectrumHeight, layout.waterfallHeight);
+            painter.endNativePainting();
+        }
         drawGrid(painter, layout);
         drawDensity(painter, layout);
         drawTrace(painter, layout, m_frame.trace, kTrace, 1.5f);
@@ -56,10 +61,11 @@ void SpectrumRenderer::render(const QSize& targetSize, const QRect& area)
 }
 
 // A clear is far cheaper than painting every pixel on a software rasteriser.
-void SpectrumRenderer::clearBackground()
+void SpectrumRenderer::clearBackground(int top, int rows)
 {
     restrictToArea();
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    gl->glScissor(m_area.x(), m_target.height() - m_area.y() - top - rows, m_area.width(), rows);
     gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     gl->glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
     gl->glClear(GL_COLOR_BUFFER_BIT);
@@ -81,15 +87,15 @@ void SpectrumRenderer::restrictToArea()
     gl->glScissor(m_area.x(), bottom, m_area.width(), m_area.height());
 }
 
-void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
+bool SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
 {
     const int strip = layout.waterfallHeight;
     if (!m_settings.waterfallEnabled || strip < 1)
-        return;
+        return false;
     const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_settings.waterfallMinDb,
                                                       m_settings.waterfallMaxDb, m_settings.waterfallClears);
     if (!change.usable)
-        return;
+        return false;
 
     beginNativePainting(painter);
     const bool onTexture = m_waterfallTexture.follow(m_waterfall.image(), change);
@@ -112,6 +118,7 @@ void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& la
     painter.endNativePainting();
     if (!onTexture)
         drawWaterfallImage(painter, layout);
+    return true;
 }
 
 // For rings longer than the largest texture, or without shaders: the painter splits the image.

@@ -32,11 +32,13 @@ public:
     virtual void render(const QSize& targetSize, const QRect& area);
 
 private:
-    void clearBackground();
+    // Clears rows top ... top + rows - 1 of the item's area.
+    void clearBackground(int top, int rows);
     // Native drawing in the item's area: the painter leaves the viewport on the whole target.
     void beginNativePainting(QPainter& painter);
     void restrictToArea();
-    void drawWaterfall(QPainter& painter, const SpectrumLayout& layout);
+    // False when there is no waterfall to draw; otherwise it covers the whole strip.
+    bool drawWaterfall(QPainter& painter, const SpectrumLayout& layout);
     void drawWaterfallImage(QPainter& painter, const SpectrumLayout& layout);
     void drawGrid(QPainter& painter, const SpectrumLayout& layout);
     void drawDensity(QPainter& painter, const SpectrumLayout& layout);

@@ -302,13 +302,16 @@ void SpectrumRenderTest::waterfallClearsWhileNoFramesCome()
     m_item->setWaterfallEnabled(true);
     m_item->setWaterfallHeightRatio(0.5);
     SpectrumFrame frame = flatFrame(-200.0f);
+    const int middle = kHeight * 3 / 4;
+    // Before the first line the strip shows the background.
+    QVERIFY(near(renderFrame(frame).pixel(100, middle), qRgb(0x0B, 0x0D, 0x10)));
+
     WaterfallBlock& block = frame.waterfall;
     block.width = 16;
     block.lines = 8;
     block.totalLines = 8;
     editPicture(block.bytes).assign(16 * 8, 200);
     const QList<QRgb> table = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
-    const int middle = kHeight * 3 / 4;
     QVERIFY(near(renderFrame(frame).pixel(100, middle), table[200]));
 
     // No new frame: the clear alone repaints the strip with the lowest colour.
