@@ -52,3 +52,25 @@ void coverNonZeroCells(const uint8_t* bytes, int width, int height, int blockSiz
         }
     }
 }
+
+bool holdsDensityPicture(const DensityImage& density)
+{
+    return density.width >= 1 && density.height >= 1 &&
+           static_cast<int64_t>(pictureSize(density.bytes)) >= static_cast<int64_t>(density.width) * density.height;
+}
+
+void placeDensityParts(const std::vector<CellRect>& parts, int columns, int rows, const SpectrumLayout& layout,
+                       const ViewWindow& view, std::vector<DensityPlace>& places)
+{
+    places.clear();
+    if (columns < 1 || rows < 1)
+        return;
+    const double scaleY = static_cast<double>(layout.spectrumHeight) / rows;
+    for (const CellRect& part : parts) {
+        const double left = viewX(static_cast<double>(part.x) / columns, view, layout.width);
+        const double right = viewX(static_cast<double>(part.x + part.width) / columns, view, layout.width);
+        if (right < 0 || left > layout.width)
+            continue;
+        places.push_back({part, left, part.y * scaleY, right, (part.y + part.height) * scaleY});
+    }
+}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "display/SpectrumLayout.h"
+#include "engine/SpectrumFrame.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,3 +33,25 @@ struct CellRect {
 // cells are fully transparent, so drawing only these rectangles gives the same picture while
 // sparing the rasteriser most of the area. Fills `rects` in place.
 void coverNonZeroCells(const uint8_t* bytes, int width, int height, int blockSize, std::vector<CellRect>& rects);
+
+// Blocks of 16 x 16 cells for coverNonZeroCells: fine enough to skip the empty sky above the
+// trace, coarse enough to keep the number of rectangles small.
+constexpr int kDensityPartBlock = 16;
+
+// Whether the density holds a picture: a size, and at least as many bytes as it announces.
+bool holdsDensityPicture(const DensityImage& density);
+
+// Where a part of the picture lands on the screen (x right, y down, in pixels): the picture's
+// levels span the spectrum area's height, its columns the band as the view shows it.
+struct DensityPlace {
+    CellRect cells;
+    double left = 0.0;
+    double top = 0.0;
+    double right = 0.0;
+    double bottom = 0.0;
+};
+
+// The places of those parts of a columns x rows picture that the view shows. Fills `places`
+// in place.
+void placeDensityParts(const std::vector<CellRect>& parts, int columns, int rows, const SpectrumLayout& layout,
+                       const ViewWindow& view, std::vector<DensityPlace>& places);

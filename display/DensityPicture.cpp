@@ -2,19 +2,11 @@
 
 #include "display/Palettes.h"
 
-namespace {
-
-// Blocks of 16 x 16 cells: fine enough to skip the empty sky above the trace, coarse enough to
-// keep the number of draws small.
-constexpr int kVisiblePartBlock = 16;
-
-} // namespace
-
 bool DensityPicture::update(const DensityImage& density, int palette)
 {
     const int32_t c = density.width;
     const int32_t h = density.height;
-    if (c < 1 || h < 1 || static_cast<int64_t>(pictureSize(density.bytes)) < static_cast<int64_t>(c) * h) {
+    if (!holdsDensityPicture(density)) {
         reset();
         return false;
     }
@@ -35,7 +27,7 @@ bool DensityPicture::update(const DensityImage& density, int palette)
         for (int32_t i = 0; i < c; ++i)
             target[i] = m_pixelTable[source[i]];
     }
-    coverNonZeroCells(bytes.data(), c, h, kVisiblePartBlock, m_visibleParts);
+    coverNonZeroCells(bytes.data(), c, h, kDensityPartBlock, m_visibleParts);
     m_width = c;
     m_height = h;
     m_palette = palette;
@@ -56,7 +48,6 @@ void DensityPicture::buildPixelTable(int palette)
 {
     if (palette == m_pixelTablePalette)
         return;
-    for (int t = 0; t < 256; ++t)
-        m_pixelTable[t] = densityPixel(static_cast<uint8_t>(t), palette);
+    m_pixelTable = densityColourTable(palette);
     m_pixelTablePalette = palette;
 }

@@ -22,7 +22,6 @@ public:
     const std::vector<CellRect>& visibleParts() const { return m_visibleParts; }
 
 private:
-    // Only 256 byte values exist: colour them once per palette instead of once per cell.
     void buildPixelTable(int palette);
 
     std::array<QRgb, 256> m_pixelTable{};

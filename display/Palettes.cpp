@@ -105,3 +105,11 @@ QRgb densityPixel(uint8_t t, int palette)
     const QRgb colour = densityPaletteColour(palette, densityColourInput(t));
     return (static_cast<QRgb>(densityAlpha(t)) << 24) | (colour & 0x00FFFFFFu);
 }
+
+std::array<QRgb, 256> densityColourTable(int palette)
+{
+    std::array<QRgb, 256> table{};
+    for (int t = 0; t < 256; ++t)
+        table[static_cast<std::size_t>(t)] = densityPixel(static_cast<uint8_t>(t), palette);
+    return table;
+}

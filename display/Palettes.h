@@ -3,6 +3,7 @@
 #include <QList>
 #include <QRgb>
 
+#include <array>
 #include <cstdint>
 
 // Colours of the density picture: 0 "DPX Classic", 1 "Rainbow", 2 "Amber". v is clamped to [0, 1].
@@ -19,3 +20,6 @@ QList<QRgb> buildWaterfallColourTable(int palette, float blockMinDb, float block
 // One density cell as stored in the premultiplied picture: fully transparent for 0, otherwise
 // the palette colour at full strength under the cell's alpha, so bright cells add light.
 QRgb densityPixel(uint8_t t, int palette);
+
+// densityPixel for every byte value: only 256 exist, so cells are coloured by lookup.
+std::array<QRgb, 256> densityColourTable(int palette);

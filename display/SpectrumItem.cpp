@@ -1,18 +1,21 @@
 #include "display/SpectrumItem.h"
 
 #include "display/DemoSpectrum.h"
+#include "display/SpectrumNode.h"
 #include "display/SpectrumRenderer.h"
 #include "markers/MarkerTracking.h"
 #include "markers/PeakSearch.h"
 
+#include <QQuickWindow>
 #include <QRandomGenerator64>
 #include <QtNumeric>
 
 #include <algorithm>
 #include <cmath>
 
-SpectrumItem::SpectrumItem(QQuickItem* parent) : QQuickFramebufferObject(parent)
+SpectrumItem::SpectrumItem(QQuickItem* parent) : QQuickItem(parent)
 {
+    setFlag(ItemHasContents);
     m_frame.trace.assign(2048, -120.0f);
     m_repaintTimer.setInterval(33);
     connect(&m_repaintTimer, &QTimer::timeout, this, &SpectrumItem::onTimer);
@@ -24,10 +27,26 @@ SpectrumItem::~SpectrumItem()
     m_repaintTimer.stop();
 }
 
-QQuickFramebufferObject::Renderer* SpectrumItem::createRenderer() const
+std::unique_ptr<SpectrumRenderer> SpectrumItem::createRenderer() const
 {
-    // The scene graph takes ownership of the renderer.
-    return new SpectrumRenderer;
+    return std::make_unique<SpectrumRenderer>();
+}
+
+// Runs on the render thread while the GUI thread waits: the renderer takes its copy here.
+QSGNode* SpectrumItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData* /*data*/)
+{
+    auto* spectrum = static_cast<SpectrumNode*>(node);
+    if (spectrum == nullptr)
+        spectrum = new SpectrumNode(createRenderer()); // owned by the scene graph
+    // The scene's pixels as the window's framebuffer holds them. The node's own matrix is not
+    // dependable while it renders, so the place is taken here.
+    const qreal ratio = window()->effectiveDevicePixelRatio();
+    const QRectF scene = mapRectToScene(QRectF(QPointF(0.0, 0.0), size()));
+    const QRect area(QPoint(qRound(scene.left() * ratio), qRound(scene.top() * ratio)),
+                     QPoint(qRound(scene.right() * ratio) - 1, qRound(scene.bottom() * ratio) - 1));
+    spectrum->setGeometry(size(), area, (QSizeF(window()->size()) * ratio).toSize());
+    spectrum->renderer().synchronize(*this);
+    return spectrum;
 }
 
 float SpectrumItem::rmsDb() const

@@ -5,19 +5,22 @@
 #include "display/TraceMemories.h"
 #include "engine/SpectrumFrame.h"
 
-#include <QQuickFramebufferObject>
+#include <QQuickItem>
 #include <QTimer>
 #include <QVariantList>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+class SpectrumRenderer;
+
 // The spectrum area of the user interface (QML element SpectrumView). It keeps the latest
 // frame from the spectrum thread, or a synthetic one in demo mode, and repaints about 30 times
-// per second; drawing is done by its renderer on the scene graph's render thread, into an
-// OpenGL framebuffer object.
-class SpectrumItem : public QQuickFramebufferObject {
+// per second; drawing is done by its renderer on the scene graph's render thread, straight into
+// the window.
+class SpectrumItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(int fftSize READ fftSize WRITE setFftSize NOTIFY fftSizeChanged)
     Q_PROPERTY(float minDb READ minDb WRITE setMinDb NOTIFY minDbChanged)
@@ -56,7 +59,8 @@ public:
     explicit SpectrumItem(QQuickItem* parent = nullptr);
     ~SpectrumItem() override;
 
-    Renderer* createRenderer() const override;
+    // The renderer the item's scene graph node draws with (called on the render thread).
+    virtual std::unique_ptr<SpectrumRenderer> createRenderer() const;
 
     int fftSize() const { return m_fftSize; }
     float minDb() const { return m_settings.minDb; }
@@ -147,6 +151,9 @@ signals:
     void waterfallMaxDbChanged();
     void viewChanged();
     void traceLevelsChanged();
+
+protected:
+    QSGNode* updatePaintNode(QSGNode* node, UpdatePaintNodeData* data) override;
 
 private:
     void onTimer();

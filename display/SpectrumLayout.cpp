@@ -70,5 +70,5 @@ TracePoint tracePoint(std::size_t i, std::size_t n, float levelDb, float minDb, 
 
 float framebufferNdcY(float screenY, int height)
 {
-    return 2.0f * screenY / static_cast<float>(std::max(1, height)) - 1.0f;
+    return 1.0f - 2.0f * screenY / static_cast<float>(std::max(1, height));
 }

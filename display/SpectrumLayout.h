@@ -57,6 +57,7 @@ struct TracePoint {
 TracePoint tracePoint(std::size_t i, std::size_t n, float levelDb, float minDb, float maxDb, int width,
                       int spectrumHeight, const ViewWindow& view = {});
 
-// Vertical position of a screen row in the framebuffer's normalized device coordinates. The
-// scene graph shows the framebuffer bottom row first, so the screen's top edge is at -1.
+// Vertical position of a screen row, counted down from the top edge of an area `height` rows
+// high, in normalized device coordinates over that area: the window's framebuffer runs
+// bottom-up, so the top edge is at +1.
 float framebufferNdcY(float screenY, int height);

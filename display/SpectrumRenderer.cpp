@@ -5,7 +5,6 @@
 #include "display/WaterfallRows.h"
 
 #include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QOpenGLPaintDevice>
 #include <QPainter>
@@ -24,23 +23,15 @@ const std::array<QColor, TraceMemories::kStoredSlots> kStored{QColor(0xE0, 0x40,
 
 } // namespace
 
+SpectrumRenderer::SpectrumRenderer() = default;
+
 SpectrumRenderer::~SpectrumRenderer() = default;
 
-QOpenGLFramebufferObject* SpectrumRenderer::createFramebufferObject(const QSize& size)
+void SpectrumRenderer::synchronize(const SpectrumItem& item)
 {
-    QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
-    format.setSamples(0);
-    // The base class owns the framebuffer object.
-    return new QOpenGLFramebufferObject(size, format);
-}
-
-void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
-{
-    const auto* spectrum = static_cast<const SpectrumItem*>(item);
-    spectrum->snapshotFrameIfChanged(m_frame, m_frameVersion);
-    m_settings = spectrum->displaySettings();
-    const TraceMemories& memories = spectrum->traceMemories();
+    item.snapshotFrameIfChanged(m_frame, m_frameVersion);
+    m_settings = item.displaySettings();
+    const TraceMemories& memories = item.traceMemories();
     // Assigned in place, so that the copies reuse their buffers from one render to the next.
     const auto copy = [](std::vector<float>& to, const std::vector<float>* from) {
         if (from)
@@ -53,24 +44,27 @@ void SpectrumRenderer::synchronize(QQuickFramebufferObject* item)
         copy(m_stored[static_cast<std::size_t>(slot)], memories.storedAt(slot, m_frame.startHz, m_frame.binHz));
 }
 
-void SpectrumRenderer::render()
+void SpectrumRenderer::render(const QSize& targetSize, const QRect& area)
 {
-    QOpenGLFramebufferObject* fbo = framebufferObject();
-    if (fbo == nullptr)
+    if (area.width() < 1 || area.height() < 1)
         return;
-    const QSize size = fbo->size();
-    const SpectrumLayout layout = computeLayout(size.width(), size.height(), m_settings.waterfallEnabled,
+    m_target = targetSize;
+    m_area = area;
+    const SpectrumLayout layout = computeLayout(area.width(), area.height(), m_settings.waterfallEnabled,
                                                 m_settings.waterfallHeightRatio);
-    clearBackground();
+    clearBackground(0, layout.spectrumHeight);
     {
-        QOpenGLPaintDevice device(size);
+        QOpenGLPaintDevice device(targetSize);
         QPainter painter(&device);
-        // The framebuffer's rows run bottom-up as the scene graph shows it: paint in screen
-        // coordinates through a vertical flip.
-        painter.setTransform(QTransform(1, 0, 0, -1, 0, size.height()));
+        painter.translate(area.topLeft());
         painter.setRenderHint(QPainter::Antialiasing, false);
 
-        drawWaterfall(painter, layout);
+        // A drawn waterfall covers its whole strip: only an empty one needs the background.
+        if (!drawWaterfall(painter, layout) && layout.waterfallHeight > 0) {
+            beginNativePainting(painter);
+            clearBackground(layout.spectrumHeight, layout.waterfallHeight);
+            painter.endNativePainting();
+        }
         drawGrid(painter, layout);
         drawDensity(painter, layout);
         for (std::size_t slot = 0; slot < m_stored.size(); ++slot)
@@ -84,26 +78,43 @@ void SpectrumRenderer::render()
 }
 
 // A clear is far cheaper than painting every pixel on a software rasteriser.
-void SpectrumRenderer::clearBackground()
+void SpectrumRenderer::clearBackground(int top, int rows)
 {
+    restrictToArea();
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
-    gl->glDisable(GL_SCISSOR_TEST);
+    gl->glScissor(m_area.x(), m_target.height() - m_area.y() - top - rows, m_area.width(), rows);
     gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     gl->glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
     gl->glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
+void SpectrumRenderer::beginNativePainting(QPainter& painter)
+{
+    painter.beginNativePainting();
+    restrictToArea();
+}
+
+// Viewport and scissor on the item's area; OpenGL counts rows from the bottom.
+void SpectrumRenderer::restrictToArea()
+{
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    const int bottom = m_target.height() - m_area.y() - m_area.height();
+    gl->glViewport(m_area.x(), bottom, m_area.width(), m_area.height());
+    gl->glEnable(GL_SCISSOR_TEST);
+    gl->glScissor(m_area.x(), bottom, m_area.width(), m_area.height());
+}
+
+bool SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& layout)
 {
     const int strip = layout.waterfallHeight;
     if (!m_settings.waterfallEnabled || strip < 1)
-        return;
+        return false;
     const WaterfallChange change = m_waterfall.update(m_frame.waterfall, m_settings.waterfallMinDb,
                                                       m_settings.waterfallMaxDb, m_settings.waterfallClears);
     if (!change.usable)
-        return;
+        return false;
 
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool onTexture = m_waterfallTexture.follow(m_waterfall.image(), change);
     if (onTexture) {
         // Upward from the strip's bottom edge: oldest row first, newest row at the top edge.
@@ -124,6 +135,7 @@ void SpectrumRenderer::drawWaterfall(QPainter& painter, const SpectrumLayout& la
     painter.endNativePainting();
     if (!onTexture)
         drawWaterfallImage(painter, layout);
+    return true;
 }
 
 // For rings longer than the largest texture, or without shaders: the painter splits the image.
@@ -155,7 +167,7 @@ void SpectrumRenderer::drawWaterfallImage(QPainter& painter, const SpectrumLayou
 void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 {
     buildGridTriangles(layout, m_gridTriangles);
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool drawn = m_triangles.draw(m_gridTriangles, kGrid, layout.width, layout.height);
     painter.endNativePainting();
     if (drawn)
@@ -169,23 +181,36 @@ void SpectrumRenderer::drawGrid(QPainter& painter, const SpectrumLayout& layout)
 
 void SpectrumRenderer::drawDensity(QPainter& painter, const SpectrumLayout& layout)
 {
-    if (!m_settings.densityEnabled) {
+    if (!m_settings.densityEnabled || !holdsDensityPicture(m_frame.density)) {
+        m_densityTexture.reset();
         m_density.reset();
         return;
     }
+    beginNativePainting(painter);
+    const bool onTexture = m_densityTexture.follow(m_frame.density, m_settings.densityPalette);
+    if (onTexture) {
+        placeDensityParts(m_densityTexture.visibleParts(), m_frame.density.width, m_frame.density.height, layout,
+                          m_settings.view, m_densityPlaces);
+        m_densityTexture.draw(m_densityPlaces, layout.width, layout.height);
+    }
+    painter.endNativePainting();
+    if (!onTexture)
+        drawDensityImage(painter, layout);
+}
+
+// For pictures larger than the largest texture, or without shaders: the painter colours and
+// uploads the whole picture.
+void SpectrumRenderer::drawDensityImage(QPainter& painter, const SpectrumLayout& layout)
+{
     if (!m_density.update(m_frame.density, m_settings.densityPalette))
         return;
     const QImage& image = m_density.image();
-    const double columns = image.width();
-    const double scaleY = static_cast<double>(layout.spectrumHeight) / image.height();
-    for (const CellRect& part : m_density.visibleParts()) {
-        const double left = viewX(part.x / columns, m_settings.view, layout.width);
-        const double right = viewX((part.x + part.width) / columns, m_settings.view, layout.width);
-        if (right < 0 || left > layout.width)
-            continue;
-        const QRectF source(part.x, part.y, part.width, part.height);
-        const QRectF target(left, part.y * scaleY, right - left, part.height * scaleY);
-        painter.drawImage(target, image, source);
+    placeDensityParts(m_density.visibleParts(), image.width(), image.height(), layout, m_settings.view,
+                      m_densityPlaces);
+    for (const DensityPlace& place : m_densityPlaces) {
+        const CellRect& cells = place.cells;
+        painter.drawImage(QRectF(place.left, place.top, place.right - place.left, place.bottom - place.top), image,
+                          QRectF(cells.x, cells.y, cells.width, cells.height));
     }
 }
 
@@ -201,7 +226,7 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
         m_tracePoints[i - visible.first] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width,
                                                       layout.spectrumHeight, m_settings.view);
     buildStrokeTriangles(m_tracePoints, penWidth, m_traceTriangles);
-    painter.beginNativePainting();
+    beginNativePainting(painter);
     const bool drawn = m_triangles.draw(m_traceTriangles, colour, layout.width, layout.height);
     painter.endNativePainting();
     if (drawn)

@@ -1,29 +1,17 @@
 #pragma once
 
+#include "display/PaletteTexture.h"
 #include "display/WaterfallImage.h"
 
-#include <QOpenGLBuffer>
-#include <QOpenGLShaderProgram>
-
-#include <QtGui/qopengl.h>
-
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-class QOpenGLFunctions;
-
-// The waterfall image on the GPU: the ring's bytes in a one-channel texture and its colour
-// table in a 256 x 1 texture, looked up by a fragment shader. New lines upload one row each, a
-// palette or range change uploads 256 colours, and a frame without changes uploads nothing.
-// Lives on the render thread; every call, including destruction, needs the context current.
+// The waterfall image on the GPU: the ring's bytes in a palette texture. New lines upload one
+// row each, a palette or range change uploads 256 colours, and a frame without changes uploads
+// nothing. Lives on the render thread; every call, including destruction, needs the context
+// current.
 class WaterfallTexture {
 public:
-    WaterfallTexture();
-    ~WaterfallTexture();
-    WaterfallTexture(const WaterfallTexture&) = delete;
-    WaterfallTexture& operator=(const WaterfallTexture&) = delete;
-
     // Follows a change of the image. A ring wider than the largest texture is thinned to that
     // width by taking every n-th column (the strip shows far fewer columns anyway). False when
     // the ring has more lines than a texture can hold, or no shader can be built here: the
@@ -36,21 +24,12 @@ public:
     void drawRows(int firstRow, int rowCount, float yFirst, float yEnd, float uStart = 0.0f, float uStop = 1.0f);
 
 private:
-    bool createResources();
     void uploadAll(const QImage& image);
     void uploadRow(const QImage& image, int row);
-    void uploadColourTable(const QImage& image);
 
-    QOpenGLFunctions* m_gl = nullptr;
-    std::unique_ptr<QOpenGLShaderProgram> m_program;
-    QOpenGLBuffer m_vertices{QOpenGLBuffer::VertexBuffer};
-    GLuint m_indexTexture = 0;
-    GLuint m_paletteTexture = 0;
-    GLenum m_indexFormat = 0;
-    GLint m_maxTextureSize = 0;
+    PaletteTexture m_texture;
     int m_width = 0;
     int m_textureWidth = 0;
     int m_lines = 0;
     std::vector<uint8_t> m_thinnedRow;
-    bool m_failed = false;
 };

@@ -11,7 +11,8 @@
 #   RECORDING  replay this recording instead of the synthetic scene (RZSIM_REPLAY)
 # Thread shares are measured from 30 s after the start of acquisition to 5 s before its end.
 # RTSA_BENCH_BUILD names another Release build folder to measure (for before/after comparisons);
-# by default build-bench/ is built and measured.
+# by default build-bench/ is built and measured. RTSA_BENCH_PROBE names the probe library to
+# preload instead of that build's own (to measure an older build with the current probe).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -26,6 +27,7 @@ if [ -z "$build" ]; then
   build=$top/build-bench
 fi
 build=$(realpath -e "$build")
+probe=$(realpath -e "${RTSA_BENCH_PROBE:-$build/bin/librealtime_bench_probe.so}")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -58,9 +60,18 @@ export RZSIM_TEST_TONES=1
   sleep $(( $3 - 35 ))
   snapshot $pid >after.txt; date +%s.%N >after-time.txt
   wait $pid
-' _ "$build/bin/NorvaleRTSA" "$build/bin/librealtime_bench_probe.so" "$seconds"
+' _ "$build/bin/NorvaleRTSA" "$probe" "$seconds"
 
 elapsed=$(awk '{ a = $1 } END { getline b < "after-time.txt"; print b - a }' before-time.txt)
+# Frames the window drew per second over the same stretch as the thread shares (the probe counts
+# them once a second; the stretch starts 30 s after its "running" mark).
+fps=$(awk -v elapsed="$elapsed" '
+  / bench: running$/ { start = $1 + 30000; end = start + elapsed * 1000 }
+  / bench: frames drawn / && start {
+    if ($1 <= start) { t0 = $1; f0 = $5 }
+    if ($1 <= end) { t1 = $1; f1 = $5 }
+  }
+  END { printf "%.1f", (t1 > t0 ? (f1 - f0) * 1000 / (t1 - t0) : 0) }' log.txt)
 echo "=== NorvaleRTSA at $rate MS/s for $seconds s$( [ "$fft" != 0 ] && echo ", FFT $fft")$( [ -n "$recording" ] && echo ", replaying $(basename "$recording")")"
 
 # Statistics while running (between the probe's "running" and "stopping" marks).
@@ -96,6 +107,7 @@ awk -v rate="$rate" '
     else print "Audio underruns: no audio statistics line (audio not open)"
     if (underrunTimes != "") print "  underruns at (time since start: count):" underrunTimes
   }' log.txt
+echo "Frames drawn: $fps per second"
 throttled=$(awk '/Throttle released, dropped/ { s += $6 } END { print s + 0 }' console.txt)
 echo "Demodulation blocks dropped by the throttle: $throttled"
 p99=$(awk '/\[processIqBlock\]/ { sub(/,$/, "", $4); print substr($4, 5) }' console.txt | sort -g)
@@ -103,10 +115,11 @@ if [ -n "$p99" ]; then
   echo "Demodulation block time P99: median $(echo "$p99" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }') us over $(echo "$p99" | wc -l) reports"
 fi
 
-# Each thread's share of one core between the two snapshots, grouped by role.
+# Each thread's share of one core between the two snapshots, grouped by role, and what that is
+# per frame drawn (which tells a slower machine's cost from a lower frame rate).
 hz=$(getconf CLK_TCK)
 pid=$(cat pid.txt)
-join -t'|' <(sort -t'|' -k1,1 before.txt) <(sort -t'|' -k1,1 after.txt) | awk -F'|' -v hz="$hz" -v t="$elapsed" -v pid="$pid" '
+join -t'|' <(sort -t'|' -k1,1 before.txt) <(sort -t'|' -k1,1 after.txt) | awk -F'|' -v hz="$hz" -v t="$elapsed" -v pid="$pid" -v fps="$fps" '
   {
     name = $2; role = name
     if ($1 == pid) role = "GUI (main thread)"
@@ -119,4 +132,7 @@ join -t'|' <(sort -t'|' -k1,1 before.txt) <(sort -t'|' -k1,1 after.txt) | awk -F
     else role = "other (" name ")"
     share[role] += ($5 - $3) / hz / t * 100
   }
-  END { for (r in share) printf "  %-28s %6.1f %% of a core\n", r, share[r] }' | sort
+  END {
+    for (r in share)
+      printf "  %-28s %6.1f %% of a core, %6.2f ms per frame drawn\n", r, share[r], (fps > 0 ? share[r] * 10 / fps : 0)
+  }' | sort

@@ -1,7 +1,8 @@
 // Preloaded into the unmodified analyser (LD_PRELOAD) by scripts/realtime-bench.sh: switches
 // everything on through the controller the window shows (density, waterfall, peak line, FM
 // stereo demodulation with audio), runs for a given time and writes every user-facing log line
-// with its time to a file, for the script to read the analyser's own statistics from.
+// with its time to a file, for the script to read the analyser's own statistics from. Once a
+// second it adds the number of frames the window has drawn so far ("bench: frames drawn N").
 //
 // Settings, from the environment of the run (the analyser itself reads none):
 //   RTSA_BENCH_LOG      file for the log lines (required)
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <atomic>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -54,6 +56,11 @@ public:
         if (!configure())
             return abandon("the receiver did not connect or start");
         record(u"bench: running"_s);
+        // Counted on the render thread, which swaps the frames.
+        connect(m_window, &QQuickWindow::frameSwapped, this, [this] { ++m_framesDrawn; }, Qt::DirectConnection);
+        connect(&m_frameReport, &QTimer::timeout, this,
+                [this] { record(u"bench: frames drawn "_s + QString::number(m_framesDrawn.load())); });
+        m_frameReport.start(1000);
         const int seconds = static_cast<int>(setting("RTSA_BENCH_SECONDS", 600));
         QTimer::singleShot(seconds * 1000, this, [this] { finish(); });
     }
@@ -122,6 +129,7 @@ private:
 
     void finish()
     {
+        m_frameReport.stop();
         record(u"bench: stopping"_s);
         QMetaObject::invokeMethod(m_controller, "stopRx");
         record(u"bench: done"_s);
@@ -138,6 +146,8 @@ private:
     QObject* m_controller = nullptr;
     QFile m_log;
     QElapsedTimer m_clock;
+    std::atomic<long long> m_framesDrawn{0};
+    QTimer m_frameReport;
 };
 
 // Runs when the application object is built: the probe belongs to it and starts with its loop.

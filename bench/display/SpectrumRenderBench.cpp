@@ -1,7 +1,9 @@
 // Measures the spectrum renderer's synchronize and render per frame in a 1760 x 980 window
 // with everything on: 2048-bin trace and peak line, 1200-line x 2048 waterfall, 1024 x 512
 // density picture. Run under Xvfb (scripts/xvfb-test.sh). Render times include glFinish, so the
-// rasteriser's work for the frame is counted.
+// rasteriser's work for the frame is counted. Per frame drawn it also gives the CPU time of the
+// rasteriser's threads and of the render thread, the window's own composition included, from
+// the threads' scheduler statistics.
 #include "display/DemoSpectrum.h"
 #include "display/SpectrumItem.h"
 #include "display/SpectrumRenderer.h"
@@ -18,6 +20,8 @@
 #include <QQuickWindow>
 #include <QRandomGenerator>
 #include <QSGRendererInterface>
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -53,6 +57,23 @@ int64_t processCpuNs()
     return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+// CPU time in ms of this process's threads whose name starts with `prefix` (the first field of
+// each thread's schedstat, in ns).
+double threadsCpuMs(const QString& prefix)
+{
+    double ns = 0.0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (!comm.open(QIODevice::ReadOnly) || !QString::fromLatin1(comm.readAll()).startsWith(prefix) ||
+            !schedstat.open(QIODevice::ReadOnly))
+            continue;
+        ns += QString::fromLatin1(schedstat.readAll()).section(QLatin1Char(' '), 0, 0).toDouble();
+    }
+    return ns / 1e6;
+}
+
 // Filled by the render thread, read by the GUI thread between scenarios.
 struct Timings {
     std::mutex mutex;
@@ -75,7 +96,7 @@ class TimedRenderer : public SpectrumRenderer {
 public:
     explicit TimedRenderer(Timings& timings) : m_timings(timings) {}
 
-    void synchronize(QQuickFramebufferObject* item) override
+    void synchronize(const SpectrumItem& item) override
     {
         const int64_t cpu0 = threadCpuNs();
         QElapsedTimer timer;
@@ -87,13 +108,13 @@ public:
         m_timings.syncMs.push_back(ms);
     }
 
-    void render() override
+    void render(const QSize& targetSize, const QRect& area) override
     {
         const int64_t processCpu0 = processCpuNs();
         const int64_t cpu0 = threadCpuNs();
         QElapsedTimer timer;
         timer.start();
-        SpectrumRenderer::render();
+        SpectrumRenderer::render(targetSize, area);
         QOpenGLContext::currentContext()->functions()->glFinish();
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         const int64_t cpu = threadCpuNs() - cpu0;
@@ -113,7 +134,10 @@ private:
 class TimedSpectrumItem : public SpectrumItem {
 public:
     explicit TimedSpectrumItem(Timings& timings) : m_timings(timings) {}
-    Renderer* createRenderer() const override { return new TimedRenderer(m_timings); }
+    std::unique_ptr<SpectrumRenderer> createRenderer() const override
+    {
+        return std::make_unique<TimedRenderer>(m_timings);
+    }
 
 private:
     Timings& m_timings;
@@ -283,6 +307,9 @@ int main(int argc, char** argv)
     item->setSize(QSizeF(1760, 980));
     item->setDemo(false);
     window.show();
+    std::atomic<int> framesSwapped{0};
+    QObject::connect(&window, &QQuickWindow::frameSwapped, &window, [&framesSwapped] { ++framesSwapped; },
+                     Qt::DirectConnection);
 
     const auto liveData = [](SpectrumFrame& f, int i) {
         newTrace(f, i);
@@ -327,6 +354,9 @@ int main(int argc, char** argv)
         QElapsedTimer wall;
         wall.start();
         const int64_t cpu0 = processCpuNs();
+        const double rasteriser0 = threadsCpuMs(QStringLiteral("llvmpipe"));
+        const double renderThread0 = threadsCpuMs(QStringLiteral("QSGRenderThread"));
+        framesSwapped = 0;
         for (int i = 0; i < kFramesPerScenario; ++i) {
             scenario.step(frame, i);
             if (scenario.colourRangeChange)
@@ -336,6 +366,9 @@ int main(int argc, char** argv)
         }
         const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
         const double processCpu = static_cast<double>(processCpuNs() - cpu0) / 1e9;
+        const double swapped = std::max(1, framesSwapped.load());
+        const double rasteriserMs = (threadsCpuMs(QStringLiteral("llvmpipe")) - rasteriser0) / swapped;
+        const double renderThreadMs = (threadsCpuMs(QStringLiteral("QSGRenderThread")) - renderThread0) / swapped;
 
         std::lock_guard lock(timings.mutex);
         const double renders = static_cast<double>(timings.renderMs.size());
@@ -355,6 +388,9 @@ int main(int argc, char** argv)
         std::printf("  CPU of all threads while render() runs (render thread, rasteriser threads, anything "
                     "else of the process meanwhile): median %.3f ms\n",
                     percentile(timings.renderProcessCpuMs, 0.5));
+        std::printf("  per frame drawn (%d swapped), window composition included: rasteriser threads %.3f ms, "
+                    "render thread %.3f ms -> %.1f %% and %.1f %% of a core at 30 fps\n",
+                    framesSwapped.load(), rasteriserMs, renderThreadMs, rasteriserMs * 3.0, renderThreadMs * 3.0);
         std::printf("  whole process CPU at the measured rate (all threads, rasteriser included): %.1f %% of a "
                     "core\n",
                     processCpu / seconds * 100.0);

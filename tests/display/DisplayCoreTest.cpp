@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -56,8 +57,8 @@ TEST(SpectrumLayout, TraceMappingClampsAndGuardsTheScale)
     EXPECT_FLOAT_EQ(last.x, 1760.0f);
     EXPECT_FLOAT_EQ(last.y, 0.0f);
 
-    EXPECT_FLOAT_EQ(framebufferNdcY(0.0f, 980), -1.0f);
-    EXPECT_FLOAT_EQ(framebufferNdcY(980.0f, 980), 1.0f);
+    EXPECT_FLOAT_EQ(framebufferNdcY(0.0f, 980), 1.0f);
+    EXPECT_FLOAT_EQ(framebufferNdcY(980.0f, 980), -1.0f);
 }
 
 TEST(SpectrumLayout, AZoomedViewSpreadsItsPartOfTheBandOverTheWidth)
@@ -245,6 +246,45 @@ TEST(DensityBytes, VisiblePartsCoverEveryNonZeroCell)
                 EXPECT_EQ(cover[y * kWidth + x], 1) << "level " << m << " column " << x;
             }
         }
+}
+
+TEST(DensityBytes, HoldsAPictureOnlyWithAllItsBytes)
+{
+    DensityImage density;
+    EXPECT_FALSE(holdsDensityPicture(density));
+    density.width = 4;
+    density.height = 3;
+    density.bytes = std::make_shared<const std::vector<uint8_t>>(11, 0);
+    EXPECT_FALSE(holdsDensityPicture(density));
+    density.bytes = std::make_shared<const std::vector<uint8_t>>(12, 0);
+    EXPECT_TRUE(holdsDensityPicture(density));
+    density.height = 0;
+    EXPECT_FALSE(holdsDensityPicture(density));
+}
+
+TEST(DensityBytes, PartsLandWhereTheViewShowsTheirColumnsAndLevels)
+{
+    // A 100-column, 50-level picture over a 1000 x 400 spectrum area (the waterfall below it).
+    const SpectrumLayout layout = computeLayout(1000, 500, true, 0.2);
+    ASSERT_EQ(layout.spectrumHeight, 400);
+    const std::vector<CellRect> parts{{0, 0, 10, 16}, {40, 16, 20, 16}, {90, 32, 10, 18}};
+    std::vector<DensityPlace> places;
+
+    placeDensityParts(parts, 100, 50, layout, ViewWindow{}, places);
+    ASSERT_EQ(places.size(), 3u);
+    EXPECT_DOUBLE_EQ(places[1].left, 400.0);
+    EXPECT_DOUBLE_EQ(places[1].right, 600.0);
+    EXPECT_DOUBLE_EQ(places[1].top, 128.0);
+    EXPECT_DOUBLE_EQ(places[1].bottom, 256.0);
+    EXPECT_DOUBLE_EQ(places[2].bottom, 400.0);
+
+    // Zoomed into the middle fifth of the band: the middle part fills the width, the parts at
+    // the band's edges are not placed at all.
+    placeDensityParts(parts, 100, 50, layout, ViewWindow{0.4, 0.6}, places);
+    ASSERT_EQ(places.size(), 1u);
+    EXPECT_EQ(places[0].cells.x, 40);
+    EXPECT_NEAR(places[0].left, 0.0, 1e-9);
+    EXPECT_NEAR(places[0].right, 1000.0, 1e-9);
 }
 
 namespace {

@@ -59,11 +59,13 @@ private slots:
     void cleanup();
     void rendersWithOpenGl();
     void backgroundTraceAndGrid();
+    void drawsInsideItsPlaceInTheWindowOnly();
     void peakLineDrawnOnlyWhenEnabled();
     void minHoldAndStoredTracesInTheirColours();
     void waterfallNewestRowAtTopOfStrip_data();
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
+    void densityHighestLevelOnTopAndNewPicturesReplaceIt();
     void zoomSpreadsItsPartOfTheBandOverTheView();
     void waterfallClearsWhileNoFramesCome();
     void redrawsOnlyWhatChanged();
@@ -134,6 +136,25 @@ void SpectrumRenderTest::backgroundTraceAndGrid()
         const QList<int> rows = rowsWithColour(image, 7, grid, y - 1, y + 2);
         QVERIFY2(rows.size() == 1, qPrintable(QStringLiteral("horizontal grid line %1").arg(k)));
     }
+}
+
+void SpectrumRenderTest::drawsInsideItsPlaceInTheWindowOnly()
+{
+    // The view draws straight into the window: offset and smaller, it must land in its own
+    // rectangle and leave the window's colour around it.
+    m_window->setColor(Qt::white);
+    m_item->setPosition(QPointF(50, 40));
+    m_item->setSize(QSizeF(300, 200));
+    const QImage image = renderFrame(flatFrame(-30.0f));
+    const QRgb background = qRgb(0x0B, 0x0D, 0x10);
+    for (const QPoint outside : {QPoint(45, 100), QPoint(200, 35), QPoint(355, 100), QPoint(200, 245)})
+        QVERIFY2(near(image.pixel(outside), qRgb(255, 255, 255)), qPrintable(describe(image.pixel(outside))));
+    for (const QPoint inside : {QPoint(52, 42), QPoint(347, 237)})
+        QVERIFY2(near(image.pixel(inside), background), qPrintable(describe(image.pixel(inside))));
+    // -30 dB a quarter of the way down the item.
+    const QList<int> rows = rowsWithColour(image, 80, qRgb(255, 200, 66));
+    QVERIFY2(!rows.isEmpty() && rows.first() >= 40 + 50 - 2 && rows.last() <= 40 + 50 + 1,
+             qPrintable(rows.isEmpty() ? QStringLiteral("no trace") : QString::number(rows.first())));
 }
 
 void SpectrumRenderTest::peakLineDrawnOnlyWhenEnabled()
@@ -259,6 +280,36 @@ void SpectrumRenderTest::densityTransparentWhereByteIsZero()
     QVERIFY(near(renderFrame(frame).pixel(kWidth - 30, 30), background));
 }
 
+void SpectrumRenderTest::densityHighestLevelOnTopAndNewPicturesReplaceIt()
+{
+    m_item->setDensityEnabled(true);
+    // Four levels over the 300-pixel area: level 3 covers rows 0...74, level 0 rows 225...299.
+    SpectrumFrame frame = flatFrame(-200.0f);
+    frame.density.width = 8;
+    frame.density.height = 4;
+    std::vector<uint8_t>& density = editPicture(frame.density.bytes);
+    density.assign(8 * 4, 0);
+    std::fill_n(density.begin() + 3 * 8, 8, 255);
+    const QRgb background = qRgb(0x0B, 0x0D, 0x10);
+    const QRgb saturated = qRgb(241, 41, 41);
+
+    const QImage highest = renderFrame(frame);
+    QVERIFY2(near(highest.pixel(200, 30), saturated, 3), qPrintable(describe(highest.pixel(200, 30))));
+    QVERIFY2(near(highest.pixel(200, 270), background), qPrintable(describe(highest.pixel(200, 270))));
+
+    // The next picture moves everything to the lowest level and lights one column of level 2;
+    // level 1 stays empty in both.
+    std::vector<uint8_t>& next = editPicture(frame.density.bytes);
+    std::fill(next.begin(), next.end(), 0);
+    std::fill_n(next.begin(), 8, 255);
+    next[2 * 8 + 6] = 255;
+    const QImage lowest = renderFrame(frame);
+    QVERIFY2(near(lowest.pixel(200, 30), background), qPrintable(describe(lowest.pixel(200, 30))));
+    QVERIFY2(near(lowest.pixel(200, 270), saturated, 3), qPrintable(describe(lowest.pixel(200, 270))));
+    QVERIFY2(near(lowest.pixel(325, 110), saturated, 3), qPrintable(describe(lowest.pixel(325, 110))));
+    QVERIFY2(near(lowest.pixel(200, 110), background), qPrintable(describe(lowest.pixel(200, 110))));
+}
+
 void SpectrumRenderTest::zoomSpreadsItsPartOfTheBandOverTheView()
 {
     // A step at three quarters of the band: -90 dB below it, -30 dB from it on.
@@ -286,13 +337,16 @@ void SpectrumRenderTest::waterfallClearsWhileNoFramesCome()
     m_item->setWaterfallEnabled(true);
     m_item->setWaterfallHeightRatio(0.5);
     SpectrumFrame frame = flatFrame(-200.0f);
+    const int middle = kHeight * 3 / 4;
+    // Before the first line the strip shows the background.
+    QVERIFY(near(renderFrame(frame).pixel(100, middle), qRgb(0x0B, 0x0D, 0x10)));
+
     WaterfallBlock& block = frame.waterfall;
     block.width = 16;
     block.lines = 8;
     block.totalLines = 8;
     editPicture(block.bytes).assign(16 * 8, 200);
     const QList<QRgb> table = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
-    const int middle = kHeight * 3 / 4;
     QVERIFY(near(renderFrame(frame).pixel(100, middle), table[200]));
 
     // No new frame: the clear alone repaints the strip with the lowest colour.
