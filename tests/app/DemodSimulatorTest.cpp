@@ -5,6 +5,7 @@
 #include "support/StereoTones.h"
 #include "tests/support/BusListener.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/RealTimeRates.h"
 #include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QRegularExpression>
@@ -22,8 +23,8 @@ private slots:
     void tonesThroughTheWholeChain_data()
     {
         QTest::addColumn<double>("bandwidthMHz");
-        QTest::newRow("20 MS/s") << 20.0;
-        QTest::newRow("30 MS/s") << 30.0;
+        for (double mhz : realTimeRatesMHz({20.0, 30.0}, {5.0, 10.0}))
+            QTest::addRow("%.0f MS/s", mhz) << mhz;
     }
 
     void tonesThroughTheWholeChain()

@@ -10,6 +10,7 @@
 #include "support/ToneFit.h"
 #include "tests/audio/AsioTestRegistry.h"
 #include "tests/audio/WavFileReader.h"
+#include "tests/support/RealTimeRates.h"
 
 #include <QStringList>
 #include <QTest>
@@ -301,7 +302,7 @@ private slots:
     {
         QTest::addColumn<double>("rateMHz");
         QTest::addColumn<int>("stallMs");
-        for (double rate : {2.0, 20.0})
+        for (double rate : realTimeRatesMHz({2.0, 20.0}, {2.0, 10.0}))
             for (int stall : {300, 1500, 5000})
                 QTest::addRow("%.0f MS/s, %.1f s", rate, stall / 1000.0) << rate << stall;
     }
