@@ -13,8 +13,9 @@
 # RTSA_BENCH_BUILD names another Release build folder to measure (for before/after comparisons);
 # by default build-bench/ is built and measured. RTSA_BENCH_PROBE names the probe library to
 # preload instead of that build's own (to measure an older build with the current probe).
-# RTSA_BENCH_WINDOW (WIDTHxHEIGHT) and RTSA_BENCH_HIDE (object names) reach the probe: a window
-# size other than the default, and items left out to see what the rest of the window costs.
+# RTSA_BENCH_WINDOW (WIDTHxHEIGHT), RTSA_BENCH_HIDE (object names) and RTSA_BENCH_SCREENSHOT (an
+# absolute path) reach the probe: a window size other than the default, items left out to see
+# what the rest of the window costs, and a picture of the window at the end of the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
