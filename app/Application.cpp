@@ -5,6 +5,7 @@
 #include "app/SettingsStore.h"
 #include "app/SettingTables.h"
 #include "display/SpectrumItem.h"
+#include "display/WindowGraphics.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -19,8 +20,7 @@ int runApplication(int argc, char** argv)
 {
     auto app = std::make_unique<QGuiApplication>(argc, argv);
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/app.ico")));
-    // Before any window exists: the spectrum renderer draws with OpenGL into a framebuffer object.
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    chooseWindowGraphics();
     qmlRegisterType<SpectrumItem>("NorvaleRTSA", 1, 0, "SpectrumView");
     const auto settings = std::make_unique<SettingTables>();
     SettingTables::registerForQml(*settings);
@@ -45,6 +45,9 @@ int runApplication(int argc, char** argv)
     // Read once the window has set its start-up values and listens to the log.
     SettingsStore keptSettings(SettingsStore::userFile(), controller->log());
     QObject* window = engine->rootObjects().isEmpty() ? nullptr : engine->rootObjects().constFirst();
+    // Shown but not drawn before the event loop runs.
+    if (auto* quickWindow = qobject_cast<QQuickWindow*>(window))
+        drawWithoutDepthBuffer(*quickWindow);
     if (window)
         restoreKeptSettings(keptSettings, *controller, *window);
 

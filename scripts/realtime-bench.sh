@@ -13,6 +13,9 @@
 # RTSA_BENCH_BUILD names another Release build folder to measure (for before/after comparisons);
 # by default build-bench/ is built and measured. RTSA_BENCH_PROBE names the probe library to
 # preload instead of that build's own (to measure an older build with the current probe).
+# RTSA_BENCH_WINDOW (WIDTHxHEIGHT), RTSA_BENCH_HIDE (object names) and RTSA_BENCH_SCREENSHOT (an
+# absolute path) reach the probe: a window size other than the default, items left out to see
+# what the rest of the window costs, and a picture of the window at the end of the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -39,6 +42,7 @@ export RTSA_BENCH_LOG=$work/log.txt RTSA_BENCH_SECONDS=$seconds RTSA_BENCH_RATE=
 export RZSIM_TEST_TONES=1
 [ -n "$recording" ] && export RZSIM_REPLAY=$(realpath -e "$recording")
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 "$top/scripts/xvfb-test.sh" bash -c '
   # Thread CPU ticks (user + system) by thread id and name.
   snapshot() {
@@ -73,6 +77,8 @@ fps=$(awk -v elapsed="$elapsed" '
   }
   END { printf "%.1f", (t1 > t0 ? (f1 - f0) * 1000 / (t1 - t0) : 0) }' log.txt)
 echo "=== NorvaleRTSA at $rate MS/s for $seconds s$( [ "$fft" != 0 ] && echo ", FFT $fft")$( [ -n "$recording" ] && echo ", replaying $(basename "$recording")")"
+echo "Load average (1, 5, 15 min): $load_before before the run, $(cut -d' ' -f1-3 /proc/loadavg) after it"
+sed -n 's/^[0-9]* bench: \(window .*\|no item named .*\)$/\1/p' log.txt
 
 # Statistics while running (between the probe's "running" and "stopping" marks).
 awk -v rate="$rate" '

@@ -12,6 +12,10 @@
 //   RTSA_BENCH_DEMOD    station to demodulate in MHz (default 99.4; 0 leaves demodulation off)
 //   RTSA_BENCH_FFT      FFT size instead of the resolution target the window sets (default: keep)
 //   RTSA_BENCH_AUDIO    audio device (default "WAV File Writer"; empty leaves audio off)
+//   RTSA_BENCH_WINDOW   window size as WIDTHxHEIGHT (default: the window's own)
+//   RTSA_BENCH_SCREENSHOT  file to save a picture of the window into before stopping (default: none)
+//   RTSA_BENCH_HIDE     comma-separated object names of items to hide, to measure what the rest
+//                       of the window costs to draw (default: none)
 #include "engine/SpectrumSettingTable.h"
 #include "tests/support/AnalyserWindow.h"
 
@@ -89,6 +93,24 @@ private:
             record(u"bench: the controller has no property "_s + QString::fromLatin1(property));
     }
 
+    void resizeWindow()
+    {
+        const QStringList size = qEnvironmentVariable("RTSA_BENCH_WINDOW").split(u'x');
+        if (size.size() == 2)
+            m_window->resize(size[0].toInt(), size[1].toInt());
+        record(u"bench: window "_s + QString::number(m_window->width()) + u'x' + QString::number(m_window->height()));
+    }
+
+    void hideItems()
+    {
+        for (const QString& name : qEnvironmentVariable("RTSA_BENCH_HIDE").split(u',', Qt::SkipEmptyParts)) {
+            if (QQuickItem* item = m_window->contentItem()->findChild<QQuickItem*>(name))
+                item->setVisible(false);
+            else
+                record(u"bench: no item named "_s + name);
+        }
+    }
+
     bool configure()
     {
         bool connected = false;
@@ -102,6 +124,8 @@ private:
             set("rbwTargetHz", 0.0);
             set("fftSize", static_cast<int>(fft));
         }
+        resizeWindow();
+        hideItems();
         set("detectorMode", static_cast<int>(DetectorMode::Avg));
         set("densityEnabled", true);
         set("waterfallEnabled", true);
@@ -130,6 +154,8 @@ private:
     void finish()
     {
         m_frameReport.stop();
+        if (const QString file = qEnvironmentVariable("RTSA_BENCH_SCREENSHOT"); !file.isEmpty())
+            m_window->grabWindow().save(file);
         record(u"bench: stopping"_s);
         QMetaObject::invokeMethod(m_controller, "stopRx");
         record(u"bench: done"_s);

@@ -7,6 +7,7 @@
 #include "display/DemoSpectrum.h"
 #include "display/SpectrumItem.h"
 #include "display/SpectrumRenderer.h"
+#include "display/WindowGraphics.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -294,13 +295,14 @@ void runEventsUntil(const QElapsedTimer& clock, qint64 dueMs)
 
 int main(int argc, char** argv)
 {
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    chooseWindowGraphics();
     QGuiApplication app(argc, argv);
     if (argc < 2)
         measurePainterImageDraws();
 
     Timings timings;
     QQuickWindow window;
+    drawWithoutDepthBuffer(window);
     window.resize(1760, 980);
     auto* item = new TimedSpectrumItem(timings); // owned by the window's content item
     item->setParentItem(window.contentItem());

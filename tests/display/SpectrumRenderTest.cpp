@@ -2,6 +2,7 @@
 #include "display/Palettes.h"
 #include "tests/display/EditPicture.h"
 #include "display/SpectrumItem.h"
+#include "display/WindowGraphics.h"
 #include "tests/support/EventWait.h"
 
 #include <QGuiApplication>
@@ -80,6 +81,7 @@ private:
 void SpectrumRenderTest::init()
 {
     m_window = std::make_unique<QQuickWindow>();
+    drawWithoutDepthBuffer(*m_window);
     m_window->resize(kWidth, kHeight);
     m_item = new SpectrumItem(m_window->contentItem());
     m_item->setSize(QSizeF(kWidth, kHeight));
@@ -395,7 +397,7 @@ void SpectrumRenderTest::redrawsOnlyWhatChanged()
 
 int main(int argc, char** argv)
 {
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    chooseWindowGraphics();
     QGuiApplication app(argc, argv);
     SpectrumRenderTest test;
     return QTest::qExec(&test, argc, argv);
