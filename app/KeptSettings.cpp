@@ -51,6 +51,7 @@ const std::vector<KeptGroup>& keptGroups()
           QStringLiteral("acpSpacingHz"), QStringLiteral("acpPairs"), QStringLiteral("noiseBinsEachSide"),
           QStringLiteral("peakCount"), QStringLiteral("peakExcursionDb"), QStringLiteral("peakThresholdDb"),
           QStringLiteral("peakOrder"), QStringLiteral("referenceOffsets")}},
+        {QStringLiteral("recording"), QStringLiteral("recording"), {QStringLiteral("folder")}},
         {QStringLiteral("display"),
          QStringLiteral("spectrumView"),
          {QStringLiteral("peakLineEnabled"), QStringLiteral("densityPalette")}},
