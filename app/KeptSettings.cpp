@@ -70,7 +70,7 @@ const std::vector<KeptGroup>& keptGroups()
 // The panels that fold, by their names in the window.
 const QStringList& foldingPanels()
 {
-    static const QStringList panels{QStringLiteral("viewPanel"),    QStringLiteral("dspPanel"),
+    static const QStringList panels{QStringLiteral("recordPanel"),  QStringLiteral("viewPanel"),    QStringLiteral("dspPanel"),
                                     QStringLiteral("dpxPanel"),     QStringLiteral("waterfallPanel"),
                                     QStringLiteral("markersPanel"), QStringLiteral("measurementsPanel"),
                                     QStringLiteral("demodPanel"),   QStringLiteral("logPanel")};

@@ -50,8 +50,9 @@ struct RecordingFigures {
 // fails ends the recording with a message, leaving the data written and a meta describing it.
 class IqRecorder : public IqTap {
 public:
-    // More than a second at 30 MS/s (120 MB).
-    static constexpr std::size_t kDefaultBufferBytes = std::size_t{128} << 20;
+    // Over two seconds at 30 MS/s (120 MB/s): a disk on a busy machine stalled single writes
+    // for 0.7 s while writing 120 MB/s, and the buffer must also cover the time to catch up.
+    static constexpr std::size_t kDefaultBufferBytes = std::size_t{256} << 20;
     static constexpr std::size_t kDefaultChunkBytes = std::size_t{8} << 20;
     static constexpr std::size_t kMarkCapacity = 4096;
 
