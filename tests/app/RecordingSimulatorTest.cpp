@@ -35,6 +35,11 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
+        // To open the recording with another reader afterwards.
+        if (qEnvironmentVariableIsSet("RTSA_KEEP_TEST_RECORDING")) {
+            dir.setAutoRemove(false);
+            qInfo("recording kept in %s", qPrintable(dir.path()));
+        }
         QStringList lines;
         RtsaController c;
         RecordingControl& recording = *c.recording();
