@@ -90,12 +90,10 @@ QString IqRecorder::start(const RecordingRequest& request)
     global.description = request.description;
     recording->meta.captures.push_back({0, 0, static_cast<double>(m_run->centerHz), utcNow()});
     m_recording = std::move(recording);
-    writeMeta(0);
-    if (m_recording->failed) {
-        const QString message = m_message;
+    if (const QString error = writeMeta(0); !error.isEmpty()) {
         m_recording.reset();
         QFile::remove(dataPath);
-        return message;
+        return error;
     }
 
     try {
@@ -229,7 +227,7 @@ void IqRecorder::runWriter()
     const int64_t cpuStart = threadCpuNowNs();
     Recording& recording = *m_recording;
     IqSpool& spool = *m_spool;
-    for (;;) {
+    while (!recording.failed) {
         const bool finishing = m_finishing.load();
         if (const SpoolMark* mark = spool.markDue()) {
             openSegment(*mark);
@@ -244,8 +242,8 @@ void IqRecorder::runWriter()
             std::this_thread::sleep_for(kWriterRest);
     }
     if (!recording.failed && !recording.file->sync())
-        endWithMessage(QStringLiteral("Recording stopped: cannot write %1: %2")
-                           .arg(recording.dataName, QString::fromStdString(recording.file->error())));
+        failWriting(QStringLiteral("cannot write %1: %2")
+                        .arg(recording.dataName, QString::fromStdString(recording.file->error())));
     // A write cut short may have left part of a sample; the file keeps whole ones.
     uint64_t bytes = m_bytesWritten.load();
     if (bytes % kIqSampleBytes != 0) {
@@ -253,7 +251,8 @@ void IqRecorder::runWriter()
         recording.file->truncate(bytes);
         m_bytesWritten = bytes;
     }
-    writeMeta(bytes / kIqSampleBytes);
+    if (const QString error = writeMeta(bytes / kIqSampleBytes); !error.isEmpty() && !recording.failed)
+        failWriting(error);
     m_writerCpuNs = threadCpuNowNs() - cpuStart;
     m_writerDone = true;
 }
@@ -276,11 +275,8 @@ bool IqRecorder::writeSome(bool finishing)
         m_worstWriteNs.store(took, std::memory_order_relaxed);
     m_bytesWritten.fetch_add(written, std::memory_order_relaxed);
     if (written < length) {
-        m_recording->failed = true;
-        m_armed = false;
-        const std::lock_guard lock(m_messageMutex);
-        m_message = QStringLiteral("Recording stopped: cannot write %1: %2")
-                        .arg(m_recording->dataName, QString::fromStdString(m_recording->file->error()));
+        failWriting(QStringLiteral("cannot write %1: %2")
+                        .arg(m_recording->dataName, QString::fromStdString(m_recording->file->error())));
         return false;
     }
     spool.release(length);
@@ -308,13 +304,13 @@ void IqRecorder::openSegment(const SpoolMark& mark)
         capture.datetime = *last.datetime + std::chrono::microseconds{static_cast<int64_t>(seconds * 1e6)};
     }
     captures.push_back(capture);
-    writeMeta(mark.fileSample);
+    if (const QString error = writeMeta(mark.fileSample); !error.isEmpty())
+        failWriting(error);
 }
 
-void IqRecorder::writeMeta(uint64_t samplesInFile)
+QString IqRecorder::writeMeta(uint64_t samplesInFile)
 {
-    Recording& recording = *m_recording;
-    SigmfMeta meta = recording.meta;
+    SigmfMeta meta = m_recording->meta;
     {
         const std::lock_guard lock(m_markersMutex);
         meta.annotations = m_markers;
@@ -323,11 +319,13 @@ void IqRecorder::writeMeta(uint64_t samplesInFile)
         annotation.sampleStart = 0;
         annotation.sampleCount = samplesInFile;
     }
-    const QString error = writeSigmfMetaAtomically(recording.metaPath, meta);
-    if (error.isEmpty() || recording.failed)
-        return;
-    recording.failed = true;
+    return writeSigmfMetaAtomically(m_recording->metaPath, meta);
+}
+
+void IqRecorder::failWriting(const QString& why)
+{
+    m_recording->failed = true;
     m_armed = false;
     const std::lock_guard lock(m_messageMutex);
-    m_message = QStringLiteral("Recording stopped: %1").arg(error);
+    m_message = QStringLiteral("Recording stopped: %1").arg(why);
 }

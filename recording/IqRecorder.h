@@ -94,7 +94,11 @@ private:
     // False once a write failed.
     bool writeSome(bool finishing);
     void openSegment(const SpoolMark& mark);
-    void writeMeta(uint64_t samplesInFile);
+    // The meta with the markers over samplesInFile; "" or why it could not be written.
+    QString writeMeta(uint64_t samplesInFile);
+    // Writer thread: a write failed; the RX thread's blocks are no longer taken.
+    void failWriting(const QString& why);
+    // Control side: the recording ends at the next block, with this message.
     void endWithMessage(const QString& message);
 
     const Options m_options;
