@@ -2,6 +2,7 @@
 
 #include "acquisition/IDevice.h"
 #include "acquisition/IqSample.h"
+#include "acquisition/IqTap.h"
 #include "engine/SpectrumLoop.h"
 #include "engine/SpectrumProcessor.h"
 #include "platform/ThreadName.h"
@@ -74,6 +75,9 @@ bool AcquisitionSession::start(const AcquisitionRunSetup& setup)
     sources.demodRing = m_demodRing.get();
     sources.readBlockBytes = static_cast<uint32_t>(samplesPerTransfer * kIqSampleBytes);
     sources.fftRingLostBytes = &m_fftRingLostBytes;
+    sources.tap = m_tap;
+    if (m_tap)
+        m_tap->runStarted({setup.sampleRateHz, setup.centerHz, m_device->deviceName(), m_device->serialNumber()});
     m_rxThread = std::make_unique<RxThread>(m_running, sources, rxCallbacks());
     m_rxThread->start();
     m_spectrumThread = std::thread(&AcquisitionSession::runSpectrum, this, static_cast<std::size_t>(fftFrameBytes),
@@ -113,6 +117,8 @@ void AcquisitionSession::stop()
         return;
     m_device->stopStreaming();
     m_rxThread->join();
+    if (m_tap)
+        m_tap->runStopped();
     m_spectrumThread.join();
     m_rxThread.reset();
     m_fftRing.reset();

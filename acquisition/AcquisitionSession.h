@@ -19,6 +19,7 @@
 #include <thread>
 
 class IDevice;
+class IqTap;
 
 // Where a session's results go: frames and traces to their consumers (the SpectrumSink part),
 // the RX thread's lines and status, and overload triggers. Called from the session's RX and
@@ -64,6 +65,9 @@ public:
     // Starts the receiver's stream and a run on it; false when the receiver does not start. True
     // at once while a run is going. The device must outlive the run.
     bool start(const AcquisitionRunSetup& setup);
+    // A consumer of every run's IQ as read (see IqTap), or none. Set between runs; it must outlive
+    // the runs it is set for.
+    void setIqTap(IqTap* tap) { m_tap = tap; }
     // Ends a run: stops the stream (which wakes a read waiting for samples), joins the threads
     // and frees the rings.
     void stop();
@@ -104,6 +108,7 @@ private:
     // What one run owns. The rings exist from its start until both threads are joined.
     std::atomic<bool> m_running{false};
     IDevice* m_device = nullptr;
+    IqTap* m_tap = nullptr;
     std::atomic<uint64_t> m_fftRingLostBytes{0};
     std::unique_ptr<FftRing> m_fftRing;
     std::unique_ptr<DemodRing> m_demodRing;

@@ -4,6 +4,7 @@
 #include "acquisition/FftRing.h"
 #include "acquisition/IDevice.h"
 #include "acquisition/IqSample.h"
+#include "acquisition/IqTap.h"
 #include "platform/MonotonicClock.h"
 #include "platform/ThreadName.h"
 #include "platform/ThreadPriority.h"
@@ -84,6 +85,8 @@ void RxThread::run()
         IDevice* device = m_sources.device;
         if (device != nullptr && device->readSamples(block.get(), blockBytes)) {
             consecutiveFailures = 0;
+            if (IqTap* tap = m_sources.tap)
+                tap->delivered(block.get(), blockBytes);
             if (FftRing* ring = m_sources.fftRing) {
                 // A full ring keeps what fits in whole samples: a torn one would pair every
                 // later I and Q byte wrongly for the spectrum thread.
@@ -167,6 +170,8 @@ void RxThread::report(int64_t now)
         const ReceiverLoss loss = m_sources.device->takeLoss();
         status.receiverOverflows = loss.overflows;
         status.receiverLostSamples = loss.samples;
+        if (m_sources.tap != nullptr && loss.samples != 0)
+            m_sources.tap->lost(loss.samples);
     }
     status.fftUsed = fft ? fft->available() : 0;
     status.fftCapacity = fft ? fft->capacity() : 0;

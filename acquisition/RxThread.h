@@ -9,6 +9,7 @@
 class IDevice;
 class FftRing;
 class DemodRing;
+class IqTap;
 
 // What the RX thread reads from and writes into for one acquisition run. The owner keeps all
 // of it alive until the thread has been joined.
@@ -19,6 +20,8 @@ struct RxSources {
     uint32_t readBlockBytes = 0;
     // Bytes the FFT ring could not take; the spectrum thread turns them into dropped frames.
     std::atomic<uint64_t>* fftRingLostBytes = nullptr;
+    // Optional: gets every block as read and the receiver's losses (a recorder).
+    IqTap* tap = nullptr;
 };
 
 // One report period of the RX thread: throughput into the FFT ring, what was lost, and how full

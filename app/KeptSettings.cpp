@@ -51,6 +51,7 @@ const std::vector<KeptGroup>& keptGroups()
           QStringLiteral("acpSpacingHz"), QStringLiteral("acpPairs"), QStringLiteral("noiseBinsEachSide"),
           QStringLiteral("peakCount"), QStringLiteral("peakExcursionDb"), QStringLiteral("peakThresholdDb"),
           QStringLiteral("peakOrder"), QStringLiteral("referenceOffsets")}},
+        {QStringLiteral("recording"), QStringLiteral("recording"), {QStringLiteral("folder")}},
         {QStringLiteral("display"),
          QStringLiteral("spectrumView"),
          {QStringLiteral("peakLineEnabled"), QStringLiteral("densityPalette")}},
@@ -69,7 +70,7 @@ const std::vector<KeptGroup>& keptGroups()
 // The panels that fold, by their names in the window.
 const QStringList& foldingPanels()
 {
-    static const QStringList panels{QStringLiteral("viewPanel"),    QStringLiteral("dspPanel"),
+    static const QStringList panels{QStringLiteral("recordPanel"),  QStringLiteral("viewPanel"),    QStringLiteral("dspPanel"),
                                     QStringLiteral("dpxPanel"),     QStringLiteral("waterfallPanel"),
                                     QStringLiteral("markersPanel"), QStringLiteral("measurementsPanel"),
                                     QStringLiteral("demodPanel"),   QStringLiteral("logPanel")};

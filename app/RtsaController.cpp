@@ -32,6 +32,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     // No SDK is loaded yet: that waits for the first connect. Nor is an audio driver: the
     // backend finds the installed ones when first asked.
     m_device = makeDevice();
+    m_session->setIqTap(&m_recordingControl.tap());
     m_demod.setStatusCallback(statusCallback());
     m_audio.backend = makeAudioBackend([this, console = m_log.audioSink()](AsioLogLevel level, const std::string& text) {
         if (level == AsioLogLevel::Warning)

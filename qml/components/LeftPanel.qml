@@ -2,7 +2,7 @@ import QtQuick 2.15
 import "../logic"
 import "panels"
 
-// The left column: the receiver, the part of its band in view, then spectrum, persistence and
+// The left column: the receiver, its recording, the part of its band in view, then spectrum, persistence and
 // waterfall settings.
 PanelColumn {
     id: left
@@ -16,6 +16,11 @@ PanelColumn {
         width: left.panelWidth
         rtsa: left.rtsa
         app: left.app
+    }
+    RecordPanel {
+        objectName: "recordPanel"
+        width: left.panelWidth
+        rtsa: left.rtsa
     }
     ViewPanel {
         objectName: "viewPanel"

@@ -1,4 +1,5 @@
 #include "acquisition/AcquisitionSession.h"
+#include "acquisition/IqTap.h"
 #include "tests/app/ScriptedReceiver.h"
 #include "tests/support/EventWait.h"
 
@@ -154,6 +155,51 @@ TEST(AcquisitionSession, ARunCarriesTheReceiverThroughTheSpectrumThreadToTheOutp
     EXPECT_GT(rig.session.spectrumStatus().blocksProcessed, 0u);
     rig.session.stop();
     EXPECT_EQ(rig.calls("stopStreaming"), 1);
+}
+
+// A tap learns each run's tuning before its first block and its end after its last.
+TEST(AcquisitionSession, ATapSeesEachRunFromStartToStop)
+{
+    struct Tap : IqTap {
+        std::mutex mutex;
+        std::vector<std::string> events;
+        std::atomic<uint64_t> bytes{0};
+        void runStarted(const IqTapRun& run) override
+        {
+            const std::lock_guard lock(mutex);
+            events.push_back("start " + std::to_string(run.sampleRateHz) + " " + std::to_string(run.centerHz) + " " +
+                             run.deviceName + " " + run.serialNumber + " after " + std::to_string(bytes.load()));
+        }
+        void runStopped() override
+        {
+            const std::lock_guard lock(mutex);
+            events.push_back("stop");
+        }
+        void delivered(const uint8_t*, std::size_t length) override
+        {
+            const std::lock_guard lock(mutex);
+            if (events.empty() || events.back() == "stop")
+                events.push_back("block outside a run");
+            bytes += length;
+        }
+        void lost(uint64_t) override {}
+    } tap;
+    Rig rig;
+    rig.script->name = "RZ640";
+    rig.script->serial = "5A000001";
+    rig.session.setIqTap(&tap);
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(waitFor([&] { return tap.bytes.load() > 0; }));
+    rig.session.stop();
+    const uint64_t firstRun = tap.bytes.load();
+    ASSERT_TRUE(rig.session.start({&rig.receiver, 2'000'000, 101'000'000}));
+    ASSERT_TRUE(waitFor([&] { return tap.bytes.load() > firstRun; }));
+    rig.session.stop();
+    const std::lock_guard lock(tap.mutex);
+    EXPECT_EQ(tap.events, (std::vector<std::string>{"start 2000000 100000000 RZ640 5A000001 after 0", "stop",
+                                                    "start 2000000 101000000 RZ640 5A000001 after " +
+                                                        std::to_string(firstRun),
+                                                    "stop"}));
 }
 
 TEST(AcquisitionSession, SettingsPublishedDuringARunReachTheSpectrumThread)

@@ -2,6 +2,7 @@
 #include "acquisition/FftRing.h"
 #include "acquisition/IqSample.h"
 #include "acquisition/IDevice.h"
+#include "acquisition/IqTap.h"
 #include "acquisition/RxThread.h"
 #include "tests/support/EventWait.h"
 #include "platform/ThreadPriority.h"
@@ -260,6 +261,45 @@ TEST(RxThreadRings, FullFftRingKeepsWhatFitsAndCountsTheRest)
     ASSERT_EQ(recorder.lines.size(), 8u);
     EXPECT_EQ(recorder.lines[4], "RX 0.50 MB/s, timeouts=0, fftDrop=1, demodOvf=0");
     EXPECT_EQ(recorder.lines[6], "RX 0.00 MB/s, timeouts=0, fftDrop=1, demodOvf=0");
+}
+
+// What the RX thread hands a recorder, kept in order. Runs are the session's business.
+struct TapProbe : IqTap {
+    std::vector<uint8_t> bytes;
+    std::vector<uint64_t> losses;
+
+    void runStarted(const IqTapRun&) override {}
+    void runStopped() override {}
+    void delivered(const uint8_t* iq, std::size_t length) override { bytes.insert(bytes.end(), iq, iq + length); }
+    void lost(uint64_t samples) override { losses.push_back(samples); }
+};
+
+TEST(RxThreadTap, TheTapGetsEveryBlockAsReadAndTheReceiversLosses)
+{
+    std::atomic<bool> running{true};
+    // Room for one block only: the tap takes what the receiver delivered, not what the ring kept.
+    FftRing ring(kBlock + 1);
+    ScriptedDevice device;
+    device.onRead = [&running](int n, uint8_t* buffer, uint32_t length) {
+        std::fill(buffer, buffer + length, static_cast<uint8_t>(n));
+        if (n == 3)
+            running = false;
+        return true;
+    };
+    int asked = 0;
+    device.onTakeLoss = [&asked] { return ++asked == 2 ? ReceiverLoss{1, 49152} : ReceiverLoss{}; };
+    Recorder recorder;
+    TapProbe tap;
+    RxSources sources{&device, &ring, nullptr, kBlock, nullptr};
+    sources.tap = &tap;
+    runToEnd(running, sources, recorder);
+
+    ASSERT_EQ(tap.bytes.size(), 3u * kBlock);
+    for (uint32_t block = 0; block < 3; ++block)
+        EXPECT_TRUE(std::all_of(tap.bytes.begin() + block * kBlock, tap.bytes.begin() + (block + 1) * kBlock,
+                                [block](uint8_t b) { return b == block + 1; }))
+            << "block " << block;
+    EXPECT_EQ(tap.losses, std::vector<uint64_t>{49152});
 }
 
 // Six bytes left: one whole sample goes in, and the spectrum thread keeps reading I and Q in

@@ -155,6 +155,21 @@ private slots:
         QCOMPARE(m->referenceOffsets().value(QStringLiteral("other receiver")).toDouble(), -3.0);
     }
 
+    // The folder recordings go to comes back; the name and description are for one recording.
+    void theRecordingFolderIsKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
+        runAndSave(path, [&dir](RtsaController* c, FakeWindow&) {
+            c->recording()->setFolder(dir.path());
+            c->recording()->setFileName(QStringLiteral("once"));
+        });
+
+        NextRun next(path);
+        QCOMPARE(next.controller->recording()->folder(), dir.path());
+        QCOMPARE(next.controller->recording()->fileName(), QString());
+    }
+
     // A value that does not fit its property is passed by; the others still come back, and the
     // controller clamps what is out of its range.
     void aValueThatDoesNotFitIsPassedBy()
