@@ -127,6 +127,13 @@ void AcquisitionSession::clearDemodRing()
         m_demodRing->reset();
 }
 
+bool AcquisitionSession::hasRoomFor(std::size_t bytes) const
+{
+    if (m_fftRing && m_fftRing->space() < bytes)
+        return false;
+    return !m_demodRing || !m_demod.enabledNow() || m_demodRing->capacity() - m_demodRing->available() > bytes;
+}
+
 SpectrumStatus AcquisitionSession::spectrumStatus() const
 {
     const std::lock_guard lock(m_statusMutex);

@@ -76,6 +76,10 @@ public:
     // Empties the demodulation ring of a run (its IQ is stale once demodulation comes back).
     // Not concurrent with start and stop.
     void clearDemodRing();
+    // True when the run's FFT ring, and its demod ring while demodulation is on, can take
+    // `bytes` more: a source that can wait (a recording) asks before each block so that nothing
+    // is dropped. Called by the run's RX thread.
+    bool hasRoomFor(std::size_t bytes) const;
     // The rings of the current run, null between runs. Not concurrent with start and stop.
     const FftRing* fftRing() const { return m_fftRing.get(); }
     const DemodRing* demodRing() const { return m_demodRing.get(); }

@@ -8,6 +8,7 @@
 #include "app/DeviceWorker.h"
 #include "app/Logger.h"
 #include "app/MeasurementControl.h"
+#include "app/PlaybackControl.h"
 #include "app/SpectrumControlState.h"
 #include "demod/StatusCallback.h"
 #include "markers/MarkerModel.h"
@@ -77,6 +78,7 @@ class RtsaController : public QObject {
     Q_PROPERTY(QVariantList markers READ markers NOTIFY markersChanged)
     Q_PROPERTY(MarkerModel* markersModel READ markersModel CONSTANT)
     Q_PROPERTY(MeasurementControl* measurements READ measurements CONSTANT)
+    Q_PROPERTY(PlaybackControl* playback READ playback CONSTANT)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
     Q_PROPERTY(int waterfallLines READ waterfallLines WRITE setWaterfallLines NOTIFY waterfallLinesChanged)
     Q_PROPERTY(double waterfallFps READ waterfallFps WRITE setWaterfallFps NOTIFY waterfallFpsChanged)
@@ -309,6 +311,7 @@ public:
 
     // Channel power, bandwidths, adjacent channels, noise marker and peak table of the trace.
     MeasurementControl* measurements() { return &m_measurements; }
+    PlaybackControl* playback() { return m_playback.get(); }
 
     // Demodulation (DemodProperties.cpp): each setting is a field of the channel's parameter
     // record, read back from it and handed to it whole.
@@ -523,6 +526,8 @@ private:
     std::atomic<int> m_demodMarkerId{-1};
     // A child of the controller: the spectrum thread measures every frame it publishes through it.
     MeasurementControl m_measurements{[this] { return receiverKey(); }, this};
+    // Follows the recording inside m_device, so it goes first.
+    std::unique_ptr<PlaybackControl> m_playback;
     // Stereo was on until a deviation it cannot be decoded at switched it off; it comes back with
     // a broadcast deviation unless the user chose otherwise meanwhile.
     bool m_stereoOffForDeviation = false;

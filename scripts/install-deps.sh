@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-window
   qml6-module-qtqml-workerscript qml6-module-qttest qml6-module-qtquick-controls
-  qml6-module-qtquick-layouts qml6-module-qtquick-templates
+  qml6-module-qtquick-layouts qml6-module-qtquick-templates qml6-module-qtquick-dialogs
   qt6-declarative-dev-tools qml6-module-qtqml qml6-module-qtqml-models
   libgl-dev libx11-dev libfftw3-dev libsamplerate0-dev portaudio19-dev libvolk2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
