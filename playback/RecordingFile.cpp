@@ -1,5 +1,7 @@
 #include "playback/RecordingFile.h"
 
+#include "receivers/ReceiverSettingTable.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,9 +22,13 @@ std::string systemError(const std::string& what, const std::string& path)
 
 RecordingFile::RecordingFile(RecordingInfo info) : m_info(std::move(info)), m_pairBytes(wireBytesPerPair(m_info.format))
 {
-    if (m_info.sampleRateHz == 0 || m_info.sampleRateHz > kMaxRateHz)
+    // Between the slowest and the fastest of the rate row the analysis follows any rate, as it
+    // does for a receiver that runs at its own.
+    const auto& rates = receiver_settings::kProcessingRatesHz;
+    if (m_info.sampleRateHz < rates.front() || m_info.sampleRateHz > rates.back())
         throw std::runtime_error("Recording: sample rate " + std::to_string(m_info.sampleRateHz) +
-                                 " Hz, the analyser processes up to 30 MS/s");
+                                 " Hz, the analyser processes " + std::to_string(rates.front() / 1'000'000) + " to " +
+                                 std::to_string(rates.back() / 1'000'000) + " MS/s");
     if (m_info.captures.empty() || m_info.captures.front().sampleStart != 0)
         throw std::runtime_error("Recording: no capture starts at the first sample");
     for (std::size_t i = 1; i < m_info.captures.size(); ++i)

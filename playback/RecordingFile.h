@@ -33,8 +33,6 @@ class RecordingFile {
 public:
     // Bytes of the file read at once.
     static constexpr std::size_t kChunkBytes = 4u * 1024 * 1024;
-    // The fastest rate the analyser processes.
-    static constexpr uint32_t kMaxRateHz = 30'000'000;
 
     // Throws std::runtime_error with a text for the user when the data cannot be read or the
     // description does not fit it.

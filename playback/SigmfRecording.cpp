@@ -49,11 +49,9 @@ RecordingInfo sigmfRecording(const std::string& path)
     RecordingInfo info;
     info.dataPath = base + kDataSuffix;
     info.format = wireFormatOf(meta.global.datatype);
+    // The file checks the rate against what the analyser processes.
     const double rate = meta.global.sampleRate.value_or(0.0);
-    if (!(rate >= 1.0 && rate <= RecordingFile::kMaxRateHz))
-        throw std::runtime_error("Recording: " + metaPath + ": sample rate " + std::to_string(rate) +
-                                 " Hz, the analyser processes up to 30 MS/s");
-    info.sampleRateHz = static_cast<uint32_t>(std::lround(rate));
+    info.sampleRateHz = rate > 0.0 && rate < 4e9 ? static_cast<uint32_t>(std::lround(rate)) : 0;
     for (std::size_t i = 0; i < meta.captures.size(); ++i) {
         const SigmfCapture& capture = meta.captures[i];
         // A capture that does not give its frequency keeps the one before it.
