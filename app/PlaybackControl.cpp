@@ -30,6 +30,7 @@ PlaybackControl::PlaybackControl(PlaybackDevice& device, Hooks hooks, QObject* p
 void PlaybackControl::say(const QString& text, bool error)
 {
     m_message = text;
+    m_messageIsError = error;
     if (m_hooks.log)
         m_hooks.log(text, error);
     emit stateChanged();

@@ -27,6 +27,7 @@ class PlaybackControl : public QObject {
     Q_PROPERTY(double sampleRateHz READ sampleRateHz NOTIFY stateChanged)
     Q_PROPERTY(double achievedSpeed READ achievedSpeed NOTIFY stateChanged)
     Q_PROPERTY(QString message READ message NOTIFY stateChanged)
+    Q_PROPERTY(bool messageIsError READ messageIsError NOTIFY stateChanged)
 
 public:
     // What playback needs of the rest of the analyser.
@@ -70,6 +71,7 @@ public:
     // Samples analysed per second as a multiple of the recording's rate, over the last second.
     double achievedSpeed() const { return m_achievedSpeed; }
     QString message() const { return m_message; }
+    bool messageIsError() const { return m_messageIsError; }
 
     // Reads the device's state now (the timer does it every kFollowMs).
     void follow();
@@ -86,6 +88,7 @@ private:
     PlaybackStatus m_status;
     QString m_fileName;
     QString m_message;
+    bool m_messageIsError = false;
     double m_retuneAskedHz = 0.0;
     double m_achievedSpeed = 0.0;
     QElapsedTimer m_speedClock;
