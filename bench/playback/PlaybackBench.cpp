@@ -28,7 +28,7 @@ class Counts : public AcquisitionOutput {
 public:
     bool displayAlive() override { return true; }
     void deliverFrame(SpectrumFrame&&) override {}
-    void statusReport(const SpectrumStatus&) override {}
+    void statusReport(const SpectrumStatus& status) override { skipped += status.discardedBlocks; }
     void rxLine(const std::string&) override {}
     void rxStatus(const RxStatus& status) override
     {
@@ -38,6 +38,7 @@ public:
     void overloadTriggered(const std::string&) override {}
     std::atomic<uint64_t> drops{0};
     std::atomic<uint64_t> overflows{0};
+    std::atomic<uint64_t> skipped{0};
 };
 
 std::string writeRecording(const std::filesystem::path& folder)
@@ -109,10 +110,12 @@ void run(const std::string& recording, bool demodOn, double seconds)
     const uint64_t samples = device.status().deliveredSamples - startSamples;
     const double elapsed = static_cast<double>(monotonicNowNs() - startNs) * 1e-9;
     session.stop();
-    std::printf("demod %-3s  fft %5d  %.2f x real time (%.1f MS/s over %.1f s), fftDrop=%llu demodOvf=%llu\n",
+    std::printf("demod %-3s  fft %5d  %.2f x real time (%.1f MS/s over %.1f s), fftDrop=%llu demodOvf=%llu "
+                "skipped=%llu\n",
                 demodOn ? "on" : "off", settings.fftSize, static_cast<double>(samples) / elapsed / kRate,
                 static_cast<double>(samples) / elapsed / 1e6, elapsed, static_cast<unsigned long long>(counts.drops.load()),
-                static_cast<unsigned long long>(counts.overflows.load()));
+                static_cast<unsigned long long>(counts.overflows.load()),
+                static_cast<unsigned long long>(counts.skipped.load()));
 }
 
 } // namespace
