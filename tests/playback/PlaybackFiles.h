@@ -32,7 +32,8 @@ template <typename T>
 void writeFile(const std::string& path, const std::vector<T>& values)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(values.data(), sizeof(T), values.size(), f);
+    if (!values.empty())
+        std::fwrite(values.data(), sizeof(T), values.size(), f);
     std::fclose(f);
 }
 
