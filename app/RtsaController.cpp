@@ -34,10 +34,9 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     // backend finds the installed ones when first asked.
     // Recordings play beside whatever receivers the factory makes; played at the fastest
     // speed, they wait for room in the analysis instead of being dropped.
-    auto playback = std::make_unique<PlaybackDevice>();
-    PlaybackDevice& playbackDevice = *playback;
-    playbackDevice.setRoomProbe([session = m_session.get()](std::size_t bytes) { return session->hasRoomFor(bytes); });
-    m_device = std::make_unique<PlaybackSwitch>(makeDevice(), std::move(playback));
+    m_playbackDevice->setRoomProbe([session = m_session.get()](std::size_t bytes) { return session->hasRoomFor(bytes); });
+    if (std::unique_ptr<IDevice> live = makeDevice())
+        m_device = std::make_unique<PlaybackSwitch>(std::move(live), *m_playbackDevice);
     PlaybackControl::Hooks hooks;
     hooks.startPlayback = [this] {
         disconnectDevice();
@@ -53,7 +52,7 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
         m_log.error(line);
         noteError(line);
     };
-    m_playback = std::make_unique<PlaybackControl>(playbackDevice, std::move(hooks), this);
+    m_playback = std::make_unique<PlaybackControl>(*m_playbackDevice, std::move(hooks), this);
     m_demod.setStatusCallback(statusCallback());
     m_audio.backend = makeAudioBackend([this, console = m_log.audioSink()](AsioLogLevel level, const std::string& text) {
         if (level == AsioLogLevel::Warning)

@@ -485,6 +485,8 @@ private:
         emit logMessage(line);
         emit logEntry(line, static_cast<int>(level), audience == LogAudience::Status);
     }};
+    // Recordings played as the receiver, one of the devices m_device switches between.
+    std::unique_ptr<PlaybackDevice> m_playbackDevice = std::make_unique<PlaybackDevice>();
     // The receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
     // Serialises device control (connect, retune, start, stop) between the GUI thread and the

@@ -1,14 +1,14 @@
 #include "playback/PlaybackSwitch.h"
 
-PlaybackSwitch::PlaybackSwitch(std::unique_ptr<IDevice> live, std::unique_ptr<PlaybackDevice> playback)
-    : m_live(std::move(live)), m_playback(std::move(playback)), m_selected(m_live.get()), m_active(m_live.get())
+PlaybackSwitch::PlaybackSwitch(std::unique_ptr<IDevice> live, PlaybackDevice& playback)
+    : m_live(std::move(live)), m_playback(playback), m_selected(m_live.get()), m_active(m_live.get())
 {
 }
 
 void PlaybackSwitch::selectDevice(const std::string& id)
 {
     if (id == PlaybackDevice::kId) {
-        m_selected = m_playback.get();
+        m_selected = &m_playback;
         return;
     }
     m_selected = m_live.get();
@@ -22,13 +22,6 @@ bool PlaybackSwitch::open()
         m_active->close();
     m_active = m_selected;
     return m_active->open();
-}
-
-std::vector<std::string> PlaybackSwitch::listDevices()
-{
-    std::vector<std::string> ids = m_live->listDevices();
-    ids.push_back(PlaybackDevice::kId);
-    return ids;
 }
 
 std::vector<DeviceListing> PlaybackSwitch::enumerate()

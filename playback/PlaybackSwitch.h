@@ -10,9 +10,8 @@
 // live receivers. Until then (and while one is open) calls go to the one opened last.
 class PlaybackSwitch : public IDevice {
 public:
-    PlaybackSwitch(std::unique_ptr<IDevice> live, std::unique_ptr<PlaybackDevice> playback);
-
-    PlaybackDevice& playback() { return *m_playback; }
+    // The recording's device outlives the switch.
+    PlaybackSwitch(std::unique_ptr<IDevice> live, PlaybackDevice& playback);
 
     bool open() override;
     void close() override { m_active->close(); }
@@ -26,9 +25,9 @@ public:
     void setPreamp(uint8_t db) override { m_active->setPreamp(db); }
     void setIfGain(uint8_t db) override { m_active->setIfGain(db); }
     void selectDevice(const std::string& id) override;
-    // The live receivers' identifiers first (so that "Auto" keeps choosing them), then the
-    // recording's.
-    std::vector<std::string> listDevices() override;
+    // The live receivers only: "Auto" picks the first of these, and a recording is never
+    // picked for the user. The search (enumerate) offers the recording after them.
+    std::vector<std::string> listDevices() override { return m_live->listDevices(); }
     void setChannel(int32_t channel) override { m_live->setChannel(channel); }
     int32_t integerQuery() override { return m_active->integerQuery(); }
     int32_t actualSampleRate() override { return m_active->actualSampleRate(); }
@@ -49,7 +48,7 @@ public:
 
 private:
     std::unique_ptr<IDevice> m_live;
-    std::unique_ptr<PlaybackDevice> m_playback;
+    PlaybackDevice& m_playback;
     IDevice* m_selected;
     IDevice* m_active;
 };

@@ -83,11 +83,14 @@ private slots:
         c.setSpectrumItem(item.get());
         PlaybackControl& playback = *c.playback();
 
-        // "Recording…" is offered beside the live receivers.
-        const QVariantList devices = c.deviceList();
-        QVERIFY(std::any_of(devices.begin(), devices.end(), [](const QVariant& entry) {
-            return entry.toMap().value("label").toString() == QStringLiteral("Recording\u2026");
-        }));
+        // The search offers "Recording…" after the live receivers.
+        const auto recordingOffered = [&c] {
+            const QVariantList devices = c.deviceList();
+            return !devices.isEmpty() && devices.back().toMap().value("label").toString() == QStringLiteral("Recording\u2026");
+        };
+        QVERIFY(!recordingOffered());
+        c.refreshDeviceList();
+        QTRY_VERIFY_WITH_TIMEOUT(recordingOffered(), kEventWaitMs);
 
         QVERIFY(playback.openFile(QString::fromStdString(recording)));
         QVERIFY(c.running());

@@ -12,7 +12,7 @@ Panel {
 
     required property var rtsa
 
-    readonly property var playback: rtsa ? rtsa.playback : null
+    readonly property var playback: rtsa && rtsa.playback ? rtsa.playback : null
     readonly property bool chosen: rtsa !== null && rtsa.deviceSelection === "Recording\u2026"
     readonly property bool loaded: playback !== null && playback.loaded
     // A raw file picked and waiting for its rate and centre.
