@@ -66,6 +66,8 @@ bool AcquisitionSession::start(const AcquisitionRunSetup& setup)
     m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
     m_demod.setIqSource(m_demodRing.get(), setup.sampleRateHz, setup.centerHz);
     m_spectrum.setFftSize(static_cast<std::size_t>(fftSize));
+    m_fftCatchUpBytes = SpectrumLoop::catchUpThresholdBytes(static_cast<std::size_t>(fftFrameBytes),
+                                                            m_fftRing->capacity(), setup.sampleRateHz);
     m_fftRingLostBytes = 0;
     m_running = true;
 
@@ -80,8 +82,7 @@ bool AcquisitionSession::start(const AcquisitionRunSetup& setup)
         m_tap->runStarted({setup.sampleRateHz, setup.centerHz, m_device->deviceName(), m_device->serialNumber()});
     m_rxThread = std::make_unique<RxThread>(m_running, sources, rxCallbacks());
     m_rxThread->start();
-    m_spectrumThread = std::thread(&AcquisitionSession::runSpectrum, this, static_cast<std::size_t>(fftFrameBytes),
-                                   static_cast<double>(setup.sampleRateHz));
+    m_spectrumThread = std::thread(&AcquisitionSession::runSpectrum, this, static_cast<std::size_t>(fftFrameBytes));
     return true;
 }
 
@@ -102,13 +103,11 @@ RxCallbacks AcquisitionSession::rxCallbacks()
     return callbacks;
 }
 
-void AcquisitionSession::runSpectrum(std::size_t blockBytes, double sampleRateHz)
+void AcquisitionSession::runSpectrum(std::size_t blockBytes)
 {
     nameCurrentThread("rtsa-spectrum");
     SpectrumProcessor processor(m_spectrum, m_spectrumSettings, *m_relay, m_fftRingLostBytes, blockBytes);
-    const std::size_t catchUpAbove =
-        SpectrumLoop::catchUpThresholdBytes(processor.blockBytes(), m_fftRing->capacity(), sampleRateHz);
-    SpectrumLoop(processor, m_fftRing.get(), m_running, catchUpAbove).run();
+    SpectrumLoop(processor, m_fftRing.get(), m_running, m_fftCatchUpBytes).run();
 }
 
 void AcquisitionSession::stop()
@@ -131,6 +130,14 @@ void AcquisitionSession::clearDemodRing()
 {
     if (m_demodRing)
         m_demodRing->reset();
+}
+
+bool AcquisitionSession::hasRoomFor(std::size_t bytes) const
+{
+    // Above its catch-up mark the spectrum thread skips what it has not analysed yet.
+    if (m_fftRing && (m_fftRing->space() < bytes || m_fftRing->available() + bytes > m_fftCatchUpBytes))
+        return false;
+    return !m_demodRing || !m_demod.enabledNow() || m_demodRing->capacity() - m_demodRing->available() > bytes;
 }
 
 SpectrumStatus AcquisitionSession::spectrumStatus() const

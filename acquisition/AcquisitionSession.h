@@ -80,6 +80,11 @@ public:
     // Empties the demodulation ring of a run (its IQ is stale once demodulation comes back).
     // Not concurrent with start and stop.
     void clearDemodRing();
+    // True when the run's FFT ring, and its demod ring while demodulation is on, can take
+    // `bytes` more without a drop and without the spectrum thread skipping ahead: a source that
+    // can wait (a recording) asks before each block so that everything is analysed. Called by
+    // the run's RX thread.
+    bool hasRoomFor(std::size_t bytes) const;
     // The rings of the current run, null between runs. Not concurrent with start and stop.
     const FftRing* fftRing() const { return m_fftRing.get(); }
     const DemodRing* demodRing() const { return m_demodRing.get(); }
@@ -93,7 +98,7 @@ private:
     // Keeps each spectrum status before passing everything on to the output.
     class SpectrumRelay;
 
-    void runSpectrum(std::size_t blockBytes, double sampleRateHz);
+    void runSpectrum(std::size_t blockBytes);
     RxCallbacks rxCallbacks();
 
     AcquisitionOutput& m_output;
@@ -111,6 +116,8 @@ private:
     IqTap* m_tap = nullptr;
     std::atomic<uint64_t> m_fftRingLostBytes{0};
     std::unique_ptr<FftRing> m_fftRing;
+    // The FFT ring's fill above which the spectrum thread skips ahead to catch up.
+    std::size_t m_fftCatchUpBytes = 0;
     std::unique_ptr<DemodRing> m_demodRing;
     std::unique_ptr<RxThread> m_rxThread;
     std::thread m_spectrumThread;

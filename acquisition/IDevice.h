@@ -89,6 +89,8 @@ public:
     virtual int32_t integerQuery() = 0;
     // 0 when the device runs at the requested rate.
     virtual int32_t actualSampleRate() = 0;
+    // 0 when the device is tuned where it was asked; a recording tells its own.
+    virtual uint64_t actualCenterFrequency() { return 0; }
     virtual uint32_t samplesPerTransfer() = 0;
     virtual std::string deviceName() = 0;
     virtual std::string serialNumber() = 0;

@@ -318,15 +318,6 @@ void RtsaController::apply(const ApplyRequest& request)
     m_receiver.att = static_cast<uint8_t>(request.att);
     m_receiver.preamp = static_cast<uint8_t>(request.preamp);
     m_receiver.ifgain = static_cast<uint8_t>(request.ifgain);
-    if (m_receiver.centerHz.load() != oldCenterHz || m_receiver.sampleRateHz.load() != oldRateHz) {
-        m_demod.reset();
-        m_demod.setSourceRate(m_receiver.sampleRateHz.load());
-        m_demod.setSourceCenter(m_receiver.centerHz.load());
-        m_log.debug(QStringLiteral("[RtsaController] Demodulator reset due to freq/bw change, new rate=%1Hz, center=%2Hz")
-                        .arg(m_receiver.sampleRateHz.load())
-                        .arg(m_receiver.centerHz.load()));
-    }
-
     if (m_connected.load() && m_device) {
         m_device->setPort(m_receiver.port.load());
         m_device->setCenterFrequency(m_receiver.centerHz.load());
@@ -336,10 +327,11 @@ void RtsaController::apply(const ApplyRequest& request)
         m_device->setIfGain(m_receiver.ifgain.load());
         // A negative answer is no rate at all; only a positive one replaces the request.
         const int32_t actual = m_device->actualSampleRate();
-        if (actual > 0 && static_cast<uint32_t>(actual) != m_receiver.sampleRateHz.load()) {
+        if (actual > 0)
             m_receiver.sampleRateHz = static_cast<uint32_t>(actual);
-            m_demod.setSourceRate(m_receiver.sampleRateHz.load());
-        }
+        // A recording plays at its own centre, whatever was typed.
+        if (const uint64_t actualCenter = m_device->actualCenterFrequency(); actualCenter > 0)
+            m_receiver.centerHz = actualCenter;
         if (m_receiver.frontEnd.backend == "RZ640")
             m_log.info(QStringLiteral("Applied RZ640: f=%1 MHz bw=%2 MHz port=%3 att=%4 dB pre=%5 dB if=%6 dB")
                            .arg(QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
@@ -348,11 +340,23 @@ void RtsaController::apply(const ApplyRequest& request)
         else
             m_log.info(QStringLiteral("Applied %1: f=%2 MHz bw=%3 MHz (%4 MS/s)")
                            .arg(QString::fromStdString(m_receiver.frontEnd.backend),
-                                QString::number(request.freqMHz, 'f', 3), QString::number(request.bwMHz, 'f', 3),
+                                QString::number(m_receiver.centerHz.load() / 1e6, 'f', 3),
+                                QString::number(request.bwMHz, 'f', 3),
                                 QString::number(m_receiver.sampleRateHz.load() / 1e6, 'f', 3)));
     }
-    if (m_receiver.centerHz.load() != oldCenterHz)
-        emit centerFreqChanged(request.freqMHz);
+    const bool centerMoved = m_receiver.centerHz.load() != oldCenterHz;
+    if (centerMoved || m_receiver.sampleRateHz.load() != oldRateHz) {
+        m_demod.reset();
+        m_demod.setSourceRate(m_receiver.sampleRateHz.load());
+        m_demod.setSourceCenter(m_receiver.centerHz.load());
+        m_log.debug(QStringLiteral("[RtsaController] Demodulator reset due to freq/bw change, new rate=%1Hz, center=%2Hz")
+                        .arg(m_receiver.sampleRateHz.load())
+                        .arg(m_receiver.centerHz.load()));
+    }
+
+    // The field shows the centre kept, also when the device kept another than the one typed.
+    if (centerMoved || m_receiver.centerHz.load() != megaToWholeHz<uint64_t>(request.freqMHz))
+        emit centerFreqChanged(static_cast<double>(m_receiver.centerHz.load()) / 1e6);
     // The FFT size that meets the resolution target depends on the rate just applied; the
     // target is only read in the GUI thread, so it is looked at there. A faster rate may
     // clamp the target itself, and the interface must show the target actually kept.

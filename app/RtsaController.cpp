@@ -3,6 +3,7 @@
 #include "acquisition/RZ640Device.h"
 #include "receivers/ReceiverSet.h"
 #include "receivers/SoapyDevice.h"
+#include "playback/PlaybackSwitch.h"
 #include "app/SessionOutput.h"
 #include "audio/AsioBackend.h"
 #include "display/SpectrumItem.h"
@@ -31,8 +32,28 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
 {
     // No SDK is loaded yet: that waits for the first connect. Nor is an audio driver: the
     // backend finds the installed ones when first asked.
-    m_device = makeDevice();
     m_session->setIqTap(&m_recordingControl.tap());
+    // Recordings play beside whatever receivers the factory makes; played at the fastest
+    // speed, they wait for room in the analysis instead of being dropped.
+    m_playbackDevice->setRoomProbe([session = m_session.get()](std::size_t bytes) { return session->hasRoomFor(bytes); });
+    if (std::unique_ptr<IDevice> live = makeDevice())
+        m_device = std::make_unique<PlaybackSwitch>(std::move(live), *m_playbackDevice);
+    PlaybackControl::Hooks hooks;
+    hooks.startPlayback = [this] {
+        disconnectDevice();
+        setDeviceSelection(QString::fromUtf8(PlaybackDevice::kId));
+        startRx(true);
+    };
+    hooks.retune = [this](double hz) { retuneCenterTo(hz); };
+    hooks.log = [this](const QString& line, bool error) {
+        if (!error) {
+            m_log.info(line);
+            return;
+        }
+        m_log.error(line);
+        noteError(line);
+    };
+    m_playback = std::make_unique<PlaybackControl>(*m_playbackDevice, std::move(hooks), this);
     m_demod.setStatusCallback(statusCallback());
     m_audio.backend = makeAudioBackend([this, console = m_log.audioSink()](AsioLogLevel level, const std::string& text) {
         if (level == AsioLogLevel::Warning)

@@ -9,6 +9,7 @@
 #include "app/Logger.h"
 #include "app/MeasurementControl.h"
 #include "app/RecordingControl.h"
+#include "app/PlaybackControl.h"
 #include "app/SpectrumControlState.h"
 #include "demod/StatusCallback.h"
 #include "markers/MarkerModel.h"
@@ -79,6 +80,7 @@ class RtsaController : public QObject {
     Q_PROPERTY(MarkerModel* markersModel READ markersModel CONSTANT)
     Q_PROPERTY(MeasurementControl* measurements READ measurements CONSTANT)
     Q_PROPERTY(RecordingControl* recording READ recording CONSTANT)
+    Q_PROPERTY(PlaybackControl* playback READ playback CONSTANT)
     Q_PROPERTY(bool waterfallEnabled READ waterfallEnabled WRITE setWaterfallEnabled NOTIFY waterfallEnabledChanged)
     Q_PROPERTY(int waterfallLines READ waterfallLines WRITE setWaterfallLines NOTIFY waterfallLinesChanged)
     Q_PROPERTY(double waterfallFps READ waterfallFps WRITE setWaterfallFps NOTIFY waterfallFpsChanged)
@@ -312,6 +314,7 @@ public:
     // Channel power, bandwidths, adjacent channels, noise marker and peak table of the trace.
     MeasurementControl* measurements() { return &m_measurements; }
     RecordingControl* recording() { return &m_recordingControl; }
+    PlaybackControl* playback() { return m_playback.get(); }
 
     // Demodulation (DemodProperties.cpp): each setting is a field of the channel's parameter
     // record, read back from it and handed to it whole.
@@ -485,6 +488,8 @@ private:
         emit logMessage(line);
         emit logEntry(line, static_cast<int>(level), audience == LogAudience::Status);
     }};
+    // Recordings played as the receiver, one of the devices m_device switches between.
+    std::unique_ptr<PlaybackDevice> m_playbackDevice = std::make_unique<PlaybackDevice>();
     // The receiver outlives everything that calls it.
     std::unique_ptr<IDevice> m_device;
     // Serialises device control (connect, retune, start, stop) between the GUI thread and the
@@ -530,6 +535,8 @@ private:
     // before it goes.
     RecordingControl m_recordingControl{[this] { return static_cast<double>(m_receiver.centerHz.load()); },
                                         m_markerModel, this};
+    // Follows the recording inside m_device, so it goes first.
+    std::unique_ptr<PlaybackControl> m_playback;
     // Stereo was on until a deviation it cannot be decoded at switched it off; it comes back with
     // a broadcast deviation unless the user chose otherwise meanwhile.
     bool m_stereoOffForDeviation = false;

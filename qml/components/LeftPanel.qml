@@ -16,6 +16,13 @@ PanelColumn {
         width: left.panelWidth
         rtsa: left.rtsa
         app: left.app
+        onRecordingChosen: playbackPanel.chooseFile()
+    }
+    PlaybackPanel {
+        id: playbackPanel
+        objectName: "playbackPanel"
+        width: left.panelWidth
+        rtsa: left.rtsa
     }
     RecordPanel {
         objectName: "recordPanel"

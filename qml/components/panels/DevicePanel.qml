@@ -19,6 +19,9 @@ Panel {
     readonly property bool rz640: rtsa !== null && rtsa.deviceBackend === "RZ640"
     readonly property var frontEnd: rtsa && !rz640 ? rtsa.deviceFrontEnd : ({})
 
+    // "Recording…" was chosen in the device list: the recording's panel asks for the file.
+    signal recordingChosen()
+
     // Sends the panel's settings: only what changed since the last apply, or all of it.
     function apply(force) {
         const args = [rtsa, app.centerFreqMHz, Number(app.usrpRateValue), app.rzPortValue, Number(app.rzAttValue),
@@ -93,7 +96,11 @@ Panel {
             model = panel.rtsa.deviceList()
             panel.rtsa.refreshDeviceList()
         }
-        onActivated: (index, entry) => panel.rtsa.deviceSelection = entry.args
+        onActivated: (index, entry) => {
+            panel.rtsa.deviceSelection = entry.args
+            if (entry.args === "Recording\u2026")
+                panel.recordingChosen()
+        }
     }
 
     Text {
