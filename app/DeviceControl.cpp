@@ -354,9 +354,10 @@ void RtsaController::apply(const ApplyRequest& request)
                         .arg(m_receiver.centerHz.load()));
     }
 
-    // The field shows the centre kept, also when the device kept another than the one typed.
-    if (centerMoved || m_receiver.centerHz.load() != megaToWholeHz<uint64_t>(request.freqMHz))
-        emit centerFreqChanged(static_cast<double>(m_receiver.centerHz.load()) / 1e6);
+    // The field shows what was typed, or the centre the device kept instead (a recording's).
+    const bool deviceKeptItsOwn = m_receiver.centerHz.load() != megaToWholeHz<uint64_t>(request.freqMHz);
+    if (centerMoved || deviceKeptItsOwn)
+        emit centerFreqChanged(deviceKeptItsOwn ? static_cast<double>(m_receiver.centerHz.load()) / 1e6 : request.freqMHz);
     // The FFT size that meets the resolution target depends on the rate just applied; the
     // target is only read in the GUI thread, so it is looked at there. A faster rate may
     // clamp the target itself, and the interface must show the target actually kept.

@@ -16,6 +16,8 @@
 # RTSA_BENCH_WINDOW (WIDTHxHEIGHT), RTSA_BENCH_HIDE (object names) and RTSA_BENCH_SCREENSHOT (an
 # absolute path) reach the probe: a window size other than the default, items left out to see
 # what the rest of the window costs, and a picture of the window at the end of the run.
+# RTSA_BENCH_RECORD (a folder) records the receiver's IQ there from a second after the start to
+# the end of the run, and logs its size and lost samples.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -78,7 +80,7 @@ fps=$(awk -v elapsed="$elapsed" '
   END { printf "%.1f", (t1 > t0 ? (f1 - f0) * 1000 / (t1 - t0) : 0) }' log.txt)
 echo "=== NorvaleRTSA at $rate MS/s for $seconds s$( [ "$fft" != 0 ] && echo ", FFT $fft")$( [ -n "$recording" ] && echo ", replaying $(basename "$recording")")"
 echo "Load average (1, 5, 15 min): $load_before before the run, $(cut -d' ' -f1-3 /proc/loadavg) after it"
-sed -n 's/^[0-9]* bench: \(window .*\|no item named .*\)$/\1/p' log.txt
+sed -n 's/^[0-9]* bench: \(window .*\|no item named .*\|record.*\)$/\1/p' log.txt
 
 # Statistics while running (between the probe's "running" and "stopping" marks).
 awk -v rate="$rate" '

@@ -16,6 +16,8 @@
 //   RTSA_BENCH_SCREENSHOT  file to save a picture of the window into before stopping (default: none)
 //   RTSA_BENCH_HIDE     comma-separated object names of items to hide, to measure what the rest
 //                       of the window costs to draw (default: none)
+//   RTSA_BENCH_RECORD   folder to record the receiver's IQ into for the whole run, a second
+//                       after the start (default: no recording); its size and losses are logged
 #include "engine/SpectrumSettingTable.h"
 #include "tests/support/AnalyserWindow.h"
 
@@ -148,7 +150,32 @@ private:
         QTest::qWait(500);
         bool started = false;
         QMetaObject::invokeMethod(m_controller, "startRx", Q_RETURN_ARG(bool, started), Q_ARG(bool, true));
+        if (started && !qEnvironmentVariable("RTSA_BENCH_RECORD").isEmpty())
+            QTimer::singleShot(1000, this, [this] { startRecording(); });
         return started;
+    }
+
+    QObject* recording() { return m_controller->property("recording").value<QObject*>(); }
+
+    void startRecording()
+    {
+        QObject* recorder = recording();
+        recorder->setProperty("folder", qEnvironmentVariable("RTSA_BENCH_RECORD"));
+        bool started = false;
+        QMetaObject::invokeMethod(recorder, "start", Q_RETURN_ARG(bool, started));
+        record(started ? u"bench: recording"_s : u"bench: recording refused: "_s + recorder->property("message").toString());
+    }
+
+    void stopRecording()
+    {
+        QObject* recorder = recording();
+        if (!recorder->property("recording").toBool())
+            return;
+        QMetaObject::invokeMethod(recorder, "stop");
+        record(u"bench: recorded "_s + QString::number(recorder->property("bytesWritten").toDouble(), 'f', 0) +
+               u" bytes in "_s + QString::number(recorder->property("elapsedSec").toDouble(), 'f', 1) + u" s, lost "_s +
+               QString::number(recorder->property("lostSamples").toDouble(), 'f', 0) + u" samples: "_s +
+               recorder->property("recordingPath").toString());
     }
 
     void finish()
@@ -156,6 +183,7 @@ private:
         m_frameReport.stop();
         if (const QString file = qEnvironmentVariable("RTSA_BENCH_SCREENSHOT"); !file.isEmpty())
             m_window->grabWindow().save(file);
+        stopRecording();
         record(u"bench: stopping"_s);
         QMetaObject::invokeMethod(m_controller, "stopRx");
         record(u"bench: done"_s);
