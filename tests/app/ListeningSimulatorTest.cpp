@@ -385,7 +385,11 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("the receiver delivered only %1 % of the second after the resume in "
                                             "real time: the machine did not keep up, nothing to judge the audio by")
                                  .arg(100.0 * delivered, 0, 'f', 0)));
-        QVERIFY2(quiet <= 0.05 + std::max(0.0, 1.0 - delivered), qPrintable(QString::number(quiet)));
+        // Under AddressSanitizer the audio threads run several times slower and now and then get
+        // a core late even at 2 MS/s: each late buffer plays as a short silence (5 and 10 % of the
+        // second seen on a quiet machine). A chain that came back broken is silent far longer.
+        const double allowedQuiet = kInstrumentedBuild ? 0.2 : 0.05;
+        QVERIFY2(quiet <= allowedQuiet + std::max(0.0, 1.0 - delivered), qPrintable(QString::number(quiet)));
         QVERIFY2(level > 0.25 * kLeftToneLevel && level < 1.25 * kLeftToneLevel, qPrintable(QString::number(level)));
     }
 
