@@ -156,6 +156,7 @@ void PlaybackControl::follow()
         say(QStringLiteral("End of recording"), false);
     else if (!m_status.error.empty() && m_status.error != previous.error)
         say(QString::fromStdString(m_status.error), true);
-    else
+    else if (m_status.loaded || previous.loaded)
+        // Without a recording nothing shown moves: a change every tick would redraw the window.
         emit stateChanged();
 }
