@@ -17,6 +17,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -91,13 +96,29 @@ public:
         timer.start();
         while (timer.elapsed() < kEventWaitMs && m_process.state() != QProcess::NotRunning) {
             m_output += QString::fromUtf8(m_process.readAll());
-            if (const auto m = bound.match(m_output); m.hasMatch())
+            // It says so once bound, and listens a moment later: on a busy machine a client
+            // could come in between and be refused.
+            if (const auto m = bound.match(m_output); m.hasMatch() && accepts(m.captured(1).toInt()))
                 return m.captured(1).toInt();
             m_process.waitForReadyRead(100);
         }
         return 0;
     }
     QString output() { return m_output + QString::fromUtf8(m_process.readAll()); }
+
+private:
+    static bool accepts(int port)
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool connected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return connected;
+    }
 
 private:
     QProcess m_process;
