@@ -3,7 +3,7 @@
 #include <algorithm>
 
 ReceiverSet::ReceiverSet(std::unique_ptr<IDevice> rz640, std::unique_ptr<IDevice> soapy)
-    : m_rz640(std::move(rz640)), m_soapy(std::move(soapy)), m_selected(m_rz640.get()), m_active(m_rz640.get())
+    : DeviceSwitch(*rz640), m_rz640(std::move(rz640)), m_soapy(std::move(soapy))
 {
 }
 
@@ -15,17 +15,9 @@ bool ReceiverSet::isRz640(const std::string& id)
 
 void ReceiverSet::selectDevice(const std::string& id)
 {
-    m_selected = isRz640(id) ? m_rz640.get() : m_soapy.get();
-    m_selected->selectDevice(id);
-}
-
-bool ReceiverSet::open()
-{
-    // The controller opens only after closing, so this only makes sure two are never open.
-    if (m_active != m_selected)
-        m_active->close();
-    m_active = m_selected;
-    return m_active->open();
+    IDevice& chosen = isRz640(id) ? *m_rz640 : *m_soapy;
+    select(chosen);
+    chosen.selectDevice(id);
 }
 
 void ReceiverSet::setChannel(int32_t channel)

@@ -5,6 +5,7 @@
 #include "acquisition/IqTap.h"
 #include "acquisition/RxThread.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/InertDevice.h"
 #include "platform/ThreadPriority.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@
 namespace {
 
 // A receiver whose reads are scripted by the test; all other operations do nothing.
-class ScriptedDevice : public IDevice {
+class ScriptedDevice : public InertDevice {
 public:
     // Called with the 1-based read number; returns whether the read delivered.
     std::function<bool(int, uint8_t*, uint32_t)> onRead;
@@ -34,24 +35,6 @@ public:
     std::atomic<int> reads{0};
 
     bool readSamples(uint8_t* buffer, uint32_t length) override { return onRead(++reads, buffer, length); }
-    bool open() override { return true; }
-    void close() override {}
-    bool startStreaming() override { return true; }
-    void stopStreaming() override {}
-    void setCenterFrequency(uint64_t) override {}
-    void setSampleRate(uint32_t) override {}
-    void setPort(uint8_t) override {}
-    void setAttenuation(uint8_t) override {}
-    void setPreamp(uint8_t) override {}
-    void setIfGain(uint8_t) override {}
-    void selectDevice(const std::string&) override {}
-    std::vector<std::string> listDevices() override { return {}; }
-    void setChannel(int32_t) override {}
-    int32_t integerQuery() override { return 0; }
-    int32_t actualSampleRate() override { return 0; }
-    uint32_t samplesPerTransfer() override { return 4096; }
-    std::string deviceName() override { return {}; }
-    std::string serialNumber() override { return {}; }
     ReceiverLoss takeLoss() override { return onTakeLoss ? onTakeLoss() : ReceiverLoss{}; }
 };
 

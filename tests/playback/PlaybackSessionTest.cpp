@@ -7,6 +7,7 @@
 #include "sigmf/SigmfMeta.h"
 #include "tests/playback/PlaybackFiles.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/InertDevice.h"
 
 #include <QFile>
 
@@ -50,11 +51,9 @@ std::vector<int16_t> scene()
 }
 
 // The same IQ as a live receiver would deliver it: over and over, a block a millisecond.
-class LiveIq : public IDevice {
+class LiveIq : public InertDevice {
 public:
     explicit LiveIq(const std::vector<int16_t>& iq) : m_iq(iq) {}
-    bool open() override { return true; }
-    void close() override {}
     bool startStreaming() override { return m_streaming = true; }
     void stopStreaming() override { m_streaming = false; }
     bool readSamples(uint8_t* buffer, uint32_t lengthBytes) override
@@ -72,20 +71,8 @@ public:
         }
         return true;
     }
-    void setCenterFrequency(uint64_t) override {}
-    void setSampleRate(uint32_t) override {}
-    void setPort(uint8_t) override {}
-    void setAttenuation(uint8_t) override {}
-    void setPreamp(uint8_t) override {}
-    void setIfGain(uint8_t) override {}
-    void selectDevice(const std::string&) override {}
-    std::vector<std::string> listDevices() override { return {}; }
-    void setChannel(int32_t) override {}
-    int32_t integerQuery() override { return 0; }
-    int32_t actualSampleRate() override { return 0; }
     uint32_t samplesPerTransfer() override { return PlaybackDevice::kSamplesPerTransfer; }
     std::string deviceName() override { return "live"; }
-    std::string serialNumber() override { return {}; }
 
 private:
     const std::vector<int16_t>& m_iq;
