@@ -52,6 +52,7 @@ const std::vector<KeptGroup>& keptGroups()
           QStringLiteral("peakCount"), QStringLiteral("peakExcursionDb"), QStringLiteral("peakThresholdDb"),
           QStringLiteral("peakOrder"), QStringLiteral("referenceOffsets")}},
         {QStringLiteral("recording"), QStringLiteral("recording"), {QStringLiteral("folder")}},
+        {QStringLiteral("playback"), QStringLiteral("playback"), {QStringLiteral("keptFile")}},
         {QStringLiteral("display"),
          QStringLiteral("spectrumView"),
          {QStringLiteral("peakLineEnabled"), QStringLiteral("densityPalette")}},

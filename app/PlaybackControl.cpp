@@ -22,6 +22,7 @@ constexpr qint64 kSpeedPeriodMs = 1000;
 PlaybackControl::PlaybackControl(PlaybackDevice& device, Hooks hooks, QObject* parent)
     : QObject(parent), m_device(device), m_hooks(std::move(hooks))
 {
+    setObjectName(QStringLiteral("playback"));
     m_followTimer.setInterval(kFollowMs);
     connect(&m_followTimer, &QTimer::timeout, this, &PlaybackControl::follow);
     m_followTimer.start();
@@ -36,13 +37,14 @@ void PlaybackControl::say(const QString& text, bool error)
     emit stateChanged();
 }
 
-bool PlaybackControl::openFile(const QString& path, double sampleRateHz, double centerHz)
+bool PlaybackControl::load(const QString& path, double sampleRateHz, double centerHz)
 {
     const QUrl url(path);
     const QString local = url.isLocalFile() ? url.toLocalFile() : path;
+    const bool raw = local.endsWith(QLatin1String(".cs16"), Qt::CaseInsensitive);
     try {
         RecordingInfo info;
-        if (local.endsWith(QLatin1String(".cs16"), Qt::CaseInsensitive)) {
+        if (raw) {
             if (!(sampleRateHz > 0.0) || !(centerHz > 0.0))
                 throw std::runtime_error("Recording: a .cs16 file needs its rate and centre frequency");
             info = rawCs16Recording(local.toStdString(), static_cast<uint32_t>(std::lround(sampleRateHz)),
@@ -53,6 +55,11 @@ bool PlaybackControl::openFile(const QString& path, double sampleRateHz, double 
         const uint64_t lost = info.lostSamples;
         m_device.load(std::make_unique<RecordingFile>(std::move(info)));
         m_fileName = QFileInfo(local).fileName();
+        m_keptFile = {{QStringLiteral("path"), QFileInfo(local).absoluteFilePath()}};
+        if (raw) {
+            m_keptFile.insert(QStringLiteral("sampleRateHz"), sampleRateHz);
+            m_keptFile.insert(QStringLiteral("centerHz"), centerHz);
+        }
         m_retuneAskedHz = 0.0;
         follow();
         QString text = QStringLiteral("Recording: %1, %2 MS/s at %3 MHz")
@@ -61,14 +68,29 @@ bool PlaybackControl::openFile(const QString& path, double sampleRateHz, double 
         if (lost > 0)
             text += QStringLiteral(", %1 samples lost while recording").arg(lost);
         say(text, false);
+        return true;
     } catch (const std::exception& e) {
         say(QString::fromStdString(e.what()), true);
         return false;
     }
+}
+
+bool PlaybackControl::openFile(const QString& path, double sampleRateHz, double centerHz)
+{
+    if (!load(path, sampleRateHz, centerHz))
+        return false;
     if (m_hooks.startPlayback)
         m_hooks.startPlayback();
     play();
     return true;
+}
+
+void PlaybackControl::restoreFile(const QVariantMap& kept)
+{
+    const QString path = kept.value(QStringLiteral("path")).toString();
+    if (path.isEmpty() || m_status.loaded)
+        return;
+    load(path, kept.value(QStringLiteral("sampleRateHz")).toDouble(), kept.value(QStringLiteral("centerHz")).toDouble());
 }
 
 void PlaybackControl::play()

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QVariantMap>
 
 #include <functional>
 
@@ -28,6 +29,9 @@ class PlaybackControl : public QObject {
     Q_PROPERTY(double achievedSpeed READ achievedSpeed NOTIFY stateChanged)
     Q_PROPERTY(QString message READ message NOTIFY stateChanged)
     Q_PROPERTY(bool messageIsError READ messageIsError NOTIFY stateChanged)
+    // The file loaded, kept between runs: {path, sampleRateHz, centerHz} (the last two for a
+    // raw file), empty with none.
+    Q_PROPERTY(QVariantMap keptFile READ keptFile WRITE restoreFile NOTIFY stateChanged)
 
 public:
     // What playback needs of the rest of the analyser.
@@ -72,6 +76,10 @@ public:
     double achievedSpeed() const { return m_achievedSpeed; }
     QString message() const { return m_message; }
     bool messageIsError() const { return m_messageIsError; }
+    QVariantMap keptFile() const { return m_keptFile; }
+    // Loads the file kept from an earlier run, paused at its start, without starting a run: the
+    // recording plays once it is the receiver and the user starts it.
+    void restoreFile(const QVariantMap& kept);
 
     // Reads the device's state now (the timer does it every kFollowMs).
     void follow();
@@ -81,12 +89,15 @@ signals:
 
 private:
     void say(const QString& text, bool error);
+    // Makes the file the recording to play, paused at its start; false with the reason said.
+    bool load(const QString& path, double sampleRateHz, double centerHz);
 
     PlaybackDevice& m_device;
     Hooks m_hooks;
     QTimer m_followTimer;
     PlaybackStatus m_status;
     QString m_fileName;
+    QVariantMap m_keptFile;
     QString m_message;
     bool m_messageIsError = false;
     double m_retuneAskedHz = 0.0;

@@ -170,6 +170,35 @@ private slots:
         QCOMPARE(next.controller->recording()->fileName(), QString());
     }
 
+    // The recording last played comes back loaded and paused, its raw rate and centre with it,
+    // and nothing starts until the user does; a kept file that has gone is said, not played.
+    void theRecordingLastPlayedIsKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("NorvaleRTSA.conf"));
+        const QString raw = dir.filePath(QStringLiteral("burst.cs16"));
+        writeFile(raw, QByteArray(4 * 65536, '\0'));
+        runAndSave(path, [&raw](RtsaController* c, FakeWindow&) {
+            QVERIFY(c->playback()->openFile(raw, 2e6, 433.92e6));
+        });
+
+        {
+            NextRun next(path);
+            const PlaybackControl* playback = next.controller->playback();
+            QVERIFY(playback->loaded());
+            QVERIFY(!playback->playing());
+            QVERIFY(!next.controller->running());
+            QCOMPARE(playback->fileName(), QStringLiteral("burst.cs16"));
+            QCOMPARE(playback->sampleRateHz(), 2e6);
+            QCOMPARE(playback->centerHz(), 433.92e6);
+        }
+
+        QVERIFY(QFile::remove(raw));
+        NextRun gone(path);
+        QVERIFY(!gone.controller->playback()->loaded());
+        QVERIFY(gone.controller->playback()->messageIsError());
+    }
+
     // A value that does not fit its property is passed by; the others still come back, and the
     // controller clamps what is out of its range.
     void aValueThatDoesNotFitIsPassedBy()
