@@ -81,7 +81,8 @@ bool PlaybackControl::openFile(const QString& path, double sampleRateHz, double 
         return false;
     if (m_hooks.startPlayback)
         m_hooks.startPlayback();
-    play();
+    m_device.play();
+    follow();
     return true;
 }
 
@@ -95,6 +96,9 @@ void PlaybackControl::restoreFile(const QVariantMap& kept)
 
 void PlaybackControl::play()
 {
+    // A recording loaded but not read by the run (one kept from the last run) becomes the receiver.
+    if (const PlaybackStatus now = m_device.status(); now.loaded && !now.streaming && m_hooks.startPlayback)
+        m_hooks.startPlayback();
     m_device.play();
     follow();
 }

@@ -84,6 +84,7 @@ PlaybackStatus PlaybackDevice::status()
     const std::lock_guard lock(m_mutex);
     PlaybackStatus status;
     status.playing = m_playing.load();
+    status.streaming = m_streaming.load();
     status.deliveredSamples = m_delivered.load();
     status.error = m_error;
     if (!m_file)

@@ -15,6 +15,8 @@
 struct PlaybackStatus {
     bool loaded = false;
     bool playing = false;
+    // A run is reading the recording.
+    bool streaming = false;
     // Stopped at the end of a recording played without loop.
     bool atEnd = false;
     uint64_t positionSamples = 0;

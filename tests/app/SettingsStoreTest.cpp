@@ -171,7 +171,8 @@ private slots:
     }
 
     // The recording last played comes back loaded and paused, its raw rate and centre with it,
-    // and nothing starts until the user does; a kept file that has gone is said, not played.
+    // and nothing starts until Play makes it the receiver; a kept file that has gone is said,
+    // not played.
     void theRecordingLastPlayedIsKept()
     {
         QTemporaryDir dir;
@@ -191,6 +192,10 @@ private slots:
             QCOMPARE(playback->fileName(), QStringLiteral("burst.cs16"));
             QCOMPARE(playback->sampleRateHz(), 2e6);
             QCOMPARE(playback->centerHz(), 433.92e6);
+            next.controller->playback()->play();
+            QVERIFY(next.controller->running());
+            QCOMPARE(next.controller->deviceSelection(), QStringLiteral("Recording\u2026"));
+            QVERIFY(playback->playing());
         }
 
         QVERIFY(QFile::remove(raw));
