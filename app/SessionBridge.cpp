@@ -36,14 +36,16 @@ void RtsaController::SessionOutput::deliverFrame(SpectrumFrame&& frame)
 {
     // Measured here, at the display's frame rate rather than per block, before the frame moves on.
     m_controller.m_measurements.takeFrame(frame, m_controller.detectorMode(), m_controller.detectorWindow());
-    // The guard is taken now; an item destroyed before delivery simply misses the frame. The
-    // call is queued on the controller, which lives in the item's (GUI) thread and, unlike the
-    // item, outlives the session's threads.
+    if (!m_frames.put(std::move(frame)))
+        return;
+    // Queued on the controller, which lives in the item's (GUI) thread and, unlike the item,
+    // outlives the session's threads; an item destroyed meanwhile simply misses the frame.
     QMetaObject::invokeMethod(
         &m_controller,
-        [item = m_controller.guardedSpectrumItem(), frame = std::move(frame)]() mutable {
-            if (item)
-                item->setFrame(std::move(frame));
+        [this] {
+            std::optional<SpectrumFrame> newest = m_frames.take();
+            if (const QPointer<SpectrumItem> item = m_controller.guardedSpectrumItem(); newest && item)
+                item->setFrame(std::move(*newest));
         },
         Qt::QueuedConnection);
 }

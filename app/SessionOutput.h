@@ -1,9 +1,10 @@
 #pragma once
 
 #include "app/RtsaController.h"
+#include "platform/LatestHandoff.h"
 
-// Where the acquisition session's threads hand their results: frames to the display item by
-// queued call, marker levels to the marker model, lines as logMessage, and status to the
+// Where the acquisition session's threads hand their results: the newest frame to the display
+// item by queued call (a window that falls behind skips frames rather than queueing them), marker levels to the marker model, lines as logMessage, and status to the
 // controller's own thread, where it becomes properties and lines.
 class RtsaController::SessionOutput : public AcquisitionOutput {
 public:
@@ -19,4 +20,5 @@ public:
 
 private:
     RtsaController& m_controller;
+    LatestHandoff<SpectrumFrame> m_frames;
 };

@@ -181,9 +181,16 @@ double MarkerModel::lastCenterFreqHz() const
 
 void MarkerModel::postFrameUpdate(MarkerFrameUpdate update)
 {
+    if (!m_frameUpdates.put(std::move(update)))
+        return;
     // The model is the call's context: Qt drops the call if the model is destroyed first.
     QMetaObject::invokeMethod(
-        this, [this, update = std::move(update)] { applyFrameUpdate(update); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (const std::optional<MarkerFrameUpdate> newest = m_frameUpdates.take())
+                applyFrameUpdate(*newest);
+        },
+        Qt::QueuedConnection);
 }
 
 void MarkerModel::applyFrameUpdate(const MarkerFrameUpdate& update)

@@ -2,6 +2,7 @@
 
 #include "markers/Marker.h"
 #include "markers/MarkerFrameUpdate.h"
+#include "platform/LatestHandoff.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>
@@ -55,7 +56,7 @@ public:
     double lastCenterFreqHz() const;
 
     // From any thread: the update is applied on the model's thread, unless the model is gone
-    // by then.
+    // by then; one that a newer update overtakes before then is passed by.
     void postFrameUpdate(MarkerFrameUpdate update);
     // On the model's thread: stores the new levels (and auto-peak positions) and reports the
     // rows that changed.
@@ -76,4 +77,5 @@ private:
     std::vector<Marker> m_markers;
     double m_lastPeakFreqHz = 0.0;
     double m_lastCenterFreqHz = 0.0;
+    LatestHandoff<MarkerFrameUpdate> m_frameUpdates;
 };

@@ -229,6 +229,19 @@ private slots:
         QTRY_COMPARE(model.snapshot().at(0).ampDb, static_cast<double>(trace[250]));
         QCOMPARE(applyingThread, QThread::currentThread());
 
+        // A model thread that falls behind applies the newest update once, not the backlog.
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        std::thread([&] {
+            std::vector<float> moving = trace;
+            for (int k = 1; k <= 200; ++k) {
+                moving[250] = trace[250] + static_cast<float>(k);
+                model.postFrameUpdate(readTrace(model, moving));
+            }
+        }).join();
+        QCoreApplication::processEvents();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(model.snapshot().at(0).ampDb, static_cast<double>(trace[250] + 200.0f));
+
         // An update still queued when the model goes is dropped with it.
         auto gone = std::make_unique<MarkerModel>();
         gone->addMarker(1, 95e6, "a");
