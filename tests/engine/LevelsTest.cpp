@@ -20,6 +20,12 @@ TEST(LevelMeter, FullScaleReadsZeroAndSilenceTheFloor)
     // Extreme corners must not overflow the per-sample square.
     std::vector<IqSample> corners(7, IqSample{-32768, -32768});
     EXPECT_NEAR(blockRmsDb(corners.data(), corners.size()), 20.0 * std::log10(std::sqrt(2.0)), 1e-6);
+    // Nor the running sums over a block far longer than any FFT.
+    std::vector<IqSample> longCorners(200'000, IqSample{-32768, 32767});
+    longCorners.back() = IqSample{0, 0};
+    const double meanSquare = (32768.0 * 32768.0 + 32767.0 * 32767.0) * 199'999.0 / 200'000.0;
+    const double expected = 10.0 * std::log10(meanSquare / (32768.0 * 32768.0));
+    EXPECT_NEAR(blockRmsDb(longCorners.data(), longCorners.size()), expected, 1e-6);
     std::vector<IqSample> silence(64, IqSample{0, 0});
     EXPECT_NEAR(blockRmsDb(silence.data(), silence.size()), -240.0, 1e-6);
 }
