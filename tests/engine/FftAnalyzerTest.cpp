@@ -63,7 +63,7 @@ TEST(FastLog, MatchesLibmAcrossTheWholeRangeOfLevels)
     for (double p = 1e-24; p < 1e6; p *= 1.0137)
         worst = std::max(worst, std::abs(fastlog::powerToDb(static_cast<float>(p)) -
                                          10.0 * std::log10(static_cast<double>(static_cast<float>(p)))));
-    EXPECT_LT(worst, 1e-4);
+    EXPECT_LT(worst, 2e-5);
 }
 
 TEST(FftAnalyzer, MatchesDoublePrecisionReferenceWithinHundredthDb)
