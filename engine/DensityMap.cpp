@@ -245,23 +245,35 @@ void DensityMap::flushLocked()
         below[k] = above[k] * 0.6f;
     }
     const std::size_t stride = m_hitStride;
-    // A strip of columns at a time through all traces: the strip's cells stay in the cache,
-    // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
-    // the additions do not wait for each other.
-    constexpr std::size_t kStrip = 16;
-    for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
-        const std::size_t end = std::min(c, j0 + kStrip);
-        for (std::size_t t = 0; t < traces; ++t) {
-            const uint16_t* events = m_events.data() + t * c;
-            for (std::size_t j = j0; j < end; ++j) {
-                float* column = m_hits.data() + j;
-                const int level = events[j] & ((1 << kSmearShift) - 1);
-                column[static_cast<std::size_t>(level) * stride] += gain;
-                for (int k = 1; k <= events[j] >> kSmearShift; ++k) {
+    // One trace's hits on `count` neighbouring columns, whose cells start at `hits`. A smear is
+    // the exception on most columns, so the loop is laid out for a centre hit alone.
+    const auto hitColumns = [&](const uint16_t* events, float* hits, std::size_t count) {
+        for (std::size_t j = 0; j < count; ++j) {
+            float* column = hits + j;
+            const int level = events[j] & ((1 << kSmearShift) - 1);
+            const int smear = events[j] >> kSmearShift;
+            column[static_cast<std::size_t>(level) * stride] += gain;
+            if (smear != 0) [[unlikely]] {
+                for (int k = 1; k <= smear; ++k) {
                     column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
                     column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
                 }
             }
+        }
+    };
+    // A strip of columns at a time through all traces: the strip's cells stay in the cache,
+    // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
+    // the additions do not wait for each other. A whole strip has a fixed count, which lets
+    // the compiler unroll it.
+    constexpr std::size_t kStrip = 16;
+    for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
+        const std::size_t count = std::min(kStrip, c - j0);
+        for (std::size_t t = 0; t < traces; ++t) {
+            const uint16_t* events = m_events.data() + t * c + j0;
+            if (count == kStrip)
+                hitColumns(events, m_hits.data() + j0, kStrip);
+            else
+                hitColumns(events, m_hits.data() + j0, count);
         }
     }
 }
