@@ -287,14 +287,24 @@ void DensityMap::emitLocked(int64_t nowNs)
     const double decay = m_emitted
         ? std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau))
         : 1.0;
-    const std::size_t columns = m_columns;
-    for (std::size_t row = 0; row < cells / columns; ++row)
-        decayAndAdd(m_density.data() + row * columns, m_hits.data() + row * m_hitStride, decay, columns);
     updateByteThresholds();
     std::shared_ptr<std::vector<uint8_t>> picture = m_pictures.acquire();
     picture->resize(cells);
-    uint8_t* image = picture->data();
-    const float* density = m_density.data();
+    // A row at a time, decayed and then painted while it is still in the cache: the map is
+    // larger than the cache, and a second pass would read it all again.
+    const std::size_t columns = m_columns;
+    for (std::size_t row = 0; row < cells / columns; ++row) {
+        float* density = m_density.data() + row * columns;
+        decayAndAdd(density, m_hits.data() + row * m_hitStride, decay, columns);
+        paint(density, picture->data() + row * columns, columns);
+    }
+    m_picture = std::move(picture);
+    m_lastEmit = nowNs;
+    m_emitted = true;
+}
+
+void DensityMap::paint(const float* density, uint8_t* image, std::size_t cells) const
+{
     // Most of a persistence picture is empty or faded below the first byte: such runs are
     // found a vector at a time and cleared whole, and only the cells in between are looked up.
     constexpr std::size_t kRun = 64;
@@ -308,9 +318,6 @@ void DensityMap::emitLocked(int64_t nowNs)
         for (std::size_t i = start; i < start + n; ++i)
             image[i] = intensityByte(density[i]);
     }
-    m_picture = std::move(picture);
-    m_lastEmit = nowNs;
-    m_emitted = true;
 }
 
 void DensityMap::updateByteThresholds()

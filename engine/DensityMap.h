@@ -44,6 +44,8 @@ private:
     void emitLocked(int64_t nowNs);
     void mapColumns(std::size_t traceLength);
     void updateByteThresholds();
+    // Intensity bytes of `cells` densities.
+    void paint(const float* density, uint8_t* image, std::size_t cells) const;
     uint8_t intensityByte(float density) const;
 
     mutable std::mutex m_mutex;
