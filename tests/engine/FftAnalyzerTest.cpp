@@ -135,6 +135,27 @@ TEST(FftAnalyzer, ShortBlocksArePaddedLongBlocksCutAndEmptyBlocksIgnored)
     EXPECT_EQ(untouched, (std::vector<float>{1.0f, 2.0f}));
 }
 
+// The block level is gathered while windowing: it must cover every sample of the block,
+// including those past the transform's length, and none of the zero padding.
+TEST(FftAnalyzer, PowerReturnsTheSquaresOfEverySampleOfTheBlock)
+{
+    FftAnalyzer analyzer;
+    analyzer.setSize(256);
+    std::vector<IqSample> block = noise(600, 11);
+    block[3] = IqSample{-32768, -32768};
+    block[400] = IqSample{32767, -32768};
+    const auto direct = [&](std::size_t count) {
+        uint64_t sum = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            sum += static_cast<uint64_t>(int64_t{block[i].i} * block[i].i + int64_t{block[i].q} * block[i].q);
+        return sum;
+    };
+    std::vector<float> power;
+    for (std::size_t count : {std::size_t{1}, std::size_t{100}, std::size_t{256}, std::size_t{600}})
+        EXPECT_EQ(analyzer.processPower(block.data(), count, power), direct(count)) << count;
+    EXPECT_EQ(analyzer.processPower(nullptr, 10, power), 0u);
+}
+
 TEST(FftAnalyzer, SingleBinHannDividesBySampleCount)
 {
     FftAnalyzer analyzer;
