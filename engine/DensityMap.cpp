@@ -74,13 +74,14 @@ RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::si
     }
 }
 
-// Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
-// branch-free and in float (a row is a fraction of a dB, far above float's resolution) so that
-// it vectorises eight columns at a time; NaN levels land on row 0. The smear is one row per
-// 6 dB the peak stands over the mean, at most three: compared rather than divided, which would
-// keep the loop at the divider's pace.
+// Row and smear width per column, from its peak and mean (the mean weighs 28 %), and the row's
+// offset in hits whose rows are `stride` apart. Written branch-free and in float (a row is a
+// fraction of a dB, far above float's resolution) so that it vectorises eight columns at a time;
+// NaN levels land on row 0. The smear is one row per 6 dB the peak stands over the mean, at most
+// three: compared rather than divided, which would keep the loop at the divider's pace.
 RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
                                      const float* __restrict inverseCounts, uint16_t* __restrict events,
+                                     uint32_t* __restrict cells, uint32_t stride,
                                      std::size_t columns, float minDb, float levelsPerDb, float topRow)
 {
     // Every column holds at least one bin (columns <= trace length).
@@ -93,7 +94,9 @@ RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float*
         const float over = peak - avg;
         const int32_t smear = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
                               static_cast<int32_t>(over >= 18.0f);
-        events[j] = static_cast<uint16_t>(static_cast<int32_t>(position) | smear << kSmearShift);
+        const int32_t row = static_cast<int32_t>(position);
+        events[j] = static_cast<uint16_t>(row | smear << kSmearShift);
+        cells[j] = static_cast<uint32_t>(row) * stride;
     }
 }
 
@@ -194,6 +197,7 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         m_hitStride = c + kHitPadding;
         m_hits.assign(static_cast<std::size_t>(levels) * m_hitStride, 0.0f);
         m_events.assign(kTraceBatch * c, 0);
+        m_cells.assign(kTraceBatch * c, 0);
         m_pendingTraces = 0;
         m_picture.reset();
         m_emitted = false;
@@ -217,7 +221,8 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
             m_colSum[j] = sum;
         }
     }
-    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c, c,
+    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c,
+                 m_cells.data() + m_pendingTraces * c, static_cast<uint32_t>(m_hitStride), c,
                  floorDb, static_cast<float>((levels - 1) / (s.maxDb - s.minDb)), static_cast<float>(levels - 1));
     if (++m_pendingTraces == kTraceBatch)
         flushLocked();
@@ -246,14 +251,15 @@ void DensityMap::flushLocked()
     }
     const std::size_t stride = m_hitStride;
     // One trace's hits on `count` neighbouring columns, whose cells start at `hits`. A smear is
-    // the exception on most columns, so the loop is laid out for a centre hit alone.
-    const auto hitColumns = [&](const uint16_t* events, float* hits, std::size_t count) {
+    // the exception on most columns, so the loop is laid out for a centre hit alone: one
+    // addition at a ready offset.
+    const auto hitColumns = [&](const uint16_t* events, const uint32_t* cells, float* hits, std::size_t count) {
         for (std::size_t j = 0; j < count; ++j) {
             float* column = hits + j;
-            const int level = events[j] & ((1 << kSmearShift) - 1);
-            const int smear = events[j] >> kSmearShift;
-            column[static_cast<std::size_t>(level) * stride] += gain;
-            if (smear != 0) [[unlikely]] {
+            column[cells[j]] += gain;
+            if (events[j] >= (1 << kSmearShift)) [[unlikely]] {
+                const int level = events[j] & ((1 << kSmearShift) - 1);
+                const int smear = events[j] >> kSmearShift;
                 for (int k = 1; k <= smear; ++k) {
                     column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
                     column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
@@ -270,10 +276,11 @@ void DensityMap::flushLocked()
         const std::size_t count = std::min(kStrip, c - j0);
         for (std::size_t t = 0; t < traces; ++t) {
             const uint16_t* events = m_events.data() + t * c + j0;
+            const uint32_t* cells = m_cells.data() + t * c + j0;
             if (count == kStrip)
-                hitColumns(events, m_hits.data() + j0, kStrip);
+                hitColumns(events, cells, m_hits.data() + j0, kStrip);
             else
-                hitColumns(events, m_hits.data() + j0, count);
+                hitColumns(events, cells, m_hits.data() + j0, count);
         }
     }
 }

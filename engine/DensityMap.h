@@ -69,9 +69,11 @@ private:
     std::vector<float> m_colSum;
     std::vector<float> m_colInverseCount;
     // The scores (row and smear) of up to kTraceBatch traces, trace t at t * columns, not yet
-    // added into the hits.
+    // added into the hits, and beside them each score's row as an offset into the hits, so
+    // that a hit without smear is one indexed addition.
     static constexpr std::size_t kTraceBatch = 32;
     std::vector<uint16_t> m_events;
+    std::vector<uint32_t> m_cells;
     std::size_t m_pendingTraces = 0;
     std::size_t m_mappedTraceLength = 0;
     std::size_t m_mappedColumns = 0;
