@@ -64,7 +64,7 @@ private:
     std::size_t m_size = 2048;
     int m_windowType = 0;
     std::vector<float> m_window;
-    // The window repeated per I and Q value, so windowing the interleaved block is one flat loop.
+    // The window repeated per I and Q value, read in step with the interleaved block.
     std::vector<float> m_interleavedWindow;
     float m_windowSum = 0.0f;
     uint64_t m_sumOfSquares = 0;
