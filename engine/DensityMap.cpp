@@ -74,13 +74,14 @@ RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::si
     }
 }
 
-// Row and smear width per column, from its peak and mean (the mean weighs 28 %). Written
-// branch-free and in float (a row is a fraction of a dB, far above float's resolution) so that
-// it vectorises eight columns at a time; NaN levels land on row 0. The smear is one row per
-// 6 dB the peak stands over the mean, at most three: compared rather than divided, which would
-// keep the loop at the divider's pace.
+// Row and smear width per column, from its peak and mean (the mean weighs 28 %), and the row's
+// offset in hits whose rows are `stride` apart. Written branch-free and in float (a row is a
+// fraction of a dB, far above float's resolution) so that it vectorises eight columns at a time;
+// NaN levels land on row 0. The smear is one row per 6 dB the peak stands over the mean, at most
+// three: compared rather than divided, which would keep the loop at the divider's pace.
 RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
                                      const float* __restrict inverseCounts, uint16_t* __restrict events,
+                                     uint32_t* __restrict cells, uint32_t stride,
                                      std::size_t columns, float minDb, float levelsPerDb, float topRow)
 {
     // Every column holds at least one bin (columns <= trace length).
@@ -93,7 +94,9 @@ RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float*
         const float over = peak - avg;
         const int32_t smear = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
                               static_cast<int32_t>(over >= 18.0f);
-        events[j] = static_cast<uint16_t>(static_cast<int32_t>(position) | smear << kSmearShift);
+        const int32_t row = static_cast<int32_t>(position);
+        events[j] = static_cast<uint16_t>(row | smear << kSmearShift);
+        cells[j] = static_cast<uint32_t>(row) * stride;
     }
 }
 
@@ -194,6 +197,7 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         m_hitStride = c + kHitPadding;
         m_hits.assign(static_cast<std::size_t>(levels) * m_hitStride, 0.0f);
         m_events.assign(kTraceBatch * c, 0);
+        m_cells.assign(kTraceBatch * c, 0);
         m_pendingTraces = 0;
         m_picture.reset();
         m_emitted = false;
@@ -217,7 +221,8 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
             m_colSum[j] = sum;
         }
     }
-    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c, c,
+    scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c,
+                 m_cells.data() + m_pendingTraces * c, static_cast<uint32_t>(m_hitStride), c,
                  floorDb, static_cast<float>((levels - 1) / (s.maxDb - s.minDb)), static_cast<float>(levels - 1));
     if (++m_pendingTraces == kTraceBatch)
         flushLocked();
@@ -245,23 +250,37 @@ void DensityMap::flushLocked()
         below[k] = above[k] * 0.6f;
     }
     const std::size_t stride = m_hitStride;
-    // A strip of columns at a time through all traces: the strip's cells stay in the cache,
-    // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
-    // the additions do not wait for each other.
-    constexpr std::size_t kStrip = 16;
-    for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
-        const std::size_t end = std::min(c, j0 + kStrip);
-        for (std::size_t t = 0; t < traces; ++t) {
-            const uint16_t* events = m_events.data() + t * c;
-            for (std::size_t j = j0; j < end; ++j) {
-                float* column = m_hits.data() + j;
+    // One trace's hits on `count` neighbouring columns, whose cells start at `hits`. A smear is
+    // the exception on most columns, so the loop is laid out for a centre hit alone: one
+    // addition at a ready offset.
+    const auto hitColumns = [&](const uint16_t* events, const uint32_t* cells, float* hits, std::size_t count) {
+        for (std::size_t j = 0; j < count; ++j) {
+            float* column = hits + j;
+            column[cells[j]] += gain;
+            if (events[j] >= (1 << kSmearShift)) [[unlikely]] {
                 const int level = events[j] & ((1 << kSmearShift) - 1);
-                column[static_cast<std::size_t>(level) * stride] += gain;
-                for (int k = 1; k <= events[j] >> kSmearShift; ++k) {
+                const int smear = events[j] >> kSmearShift;
+                for (int k = 1; k <= smear; ++k) {
                     column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
                     column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
                 }
             }
+        }
+    };
+    // A strip of columns at a time through all traces: the strip's cells stay in the cache,
+    // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
+    // the additions do not wait for each other. A whole strip has a fixed count, which lets
+    // the compiler unroll it.
+    constexpr std::size_t kStrip = 16;
+    for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
+        const std::size_t count = std::min(kStrip, c - j0);
+        for (std::size_t t = 0; t < traces; ++t) {
+            const uint16_t* events = m_events.data() + t * c + j0;
+            const uint32_t* cells = m_cells.data() + t * c + j0;
+            if (count == kStrip)
+                hitColumns(events, cells, m_hits.data() + j0, kStrip);
+            else
+                hitColumns(events, cells, m_hits.data() + j0, count);
         }
     }
 }
@@ -275,14 +294,24 @@ void DensityMap::emitLocked(int64_t nowNs)
     const double decay = m_emitted
         ? std::exp(-(static_cast<double>(nowNs - m_lastEmit) / 1e9) / std::max(0.001, m_settings.tau))
         : 1.0;
-    const std::size_t columns = m_columns;
-    for (std::size_t row = 0; row < cells / columns; ++row)
-        decayAndAdd(m_density.data() + row * columns, m_hits.data() + row * m_hitStride, decay, columns);
     updateByteThresholds();
     std::shared_ptr<std::vector<uint8_t>> picture = m_pictures.acquire();
     picture->resize(cells);
-    uint8_t* image = picture->data();
-    const float* density = m_density.data();
+    // A row at a time, decayed and then painted while it is still in the cache: the map is
+    // larger than the cache, and a second pass would read it all again.
+    const std::size_t columns = m_columns;
+    for (std::size_t row = 0; row < cells / columns; ++row) {
+        float* density = m_density.data() + row * columns;
+        decayAndAdd(density, m_hits.data() + row * m_hitStride, decay, columns);
+        paint(density, picture->data() + row * columns, columns);
+    }
+    m_picture = std::move(picture);
+    m_lastEmit = nowNs;
+    m_emitted = true;
+}
+
+void DensityMap::paint(const float* density, uint8_t* image, std::size_t cells) const
+{
     // Most of a persistence picture is empty or faded below the first byte: such runs are
     // found a vector at a time and cleared whole, and only the cells in between are looked up.
     constexpr std::size_t kRun = 64;
@@ -296,9 +325,6 @@ void DensityMap::emitLocked(int64_t nowNs)
         for (std::size_t i = start; i < start + n; ++i)
             image[i] = intensityByte(density[i]);
     }
-    m_picture = std::move(picture);
-    m_lastEmit = nowNs;
-    m_emitted = true;
 }
 
 void DensityMap::updateByteThresholds()

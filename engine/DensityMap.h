@@ -44,6 +44,8 @@ private:
     void emitLocked(int64_t nowNs);
     void mapColumns(std::size_t traceLength);
     void updateByteThresholds();
+    // Intensity bytes of `cells` densities.
+    void paint(const float* density, uint8_t* image, std::size_t cells) const;
     uint8_t intensityByte(float density) const;
 
     mutable std::mutex m_mutex;
@@ -67,9 +69,11 @@ private:
     std::vector<float> m_colSum;
     std::vector<float> m_colInverseCount;
     // The scores (row and smear) of up to kTraceBatch traces, trace t at t * columns, not yet
-    // added into the hits.
+    // added into the hits, and beside them each score's row as an offset into the hits, so
+    // that a hit without smear is one indexed addition.
     static constexpr std::size_t kTraceBatch = 32;
     std::vector<uint16_t> m_events;
+    std::vector<uint32_t> m_cells;
     std::size_t m_pendingTraces = 0;
     std::size_t m_mappedTraceLength = 0;
     std::size_t m_mappedColumns = 0;

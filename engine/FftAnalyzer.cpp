@@ -1,6 +1,7 @@
 #include "engine/FftAnalyzer.h"
 
 #include "engine/FastLog.h"
+#include "engine/LevelMeter.h"
 #include "engine/SpectrumSettingTable.h"
 #include "engine/VectorClones.h"
 
@@ -27,10 +28,18 @@ float windowValue(int type, std::size_t i, std::size_t n)
     }
 }
 
-RTSA_VECTOR_CLONES void applyWindow(const int16_t* __restrict raw, const float* __restrict window, float* __restrict input, std::size_t values)
+// Windows a run of samples into the transform's input and sums their I^2 + Q^2 on the way, so
+// that the block level needs no pass of its own over the block.
+RTSA_VECTOR_CLONES uint64_t applyWindow(const int16_t* __restrict raw, const float* __restrict window,
+                                        float* __restrict input, std::size_t samples)
 {
-    for (std::size_t k = 0; k < values; ++k)
-        input[k] = static_cast<float>(raw[k]) * window[k];
+    SquareSum squares;
+    for (std::size_t i = 0; i < samples; ++i) {
+        input[2 * i] = static_cast<float>(raw[2 * i]) * window[2 * i];
+        input[2 * i + 1] = static_cast<float>(raw[2 * i + 1]) * window[2 * i + 1];
+        squares.add(raw[2 * i], raw[2 * i + 1]);
+    }
+    return squares.total();
 }
 
 // |X|^2 * scale + 1e-24 for a run of complex bins: the floor keeps every level finite, and
@@ -103,6 +112,7 @@ void FftAnalyzer::buildWindow()
 
 bool FftAnalyzer::transformToPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
 {
+    m_sumOfSquares = 0;
     if (samples == nullptr || count == 0)
         return false;
     const std::size_t n = m_size;
@@ -114,7 +124,11 @@ bool FftAnalyzer::transformToPower(const IqSample* samples, std::size_t count, s
     // IqSample is two packed int16 values, so the block is read as one interleaved array.
     const auto* raw = reinterpret_cast<const int16_t*>(samples);
     float* input = reinterpret_cast<float*>(m_input.get());
-    applyWindow(raw, m_interleavedWindow.data(), input, 2 * m);
+    const float* window = m_interleavedWindow.data();
+    m_sumOfSquares = SquareSum::overRuns(m, [&](std::size_t start, std::size_t length) {
+        return applyWindow(raw + 2 * start, window + 2 * start, input + 2 * start, length);
+    });
+    m_sumOfSquares += sumOfSquares(samples + m, count - m);
     std::fill(input + 2 * m, input + 2 * n, 0.0f);
 
     fftwf_execute(m_plan.get());
@@ -131,9 +145,10 @@ bool FftAnalyzer::transformToPower(const IqSample* samples, std::size_t count, s
     return true;
 }
 
-void FftAnalyzer::processPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
+uint64_t FftAnalyzer::processPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
 {
     transformToPower(samples, count, out);
+    return m_sumOfSquares;
 }
 
 void FftAnalyzer::process(const IqSample* samples, std::size_t count, std::vector<float>& out)

@@ -36,7 +36,9 @@ public:
     void process(const IqSample* samples, std::size_t count, std::vector<float>& out);
     // Same spectrum as linear power, (|X| / S / 2^15)^2 + 1e-24: 10 log10 of it is what process
     // returns. The spectrum thread works on this and converts to dB only where a level is shown.
-    void processPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
+    // Returns I^2 + Q^2 summed over all count samples (0 for a null block), gathered while
+    // windowing: the block level's input.
+    uint64_t processPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
 
     // Equivalent noise bandwidth in bins of a window type (1 for an unknown type).
     static double enbwBins(int windowType);
@@ -55,15 +57,17 @@ private:
 
     void buildWindow();
     void allocate(std::size_t n);
-    // Windows the block, transforms it and writes the floored power per bin.
+    // Windows the block, transforms it and writes the floored power per bin; sums the block's
+    // I^2 + Q^2 into m_sumOfSquares.
     bool transformToPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
 
     std::size_t m_size = 2048;
     int m_windowType = 0;
     std::vector<float> m_window;
-    // The window repeated per I and Q value, so windowing the interleaved block is one flat loop.
+    // The window repeated per I and Q value, read in step with the interleaved block.
     std::vector<float> m_interleavedWindow;
     float m_windowSum = 0.0f;
+    uint64_t m_sumOfSquares = 0;
     uint64_t m_windowBuilds = 0;
     std::size_t m_capacity = 0;
     ComplexBuffer m_input;

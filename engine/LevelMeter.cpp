@@ -7,26 +7,27 @@
 
 namespace {
 
-// Exact in integers (each I^2 + Q^2 fits 32 unsigned bits), so the sum can be split across
-// vector lanes in any order; rounding each term to float first would move the level by less
-// than 1e-6 dB.
-RTSA_VECTOR_CLONES uint64_t sumOfSquares(const int16_t* raw, std::size_t count)
+RTSA_VECTOR_CLONES uint64_t sumOfSquaresRun(const int16_t* raw, std::size_t count)
 {
-    uint64_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const int32_t re = raw[2 * i];
-        const int32_t im = raw[2 * i + 1];
-        sum += static_cast<uint32_t>(re * re) + static_cast<uint32_t>(im * im);
-    }
-    return sum;
+    SquareSum sum;
+    for (std::size_t i = 0; i < count; ++i)
+        sum.add(raw[2 * i], raw[2 * i + 1]);
+    return sum.total();
 }
 
 } // namespace
 
-double blockRmsDb(const IqSample* samples, std::size_t count)
+uint64_t sumOfSquares(const IqSample* samples, std::size_t count)
 {
-    const auto sum = static_cast<double>(sumOfSquares(reinterpret_cast<const int16_t*>(samples), count));
-    const double mean = count == 0 ? 0.0 : sum / static_cast<double>(count);
+    const auto* raw = reinterpret_cast<const int16_t*>(samples);
+    return SquareSum::overRuns(count, [raw](std::size_t start, std::size_t length) {
+        return sumOfSquaresRun(raw + 2 * start, length);
+    });
+}
+
+double rmsDbOfSquares(uint64_t squares, std::size_t count)
+{
+    const double mean = count == 0 ? 0.0 : static_cast<double>(squares) / static_cast<double>(count);
     return 20.0 * std::log10(std::sqrt(mean) / 32768.0 + 1e-12);
 }
 

@@ -18,7 +18,8 @@ class SpectrumEngine {
 public:
     void setFftSize(std::size_t n);
     void setWindowType(int type);
-    void analyse(const IqSample* samples, std::size_t count, std::vector<float>& power);
+    // The block's power spectrum; returns its I^2 + Q^2 summed over all samples.
+    uint64_t analyse(const IqSample* samples, std::size_t count, std::vector<float>& power);
 
     PeakLine& peakLine() { return m_peakLine; }
     DensityMap& density() { return m_density; }

@@ -24,11 +24,11 @@ void SpectrumProcessor::processBlock()
     const auto* samples = reinterpret_cast<const IqSample*>(m_block.data());
     const std::size_t count = m_block.size() / kIqSampleBytes;
 
-    m_engine.analyse(samples, count, m_power);
+    const uint64_t squares = m_engine.analyse(samples, count, m_power);
     m_detector.process(m_power.data(), m_power.size(), s.detectorMode, s.detectorWindow);
 
     const int64_t t1 = m_clock();
-    const double rmsDb = blockRmsDb(samples, count);
+    const double rmsDb = rmsDbOfSquares(squares, count);
     m_rmsDb = static_cast<float>(rmsDb);
     m_overload = m_engine.overload().update(rmsDb, static_cast<double>(t1 - m_lastOverloadTime) / 1e9);
 

@@ -8,6 +8,15 @@
 #include <numbers>
 #include <vector>
 
+namespace {
+
+double blockRmsDb(const std::vector<IqSample>& block)
+{
+    return rmsDbOfSquares(sumOfSquares(block.data(), block.size()), block.size());
+}
+
+} // namespace
+
 TEST(LevelMeter, FullScaleReadsZeroAndSilenceTheFloor)
 {
     std::vector<IqSample> block(1000);
@@ -16,12 +25,18 @@ TEST(LevelMeter, FullScaleReadsZeroAndSilenceTheFloor)
         block[i] = {static_cast<int16_t>(std::lround(32767 * std::cos(a))),
                     static_cast<int16_t>(std::lround(32767 * std::sin(a)))};
     }
-    EXPECT_NEAR(blockRmsDb(block.data(), block.size()), 0.0, 0.01);
+    EXPECT_NEAR(blockRmsDb(block), 0.0, 0.01);
     // Extreme corners must not overflow the per-sample square.
     std::vector<IqSample> corners(7, IqSample{-32768, -32768});
-    EXPECT_NEAR(blockRmsDb(corners.data(), corners.size()), 20.0 * std::log10(std::sqrt(2.0)), 1e-6);
+    EXPECT_NEAR(blockRmsDb(corners), 20.0 * std::log10(std::sqrt(2.0)), 1e-6);
+    // Nor the running sums over a block far longer than any FFT.
+    std::vector<IqSample> longCorners(200'000, IqSample{-32768, 32767});
+    longCorners.back() = IqSample{0, 0};
+    const double meanSquare = (32768.0 * 32768.0 + 32767.0 * 32767.0) * 199'999.0 / 200'000.0;
+    const double expected = 10.0 * std::log10(meanSquare / (32768.0 * 32768.0));
+    EXPECT_NEAR(blockRmsDb(longCorners), expected, 1e-6);
     std::vector<IqSample> silence(64, IqSample{0, 0});
-    EXPECT_NEAR(blockRmsDb(silence.data(), silence.size()), -240.0, 1e-6);
+    EXPECT_NEAR(blockRmsDb(silence), -240.0, 1e-6);
 }
 
 TEST(LevelMeter, OverloadNeedsAboutSevenTenthsOfASecondOfLoudInput)
