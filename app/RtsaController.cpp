@@ -136,14 +136,11 @@ StatusCallback RtsaController::statusCallback()
 {
     return [this](const std::string& line) {
         const QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-        QMetaObject::invokeMethod(
-            this,
-            [this, text] {
-                m_demodStatus = text;
-                emit demodStatusChanged();
-                m_log.status(text);
-            },
-            Qt::QueuedConnection);
+        postFigures([this, text] {
+            m_demodStatus = text;
+            emit demodStatusChanged();
+            m_log.status(text);
+        });
     };
 }
 

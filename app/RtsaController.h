@@ -459,7 +459,11 @@ private:
     // Stores a target and the FFT size that follows from it at the current sample rate; true
     // when the stored target changed (a faster rate may clamp it).
     bool applyRbwTarget(double hz);
-    // GUI thread, queued from the session's threads once a second: the figures become
+    // From any thread: runs `show` in the GUI thread with the spectrum view's next repaint (at
+    // once without a view), so that the window draws the figures it changes in the spectrum's
+    // frame instead of an extra one between two of its repaints.
+    void postFigures(std::function<void()> show);
+    // GUI thread, posted from the session's threads once a second: the figures become
     // properties and log lines.
     void showSpectrumStatus(const SpectrumStatus& status);
     void showRxStatus();

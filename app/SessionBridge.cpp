@@ -52,28 +52,24 @@ void RtsaController::SessionOutput::deliverFrame(SpectrumFrame&& frame)
 
 void RtsaController::SessionOutput::statusReport(const SpectrumStatus& status)
 {
-    QMetaObject::invokeMethod(
-        &m_controller, [c = &m_controller, status] { c->showSpectrumStatus(status); }, Qt::QueuedConnection);
+    m_controller.postFigures([c = &m_controller, status] { c->showSpectrumStatus(status); });
 }
 
 void RtsaController::SessionOutput::rxLine(const std::string& line)
 {
     // Logged from the controller's thread: the RX thread never waits on the console.
-    QMetaObject::invokeMethod(
-        &m_controller,
-        [c = &m_controller, text = QString::fromStdString(line)] {
-            // Its rates and ring fills come every second; a warning is news.
-            if (text.contains(QStringLiteral("WARNING")))
-                c->m_log.warning(text);
-            else
-                c->m_log.status(text);
-        },
-        Qt::QueuedConnection);
+    m_controller.postFigures([c = &m_controller, text = QString::fromStdString(line)] {
+        // Its rates and ring fills come every second; a warning is news.
+        if (text.contains(QStringLiteral("WARNING")))
+            c->m_log.warning(text);
+        else
+            c->m_log.status(text);
+    });
 }
 
 void RtsaController::SessionOutput::rxStatus(const RxStatus&)
 {
-    QMetaObject::invokeMethod(&m_controller, [c = &m_controller] { c->showRxStatus(); }, Qt::QueuedConnection);
+    m_controller.postFigures([c = &m_controller] { c->showRxStatus(); });
 }
 
 void RtsaController::SessionOutput::overloadTriggered(const std::string& trigger)
@@ -116,6 +112,19 @@ void RtsaController::publishSpectrumSettings()
 {
     const std::lock_guard lock(m_spectrumPublishMutex);
     m_session->setSpectrumSettings(spectrumSettingsSnapshot());
+}
+
+void RtsaController::postFigures(std::function<void()> show)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, show = std::move(show)]() mutable {
+            if (const QPointer<SpectrumItem> item = guardedSpectrumItem())
+                item->atNextRepaint(this, std::move(show));
+            else
+                show();
+        },
+        Qt::QueuedConnection);
 }
 
 void RtsaController::showSpectrumStatus(const SpectrumStatus& status)

@@ -49,18 +49,6 @@ QSGNode* SpectrumItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData* /*dat
     return spectrum;
 }
 
-float SpectrumItem::rmsDb() const
-{
-    std::lock_guard lock(m_frameMutex);
-    return m_frame.rmsDb;
-}
-
-bool SpectrumItem::overload() const
-{
-    std::lock_guard lock(m_frameMutex);
-    return m_frame.overload;
-}
-
 double SpectrumItem::minFreqHz() const
 {
     std::lock_guard lock(m_frameMutex);
@@ -307,34 +295,55 @@ void SpectrumItem::setFrame(SpectrumFrame frame)
 {
     if (m_settings.minHoldEnabled)
         m_memories.follow(traceViewOf(frame));
-    bool rmsChanged = false;
-    bool overloadFlipped = false;
     bool rangeChanged = false;
     bool rbwChanged = false;
     {
         std::lock_guard lock(m_frameMutex);
         // Negated equality so that a NaN on either side counts as a change.
-        rmsChanged = !(frame.rmsDb == m_frame.rmsDb);
-        overloadFlipped = frame.overload != m_frame.overload;
         rangeChanged = !(frame.centerHz == m_frame.centerHz) || !(frame.startHz == m_frame.startHz) ||
                        !(frame.stopHz == m_frame.stopHz) || !(frame.binHz == m_frame.binHz);
         rbwChanged = !(frame.rbwHz == m_frame.rbwHz);
         m_frame = std::move(frame);
         ++m_frameVersion;
     }
-    const bool levelsMoved = updateTraceLevels();
-    if (rmsChanged)
-        emit rmsDbChanged();
-    if (overloadFlipped)
-        emit overloadChanged();
     if (rangeChanged) {
         emit freqRangeChanged();
         emit viewChanged();
     }
     if (rbwChanged)
         emit rbwHzChanged();
+}
+
+void SpectrumItem::announceShownFrame()
+{
+    ShownFigures shown;
+    {
+        std::lock_guard lock(m_frameMutex);
+        shown = {m_frame.rmsDb, m_frame.overload};
+    }
+    // Negated equality so that a NaN on either side counts as a change.
+    const bool rmsChanged = !(shown.rmsDb == m_shown.rmsDb);
+    const bool overloadFlipped = shown.overload != m_shown.overload;
+    m_shown = shown;
+    const bool levelsMoved = updateTraceLevels();
+    if (rmsChanged)
+        emit rmsDbChanged();
+    if (overloadFlipped)
+        emit overloadChanged();
     if (levelsMoved)
         emit traceLevelsChanged();
+}
+
+void SpectrumItem::updateRmsReading()
+{
+    // Two decimals changing 30 times a second cannot be read; a few times a second they can.
+    constexpr qint64 kReadingIntervalMs = 250;
+    const bool same = m_rmsReadingDb == m_shown.rmsDb || (std::isnan(m_rmsReadingDb) && std::isnan(m_shown.rmsDb));
+    if (same || (m_rmsReadingAge.isValid() && m_rmsReadingAge.elapsed() < kReadingIntervalMs))
+        return;
+    m_rmsReadingDb = m_shown.rmsDb;
+    m_rmsReadingAge.start();
+    emit rmsReadingDbChanged();
 }
 
 bool SpectrumItem::updateTraceLevels()
@@ -369,8 +378,20 @@ bool SpectrumItem::snapshotFrameIfChanged(SpectrumFrame& target, uint64_t& versi
     return true;
 }
 
+void SpectrumItem::atNextRepaint(QObject* context, std::function<void()> change)
+{
+    m_atNextRepaint.push_back({context, std::move(change)});
+}
+
 void SpectrumItem::onTimer()
 {
+    // A change may ask for another one; that waits for the tick after.
+    m_runningChanges.swap(m_atNextRepaint);
+    for (PendingChange& pending : m_runningChanges) {
+        if (pending.context)
+            pending.change();
+    }
+    m_runningChanges.clear();
     if (m_demo)
         generateDemoFrame();
     // Redrawing an unchanged frame costs the software rasteriser as much as a new one, and that
@@ -380,10 +401,13 @@ void SpectrumItem::onTimer()
         std::lock_guard lock(m_frameMutex);
         version = m_frameVersion;
     }
-    if (version == m_repaintedVersion)
-        return;
-    m_repaintedVersion = version;
-    update();
+    if (version != m_repaintedVersion) {
+        m_repaintedVersion = version;
+        announceShownFrame();
+        update();
+    }
+    // Also without a new frame, so that the reading catches up with the last one.
+    updateRmsReading();
 }
 
 void SpectrumItem::generateDemoFrame()

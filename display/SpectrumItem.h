@@ -5,11 +5,14 @@
 #include "display/TraceMemories.h"
 #include "engine/SpectrumFrame.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QQuickItem>
 #include <QTimer>
 #include <QVariantList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,7 +22,9 @@ class SpectrumRenderer;
 // The spectrum area of the user interface (QML element SpectrumView). It keeps the latest
 // frame from the spectrum thread, or a synthetic one in demo mode, and repaints about 30 times
 // per second; drawing is done by its renderer on the scene graph's render thread, straight into
-// the window.
+// the window. The figures of a frame (RMS level, overload, trace levels) change on the repaint
+// that shows it: whatever they move elsewhere in the window is drawn in that same frame, not in
+// one of its own between two repaints.
 class SpectrumItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(int fftSize READ fftSize WRITE setFftSize NOTIFY fftSizeChanged)
@@ -27,6 +32,8 @@ class SpectrumItem : public QQuickItem {
     Q_PROPERTY(float maxDb READ maxDb WRITE setMaxDb NOTIFY maxDbChanged)
     Q_PROPERTY(bool demo READ demo WRITE setDemo NOTIFY demoChanged)
     Q_PROPERTY(float rmsDb READ rmsDb NOTIFY rmsDbChanged)
+    // The RMS level to read as a number: rmsDb, at most a few times a second.
+    Q_PROPERTY(float rmsReadingDb READ rmsReadingDb NOTIFY rmsReadingDbChanged)
     Q_PROPERTY(bool overload READ overload NOTIFY overloadChanged)
     Q_PROPERTY(double minFreqHz READ minFreqHz NOTIFY freqRangeChanged)
     Q_PROPERTY(double maxFreqHz READ maxFreqHz NOTIFY freqRangeChanged)
@@ -66,8 +73,9 @@ public:
     float minDb() const { return m_settings.minDb; }
     float maxDb() const { return m_settings.maxDb; }
     bool demo() const { return m_demo; }
-    float rmsDb() const;
-    bool overload() const;
+    float rmsDb() const { return m_shown.rmsDb; }
+    float rmsReadingDb() const { return m_rmsReadingDb; }
+    bool overload() const { return m_shown.overload; }
     double minFreqHz() const;
     double maxFreqHz() const;
     double centerFreqHz() const;
@@ -118,7 +126,8 @@ public:
     // (see highestUnmarkedPeak); NaN when there is none or no trace.
     Q_INVOKABLE double highestUnmarkedPeakHz(const QVariantList& markedHz) const;
 
-    // Called in the item's thread with each published frame; the repaint timer shows it.
+    // Called in the item's thread with each published frame; the repaint timer shows it and
+    // announces its figures.
     void setFrame(SpectrumFrame frame);
     // Copies the current frame into `target`, for the renderer's synchronisation; assigning
     // into the renderer's own frame reuses its buffers instead of allocating new ones.
@@ -127,6 +136,10 @@ public:
     // the renderer synchronises on every render, more often than frames arrive, and a full frame
     // with its waterfall ring is megabytes. Updates `version`; true when it copied.
     bool snapshotFrameIfChanged(SpectrumFrame& target, uint64_t& version) const;
+    // Runs `change` on the next repaint tick, unless `context` is gone by then: figures that
+    // change elsewhere in the window are then drawn in the spectrum's frame rather than in one of
+    // their own between two of its repaints.
+    void atNextRepaint(QObject* context, std::function<void()> change);
     const DisplaySettings& displaySettings() const { return m_settings; }
     // Touched only in the item's thread; the renderer reads them while that thread waits.
     const TraceMemories& traceMemories() const { return m_memories; }
@@ -137,6 +150,7 @@ signals:
     void maxDbChanged();
     void demoChanged();
     void rmsDbChanged();
+    void rmsReadingDbChanged();
     void overloadChanged();
     void freqRangeChanged();
     void rbwHzChanged();
@@ -157,6 +171,10 @@ protected:
 
 private:
     void onTimer();
+    // Announces the figures of the frame the repaint shows.
+    void announceShownFrame();
+    // Moves the RMS reading to the shown level once the last move is old enough.
+    void updateRmsReading();
     void generateDemoFrame();
     // Stores a dB scale value unless it is fuzzily equal to the current one; true when stored.
     static bool assignScale(float& member, float value);
@@ -170,6 +188,20 @@ private:
     // The frame version the last timer repaint asked for (GUI thread only).
     uint64_t m_repaintedVersion = 0;
     QTimer m_repaintTimer;
+    struct PendingChange {
+        QPointer<QObject> context;
+        std::function<void()> change;
+    };
+    std::vector<PendingChange> m_atNextRepaint;
+    std::vector<PendingChange> m_runningChanges;
+    // The figures of the frame last repainted, as announced (GUI thread only).
+    struct ShownFigures {
+        float rmsDb = SpectrumFrame{}.rmsDb;
+        bool overload = SpectrumFrame{}.overload;
+    };
+    ShownFigures m_shown;
+    float m_rmsReadingDb = m_shown.rmsDb;
+    QElapsedTimer m_rmsReadingAge;
     int m_fftSize = 2048;
     bool m_demo = true;
     float m_demoPhase = 0.0f;

@@ -226,8 +226,13 @@ void SpectrumRenderer::drawTrace(QPainter& painter, const SpectrumLayout& layout
         m_tracePoints[i - visible.first] = tracePoint(i, n, values[i], m_settings.minDb, m_settings.maxDb, layout.width,
                                                       layout.spectrumHeight, m_settings.view);
     buildStrokeTriangles(m_tracePoints, penWidth, m_traceTriangles);
+    // With more segments than columns they overlap: the pixels they cover are fewer triangles.
+    const bool byColumns = m_tracePoints.size() - 1 > static_cast<std::size_t>(layout.width);
+    if (byColumns)
+        coverColumns(m_traceTriangles, layout.width, m_traceCover, m_traceRectangles);
     beginNativePainting(painter);
-    const bool drawn = m_triangles.draw(m_traceTriangles, colour, layout.width, layout.height);
+    const bool drawn =
+        m_triangles.draw(byColumns ? m_traceRectangles : m_traceTriangles, colour, layout.width, layout.height);
     painter.endNativePainting();
     if (drawn)
         return;

@@ -5,6 +5,7 @@
 #include "display/DisplaySettings.h"
 #include "display/SpectrumLayout.h"
 #include "display/TraceMemories.h"
+#include "display/TraceStroke.h"
 #include "display/TrianglePainter.h"
 #include "display/WaterfallImage.h"
 #include "display/WaterfallTexture.h"
@@ -70,5 +71,7 @@ private:
     TrianglePainter m_triangles;
     std::vector<TracePoint> m_tracePoints;
     std::vector<float> m_traceTriangles;
+    ColumnCover m_traceCover;
+    std::vector<float> m_traceRectangles;
     std::vector<float> m_gridTriangles;
 };

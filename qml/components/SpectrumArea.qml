@@ -82,8 +82,12 @@ Item {
             if (area.rtsa)
                 area.rtsa.spectrumItem = spectrum
         }
-        onTraceLevelsChanged: area.autoColourRange = SpectrumMath.followColourRange(area.autoColourRange, noiseFloorDb,
-                                                                                    strongestDb)
+        // Reassigning the same range would still re-evaluate everything bound to it.
+        onTraceLevelsChanged: {
+            const range = SpectrumMath.followColourRange(area.autoColourRange, noiseFloorDb, strongestDb)
+            if (range !== area.autoColourRange)
+                area.autoColourRange = range
+        }
     }
 
     Binding {

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 TEST(SpectrumLayout, SplitsHeightBetweenSpectrumAndWaterfall)
@@ -333,6 +334,50 @@ TEST(TraceStroke, SegmentsWithSquareCaps)
     EXPECT_TRUE(t.empty());
     buildStrokeTriangles({{3, 3}, {3, 3}}, 1.5f, t);
     EXPECT_TRUE(t.empty());
+}
+
+TEST(TraceStroke, ColumnCoverHoldsExactlyThePixelsOfTheStroke)
+{
+    // Pixel centres inside the triangles, in a window of columns and rows around the trace.
+    const auto pixels = [](const std::vector<float>& t, int width, int rows) {
+        std::vector<bool> in(static_cast<std::size_t>(width * rows));
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < width; ++x)
+                in[static_cast<std::size_t>(y * width + x)] = covered(t, x + 0.5f, y - 10 + 0.5f);
+        return in;
+    };
+    std::mt19937_64 random(25);
+    std::uniform_real_distribution<float> level(10.0f, 90.0f);
+    ColumnCover cover;
+    std::vector<float> stroke;
+    std::vector<float> rectangles;
+    // More points than columns (a noisy full-band trace), about one per column, and a zoomed
+    // view with a few points far apart.
+    for (const auto& [points, width] : {std::pair{300, 120}, std::pair{121, 120}, std::pair{7, 120}}) {
+        std::vector<TracePoint> trace;
+        for (int i = 0; i < points; ++i)
+            trace.push_back({static_cast<float>(i) * static_cast<float>(width) / static_cast<float>(points - 1),
+                             level(random)});
+        buildStrokeTriangles(trace, 1.5f, stroke);
+        coverColumns(stroke, width, cover, rectangles);
+        EXPECT_EQ(pixels(rectangles, width, 110), pixels(stroke, width, 110)) << points << " points";
+        // With more segments than columns, fewer triangles.
+        if (points - 1 > width) {
+            EXPECT_LT(rectangles.size(), stroke.size() / 2) << points << " points";
+        }
+    }
+    // Two strokes apart in the same columns keep the gap between them.
+    std::vector<float> twoLines;
+    buildStrokeTriangles({{0.2f, 20.3f}, {9.7f, 20.6f}}, 1.5f, twoLines);
+    buildStrokeTriangles({{0.2f, 40.3f}, {9.7f, 40.6f}}, 1.5f, stroke);
+    twoLines.insert(twoLines.end(), stroke.begin(), stroke.end());
+    coverColumns(twoLines, 10, cover, rectangles);
+    EXPECT_EQ(pixels(rectangles, 10, 60), pixels(twoLines, 10, 60));
+    EXPECT_FALSE(covered(rectangles, 5.5f, 30.5f));
+    // Nothing outside columns 0...width-1.
+    coverColumns(twoLines, 4, cover, rectangles);
+    EXPECT_TRUE(covered(rectangles, 3.5f, 20.5f));
+    EXPECT_FALSE(covered(rectangles, 4.5f, 20.5f));
 }
 
 TEST(TraceStroke, GridLinesAsOnePixelRectanglesWithSquareCaps)

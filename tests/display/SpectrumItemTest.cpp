@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -33,6 +34,8 @@ private slots:
     void flagsEmitOnlyOnChange();
     void setFrameEmitsChangesInOrder();
     void setFrameTreatsNanAsChanged();
+    void theRmsReadingCatchesUpWithTheLastFrame();
+    void changesWaitForTheNextRepaint();
     void demoFramesClipToTheScaleAndKeepTheNotches();
     void demoOffKeepsTheFrame();
     void versionedSnapshotCopiesEveryChangeOnce();
@@ -170,7 +173,11 @@ void SpectrumItemTest::setFrameEmitsChangesInOrder()
     frame.waterfall.lines = 1;
     editPicture(frame.waterfall.bytes).assign(1024, 9);
     item.setFrame(frame);
-    QCOMPARE(emitted, (QStringList{"rms", "overload", "range", "rbw"}));
+    // The band and the resolution at once, the frame's own figures on the repaint that shows it.
+    QCOMPARE(emitted, (QStringList{"range", "rbw"}));
+    QCOMPARE(item.rmsDb(), -120.0f);
+    QVERIFY(!item.overload());
+    QTRY_COMPARE(emitted, (QStringList{"range", "rbw", "rms", "overload"}));
     QCOMPARE(item.rmsDb(), -30.0f);
     QVERIFY(item.overload());
     QCOMPARE(item.minFreqHz(), 90e6);
@@ -184,17 +191,25 @@ void SpectrumItemTest::setFrameEmitsChangesInOrder()
     QCOMPARE(*copy.density.bytes, *frame.density.bytes);
     QCOMPARE(copy.waterfall.bytes->size(), 1024u);
 
-    // The same values again: nothing to announce, even with new bulk data.
+    // The same values again: nothing to announce, even with new bulk data, also once shown.
     emitted.clear();
     frame.trace.assign(1024, -10.0f);
     item.setFrame(frame);
-    QVERIFY(emitted.isEmpty());
     QCOMPARE(snapshot(item).trace.front(), -10.0f);
+    QSignalSpy levels(&item, &SpectrumItem::traceLevelsChanged);
+    QVERIFY(levels.wait(5000)); // the repaint measured the new trace
+    QVERIFY(emitted.isEmpty());
 
     // Only the span moves: only the range is announced.
     frame.stopHz = 111e6;
     item.setFrame(frame);
     QCOMPARE(emitted, QStringList{"range"});
+    // Only the level moves: only the level is announced, on the repaint.
+    emitted.clear();
+    frame.rmsDb = -31.0f;
+    item.setFrame(frame);
+    QVERIFY(emitted.isEmpty());
+    QTRY_COMPARE(emitted, QStringList{"rms"});
 }
 
 void SpectrumItemTest::setFrameTreatsNanAsChanged()
@@ -207,9 +222,48 @@ void SpectrumItemTest::setFrameTreatsNanAsChanged()
     frame.rmsDb = std::numeric_limits<float>::quiet_NaN();
     frame.rbwHz = std::numeric_limits<double>::quiet_NaN();
     item.setFrame(frame);
+    QTRY_COMPARE(rms.count(), 1);
     item.setFrame(frame);
-    QCOMPARE(rms.count(), 2);
+    QTRY_COMPARE(rms.count(), 2);
     QCOMPARE(rbw.count(), 2);
+}
+
+void SpectrumItemTest::theRmsReadingCatchesUpWithTheLastFrame()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    QCOMPARE(item.rmsReadingDb(), -120.0f);
+    QSignalSpy reading(&item, &SpectrumItem::rmsReadingDbChanged);
+    SpectrumFrame frame;
+    frame.rmsDb = -30.0f;
+    item.setFrame(frame);
+    QTRY_COMPARE(item.rmsReadingDb(), -30.0f);
+    // A new level right after the reading moved, and no frame after it: the reading still
+    // reaches it, and stays there.
+    frame.rmsDb = -40.0f;
+    item.setFrame(frame);
+    QTRY_COMPARE(item.rmsReadingDb(), -40.0f);
+    QCOMPARE(reading.count(), 2);
+    QTest::qWait(400);
+    QCOMPARE(reading.count(), 2);
+    QCOMPARE(item.rmsDb(), -40.0f);
+}
+
+void SpectrumItemTest::changesWaitForTheNextRepaint()
+{
+    SpectrumItem item;
+    item.setDemo(false);
+    QStringList ran;
+    auto gone = std::make_unique<QObject>();
+    item.atNextRepaint(this, [&] { ran << "first"; });
+    item.atNextRepaint(gone.get(), [&] { ran << "gone"; });
+    item.atNextRepaint(this, [&] {
+        ran << "second";
+        item.atNextRepaint(this, [&] { ran << "asked by the second"; });
+    });
+    gone.reset();
+    QVERIFY(ran.isEmpty());
+    QTRY_COMPARE(ran, (QStringList{"first", "second", "asked by the second"}));
 }
 
 void SpectrumItemTest::demoFramesClipToTheScaleAndKeepTheNotches()
@@ -367,19 +421,23 @@ void SpectrumItemTest::tracksTheNoiseFloorAndTheStrongestSignal()
     SpectrumItem item;
     item.setDemo(false);
     QSignalSpy levels(&item, &SpectrumItem::traceLevelsChanged);
+    QSignalSpy rms(&item, &SpectrumItem::rmsDbChanged);
     item.setFrame(twoStationFrame());
-    QCOMPARE(levels.count(), 1);
+    QTRY_COMPARE(levels.count(), 1);
     QCOMPARE(item.noiseFloorDb(), -90.0f);
     QCOMPARE(item.strongestDb(), -20.0f);
 
-    // Less than half a dB of change is not worth a new scale.
+    // Less than half a dB of change is not worth a new scale (the level's change shows that
+    // the repaint has measured the trace).
     SpectrumFrame frame = twoStationFrame();
     frame.trace[250] = -20.3f;
+    frame.rmsDb = -50.0f;
     item.setFrame(frame);
+    QTRY_COMPARE(rms.count(), 1);
     QCOMPARE(levels.count(), 1);
     frame.trace[250] = -10.0f;
     item.setFrame(frame);
-    QCOMPARE(levels.count(), 2);
+    QTRY_COMPARE(levels.count(), 2);
     QCOMPARE(item.strongestDb(), -10.0f);
 }
 

@@ -28,6 +28,7 @@ PanelTestCase {
         QtObject {
             property real centerFreqHz: 99.4e6
             property real rmsDb: NaN
+            property real rmsReadingDb: NaN
             property bool peakLineEnabled: false
             property int densityPalette: 0
             property real noiseFloorDb: -93
@@ -521,11 +522,14 @@ PanelTestCase {
         compare(item("rfLevelFill").width, 0)
         const bar = item("rfLevelBar")
         view.rmsDb = -24.004
+        view.rmsReadingDb = -24.004
         compare(item("rfLevelText").text, "-24.00 dBFS")
         fuzzyCompare(item("rfLevelFill").width, bar.width * (95.996 / 120), 0.01)
         verify(item("rfLevelAmber").visible)
         verify(!item("rfLevelRed").visible)
+        // The bar follows the level, the number only its reading.
         view.rmsDb = -10
+        compare(item("rfLevelText").text, "-24.00 dBFS")
         verify(item("rfLevelRed").visible)
         fuzzyCompare(item("rfLevelRed").x, bar.width * 100 / 120, 0.01)
         fuzzyCompare(item("rfLevelAmber").width, bar.width * 10 / 120, 0.01)

@@ -4,7 +4,7 @@ import "../../logic/PanelLogic.js" as PanelLogic
 
 // The RF level of the receiver's input as a bar from -120 to 0 dBFS: green up to the level,
 // amber from -30 dB and red from -20 dB as it reaches them, a needle at the level and the
-// number beside.
+// number beside, which moves only a few times a second so that it can be read.
 Panel {
     id: panel
 
@@ -58,7 +58,7 @@ Panel {
 
     Text {
         objectName: "rfLevelText"
-        text: panel.view ? panel.bar.level.toFixed(2) + " dBFS" : "-- dBFS"
+        text: panel.view ? PanelLogic.rfLevelBar(panel.view.rmsReadingDb).level.toFixed(2) + " dBFS" : "-- dBFS"
         color: "#E0E6ED"
         font.pixelSize: 13
         font.family: "monospace"
