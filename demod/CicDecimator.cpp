@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -71,16 +70,16 @@ inline size_t CicDecimator::runPair(CicDecimator& cicI, CicDecimator& cicQ, cons
     int32_t phase = cicI.m_phase;
     size_t produced = 0;
     size_t k = 0;
+    // Only lanes 0 and 1 are read out; the upper two integrate whatever they hold, harmlessly.
+    const auto integrate = [&](v4su v) {
+        for (size_t i = 0; i < N; ++i) {
+            acc[i] += v;
+            v = acc[i];
+        }
+    };
     while (k < pairs && produced + held < outCapacity) {
         const size_t steps = std::min(pairs - k, static_cast<size_t>(r - phase));
-        // Two pairs per load, the second moved down for its turn. Only lanes 0 and 1 are
-        // read out; the upper two integrate whatever they hold, harmlessly.
-        const auto integrate = [&](v4su v) {
-            for (size_t i = 0; i < N; ++i) {
-                acc[i] += v;
-                v = acc[i];
-            }
-        };
+        // Two pairs per load, the second moved down for its turn.
         size_t j = 0;
         for (; j + 2 <= steps; j += 2) {
             // Spelled element by element: GCC makes that one widening load, where it splits

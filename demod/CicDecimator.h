@@ -9,8 +9,8 @@
 // Integer cascaded integrator-comb decimator (differential delay 1). Integrators wrap
 // in two's complement (kept as unsigned 32-bit values, where wrapping is defined); the
 // comb differences stay exact as long as the output itself fits: |y| <= 32768 * R^N must
-// stay within int32, so R^N is held to at most 2^16 (6^4 = 1296 at 30 MS/s, 2^25.3 at
-// most). Lanes of 32 bits convert to floating point in vectors, which 64-bit ones do not.
+// stay within int32, so R^N is held to at most 2^16 (at 30 MS/s R^N = 6^4 = 1296, outputs
+// within 2^25.4). Lanes of 32 bits convert to floating point in vectors, 64-bit ones do not.
 class CicDecimator {
 public:
     static constexpr int kMaxStages = 4;
