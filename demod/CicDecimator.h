@@ -56,7 +56,8 @@ public:
     double scale() const { return m_scale; }
 
 private:
-    template <int N>
+    // R = 0 takes R from the decimator.
+    template <int N, int R>
     [[gnu::always_inline]] static size_t runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
                           float* outQ, size_t outCapacity, size_t& consumed);
 
