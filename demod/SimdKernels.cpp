@@ -3,6 +3,7 @@
 #include "demod/FastAtan2.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 // Eight-lane accumulators in GCC vector types: two SSE registers on the baseline, one
@@ -22,6 +23,13 @@ namespace {
 float sum8(const v8sf& v)
 {
     return ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
+}
+
+// Eight int16 values sign-extended to int32, spelled element by element: GCC makes that one
+// widening load, where it splits a vector conversion of the same values into halves.
+[[gnu::always_inline]] inline void widen8(const int16_t* p, v8si& out)
+{
+    out = v8si{p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]};
 }
 
 // Eight values to full-scale int16: clipped to [-1, 1], times 32767, truncated toward zero.
@@ -123,9 +131,9 @@ RTSA_SIMD_CLONES void sumPairs(const int16_t* iq, size_t pairs, int64_t& sumI, i
         v8si acc = {};
         const size_t end = std::min(whole, k + 4 * kFlush);
         for (; k < end; k += 4) {
-            v8hi raw;
-            std::memcpy(&raw, iq + 2 * k, sizeof raw);
-            acc += __builtin_convertvector(raw, v8si);
+            v8si wide;
+            widen8(iq + 2 * k, wide);
+            acc += wide;
         }
         i += static_cast<int64_t>(acc[0]) + acc[2] + acc[4] + acc[6];
         q += static_cast<int64_t>(acc[1]) + acc[3] + acc[5] + acc[7];
@@ -150,21 +158,23 @@ template <typename Store>
     constexpr float kScale = 1.0f / 32768.0f;
     const v8sf dc = {dcI, dcQ, dcI, dcQ, dcI, dcQ, dcI, dcQ};
     // Multiplying by conj(phasor): (i c + q s, q c - i s), that is x c + (q, -i) s.
-    const v8sf sign = {1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f};
+    // The sign of every Q flipped by its sign bit, cheaper than a multiplication by -1.
+    const v8si flipQ = {0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN};
     float pc = phaseCos;
     float ps = phaseSin;
     for (size_t chunk = 0; chunk < chunks; ++chunk) {
         const int16_t* src = iq + 2 * kMixChunk * chunk;
         for (size_t v = 0; v < 2 * kMixChunk; v += 8) {
-            v8hi raw;
-            std::memcpy(&raw, src + v, sizeof raw);
-            const v8sf x = __builtin_convertvector(raw, v8sf) * kScale - dc;
+            v8si wide;
+            widen8(src + v, wide);
+            const v8sf x = __builtin_convertvector(wide, v8sf) * kScale - dc;
             v8sf c, sn;
             RTSA_LOAD8(c, powCos2 + v);
             RTSA_LOAD8(sn, powSin2 + v);
             const v8sf laneCos = pc * c - ps * sn;
             const v8sf laneSin = pc * sn + ps * c;
-            const v8sf swapped = __builtin_shuffle(x, v8si{1, 0, 3, 2, 5, 4, 7, 6}) * sign;
+            const v8sf swapped = reinterpret_cast<v8sf>(
+                reinterpret_cast<v8si>(__builtin_shuffle(x, v8si{1, 0, 3, 2, 5, 4, 7, 6})) ^ flipQ);
             const v8sf mixed = x * laneCos + swapped * laneSin;
             store(mixed, 2 * kMixChunk * chunk + v);
         }

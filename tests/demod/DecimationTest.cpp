@@ -217,6 +217,24 @@ TEST(CicDecimator, ClampsItsShape)
     const CicDecimator low(3, 0);
     EXPECT_EQ(low.n(), 1);
     EXPECT_DOUBLE_EQ(CicDecimator(6, 4).dcGain(), 1296.0);
+    // R^N is held to 2^16 so that full-scale outputs fit the integrators' 32 bits.
+    EXPECT_EQ(CicDecimator(20, 4).r(), 16);
+    EXPECT_EQ(CicDecimator(50, 3).r(), 40);
+    EXPECT_EQ(CicDecimator(300, 2).r(), 256);
+}
+
+TEST(CicDecimator, HoldsFullScaleAtItsLargestGain)
+{
+    for (auto [r, n] : {std::pair{16, 4}, {40, 3}, {256, 2}, {99, 4}}) {
+        CicDecimator cic(r, n);
+        float y = 0.0f;
+        for (int k = 0; k < 8 * cic.r() * cic.n(); ++k)
+            cic.push(-32768, y);
+        EXPECT_EQ(y, -1.0f) << r;
+        for (int k = 0; k < 8 * cic.r() * cic.n(); ++k)
+            cic.push(32767, y);
+        EXPECT_EQ(y, 32767.0f / 32768.0f) << r;
+    }
 }
 
 TEST(CicDecimator, IsExactAgainstCascadedBoxcars)
@@ -264,7 +282,7 @@ TEST(CicDecimator, FullScaleSettlesJustBelowOne)
 TEST(CicDecimator, StaysExactWhileItsIntegratorsWrap)
 {
     // Full scale for 30000 inputs takes the fourth integrator of R = 6, N = 4 far past
-    // 2^63; the block path over interleaved IQ must agree with push throughout.
+    // 2^32; the block path over interleaved IQ must agree with push throughout.
     CicDecimator single(6, 4);
     CicDecimator pairI(6, 4);
     CicDecimator pairQ(6, 4);
@@ -286,6 +304,47 @@ TEST(CicDecimator, StaysExactWhileItsIntegratorsWrap)
         }
     }
     EXPECT_FLOAT_EQ(outI.back(), 32767.0f / 32768.0f);
+}
+
+TEST(CicDecimator, BlockPathAgreesWithPushAcrossUnevenBlocks)
+{
+    // Blocks of odd and even lengths start the pair path at every phase; some calls have
+    // room for fewer outputs than their input makes and must stop where push would.
+    for (auto [r, n] : {std::pair{6, 4}, {4, 3}, {2, 2}, {5, 1}}) {
+        CicDecimator singleI(r, n), singleQ(r, n), pairI(r, n), pairQ(r, n);
+        std::vector<int16_t> iq(2 * 5000);
+        for (size_t k = 0; k < iq.size(); ++k)
+            iq[k] = static_cast<int16_t>((k * 40503u + (k >> 3) * 977u) % 65536u - 32768);
+        std::vector<float> refI, refQ;
+        for (size_t k = 0; k < iq.size() / 2; ++k) {
+            float yi = 0.0f, yq = 0.0f;
+            if (singleI.push(iq[2 * k], yi)) {
+                ASSERT_TRUE(singleQ.push(iq[2 * k + 1], yq));
+                refI.push_back(yi);
+                refQ.push_back(yq);
+            } else {
+                ASSERT_FALSE(singleQ.push(iq[2 * k + 1], yq));
+            }
+        }
+        std::vector<float> gotI, gotQ;
+        std::vector<float> outI(600), outQ(600);
+        size_t pos = 0;
+        for (size_t call = 0; pos < iq.size() / 2; ++call) {
+            const size_t len = std::min<size_t>(1 + (call * 37) % 611, iq.size() / 2 - pos);
+            const size_t room = call % 3 == 0 ? 1 + call % 5 : outI.size();
+            size_t consumed = 0;
+            const size_t got = CicDecimator::processPair(pairI, pairQ, iq.data() + 2 * pos, len, outI.data(),
+                                                         outQ.data(), room, consumed);
+            ASSERT_LE(got, room);
+            ASSERT_LE(consumed, len);
+            ASSERT_TRUE(consumed == len || got == room) << call;
+            gotI.insert(gotI.end(), outI.begin(), outI.begin() + static_cast<ptrdiff_t>(got));
+            gotQ.insert(gotQ.end(), outQ.begin(), outQ.begin() + static_cast<ptrdiff_t>(got));
+            pos += consumed;
+        }
+        EXPECT_EQ(gotI, refI) << r;
+        EXPECT_EQ(gotQ, refQ) << r;
+    }
 }
 
 TEST(IqDecimator, PicksItsModeByRate)
