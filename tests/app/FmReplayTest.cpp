@@ -2,8 +2,8 @@
 // level, 19 kHz pilot, carrier at -12 dBFS in noise) recorded by the test, replayed by the
 // simulated receiver, demodulated by the controller and written by the WAV File Writer as float
 // samples. In the file: separation both ways, THD+N without the crosstalk tone, the pilot and the
-// tone levels, exactly tuned and 500 Hz off, and in mono, at 2 and 20 MS/s (2 and 10 in the
-// sanitizer build, which cannot demodulate 20 MS/s in real time on two cores). The audio goes
+// tone levels, exactly tuned and 500 Hz off, and in mono, at 2 and 20 MS/s (2 and 5 in the
+// sanitizer build, whose audio threads fall behind at higher rates on two cores). The audio goes
 // through the real-time path (rate control, bus, driver), whose pitch moves now and then: each
 // tone is found where it lies, window by window, and the medians are judged. THD+N is held 2 dB
 // (stereo) and 4 dB (mono) short of the targets the chain meets on its own (ChainQualityTest),
@@ -85,7 +85,7 @@ private slots:
     void referenceStationThroughTheAnalyser_data()
     {
         QTest::addColumn<double>("rateMHz");
-        for (double mhz : realTimeRatesMHz({2.0, 20.0}, {2.0, 10.0}))
+        for (double mhz : realTimeRatesMHz({2.0, 20.0}, {2.0, 5.0}))
             QTest::addRow("%.0f MS/s", mhz) << mhz;
     }
 
