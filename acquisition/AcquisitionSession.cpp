@@ -62,7 +62,7 @@ bool AcquisitionSession::start(const AcquisitionRunSetup& setup)
     const uint64_t samplesPerTransfer = reported != 0 ? reported : kDefaultSamplesPerTransfer;
     const int fftSize = m_spectrumSettings.latest().fftSize;
     const uint64_t fftFrameBytes = static_cast<uint64_t>(fftSize) * kIqSampleBytes;
-    m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, fftFrameBytes));
+    m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, fftFrameBytes, setup.sampleRateHz));
     m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
     m_demod.setIqSource(m_demodRing.get(), setup.sampleRateHz, setup.centerHz);
     m_spectrum.setFftSize(static_cast<std::size_t>(fftSize));

@@ -1,8 +1,10 @@
 #include "acquisition/FftRing.h"
 
+#include "acquisition/IqSample.h"
 #include "acquisition/RingCopy.h"
 
 #include <algorithm>
+#include <cmath>
 
 FftRing::FftRing(std::size_t capacityBytes)
     : m_capacity(capacityBytes), m_buffer(std::make_unique<uint8_t[]>(capacityBytes))
@@ -65,10 +67,13 @@ void FftRing::reset()
     });
 }
 
-std::size_t FftRing::capacityFor(uint64_t samplesPerTransfer, uint64_t fftFrameBytes)
+std::size_t FftRing::capacityFor(uint64_t samplesPerTransfer, uint64_t fftFrameBytes, double sampleRateHz)
 {
     uint64_t capacity = std::max<uint64_t>(samplesPerTransfer * 256, 4u * 1024 * 1024);
     capacity = std::max(capacity, 16 * fftFrameBytes);
+    const double spanBytes = kShortestSpanSeconds * sampleRateHz * static_cast<double>(kIqSampleBytes);
+    if (spanBytes > static_cast<double>(capacity))
+        capacity = static_cast<uint64_t>(std::ceil(spanBytes));
     if (fftFrameBytes != 0)
         capacity = capacity / fftFrameBytes * fftFrameBytes;
     capacity = std::max(capacity, 4 * fftFrameBytes);

@@ -23,8 +23,12 @@ public:
     // Empties the ring. Safe from the producer while the consumer keeps reading.
     void reset();
 
-    // The capacity rule for an acquisition run: see the constructor's caller in device control.
-    static std::size_t capacityFor(uint64_t samplesPerTransfer, uint64_t fftFrameBytes);
+    // The capacity for an acquisition run: 256 transfers and at least 4 MiB, whole FFT frames
+    // (4 at least, 16 where 4 MiB holds fewer), and about half a second of signal at the run's
+    // rate. 4 MiB is 35 ms at 30 MS/s, less than a busy two-core desktop holds the
+    // spectrum thread off now and then; the half second rides that out without a lost block.
+    static std::size_t capacityFor(uint64_t samplesPerTransfer, uint64_t fftFrameBytes, double sampleRateHz);
+    static constexpr double kShortestSpanSeconds = 0.5;
 
 private:
     std::size_t used(uint64_t w, uint64_t r) const { return w >= r ? w - r : m_capacity - r + w; }

@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t kMinimumCatchUpBlocks = 8;
 constexpr std::size_t kBlocksKeptAfterCatchUp = 4;
-constexpr double kLongestBacklogSeconds = 0.05;
+constexpr double kLongestBacklogSeconds = 0.25;
 
 } // namespace
 

@@ -12,12 +12,13 @@
 class SpectrumLoop {
 public:
     // The backlog above which blocks are thrown away. Eight blocks at least; otherwise the
-    // smaller of three quarters of the ring and 50 ms of signal. A fixed eight blocks is about a
-    // millisecond at 30 MS/s with small FFTs: one poll interval and one receiver transfer reach
-    // it, and blocks would be thrown away while the thread keeps up with room to spare. At high
-    // rates the ring itself bounds the delay (35 ms at 30 MS/s), and on a busy desktop the RX
-    // or the spectrum thread is held up for 20 ms now and then; the last quarter of the ring is
-    // room for the reads that arrive while the spectrum thread catches up.
+    // smaller of three quarters of the ring and a quarter second of signal. A fixed eight blocks
+    // is about a millisecond at 30 MS/s with small FFTs: one poll interval and one receiver
+    // transfer reach it, and blocks would be thrown away while the thread keeps up with room to
+    // spare. On a busy desktop the spectrum thread is held up for tens of milliseconds now and
+    // then and catches up within a few more: a quarter second of backlog is worked off rather
+    // than thrown away, and only a thread that stays behind has its display cut back to the
+    // present. The last quarter of the ring is room for the reads that arrive meanwhile.
     static std::size_t catchUpThresholdBytes(std::size_t blockBytes, std::size_t ringCapacity, double sampleRateHz);
 
     // Without a threshold, eight blocks.

@@ -38,7 +38,7 @@ RxCost measureRx(IDevice& device, double seconds)
     device.setCenterFrequency(99'000'000);
     device.setSampleRate(kRateHz);
     const uint32_t blockBytes = device.samplesPerTransfer() * 4;
-    FftRing ring(FftRing::capacityFor(device.samplesPerTransfer(), 8192 * 4));
+    FftRing ring(FftRing::capacityFor(device.samplesPerTransfer(), 8192 * 4, kRateHz));
     std::atomic<bool> running{true};
     std::atomic<uint64_t> lost{0};
     std::thread drain([&] {

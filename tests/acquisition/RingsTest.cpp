@@ -85,14 +85,18 @@ TEST(FftRing, ResetEmptiesTheRing)
 
 TEST(FftRing, CapacityRuleForAnAcquisitionRun)
 {
-    EXPECT_EQ(FftRing::capacityFor(4096, 2048 * 4), 4'194'304u);
+    EXPECT_EQ(FftRing::capacityFor(4096, 2048 * 4, 2e6), 4'194'304u);
     // Large transfers win over the 4 MiB floor.
-    EXPECT_EQ(FftRing::capacityFor(65536, 2048 * 4), 65536u * 256);
+    EXPECT_EQ(FftRing::capacityFor(65536, 2048 * 4, 2e6), 65536u * 256);
     // A frame that does not divide the capacity: 16 frames, trimmed to whole frames.
-    EXPECT_EQ(FftRing::capacityFor(4096, 3000 * 4), 4'188'000u);
+    EXPECT_EQ(FftRing::capacityFor(4096, 3000 * 4, 2e6), 4'188'000u);
     // Huge frames: at least 16 of them.
-    EXPECT_EQ(FftRing::capacityFor(4096, 1'000'000), 16'000'000u);
-    EXPECT_EQ(FftRing::capacityFor(4096, 0), 4'194'304u);
+    EXPECT_EQ(FftRing::capacityFor(4096, 1'000'000, 2e6), 16'000'000u);
+    EXPECT_EQ(FftRing::capacityFor(4096, 0, 0.0), 4'194'304u);
+    // High rates: half a second of signal in whole frames (60 MB at 30 MS/s, where 4 MiB would
+    // be 35 ms).
+    EXPECT_EQ(FftRing::capacityFor(4096, 4096 * 4, 30e6), 59'998'208u);
+    EXPECT_EQ(FftRing::capacityFor(4096, 0, 20e6), 40'000'000u);
 }
 
 TEST(DemodRing, RefusesABlockThatDoesNotFitWholeAndCountsIt)

@@ -139,13 +139,14 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
 
 TEST(SpectrumLoop, CatchUpThresholdAllowsForPollingAtHighRates)
 {
-    // 30 MS/s, 4096-point blocks, a 4 MiB ring: three quarters of the ring (about 26 ms of
-    // signal), where a fixed eight blocks would be 1.1 ms, less than one poll and one receiver
-    // transfer.
+    // 30 MS/s, 4096-point blocks, the run's 60 MB ring: a quarter second of signal, where a
+    // fixed eight blocks would be 1.1 ms, less than one poll and one receiver transfer.
     const std::size_t block = 4096 * 4;
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 59'998'208u, 30e6), 30'000'000u);
+    // A ring smaller than the quarter second: three quarters of it, the rest is room for the
+    // reads that arrive while the thread catches up.
     EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 30e6), 3u << 20);
-    // 2 MS/s: 50 ms of signal, well inside the ring.
-    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 2e6), 400'000u);
+    EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 2e6), 2'000'000u);
     // Never below eight blocks: large FFTs, a small ring, or no known rate.
     EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(8192 * 4, 10 * 8192 * 4, 2e6), 8u * 8192 * 4);
     EXPECT_EQ(SpectrumLoop::catchUpThresholdBytes(block, 4u << 20, 0.0), 8 * block);
@@ -372,7 +373,7 @@ TEST(SpectrumLoop, RunsAgainstAProducerThread)
     });
     std::atomic<uint64_t> lost{0};
     std::atomic<bool> running{true};
-    FftRing ring(FftRing::capacityFor(4096, 512 * 4));
+    FftRing ring(FftRing::capacityFor(4096, 512 * 4, 2e6));
     const std::vector<uint8_t> block = toneBlock(512, 0.1);
 
     std::thread producer([&] {
