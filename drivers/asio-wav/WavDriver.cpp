@@ -3,6 +3,7 @@
 #include "audio/AsioRegistryEntry.h"
 #include "audio/SampleConversion.h"
 #include "drivers/asio-common/AsioDriverFactory.h"
+#include "drivers/asio-wav/WavFileFeed.h"
 #include "drivers/asio-wav/WavWriter.h"
 #include "platform/ThreadName.h"
 #include "platform/ThreadPriority.h"
@@ -15,6 +16,8 @@ namespace {
 
 constexpr AsioClassId kWavDriverClassId{0x9c7e2b14, 0x3d5a, 0x4f8e, {0xb1, 0xc6, 0x2a, 0x9d, 0x8e, 0x4f, 0x7b, 0x03}};
 constexpr int32_t kMaxChannels = 64;
+// What the file side may fall behind the pace before audio is left out of the file.
+constexpr double kFileBufferSeconds = 2.0;
 
 struct SampleTypeName {
     const char* text;
@@ -91,12 +94,16 @@ bool WavDriver::startStream()
     const int bytes = asioBytesPerSample(m_sampleType);
     const WavWriter::Format format{m_sampleType == ASIOSTFloat32LSB || m_sampleType == ASIOSTFloat64LSB, m_channels,
                                    bytes, static_cast<uint32_t>(sampleRate())};
-    m_writer = WavWriter::create(m_path, format);
-    if (!m_writer) {
+    std::unique_ptr<WavWriter> writer = WavWriter::create(m_path, format);
+    if (!writer) {
         setErrorText("cannot create " + m_path);
         return false;
     }
-    m_interleaved.assign(static_cast<std::size_t>(bufferFrames()) * static_cast<std::size_t>(m_channels * bytes), 0);
+    const auto frameBytes = static_cast<std::size_t>(m_channels * bytes);
+    const auto secondBytes = static_cast<std::size_t>(sampleRate()) * frameBytes;
+    m_feed = std::make_unique<WavFileFeed>(std::move(writer), frameBytes,
+                                           static_cast<std::size_t>(kFileBufferSeconds * static_cast<double>(secondBytes)));
+    m_interleaved.assign(static_cast<std::size_t>(bufferFrames()) * frameBytes, 0);
     m_running = true;
     m_thread = std::thread(&WavDriver::run, this);
     return true;
@@ -107,7 +114,7 @@ void WavDriver::stopStream()
     m_running = false;
     if (m_thread.joinable())
         m_thread.join();
-    m_writer.reset();
+    m_feed.reset();
 }
 
 void WavDriver::interleave(int32_t half)
@@ -132,8 +139,6 @@ void WavDriver::run()
     raiseThreadToTimeCritical();
     const auto frames = static_cast<int64_t>(bufferFrames());
     const auto rate = static_cast<int64_t>(sampleRate());
-    // About once a second the header catches up, so even a killed process leaves a valid file.
-    const int64_t buffersPerPatch = std::max<int64_t>(1, rate / frames);
     // Deadlines count from the start in whole frames, so the pace does not drift.
     Clock::time_point start = Clock::now();
     int64_t buffer = 0;
@@ -144,9 +149,7 @@ void WavDriver::run()
         std::this_thread::sleep_until(deadline);
         switchBuffers(half);
         interleave(half);
-        m_writer->write(m_interleaved.data(), m_interleaved.size());
-        if (buffer % buffersPerPatch == 0)
-            m_writer->patchHeader();
+        m_feed->push(m_interleaved.data(), m_interleaved.size());
         half ^= 1;
         // A thread held up for several periods picks up from now instead of catching up in a burst.
         if (Clock::now() - deadline > 4 * std::chrono::nanoseconds(frames * 1000000000 / rate)) {

@@ -9,11 +9,11 @@
 #include <vector>
 
 class AsioRegistryEntry;
-class WavWriter;
+class WavFileFeed;
 
 // An ASIO driver for machines without sound: it writes what each output channel plays into a
-// WAV file (file channel k = output k), paced in real time by a thread of its own. Each start
-// writes the file anew. Settings come from its registry entry:
+// WAV file (file channel k = output k), paced in real time by a thread of its own; another one
+// writes the file. Each start writes the file anew. Settings come from its registry entry:
 //   file       = path of the WAV file (relative to the working folder)
 //   sampletype = int16 | int24 | int32 | float32 | float64 (the buffers' and the file's format)
 //   channels   = number of outputs (default 2)
@@ -44,7 +44,7 @@ private:
     const std::string m_sampleTypeText;
     const ASIOSampleType m_sampleType;
     const int32_t m_channels;
-    std::unique_ptr<WavWriter> m_writer;
+    std::unique_ptr<WavFileFeed> m_feed;
     std::vector<unsigned char> m_interleaved;
     std::atomic<bool> m_running{false};
     std::thread m_thread;

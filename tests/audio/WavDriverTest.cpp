@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -138,6 +143,45 @@ TEST_F(WavDriverTest, TheFileIsValidWhileWrittenAndKeepsToRealTime)
     ASSERT_TRUE(closed);
     expectHeaderMatchesFile(*closed);
     EXPECT_GE(closed->data.size(), running->dataSize);
+}
+
+TEST_F(WavDriverTest, AFileThatStallsDoesNotHoldUpThePace)
+{
+    // A pipe nobody reads stands for a disk that holds writes up: once its buffer is full,
+    // every write to it waits.
+    const std::string pipePath = (registry.path() / "stalled.wav").string();
+    ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+    const int reader = ::open(pipePath.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    install("WAV stalled", "int16", pipePath);
+    ASSERT_TRUE(open("WAV stalled", 256, {0, 1}));
+
+    const int pipeBytes = fcntl(reader, F_GETPIPE_SZ);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kEventWaitMs);
+    int queued = 0;
+    while (ioctl(reader, FIONREAD, &queued) == 0 && queued < pipeBytes && Clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(queued, pipeBytes) << "the file side never filled the pipe";
+
+    // The device keeps its clock: it goes on asking for buffers (and, the bus being empty,
+    // counting each as an underrun) while the file waits. Twenty buffers more than the file's
+    // own buffer could hold.
+    const uint64_t before = underruns.load();
+    const auto paced = Clock::now() + std::chrono::milliseconds(kEventWaitMs);
+    while (underruns.load() < before + 2 * 20 && Clock::now() < paced)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_GE(underruns.load(), before + 2 * 20) << "the pace stopped with the file";
+
+    std::thread drain([reader] {
+        const int flags = fcntl(reader, F_GETFL);
+        fcntl(reader, F_SETFL, flags & ~O_NONBLOCK);
+        char chunk[4096];
+        while (::read(reader, chunk, sizeof chunk) > 0) {
+        }
+    });
+    backend.close();
+    drain.join();
+    ::close(reader);
 }
 
 TEST_F(WavDriverTest, ControlPanelReportsTheSettings)
