@@ -54,18 +54,22 @@ bool AcquisitionSession::start(const AcquisitionRunSetup& setup)
 {
     if (m_running.load())
         return true;
-    if (setup.device == nullptr || !setup.device->startStreaming())
+    if (setup.device == nullptr)
+        return false;
+    // Planned before the receiver streams: the first plan of a size measures for a tenth of a
+    // second to two seconds (the larger sizes), during which nothing would read the receiver.
+    const int fftSize = m_spectrumSettings.latest().fftSize;
+    m_spectrum.setFftSize(static_cast<std::size_t>(fftSize));
+    if (!setup.device->startStreaming())
         return false;
     m_device = setup.device;
     // A receiver that reports no transfer size still gets whole blocks to read.
     const uint32_t reported = m_device->samplesPerTransfer();
     const uint64_t samplesPerTransfer = reported != 0 ? reported : kDefaultSamplesPerTransfer;
-    const int fftSize = m_spectrumSettings.latest().fftSize;
     const uint64_t fftFrameBytes = static_cast<uint64_t>(fftSize) * kIqSampleBytes;
     m_fftRing = std::make_unique<FftRing>(FftRing::capacityFor(samplesPerTransfer, fftFrameBytes, setup.sampleRateHz));
     m_demodRing = std::make_unique<DemodRing>(DemodRing::kDefaultCapacity);
     m_demod.setIqSource(m_demodRing.get(), setup.sampleRateHz, setup.centerHz);
-    m_spectrum.setFftSize(static_cast<std::size_t>(fftSize));
     m_fftCatchUpBytes = SpectrumLoop::catchUpThresholdBytes(static_cast<std::size_t>(fftFrameBytes),
                                                             m_fftRing->capacity(), setup.sampleRateHz);
     m_fftRingLostBytes = 0;
