@@ -347,6 +347,54 @@ TEST(CicDecimator, BlockPathAgreesWithPushAcrossUnevenBlocks)
     }
 }
 
+TEST(CicDecimator, BlockPathCarriesLongWindowsAcrossShortBlocksAndResets)
+{
+    // Windows of 64, 120 and 512 inputs fed in blocks far shorter than a window: each output
+    // reaches back across several earlier calls. After a reset the same input must give the
+    // same outputs again, nothing left over from before.
+    for (auto [r, n] : {std::pair{16, 4}, {40, 3}, {256, 2}}) {
+        CicDecimator singleI(r, n), singleQ(r, n), pairI(r, n), pairQ(r, n);
+        std::vector<int16_t> iq(2 * 6000);
+        for (size_t k = 0; k < iq.size(); ++k)
+            iq[k] = static_cast<int16_t>(k % 11 < 4 ? (k % 2 ? -32768 : 32767) : (k * 2654435761u >> 16) % 65536u - 32768);
+        std::vector<float> outI(iq.size() / 2), outQ(iq.size() / 2);
+        std::vector<float> firstI;
+        for (int pass = 0; pass < 2; ++pass) {
+            size_t pos = 0;
+            size_t got = 0;
+            for (size_t call = 0; pos < iq.size() / 2; ++call) {
+                const size_t len = std::min<size_t>(1 + (call * 13) % 29, iq.size() / 2 - pos);
+                size_t consumed = 0;
+                got += CicDecimator::processPair(pairI, pairQ, iq.data() + 2 * pos, len, outI.data() + got,
+                                                 outQ.data() + got, outI.size() - got, consumed);
+                ASSERT_EQ(consumed, len);
+                pos += consumed;
+            }
+            size_t m = 0;
+            for (size_t k = 0; k < iq.size() / 2; ++k) {
+                float yi = 0.0f, yq = 0.0f;
+                if (singleI.push(iq[2 * k], yi)) {
+                    ASSERT_TRUE(singleQ.push(iq[2 * k + 1], yq));
+                    ASSERT_LT(m, got);
+                    ASSERT_EQ(outI[m], yi) << r << " output " << m;
+                    ASSERT_EQ(outQ[m], yq) << r << " output " << m;
+                    ++m;
+                } else {
+                    singleQ.push(iq[2 * k + 1], yq);
+                }
+            }
+            EXPECT_EQ(m, got);
+            const std::vector<float> taken(outI.begin(), outI.begin() + static_cast<ptrdiff_t>(got));
+            if (pass == 0)
+                firstI = taken;
+            else
+                EXPECT_EQ(taken, firstI) << r;
+            for (CicDecimator* c : {&singleI, &singleQ, &pairI, &pairQ})
+                c->reset();
+        }
+    }
+}
+
 TEST(IqDecimator, PicksItsModeByRate)
 {
     struct Case {
