@@ -46,30 +46,72 @@ float sum8(const v8sf& v)
 
 } // namespace
 
+namespace {
+
+// Accumulates Outputs outputs of decimateBlock, the j-th from lineI / lineQ + j * stride, one
+// accumulator each per component, eight taps a step: every tap load serves all of them.
+template <size_t Outputs>
+[[gnu::always_inline]] inline void accumulate(const float* taps, int tapCount, const float* lineI,
+                                              const float* lineQ, ptrdiff_t stride, v8sf (&accI)[Outputs],
+                                              v8sf (&accQ)[Outputs])
+{
+    for (size_t k = 0; k < Outputs; ++k)
+        accI[k] = accQ[k] = v8sf{};
+    for (int i = 0; i < tapCount; i += 8) {
+        v8sf h;
+        RTSA_LOAD8(h, taps + i);
+        for (size_t k = 0; k < Outputs; ++k) {
+            v8sf a, b;
+            RTSA_LOAD8(a, lineI + static_cast<ptrdiff_t>(k) * stride + i);
+            RTSA_LOAD8(b, lineQ + static_cast<ptrdiff_t>(k) * stride + i);
+            accI[k] += h * a;
+            accQ[k] += h * b;
+        }
+    }
+}
+
+// Of two vectors, the sums of their lanes 0 and 1 and of 2 and 3 in the lower half, of x's
+// then y's; the same of lanes 4 to 7 in the upper half.
+[[gnu::always_inline]] inline void pairSums(const v8sf& x, const v8sf& y, v8sf& out)
+{
+    out = __builtin_shuffle(x, y, v8si{0, 2, 8, 10, 4, 6, 12, 14})
+          + __builtin_shuffle(x, y, v8si{1, 3, 9, 11, 5, 7, 13, 15});
+}
+
+// x's lanes 0-3 plus 4-7 in the lower half, y's in the upper.
+[[gnu::always_inline]] inline void halfSums(const v8sf& x, const v8sf& y, v8sf& out)
+{
+    out = __builtin_shuffle(x, y, v8si{0, 1, 2, 3, 8, 9, 10, 11})
+          + __builtin_shuffle(x, y, v8si{4, 5, 6, 7, 12, 13, 14, 15});
+}
+
+} // namespace
+
 RTSA_SIMD_CLONES void
 decimateBlock(const float* taps, int tapCount, const float* lineI, const float* lineQ, int32_t start, int32_t stride,
               size_t outputs, std::complex<float>* out)
 {
-    for (size_t j = 0; j < outputs; ++j) {
-        const float* xi = lineI + start + static_cast<ptrdiff_t>(j) * stride;
-        const float* xq = lineQ + start + static_cast<ptrdiff_t>(j) * stride;
-        // Two accumulators per component hide the latency of the multiply-adds.
-        v8sf accI = {}, accI2 = {};
-        v8sf accQ = {}, accQ2 = {};
-        for (int i = 0; i < tapCount; i += 16) {
-            v8sf h, h2, a, a2, b, b2;
-            RTSA_LOAD8(h, taps + i);
-            RTSA_LOAD8(h2, taps + i + 8);
-            RTSA_LOAD8(a, xi + i);
-            RTSA_LOAD8(a2, xi + i + 8);
-            RTSA_LOAD8(b, xq + i);
-            RTSA_LOAD8(b2, xq + i + 8);
-            accI += h * a;
-            accI2 += h2 * a2;
-            accQ += h * b;
-            accQ2 += h2 * b2;
-        }
-        out[j] = {sum8(accI + accI2), sum8(accQ + accQ2)};
+    // Four outputs at a time, their eight sums across lanes taken together in a tree that adds
+    // in sum8's order, so that an output comes out the same whether it is one of four or alone.
+    size_t j = 0;
+    for (; j + 4 <= outputs; j += 4) {
+        const ptrdiff_t at = start + static_cast<ptrdiff_t>(j) * stride;
+        v8sf accI[4], accQ[4];
+        accumulate<4>(taps, tapCount, lineI + at, lineQ + at, stride, accI, accQ);
+        v8sf half[4], pairs[2], sums;
+        for (size_t k = 0; k < 4; ++k)
+            halfSums(accI[k], accQ[k], half[k]);
+        pairSums(half[0], half[1], pairs[0]);
+        pairSums(half[2], half[3], pairs[1]);
+        pairSums(pairs[0], pairs[1], sums); // I0 I1 I2 I3 | Q0 Q1 Q2 Q3
+        const v8sf interleaved = __builtin_shuffle(sums, v8si{0, 4, 1, 5, 2, 6, 3, 7});
+        std::memcpy(reinterpret_cast<float*>(out + j), &interleaved, sizeof interleaved);
+    }
+    for (; j < outputs; ++j) {
+        const ptrdiff_t at = start + static_cast<ptrdiff_t>(j) * stride;
+        v8sf accI[1], accQ[1];
+        accumulate<1>(taps, tapCount, lineI + at, lineQ + at, stride, accI, accQ);
+        out[j] = {sum8(accI[0]), sum8(accQ[0])};
     }
 }
 
