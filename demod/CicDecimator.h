@@ -2,15 +2,17 @@
 
 #include "demod/DemodDiagnostics.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-// Integer cascaded integrator-comb decimator (differential delay 1). Integrators wrap
-// in two's complement (kept as unsigned 32-bit values, where wrapping is defined); the
-// comb differences stay exact as long as the output itself fits: |y| <= 32768 * R^N must
-// stay within int32, so R^N is held to at most 2^16 (at 30 MS/s R^N = 6^4 = 1296, outputs
-// within 2^25.4). Lanes of 32 bits convert to floating point in vectors, 64-bit ones do not.
+// Integer cascaded integrator-comb decimator (differential delay 1), computed in its
+// non-recursive form: every R-th input yields the dot product of the last N(R-1)+1 inputs
+// with the integer taps of (1 + z^-1 + ... + z^-(R-1))^N, exactly what integrators and combs
+// give, without their wrapping state. Outputs stay exact in int32 as long as
+// |y| <= 32768 * R^N fits, so R^N is held to at most 2^16 (at 30 MS/s R^N = 6^4 = 1296); the
+// taps then stay below 2^15. The block path takes I and Q together from interleaved pairs,
+// sixteen int16 products per instruction.
 class CicDecimator {
 public:
     static constexpr int kMaxStages = 4;
@@ -21,24 +23,7 @@ public:
 
     // Feeds one input; returns true and sets out (full-scale int16 in gives +-1.0)
     // on every R-th call.
-    bool push(int16_t x, float& out)
-    {
-        auto v = static_cast<uint32_t>(static_cast<int32_t>(x));
-        for (int i = 0; i < m_n; ++i) {
-            m_integrators[i] += v;
-            v = m_integrators[i];
-        }
-        if (++m_phase < m_r)
-            return false;
-        m_phase = 0;
-        for (int j = 0; j < m_n; ++j) {
-            const uint32_t t = m_combs[j];
-            m_combs[j] = v;
-            v -= t;
-        }
-        out = static_cast<float>(static_cast<double>(static_cast<int32_t>(v)) * m_scale);
-        return true;
-    }
+    bool push(int16_t x, float& out);
 
     // Block form of push for the I and Q decimators of one stream (same R, N and phase),
     // fed from `pairs` interleaved int16 (I, Q) values; both advance together. Writes at
@@ -56,16 +41,20 @@ public:
     double scale() const { return m_scale; }
 
 private:
-    // R = 0 takes R from the decimator.
-    template <int N, int R>
-    [[gnu::always_inline]] static size_t runPair(CicDecimator& cicI, CicDecimator& cicQ, const int16_t* iq, size_t pairs, float* outI,
-                          float* outQ, size_t outCapacity, size_t& consumed);
+    // Window of one output: the taps' length rounded up to whole blocks of eight inputs.
+    size_t window() const { return m_history.size() + 1; }
+    // Tap for window position w (0 the oldest input, window() - 1 the newest).
+    int32_t tap(size_t w) const { return m_taps[4 * (w / 2) + w % 2]; }
 
     int32_t m_r;
     int32_t m_n;
     double m_dcGain;
     double m_scale;
     int32_t m_phase = 0;
-    std::array<uint32_t, kMaxStages> m_integrators{};
-    std::array<uint32_t, kMaxStages> m_combs{};
+    // The window's taps in the block kernel's layout (see cicPairs), oldest input first.
+    std::vector<int16_t> m_taps;
+    // The last window() - 1 inputs, oldest first.
+    std::vector<int16_t> m_history;
+    // Interleaved pairs: the history of both decimators followed by the start of a block.
+    std::vector<int16_t> m_seam;
 };

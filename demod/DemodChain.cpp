@@ -34,6 +34,8 @@ DemodChain::DemodChain(const DemodParams& params, DemodDiagnostics& diagnostics)
     , m_rateControl(diagnostics)
     , m_quantised(2 * kNcoCapacity)
     , m_mixed(kNcoCapacity)
+    , m_decimatedI(kNcoCapacity)
+    , m_decimatedQ(kNcoCapacity)
     , m_preOut(kPreFirCapacity)
     , m_polyOut(kPolyFirCapacity)
     , m_demodLeft(kDemodCapacity)
@@ -121,22 +123,28 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
         m_nco.process(iq, count, m_mixed.data());
     lap(m_times.nco);
 
-    size_t n = quantised
-        ? m_iqDecimator.processQuantised(m_quantised.data(), count, inputRateHz, m_mixed.data(), m_mixed.size())
-        : m_iqDecimator.process(m_mixed.data(), count, inputRateHz, m_mixed.data(), m_mixed.size());
+    // The CIC's outputs stay as I and Q apart, as the filters after it hold them.
+    size_t n = quantised ? m_iqDecimator.processQuantised(m_quantised.data(), count, inputRateHz, m_decimatedI.data(),
+                                                          m_decimatedQ.data(), kNcoCapacity)
+                         : m_iqDecimator.process(m_mixed.data(), count, inputRateHz, m_mixed.data(), m_mixed.size());
     double rate = m_iqDecimator.outputRateHz();
     m_counts.cic = n;
     lap(m_times.cic);
     if (n == 0)
         return 0;
 
-    const std::complex<float>* decimated = m_mixed.data();
+    // Feeds the first stage's outputs to a decimating filter.
+    const std::complex<float>* decimated = quantised ? nullptr : m_mixed.data();
+    const auto filter = [&](auto& fir, std::complex<float>* out, size_t capacity) {
+        return decimated ? fir.process(decimated, n, out, capacity)
+                         : fir.process(m_decimatedI.data(), m_decimatedQ.data(), n, out, capacity);
+    };
     if (rate > kPreFirThresholdHz) {
         if (rate < kHalfBandBelowHz && broadcastDeviation(m_params)) {
-            n = m_halfBand.process(decimated, n, m_preOut.data(), m_preOut.size());
+            n = filter(m_halfBand, m_preOut.data(), m_preOut.size());
             rate /= 2.0;
         } else {
-            n = m_preFir.process(decimated, n, m_preOut.data(), m_preOut.size());
+            n = filter(m_preFir, m_preOut.data(), m_preOut.size());
             rate /= 5.0;
         }
         decimated = m_preOut.data();
@@ -152,7 +160,7 @@ size_t DemodChain::demodulate(const int16_t* iq, size_t pairs, double inputRateH
         m_programme.configure(rate);
         m_demodRateHz = rate;
     }
-    n = m_polyFir.process(decimated, n, m_polyOut.data(), m_polyOut.size());
+    n = filter(m_polyFir, m_polyOut.data(), m_polyOut.size());
     m_counts.polyFir = n;
     const double blockSeconds = rate > 0.0 ? static_cast<double>(n) / rate : 0.0;
     lap(m_times.polyFir);

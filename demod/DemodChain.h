@@ -116,6 +116,8 @@ private:
 
     std::vector<int16_t> m_quantised;
     std::vector<std::complex<float>> m_mixed;
+    std::vector<float> m_decimatedI;
+    std::vector<float> m_decimatedQ;
     std::vector<std::complex<float>> m_preOut;
     std::vector<std::complex<float>> m_polyOut;
     std::vector<float> m_demodLeft;

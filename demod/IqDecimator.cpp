@@ -84,15 +84,21 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
         return n;
     }
 
-    // Chunks small enough for the stack, put to int16 for the CIC.
+    // Chunks small enough for the stack, put to int16 for the CIC and its outputs interleaved.
     constexpr size_t kChunk = 2048;
     int16_t ints[2 * kChunk];
+    float decI[kChunk];
+    float decQ[kChunk];
     size_t produced = 0;
     for (size_t pos = 0; pos < count;) {
         const size_t n = std::min(kChunk, count - pos);
         toInt16FullScale(reinterpret_cast<const float*>(in + pos), ints, 2 * n);
         size_t used = 0;
-        produced += decimate(ints, n, out + produced, outCapacity - produced, used);
+        const size_t got = CicDecimator::processPair(*m_cicI, *m_cicQ, ints, n, decI, decQ,
+                                                     std::min(kChunk, outCapacity - produced), used);
+        for (size_t k = 0; k < got; ++k)
+            out[produced + k] = {decI[k], decQ[k]};
+        produced += got;
         pos += n;
         if (used < n || produced == outCapacity)
             break;
@@ -101,38 +107,14 @@ size_t IqDecimator::process(const std::complex<float>* in, size_t count, double 
     return produced;
 }
 
-size_t IqDecimator::processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, std::complex<float>* out,
+size_t IqDecimator::processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, float* outI, float* outQ,
                                      size_t outCapacity)
 {
-    if (!iq || !out || pairs == 0 || outCapacity == 0 || !decimatesAt(inputRateHz))
+    if (!iq || !outI || !outQ || pairs == 0 || outCapacity == 0 || !decimatesAt(inputRateHz))
         return 0;
     size_t used = 0;
-    const size_t produced = decimate(iq, pairs, out, outCapacity, used);
+    const size_t produced = CicDecimator::processPair(*m_cicI, *m_cicQ, iq, pairs, outI, outQ, outCapacity, used);
     reportIfChanged(pairs, inputRateHz, produced);
-    return produced;
-}
-
-size_t IqDecimator::decimate(const int16_t* iq, size_t pairs, std::complex<float>* out, size_t outCapacity,
-                             size_t& used)
-{
-    // Chunks small enough for the stack: decimate I and Q together, then interleave.
-    constexpr size_t kChunk = 2048;
-    float decI[kChunk];
-    float decQ[kChunk];
-    size_t produced = 0;
-    used = 0;
-    while (used < pairs && produced < outCapacity) {
-        const size_t n = std::min(kChunk, pairs - used);
-        size_t taken = 0;
-        const size_t got = CicDecimator::processPair(*m_cicI, *m_cicQ, iq + 2 * used, n, decI, decQ,
-                                                     outCapacity - produced, taken);
-        for (size_t k = 0; k < got; ++k)
-            out[produced + k] = {decI[k], decQ[k]};
-        produced += got;
-        used += taken;
-        if (taken < n)
-            break;
-    }
     return produced;
 }
 

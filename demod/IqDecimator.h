@@ -21,8 +21,9 @@ public:
     size_t process(const std::complex<float>* in, size_t count, double inputRateHz, std::complex<float>* out,
                    size_t outCapacity);
     // The same for input already mixed and put to full-scale int16 pairs (see
-    // toInt16FullScale), valid only while decimatesAt(inputRateHz): returns 0 otherwise.
-    size_t processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, std::complex<float>* out,
+    // toInt16FullScale), valid only while decimatesAt(inputRateHz): returns 0 otherwise. The
+    // outputs' I and Q go to outI and outQ, kept apart as the filters after it hold them.
+    size_t processQuantised(const int16_t* iq, size_t pairs, double inputRateHz, float* outI, float* outQ,
                             size_t outCapacity);
     // Configures for inputRateHz if needed; true when that rate goes through the CIC (false in
     // the bypass modes).
@@ -39,8 +40,7 @@ private:
     void useCic(int32_t r, int32_t n, double outputRateHz);
     void bypass(double inputRateHz);
     void reportIfChanged(size_t count, double inputRateHz, size_t produced);
-    // The CIC path: at most outCapacity outputs; used receives the pairs consumed.
-    size_t decimate(const int16_t* iq, size_t pairs, std::complex<float>* out, size_t outCapacity, size_t& used);
+
 
     double m_targetOutputHz;
     double m_inputRateHz = 0.0;

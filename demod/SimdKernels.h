@@ -36,6 +36,15 @@ void discriminate(const std::complex<float>* in, size_t count, std::complex<floa
 // Sums of the I and of the Q values of `pairs` interleaved int16 (I, Q) pairs.
 void sumPairs(const int16_t* iq, size_t pairs, int64_t& sumI, int64_t& sumQ);
 
+// The outputs of a decimating integer FIR over interleaved int16 (I, Q) pairs, I and Q together:
+// output j takes the `window` pairs from pair j * stride on, dot products of their I and of
+// their Q values with the taps, each sum (which must fit int32) scaled as
+// float(double(sum) * scale) into outI[j] and outQ[j]. window is a multiple of 8; taps holds
+// 2 * window values: for each two window positions (2u, 2u + 1), their taps g twice over,
+// g[2u], g[2u + 1], g[2u], g[2u + 1], so that one multiply-add of pairs serves I and Q alike.
+void cicPairs(const int16_t* iq, const int16_t* taps, size_t window, size_t stride, size_t outputs, double scale,
+              float* outI, float* outQ);
+
 // Samples per chunk of mixChunks.
 constexpr size_t kMixChunk = 16;
 

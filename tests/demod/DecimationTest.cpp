@@ -197,6 +197,27 @@ TEST(FirDecimator, TakesTwoRealSignalsAsTheComplexSamplesTheyMake)
     EXPECT_EQ(planar.process(nullptr, q.data(), 5, b.data(), b.size()), 0u);
 }
 
+TEST(FirDecimator, GivesTheSameOutputsSampleBySampleAsInBlocks)
+{
+    // Blocks compute their outputs four at a time, a lone sample's output alone: the two must
+    // add in the same order, bit for bit, or a stream's outputs would hang on how it was cut.
+    std::vector<cf> x(2003);
+    for (size_t n = 0; n < x.size(); ++n)
+        x[n] = {static_cast<float>(std::sin(0.7 * static_cast<double>(n)) * 1e3),
+                static_cast<float>(std::cos(0.013 * static_cast<double>(n * n)) * 1e-3)};
+    PreFirDecimator blocks, samples;
+    std::vector<cf> a(x.size()), b;
+    const size_t na = blocks.process(x.data(), x.size(), a.data(), a.size());
+    for (const cf& v : x) {
+        cf y;
+        if (samples.push(v, y))
+            b.push_back(y);
+    }
+    ASSERT_EQ(b.size(), na);
+    for (size_t k = 0; k < na; ++k)
+        ASSERT_EQ(a[k], b[k]) << k;
+}
+
 TEST(FirDecimator, StopsBeforeAnInputWhoseOutputWouldNotFit)
 {
     PolyFirDecimator dec;
@@ -344,6 +365,54 @@ TEST(CicDecimator, BlockPathAgreesWithPushAcrossUnevenBlocks)
         }
         EXPECT_EQ(gotI, refI) << r;
         EXPECT_EQ(gotQ, refQ) << r;
+    }
+}
+
+TEST(CicDecimator, BlockPathCarriesLongWindowsAcrossShortBlocksAndResets)
+{
+    // Windows of 64, 120 and 512 inputs fed in blocks far shorter than a window: each output
+    // reaches back across several earlier calls. After a reset the same input must give the
+    // same outputs again, nothing left over from before.
+    for (auto [r, n] : {std::pair{16, 4}, {40, 3}, {256, 2}}) {
+        CicDecimator singleI(r, n), singleQ(r, n), pairI(r, n), pairQ(r, n);
+        std::vector<int16_t> iq(2 * 6000);
+        for (size_t k = 0; k < iq.size(); ++k)
+            iq[k] = static_cast<int16_t>(k % 11 < 4 ? (k % 2 ? -32768 : 32767) : (k * 2654435761u >> 16) % 65536u - 32768);
+        std::vector<float> outI(iq.size() / 2), outQ(iq.size() / 2);
+        std::vector<float> firstI;
+        for (int pass = 0; pass < 2; ++pass) {
+            size_t pos = 0;
+            size_t got = 0;
+            for (size_t call = 0; pos < iq.size() / 2; ++call) {
+                const size_t len = std::min<size_t>(1 + (call * 13) % 29, iq.size() / 2 - pos);
+                size_t consumed = 0;
+                got += CicDecimator::processPair(pairI, pairQ, iq.data() + 2 * pos, len, outI.data() + got,
+                                                 outQ.data() + got, outI.size() - got, consumed);
+                ASSERT_EQ(consumed, len);
+                pos += consumed;
+            }
+            size_t m = 0;
+            for (size_t k = 0; k < iq.size() / 2; ++k) {
+                float yi = 0.0f, yq = 0.0f;
+                if (singleI.push(iq[2 * k], yi)) {
+                    ASSERT_TRUE(singleQ.push(iq[2 * k + 1], yq));
+                    ASSERT_LT(m, got);
+                    ASSERT_EQ(outI[m], yi) << r << " output " << m;
+                    ASSERT_EQ(outQ[m], yq) << r << " output " << m;
+                    ++m;
+                } else {
+                    singleQ.push(iq[2 * k + 1], yq);
+                }
+            }
+            EXPECT_EQ(m, got);
+            const std::vector<float> taken(outI.begin(), outI.begin() + static_cast<ptrdiff_t>(got));
+            if (pass == 0)
+                firstI = taken;
+            else
+                EXPECT_EQ(taken, firstI) << r;
+            for (CicDecimator* c : {&singleI, &singleQ, &pairI, &pairQ})
+                c->reset();
+        }
     }
 }
 
@@ -495,15 +564,16 @@ TEST(NcoMixer, MixesStraightToTheCicInputAsTheFloatPathWould)
     }
 
     IqDecimator fromFloats(2e6), fromInts(2e6);
-    std::vector<cf> a(total), b(total);
+    std::vector<cf> a(total);
+    std::vector<float> bI(total), bQ(total);
     const size_t na = fromFloats.process(mixed.data(), total, 30e6, a.data(), a.size());
     EXPECT_TRUE(fromInts.decimatesAt(30e6));
-    const size_t nb = fromInts.processQuantised(quantised.data(), total, 30e6, b.data(), b.size());
+    const size_t nb = fromInts.processQuantised(quantised.data(), total, 30e6, bI.data(), bQ.data(), total);
     ASSERT_EQ(na, nb);
     for (size_t k = 0; k < na; ++k)
-        ASSERT_EQ(a[k], b[k]) << k;
+        ASSERT_EQ(a[k], cf(bI[k], bQ[k])) << k;
     EXPECT_FALSE(fromInts.decimatesAt(5e6));
-    EXPECT_EQ(fromInts.processQuantised(quantised.data(), total, 5e6, b.data(), b.size()), 0u);
+    EXPECT_EQ(fromInts.processQuantised(quantised.data(), total, 5e6, bI.data(), bQ.data(), total), 0u);
 }
 
 namespace {
