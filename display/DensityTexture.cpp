@@ -73,5 +73,5 @@ void DensityTexture::draw(std::span<const DensityPlace> places, int width, int h
                            static_cast<float>(cells.x + cells.width) / columns,
                            (rows - static_cast<float>(cells.y + cells.height)) / rows});
     }
-    m_texture.draw(m_rects, PaletteTexture::Blend::Premultiplied);
+    m_texture.draw(m_rects, TexturedRects::Blend::Premultiplied);
 }

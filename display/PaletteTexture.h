@@ -1,30 +1,15 @@
 #pragma once
 
-#include <QOpenGLBuffer>
-#include <QOpenGLShaderProgram>
+#include "display/TexturedRects.h"
+
 #include <QRgb>
 
 #include <QtGui/qopengl.h>
 
 #include <cstdint>
-#include <memory>
 #include <span>
-#include <vector>
 
 class QOpenGLFunctions;
-
-// A rectangle of the framebuffer in normalized device coordinates and the part of the texture
-// it shows, as fractions of the texture's width and height.
-struct TexturedRect {
-    float x0 = -1.0f;
-    float y0 = -1.0f;
-    float x1 = 1.0f;
-    float y1 = 1.0f;
-    float u0 = 0.0f;
-    float v0 = 0.0f;
-    float u1 = 1.0f;
-    float v1 = 1.0f;
-};
 
 // A picture of one byte per pixel on the GPU, coloured by a fragment shader through a 256-entry
 // colour table: the bytes go up as they are (a quarter of a coloured picture, and only the rows
@@ -52,18 +37,14 @@ public:
 
     // Fills the rectangles from the texture in one draw. Blended, the table's colours count as
     // premultiplied by their alpha; otherwise they replace what is there.
-    enum class Blend { Off, Premultiplied };
-    void draw(std::span<const TexturedRect> rects, Blend blend);
+    void draw(std::span<const TexturedRect> rects, TexturedRects::Blend blend);
 
 private:
     QOpenGLFunctions* m_gl = nullptr;
-    std::unique_ptr<QOpenGLShaderProgram> m_program;
-    QOpenGLBuffer m_vertices{QOpenGLBuffer::VertexBuffer};
-    std::vector<float> m_vertexData;
+    TexturedRects m_rects;
     GLuint m_indexTexture = 0;
     GLuint m_paletteTexture = 0;
     GLenum m_indexFormat = 0;
     GLint m_maxSize = 0;
     int m_width = 0;
-    bool m_failed = false;
 };
