@@ -3,11 +3,6 @@
 #include "display/ColourTexture.h"
 #include "display/WaterfallImage.h"
 
-#include <QRgb>
-
-#include <array>
-#include <cstdint>
-#include <vector>
 
 // The waterfall image on the GPU, coloured: a new line is coloured through the image's table and
 // goes up as one row, a frame without changes uploads nothing, and a palette or range change
@@ -29,15 +24,10 @@ public:
     void drawRows(int firstRow, int rowCount, float yFirst, float yEnd, float uStart = 0.0f, float uStop = 1.0f);
 
 private:
-    void takeColourTable(const QList<QRgb>& table);
-    // Colours and uploads rows first ... first + count - 1, which must not wrap.
+    // Rows first ... first + count - 1, which must not wrap.
     void uploadRows(const QImage& image, int first, int count);
 
     ColourTexture m_texture;
     int m_width = 0;
-    int m_textureWidth = 0;
     int m_lines = 0;
-    // Byte b's colour as the texture takes it.
-    std::array<uint32_t, 256> m_colours{};
-    std::vector<uint32_t> m_pixels;
 };

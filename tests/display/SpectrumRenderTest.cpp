@@ -67,6 +67,7 @@ private slots:
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
     void densityHighestLevelOnTopAndNewPicturesReplaceIt();
+    void densityRecolouredWhenItsPaletteChanges();
     void zoomSpreadsItsPartOfTheBandOverTheView();
     void waterfallClearsWhileNoFramesCome();
     void waterfallRecolouredWholeWhenItsRangeChanges();
@@ -311,6 +312,32 @@ void SpectrumRenderTest::densityHighestLevelOnTopAndNewPicturesReplaceIt()
     QVERIFY2(near(lowest.pixel(200, 270), saturated, 3), qPrintable(describe(lowest.pixel(200, 270))));
     QVERIFY2(near(lowest.pixel(325, 110), saturated, 3), qPrintable(describe(lowest.pixel(325, 110))));
     QVERIFY2(near(lowest.pixel(200, 110), background), qPrintable(describe(lowest.pixel(200, 110))));
+}
+
+void SpectrumRenderTest::densityRecolouredWhenItsPaletteChanges()
+{
+    m_item->setDensityEnabled(true);
+    m_item->setDensityPalette(0);
+    SpectrumFrame frame = flatFrame(-200.0f);
+    frame.density.width = 8;
+    frame.density.height = 4;
+    editPicture(frame.density.bytes).assign(8 * 4, 255);
+    // The cell's colour counts as premultiplied: added to what its alpha leaves of the background.
+    const auto over = [](QRgb cell) {
+        const double left = 1.0 - qAlpha(cell) / 255.0;
+        return qRgb(qRed(cell) + static_cast<int>(0x0B * left), qGreen(cell) + static_cast<int>(0x0D * left),
+                    qBlue(cell) + static_cast<int>(0x10 * left));
+    };
+    const QRgb first = over(densityPixel(255, 0));
+    const QRgb second = over(densityPixel(255, 1));
+    QVERIFY(!near(first, second, 3));
+    const QRgb before = renderFrame(frame).pixel(200, 150);
+    QVERIFY2(near(before, first, 3), qPrintable(describe(before) + " vs " + describe(first)));
+
+    // The same picture, nothing new in it: only the palette changes.
+    m_item->setDensityPalette(1);
+    const QRgb after = renderFrame(frame).pixel(200, 150);
+    QVERIFY2(near(after, second, 3), qPrintable(describe(after) + " vs " + describe(second)));
 }
 
 void SpectrumRenderTest::zoomSpreadsItsPartOfTheBandOverTheView()
