@@ -9,21 +9,23 @@ bool DensityTexture::follow(const DensityImage& density, int palette)
     if (!m_texture.create() || density.width > m_texture.maxSize() || density.height > m_texture.maxSize())
         return false;
     const std::vector<uint8_t>& bytes = *density.bytes;
+    // The colours go up with the pixels: a new palette takes the whole picture again.
+    if (palette != m_palette) {
+        m_texture.setColourTable(densityColourTable(palette));
+        m_palette = palette;
+        m_shown.reset();
+    }
     if (density.bytes != m_shown) {
         if (m_shown == nullptr || density.width != m_width || density.height != m_height) {
             m_width = density.width;
             m_height = density.height;
             m_texture.allocate(m_width, m_height);
-            m_texture.uploadRows(0, m_height, bytes.data());
+            m_texture.uploadRows(0, m_height, bytes.data(), m_width, m_width);
         } else {
             uploadChangedRows(*m_shown, bytes);
         }
         coverNonZeroCells(bytes.data(), m_width, m_height, kDensityPartBlock, m_visibleParts);
         m_shown = density.bytes;
-    }
-    if (palette != m_palette) {
-        m_texture.uploadColourTable(densityColourTable(palette));
-        m_palette = palette;
     }
     return true;
 }
@@ -51,7 +53,8 @@ void DensityTexture::uploadChangedRows(const std::vector<uint8_t>& before, const
         const int first = row;
         while (row < m_height && changed(row))
             ++row;
-        m_texture.uploadRows(first, row - first, after.data() + static_cast<std::size_t>(first) * rowBytes);
+        m_texture.uploadRows(first, row - first, after.data() + static_cast<std::size_t>(first) * rowBytes, m_width,
+                             m_width);
     }
 }
 
@@ -73,5 +76,5 @@ void DensityTexture::draw(std::span<const DensityPlace> places, int width, int h
                            static_cast<float>(cells.x + cells.width) / columns,
                            (rows - static_cast<float>(cells.y + cells.height)) / rows});
     }
-    m_texture.draw(m_rects, PaletteTexture::Blend::Premultiplied);
+    m_texture.draw(m_rects, TexturedRects::Blend::Premultiplied);
 }

@@ -1,15 +1,16 @@
 #pragma once
 
 #include "display/DensityBytes.h"
-#include "display/PaletteTexture.h"
+#include "display/ColourTexture.h"
 #include "engine/SpectrumFrame.h"
 
 #include <span>
 #include <vector>
 
-// The density picture on the GPU: its bytes in a palette texture whose table holds each byte's
-// colour under its alpha. Only the rows that differ from the picture shown last go up, and an
-// unchanged picture uploads nothing. Drawn blended over the parts that hold visible cells.
+// The density picture on the GPU, coloured (each byte's colour under its alpha) as its rows go
+// up. Only the rows that differ from the picture shown last go up, an unchanged picture uploads
+// nothing, and a palette change takes the whole picture again. Drawn blended over the parts
+// that hold visible cells.
 // Lives on the render thread; every call, including destruction, needs the context current.
 class DensityTexture {
 public:
@@ -27,7 +28,7 @@ public:
 private:
     void uploadChangedRows(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after);
 
-    PaletteTexture m_texture;
+    ColourTexture m_texture;
     PictureBytes m_shown;
     int m_width = 0;
     int m_height = 0;

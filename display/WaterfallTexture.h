@@ -1,15 +1,15 @@
 #pragma once
 
-#include "display/PaletteTexture.h"
+#include "display/ColourTexture.h"
 #include "display/WaterfallImage.h"
 
-#include <cstdint>
-#include <vector>
 
-// The waterfall image on the GPU: the ring's bytes in a palette texture. New lines upload one
-// row each, a palette or range change uploads 256 colours, and a frame without changes uploads
-// nothing. Lives on the render thread; every call, including destruction, needs the context
-// current.
+// The waterfall image on the GPU, coloured: a new line is coloured through the image's table and
+// goes up as one row, a frame without changes uploads nothing, and a palette or range change
+// recolours the whole ring once. Drawing then only copies pixels, which a software rasteriser
+// does several times faster than a lookup per pixel; the range follows the levels in steps, so
+// recolouring is rare. Lives on the render thread; every call, including destruction, needs the
+// context current.
 class WaterfallTexture {
 public:
     // Follows a change of the image. A ring wider than the largest texture is thinned to that
@@ -24,12 +24,10 @@ public:
     void drawRows(int firstRow, int rowCount, float yFirst, float yEnd, float uStart = 0.0f, float uStop = 1.0f);
 
 private:
-    void uploadAll(const QImage& image);
-    void uploadRow(const QImage& image, int row);
+    // Rows first ... first + count - 1, which must not wrap.
+    void uploadRows(const QImage& image, int first, int count);
 
-    PaletteTexture m_texture;
+    ColourTexture m_texture;
     int m_width = 0;
-    int m_textureWidth = 0;
     int m_lines = 0;
-    std::vector<uint8_t> m_thinnedRow;
 };

@@ -37,6 +37,9 @@ Window {
         rtsa: root.controller
         app: app
         view: spectrumArea.view
+        // Its panels change a few times a second at most: drawn into a texture when they do,
+        // the column costs each frame one copy instead of every box and glyph again.
+        layer.enabled: true
     }
 
     RightPanel {

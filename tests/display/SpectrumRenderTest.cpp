@@ -67,8 +67,10 @@ private slots:
     void waterfallNewestRowAtTopOfStrip();
     void densityTransparentWhereByteIsZero();
     void densityHighestLevelOnTopAndNewPicturesReplaceIt();
+    void densityRecolouredWhenItsPaletteChanges();
     void zoomSpreadsItsPartOfTheBandOverTheView();
     void waterfallClearsWhileNoFramesCome();
+    void waterfallRecolouredWholeWhenItsRangeChanges();
     void redrawsOnlyWhatChanged();
 
 private:
@@ -312,6 +314,32 @@ void SpectrumRenderTest::densityHighestLevelOnTopAndNewPicturesReplaceIt()
     QVERIFY2(near(lowest.pixel(200, 110), background), qPrintable(describe(lowest.pixel(200, 110))));
 }
 
+void SpectrumRenderTest::densityRecolouredWhenItsPaletteChanges()
+{
+    m_item->setDensityEnabled(true);
+    m_item->setDensityPalette(0);
+    SpectrumFrame frame = flatFrame(-200.0f);
+    frame.density.width = 8;
+    frame.density.height = 4;
+    editPicture(frame.density.bytes).assign(8 * 4, 255);
+    // The cell's colour counts as premultiplied: added to what its alpha leaves of the background.
+    const auto over = [](QRgb cell) {
+        const double left = 1.0 - qAlpha(cell) / 255.0;
+        return qRgb(qRed(cell) + static_cast<int>(0x0B * left), qGreen(cell) + static_cast<int>(0x0D * left),
+                    qBlue(cell) + static_cast<int>(0x10 * left));
+    };
+    const QRgb first = over(densityPixel(255, 0));
+    const QRgb second = over(densityPixel(255, 1));
+    QVERIFY(!near(first, second, 3));
+    const QRgb before = renderFrame(frame).pixel(200, 150);
+    QVERIFY2(near(before, first, 3), qPrintable(describe(before) + " vs " + describe(first)));
+
+    // The same picture, nothing new in it: only the palette changes.
+    m_item->setDensityPalette(1);
+    const QRgb after = renderFrame(frame).pixel(200, 150);
+    QVERIFY2(near(after, second, 3), qPrintable(describe(after) + " vs " + describe(second)));
+}
+
 void SpectrumRenderTest::zoomSpreadsItsPartOfTheBandOverTheView()
 {
     // A step at three quarters of the band: -90 dB below it, -30 dB from it on.
@@ -354,6 +382,37 @@ void SpectrumRenderTest::waterfallClearsWhileNoFramesCome()
     // No new frame: the clear alone repaints the strip with the lowest colour.
     m_item->clearWaterfall();
     QTRY_VERIFY(near(m_window->grabWindow().pixel(100, middle), table[0]));
+}
+
+void SpectrumRenderTest::waterfallRecolouredWholeWhenItsRangeChanges()
+{
+    m_item->setWaterfallEnabled(true);
+    m_item->setWaterfallHeightRatio(0.5);
+    m_item->setWaterfallMinDb(-120.0f);
+    m_item->setWaterfallMaxDb(0.0f);
+    // Rows 0 ... 3 (the older half, at the bottom) hold byte 60, rows 4 ... 7 byte 200.
+    SpectrumFrame frame = flatFrame(-200.0f);
+    WaterfallBlock& block = frame.waterfall;
+    block.width = 16;
+    block.lines = 8;
+    block.totalLines = 8;
+    std::vector<uint8_t>& bytes = editPicture(block.bytes);
+    bytes.assign(16 * 4, 60);
+    bytes.insert(bytes.end(), 16 * 4, 200);
+    const int top = kHeight / 2 + 2;
+    const int bottom = kHeight - 2;
+    const QList<QRgb> wide = buildWaterfallColourTable(0, -120.0f, 0.0f, -120.0f, 0.0f);
+    const QImage before = renderFrame(frame);
+    QVERIFY2(near(before.pixel(100, top), wide[200]), qPrintable(describe(before.pixel(100, top))));
+    QVERIFY2(near(before.pixel(100, bottom), wide[60]), qPrintable(describe(before.pixel(100, bottom))));
+
+    // No new line: every row already shown takes the colours of the new range.
+    m_item->setWaterfallMinDb(-60.0f);
+    const QList<QRgb> narrow = buildWaterfallColourTable(0, -120.0f, 0.0f, -60.0f, 0.0f);
+    QVERIFY(!near(narrow[200], wide[200]) && !near(narrow[60], wide[60]));
+    const QImage after = renderFrame(frame);
+    QVERIFY2(near(after.pixel(100, top), narrow[200]), qPrintable(describe(after.pixel(100, top))));
+    QVERIFY2(near(after.pixel(100, bottom), narrow[60]), qPrintable(describe(after.pixel(100, bottom))));
 }
 
 void SpectrumRenderTest::redrawsOnlyWhatChanged()
