@@ -21,16 +21,12 @@ public:
     const std::vector<float>& outputDb();
 
 private:
-    void extremeOverWindow(void (*extreme)(float*, const float*, const float*, std::size_t), const float* row,
-                           std::size_t bins, std::size_t n);
-
     std::size_t m_bins = 0;
     int m_mode = -1;
     int m_window = 0;
     std::vector<float> m_history;  // power, row r at r * bins
-    std::vector<double> m_sums;
-    // Max/min: running extreme of the current pass over the ring, and per row r the extreme
-    // of rows r..N-1 of the previous pass.
+    // Running max, min or sum of the current pass over the ring, and per row r that of rows
+    // r..N-1 of the previous pass; row N is the combination's identity.
     std::vector<float> m_prefix;
     std::vector<float> m_suffix;
     std::size_t m_writeRow = 0;

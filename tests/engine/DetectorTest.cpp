@@ -92,6 +92,44 @@ TEST(Detector, MaxAndMinEqualAFullScanOfTheLastNBlocks)
     }
 }
 
+// The mean over a million blocks of levels spread over 60 dB, with bursts at full scale that
+// come and go, stays within (n + 1) * 2^-24 of the exact mean of the last n blocks, in every
+// block: the sums must not drift, and a bin whose burst has left the window must read its own
+// level again, not a residue of the burst.
+TEST(Detector, AverageStaysOnTheExactMeanOverAMillionBlocks)
+{
+    constexpr int kWindow = 20;
+    constexpr std::size_t kBins = 8;
+    constexpr int kBlocks = 1'000'000;
+    std::vector<float> levels;
+    for (int db = -60; db <= 0; ++db)
+        levels.push_back(dbToPower(db));
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<std::size_t> pick(0, levels.size() - 1);
+    std::uniform_int_distribution<int> burst(0, 499);
+
+    Detector detector;
+    std::vector<std::vector<float>> history(kWindow, std::vector<float>(kBins, 0.0f));
+    std::vector<float> power(kBins);
+    const double bound = (kWindow + 1) * std::ldexp(1.0, -24);
+    for (int b = 0; b < kBlocks; ++b) {
+        for (std::size_t k = 0; k < kBins; ++k)
+            power[k] = burst(rng) == 0 ? 1.0f : levels[pick(rng)];
+        // Bin 0 sits at -60 dB but for a full-scale burst now and then.
+        power[0] = b % 1000 < 3 ? 1.0f : levels.front();
+        history[static_cast<std::size_t>(b % kWindow)] = power;
+        detector.process(power.data(), kBins, 3, kWindow);
+        const int rows = std::min(b + 1, kWindow);
+        for (std::size_t k = 0; k < kBins; ++k) {
+            double sum = 0.0;
+            for (int r = 0; r < rows; ++r)
+                sum += history[static_cast<std::size_t>(r)][k];
+            const double exact = sum / rows;
+            ASSERT_LE(std::abs(detector.outputPower()[k] - exact), bound * exact) << "block " << b << " bin " << k;
+        }
+    }
+}
+
 TEST(Detector, NonFiniteBinsCountAsMinus200AndSettingChangesRestart)
 {
     Detector detector;
