@@ -2,6 +2,7 @@
 
 #include "engine/FastLog.h"
 #include "engine/LevelMeter.h"
+#include "engine/PairedLanes.h"
 #include "engine/SpectrumSettingTable.h"
 #include "engine/VectorClones.h"
 
@@ -48,26 +49,15 @@ inline float flooredPower(float re, float im, float scale)
 }
 
 // |X|^2 * scale + 1e-24 for a run of complex bins: the floor keeps every level finite, and
-// without a square root the loop runs at the pace of its loads. Eight bins at a time, the
-// squares are paired within each half of the vector, which leaves the bins in the order
-// 0 1 4 5 2 3 6 7, put right by one permute: left to itself the compiler separates real and
-// imaginary parts across the halves first, at twice the cost. Same arithmetic, same result.
+// without a square root the loop runs at the pace of its loads.
 RTSA_VECTOR_CLONES void flooredPower(const float* __restrict spectrum, float scale, float* __restrict dst, std::size_t bins)
 {
-    using Floats = float __attribute__((vector_size(32)));
-    using Lanes = int32_t __attribute__((vector_size(32)));
     std::size_t k = 0;
     for (; k + 8 <= bins; k += 8) {
-        Floats low;
-        Floats high;
-        std::memcpy(&low, spectrum + 2 * k, sizeof low);
-        std::memcpy(&high, spectrum + 2 * k + 8, sizeof high);
-        low *= low;
-        high *= high;
-        const Floats re = __builtin_shuffle(low, high, Lanes{0, 2, 8, 10, 4, 6, 12, 14});
-        const Floats im = __builtin_shuffle(low, high, Lanes{1, 3, 9, 11, 5, 7, 13, 15});
-        const Floats power = __builtin_shuffle((re + im) * scale + 1e-24f, Lanes{0, 1, 4, 5, 2, 3, 6, 7});
-        std::memcpy(dst + k, &power, sizeof power);
+        pairedlanes::Floats re;
+        pairedlanes::Floats im;
+        pairedlanes::split(spectrum + 2 * k, re, im);
+        pairedlanes::store(dst + k, (re * re + im * im) * scale + 1e-24f);
     }
     for (; k < bins; ++k)
         dst[k] = flooredPower(spectrum[2 * k], spectrum[2 * k + 1], scale);
