@@ -68,16 +68,16 @@ inline void stepOf(const float* __restrict power, float* __restrict row, float* 
     }
 }
 
-// Suffix row r := history row r combined with suffix row r + 1, for r = rows - 1 down to 0.
+// Once a chunk is complete its rows turn into its suffixes in place: row r := row r combined
+// with row r + 1, for r = rows - 1 down to 0.
 template <typename Rows>
-inline void suffixesOf(float* __restrict suffix, const float* __restrict history, std::size_t rows, std::size_t bins)
+inline void suffixesOf(float* history, std::size_t rows, std::size_t bins)
 {
     for (std::size_t r = rows; r-- > 0;) {
-        float* __restrict dst = suffix + r * bins;
-        const float* __restrict next = dst + bins;
-        const float* __restrict source = history + r * bins;
+        float* __restrict row = history + r * bins;
+        const float* __restrict next = row + bins;
         for (std::size_t k = 0; k < bins; ++k)
-            dst[k] = Rows::combine(source[k], next[k]);
+            row[k] = Rows::combine(row[k], next[k]);
     }
 }
 
@@ -106,16 +106,15 @@ RTSA_VECTOR_CLONES void step(DetectorMode mode, const float* power, float* row, 
     }
 }
 
-RTSA_VECTOR_CLONES void buildSuffixes(DetectorMode mode, float* suffix, const float* history, std::size_t rows,
-                                      std::size_t bins)
+RTSA_VECTOR_CLONES void buildSuffixes(DetectorMode mode, float* history, std::size_t rows, std::size_t bins)
 {
     switch (mode) {
     case DetectorMode::Max:
-        return suffixesOf<MaxOfRows>(suffix, history, rows, bins);
+        return suffixesOf<MaxOfRows>(history, rows, bins);
     case DetectorMode::Min:
-        return suffixesOf<MinOfRows>(suffix, history, rows, bins);
+        return suffixesOf<MinOfRows>(history, rows, bins);
     default:
-        return suffixesOf<MeanOfRows>(suffix, history, rows, bins);
+        return suffixesOf<MeanOfRows>(history, rows, bins);
     }
 }
 
@@ -129,10 +128,9 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
     m_reset = bins != m_bins || mode != m_mode || static_cast<int>(n) != m_window;
     if (m_reset) {
         m_outPower.assign(bins, 0.0f);
-        m_history.assign(n * bins, 0.0f);
-        m_prefix.assign(bins, 0.0f);
         // Until the first chunk is complete, and always in row n, the suffix adds nothing.
-        m_suffix.assign((n + 1) * bins, identityOf(detector));
+        m_history.assign((n + 1) * bins, identityOf(detector));
+        m_prefix.assign(bins, 0.0f);
         m_writeRow = 0;
         m_fill = 0;
         m_bins = bins;
@@ -161,10 +159,10 @@ void Detector::process(const float* power, std::size_t bins, int mode, int windo
     if (m_writeRow == 0)
         std::fill(prefix, prefix + bins, identityOf(detector));
     float* row = m_history.data() + m_writeRow * bins;
-    step(detector, power, row, prefix, m_suffix.data() + (m_writeRow + 1) * bins, out,
+    step(detector, power, row, prefix, row + bins, out,
          static_cast<float>(1.0 / static_cast<double>(m_fill)), bins);
     if (m_writeRow + 1 == n)
-        buildSuffixes(detector, m_suffix.data(), m_history.data(), n, bins);
+        buildSuffixes(detector, m_history.data(), n, bins);
     m_writeRow = (m_writeRow + 1) % n;
 }
 

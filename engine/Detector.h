@@ -24,11 +24,12 @@ private:
     std::size_t m_bins = 0;
     int m_mode = -1;
     int m_window = 0;
-    std::vector<float> m_history;  // power, row r at r * bins
-    // Running max, min or sum of the current pass over the ring, and per row r that of rows
-    // r..N-1 of the previous pass; row N is the combination's identity.
+    // Rows 0..w hold the current pass over the ring up to its last row w; rows w+1..N-1 what
+    // they held in the previous pass, each turned into the max, min or sum of rows r..N-1 once
+    // that pass was complete; row N is the combination's identity.
+    std::vector<float> m_history;
+    // The max, min or sum of rows 0..w.
     std::vector<float> m_prefix;
-    std::vector<float> m_suffix;
     std::size_t m_writeRow = 0;
     std::size_t m_fill = 0;
     bool m_reset = false;
