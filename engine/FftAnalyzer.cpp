@@ -35,10 +35,9 @@ RTSA_VECTOR_CLONES uint64_t applyWindow(const int16_t* __restrict raw, const flo
                                         float* __restrict input, std::size_t samples)
 {
     SquareSum squares;
-    for (std::size_t i = 0; i < samples; ++i) {
-        input[2 * i] = static_cast<float>(raw[2 * i]) * window[2 * i];
-        input[2 * i + 1] = static_cast<float>(raw[2 * i + 1]) * window[2 * i + 1];
-        squares.add(raw[2 * i], raw[2 * i + 1]);
+    for (std::size_t i = 0; i < 2 * samples; ++i) {
+        input[i] = static_cast<float>(raw[i]) * window[i];
+        squares.add(raw[i]);
     }
     return squares.total();
 }
