@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/AlignedFloats.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,9 +29,9 @@ private:
     // Rows 0..w hold the current pass over the ring up to its last row w; rows w+1..N-1 what
     // they held in the previous pass, each turned into the max, min or sum of rows r..N-1 once
     // that pass was complete; row N is the combination's identity.
-    std::vector<float> m_history;
+    AlignedFloats m_history;
     // The max, min or sum of rows 0..w.
-    std::vector<float> m_prefix;
+    AlignedFloats m_prefix;
     std::size_t m_writeRow = 0;
     std::size_t m_fill = 0;
     bool m_reset = false;

@@ -107,13 +107,14 @@ void FftAnalyzer::buildWindow()
 {
     ++m_windowBuilds;
     m_window.resize(m_size);
-    m_interleavedWindow.resize(2 * m_size);
+    m_interleavedWindow.assign(2 * m_size, 0.0f);
+    float* interleaved = m_interleavedWindow.data();
     float sum = 0.0f;
     for (std::size_t i = 0; i < m_size; ++i) {
         const float w = windowValue(m_windowType, i, m_size);
         m_window[i] = w;
-        m_interleavedWindow[2 * i] = w;
-        m_interleavedWindow[2 * i + 1] = w;
+        interleaved[2 * i] = w;
+        interleaved[2 * i + 1] = w;
         sum += w;
     }
     m_windowSum = sum;

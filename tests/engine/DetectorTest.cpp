@@ -1,9 +1,11 @@
+#include "engine/AlignedFloats.h"
 #include "engine/Detector.h"
 #include "engine/VideoFilter.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
@@ -146,6 +148,24 @@ TEST(Detector, NonFiniteBinsCountAsMinus200AndSettingChangesRestart)
     EXPECT_NEAR(detector.outputDb()[0], -50.0, 1e-3);
     feed(detector, -50.0, 2, 8, 6);
     EXPECT_TRUE(detector.wasReset());
+}
+
+// The detector's history rows are read with 32-byte vector loads: its storage must start on a
+// cache line whatever the allocator returned, small blocks and page-mapped large ones alike, and
+// hold every value asked for.
+TEST(AlignedFloats, StartOnACacheLineAndHoldTheValuesAskedFor)
+{
+    for (std::size_t n : {std::size_t{1}, std::size_t{7}, std::size_t{2048}, std::size_t{21 * 2048}, std::size_t{21 * 8192}}) {
+        AlignedFloats floats;
+        floats.assign(n, 2.5f);
+        ASSERT_EQ(floats.size(), n);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(floats.data()) % 64, 0u) << n;
+        for (std::size_t k = 0; k < n; ++k)
+            ASSERT_EQ(floats.data()[k], 2.5f) << n << " " << k;
+        floats.data()[n - 1] = 1.0f;
+        floats.assign(n, -1.0f);
+        EXPECT_EQ(floats.data()[n - 1], -1.0f);
+    }
 }
 
 TEST(VideoFilter, AlphaFollowsTheVideoBandwidthAndFrameRate)
