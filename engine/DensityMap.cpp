@@ -1,5 +1,6 @@
 #include "engine/DensityMap.h"
 
+#include "engine/PairedLanes.h"
 #include "engine/VectorClones.h"
 
 #include <algorithm>
@@ -30,7 +31,21 @@ inline void reduceColumnsOf(const float* __restrict trace, std::size_t width, fl
                             float* __restrict peaks, float* __restrict sums, std::size_t columns)
 {
     if constexpr (Width > 0) {
-        for (std::size_t j = 0; j < columns; ++j) {
+        std::size_t j = 0;
+        if constexpr (Width == 2) {
+            // Eight columns at a time, the same comparisons and additions in the same order.
+            const pairedlanes::Floats floor = pairedlanes::Floats{} + floorDb;
+            for (; j + 8 <= columns; j += 8) {
+                pairedlanes::Floats firsts;
+                pairedlanes::Floats seconds;
+                pairedlanes::split(trace + 2 * j, firsts, seconds);
+                pairedlanes::Floats peak = firsts > floor ? firsts : floor;
+                peak = seconds > peak ? seconds : peak;
+                pairedlanes::store(peaks + j, peak);
+                pairedlanes::store(sums + j, (pairedlanes::Floats{} + firsts) + seconds);
+            }
+        }
+        for (; j < columns; ++j) {
             float peak = floorDb;
             float sum = 0.0f;
             for (std::size_t offset = 0; offset < Width; ++offset) {
@@ -254,6 +269,7 @@ void DensityMap::flushLocked()
     // the exception on most columns, so the loop is laid out for a centre hit alone: one
     // addition at a ready offset.
     const auto hitColumns = [&](const uint16_t* events, const uint32_t* cells, float* hits, std::size_t count) {
+#pragma GCC unroll 16  // kStrip
         for (std::size_t j = 0; j < count; ++j) {
             float* column = hits + j;
             column[cells[j]] += gain;
@@ -269,8 +285,9 @@ void DensityMap::flushLocked()
     };
     // A strip of columns at a time through all traces: the strip's cells stay in the cache,
     // and neighbouring columns, unlike one column's successive traces, seldom share a cell, so
-    // the additions do not wait for each other. A whole strip has a fixed count, which lets
-    // the compiler unroll it.
+    // the additions do not wait for each other. A whole strip has a fixed count and is unrolled
+    // in full (the compiler does not do it on its own): the loop's own counting and branching
+    // were a third of the instructions per hit.
     constexpr std::size_t kStrip = 16;
     for (std::size_t j0 = 0; j0 < c; j0 += kStrip) {
         const std::size_t count = std::min(kStrip, c - j0);

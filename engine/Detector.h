@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/AlignedFloats.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,18 +23,15 @@ public:
     const std::vector<float>& outputDb();
 
 private:
-    void extremeOverWindow(void (*extreme)(float*, const float*, const float*, std::size_t), const float* row,
-                           std::size_t bins, std::size_t n);
-
     std::size_t m_bins = 0;
     int m_mode = -1;
     int m_window = 0;
-    std::vector<float> m_history;  // power, row r at r * bins
-    std::vector<double> m_sums;
-    // Max/min: running extreme of the current pass over the ring, and per row r the extreme
-    // of rows r..N-1 of the previous pass.
-    std::vector<float> m_prefix;
-    std::vector<float> m_suffix;
+    // Rows 0..w hold the current pass over the ring up to its last row w; rows w+1..N-1 what
+    // they held in the previous pass, each turned into the max, min or sum of rows r..N-1 once
+    // that pass was complete; row N is the combination's identity.
+    AlignedFloats m_history;
+    // The max, min or sum of rows 0..w.
+    AlignedFloats m_prefix;
     std::size_t m_writeRow = 0;
     std::size_t m_fill = 0;
     bool m_reset = false;

@@ -2,6 +2,7 @@
 
 #include "engine/FastLog.h"
 #include "engine/LevelMeter.h"
+#include "engine/PairedLanes.h"
 #include "engine/SpectrumSettingTable.h"
 #include "engine/VectorClones.h"
 
@@ -34,23 +35,31 @@ RTSA_VECTOR_CLONES uint64_t applyWindow(const int16_t* __restrict raw, const flo
                                         float* __restrict input, std::size_t samples)
 {
     SquareSum squares;
-    for (std::size_t i = 0; i < samples; ++i) {
-        input[2 * i] = static_cast<float>(raw[2 * i]) * window[2 * i];
-        input[2 * i + 1] = static_cast<float>(raw[2 * i + 1]) * window[2 * i + 1];
-        squares.add(raw[2 * i], raw[2 * i + 1]);
+    for (std::size_t i = 0; i < 2 * samples; ++i) {
+        input[i] = static_cast<float>(raw[i]) * window[i];
+        squares.add(raw[i]);
     }
     return squares.total();
+}
+
+inline float flooredPower(float re, float im, float scale)
+{
+    return (re * re + im * im) * scale + 1e-24f;
 }
 
 // |X|^2 * scale + 1e-24 for a run of complex bins: the floor keeps every level finite, and
 // without a square root the loop runs at the pace of its loads.
 RTSA_VECTOR_CLONES void flooredPower(const float* __restrict spectrum, float scale, float* __restrict dst, std::size_t bins)
 {
-    for (std::size_t k = 0; k < bins; ++k) {
-        const float re = spectrum[2 * k];
-        const float im = spectrum[2 * k + 1];
-        dst[k] = (re * re + im * im) * scale + 1e-24f;
+    std::size_t k = 0;
+    for (; k + 8 <= bins; k += 8) {
+        pairedlanes::Floats re;
+        pairedlanes::Floats im;
+        pairedlanes::split(spectrum + 2 * k, re, im);
+        pairedlanes::store(dst + k, (re * re + im * im) * scale + 1e-24f);
     }
+    for (; k < bins; ++k)
+        dst[k] = flooredPower(spectrum[2 * k], spectrum[2 * k + 1], scale);
 }
 
 } // namespace
@@ -98,13 +107,14 @@ void FftAnalyzer::buildWindow()
 {
     ++m_windowBuilds;
     m_window.resize(m_size);
-    m_interleavedWindow.resize(2 * m_size);
+    m_interleavedWindow.assign(2 * m_size, 0.0f);
+    float* interleaved = m_interleavedWindow.data();
     float sum = 0.0f;
     for (std::size_t i = 0; i < m_size; ++i) {
         const float w = windowValue(m_windowType, i, m_size);
         m_window[i] = w;
-        m_interleavedWindow[2 * i] = w;
-        m_interleavedWindow[2 * i + 1] = w;
+        interleaved[2 * i] = w;
+        interleaved[2 * i + 1] = w;
         sum += w;
     }
     m_windowSum = sum;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/IqSample.h"
+#include "engine/AlignedFloats.h"
 
 #include <fftw3.h>
 
@@ -65,7 +66,7 @@ private:
     int m_windowType = 0;
     std::vector<float> m_window;
     // The window repeated per I and Q value, read in step with the interleaved block.
-    std::vector<float> m_interleavedWindow;
+    AlignedFloats m_interleavedWindow;
     float m_windowSum = 0.0f;
     uint64_t m_sumOfSquares = 0;
     uint64_t m_windowBuilds = 0;

@@ -10,8 +10,8 @@ namespace {
 RTSA_VECTOR_CLONES uint64_t sumOfSquaresRun(const int16_t* raw, std::size_t count)
 {
     SquareSum sum;
-    for (std::size_t i = 0; i < count; ++i)
-        sum.add(raw[2 * i], raw[2 * i + 1]);
+    for (std::size_t i = 0; i < 2 * count; ++i)
+        sum.add(raw[i]);
     return sum.total();
 }
 

@@ -6,17 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// I^2 + Q^2 summed over a run of at most kMaxSamples samples, exactly. One sample's square fits
-// 32 unsigned bits but a sum of two may not, so each is split into its upper and lower 16 bits
-// and the halves are summed in 32 bits: a loop over a run vectorises as multiply-adds of 16-bit
-// pairs instead of widening every square to 64 bits.
+// I^2 + Q^2 summed over a run of at most kMaxSamples samples, exactly. A sum of squares may not
+// fit 32 unsigned bits, so each square is split into its upper and lower 16 bits and the halves
+// are summed in 32 bits. I and Q are added alike, one value at a time: a loop over the
+// interleaved values vectorises as they come, with no separating of I from Q.
 class SquareSum {
 public:
-    static constexpr std::size_t kMaxSamples = std::size_t{1} << 16;  // lower halves < 2^16 each
+    static constexpr std::size_t kMaxSamples = std::size_t{1} << 15;  // lower halves < 2^17 a sample
 
-    void add(int32_t re, int32_t im)
+    void add(int32_t value)
     {
-        const uint32_t square = static_cast<uint32_t>(re * re) + static_cast<uint32_t>(im * im);
+        const auto square = static_cast<uint32_t>(value * value);
         m_upper += square >> 16;
         m_lower += square & 0xffffu;
     }

@@ -45,7 +45,7 @@ void VideoFilter::process(Detector& detector, int mode, double vbwHz, float alph
 {
     if (!(vbwHz > 0.0)) {
         m_trace = detector.outputDb();
-        m_power.clear();
+        m_power.assign(0, 0.0f);
         return;
     }
     const std::size_t bins = detector.outputPower().size();
@@ -65,9 +65,12 @@ void VideoFilter::process(Detector& detector, int mode, double vbwHz, float alph
     const std::vector<float>& p = detector.outputPower();
     if (restart) {
         m_trace = detector.outputDb();
-        m_power = p;
+        m_power.assign(bins, 0.0f);
+        std::copy(p.begin(), p.end(), m_power.data());
         return;
     }
-    m_power.resize(bins, 0.0f);
+    // Switched on again without a restart: the state starts from nothing.
+    if (m_power.size() != bins)
+        m_power.assign(bins, 0.0f);
     smoothPower(m_power.data(), m_trace.data(), p.data(), alpha, bins);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/AlignedFloats.h"
 #include "engine/Detector.h"
 
 #include <vector>
@@ -18,5 +19,5 @@ public:
 
 private:
     std::vector<float> m_trace;
-    std::vector<float> m_power;
+    AlignedFloats m_power;
 };

@@ -57,6 +57,27 @@ TEST(DensityMap, OneColumnPerBinForShortTracesAndPairsForLongOnes)
         EXPECT_EQ(cell(image, row, 700), expected[static_cast<std::size_t>(row - 8)]) << row;
 }
 
+// Every column of a long trace lands on its own row: column j's pair of bins, 3 dB apart, sits
+// in row j mod 16, so a column that took another's bins, or a pair read out of order, shows.
+TEST(DensityMap, EachColumnOfPairsHitsTheRowOfItsOwnBins)
+{
+    DensityMap map;
+    map.configure(linearSettings());
+    std::vector<float> trace(2048);
+    for (std::size_t j = 0; j < trace.size() / 2; ++j) {
+        const auto level = static_cast<float>(-145.0 + 10.0 * static_cast<double>(j % 16));
+        trace[2 * j] = j % 3 == 0 ? level - 3.0f : level;
+        trace[2 * j + 1] = j % 3 == 0 ? level : level - 3.0f;
+    }
+    map.accumulate(trace, 0);
+    const DensityImage image = map.currentImage();
+    ASSERT_EQ(image.width, 1024);
+    for (int column = 0; column < image.width; ++column) {
+        for (int row = 0; row < image.height; ++row)
+            ASSERT_EQ(cell(image, row, column), row == column % 16 ? 255 : 0) << column << " " << row;
+    }
+}
+
 TEST(DensityMap, DecaysWithTauAndMapsThroughGamma)
 {
     DensityMap map;

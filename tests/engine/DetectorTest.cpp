@@ -1,9 +1,11 @@
+#include "engine/AlignedFloats.h"
 #include "engine/Detector.h"
 #include "engine/VideoFilter.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
@@ -92,6 +94,44 @@ TEST(Detector, MaxAndMinEqualAFullScanOfTheLastNBlocks)
     }
 }
 
+// The mean over a million blocks of levels spread over 60 dB, with bursts at full scale that
+// come and go, stays within (n + 1) * 2^-24 of the exact mean of the last n blocks, in every
+// block: the sums must not drift, and a bin whose burst has left the window must read its own
+// level again, not a residue of the burst.
+TEST(Detector, AverageStaysOnTheExactMeanOverAMillionBlocks)
+{
+    constexpr int kWindow = 20;
+    constexpr std::size_t kBins = 8;
+    constexpr int kBlocks = 1'000'000;
+    std::vector<float> levels;
+    for (int db = -60; db <= 0; ++db)
+        levels.push_back(dbToPower(db));
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<std::size_t> pick(0, levels.size() - 1);
+    std::uniform_int_distribution<int> burst(0, 499);
+
+    Detector detector;
+    std::vector<std::vector<float>> history(kWindow, std::vector<float>(kBins, 0.0f));
+    std::vector<float> power(kBins);
+    const double bound = (kWindow + 1) * std::ldexp(1.0, -24);
+    for (int b = 0; b < kBlocks; ++b) {
+        for (std::size_t k = 0; k < kBins; ++k)
+            power[k] = burst(rng) == 0 ? 1.0f : levels[pick(rng)];
+        // Bin 0 sits at -60 dB but for a full-scale burst now and then.
+        power[0] = b % 1000 < 3 ? 1.0f : levels.front();
+        history[static_cast<std::size_t>(b % kWindow)] = power;
+        detector.process(power.data(), kBins, 3, kWindow);
+        const int rows = std::min(b + 1, kWindow);
+        for (std::size_t k = 0; k < kBins; ++k) {
+            double sum = 0.0;
+            for (int r = 0; r < rows; ++r)
+                sum += history[static_cast<std::size_t>(r)][k];
+            const double exact = sum / rows;
+            ASSERT_LE(std::abs(detector.outputPower()[k] - exact), bound * exact) << "block " << b << " bin " << k;
+        }
+    }
+}
+
 TEST(Detector, NonFiniteBinsCountAsMinus200AndSettingChangesRestart)
 {
     Detector detector;
@@ -108,6 +148,24 @@ TEST(Detector, NonFiniteBinsCountAsMinus200AndSettingChangesRestart)
     EXPECT_NEAR(detector.outputDb()[0], -50.0, 1e-3);
     feed(detector, -50.0, 2, 8, 6);
     EXPECT_TRUE(detector.wasReset());
+}
+
+// The detector's history rows are read with 32-byte vector loads: its storage must start on a
+// cache line whatever the allocator returned, small blocks and page-mapped large ones alike, and
+// hold every value asked for.
+TEST(AlignedFloats, StartOnACacheLineAndHoldTheValuesAskedFor)
+{
+    for (std::size_t n : {std::size_t{1}, std::size_t{7}, std::size_t{2048}, std::size_t{21 * 2048}, std::size_t{21 * 8192}}) {
+        AlignedFloats floats;
+        floats.assign(n, 2.5f);
+        ASSERT_EQ(floats.size(), n);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(floats.data()) % 64, 0u) << n;
+        for (std::size_t k = 0; k < n; ++k)
+            ASSERT_EQ(floats.data()[k], 2.5f) << n << " " << k;
+        floats.data()[n - 1] = 1.0f;
+        floats.assign(n, -1.0f);
+        EXPECT_EQ(floats.data()[n - 1], -1.0f);
+    }
 }
 
 TEST(VideoFilter, AlphaFollowsTheVideoBandwidthAndFrameRate)

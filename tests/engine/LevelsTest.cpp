@@ -39,6 +39,16 @@ TEST(LevelMeter, FullScaleReadsZeroAndSilenceTheFloor)
     EXPECT_NEAR(blockRmsDb(silence), -240.0, 1e-6);
 }
 
+// The sums are exact over long blocks whose squares fill their lower 16 bits too (255^2 = 65025
+// = 0xfe01), which the full-scale corners (2^30 and 2^30 - 2^16 + 1) leave almost empty.
+TEST(LevelMeter, SumOfSquaresIsExactWhereEveryLowerHalfIsFull)
+{
+    for (std::size_t count : {std::size_t{1} << 15, std::size_t{1} << 16, std::size_t{200'003}}) {
+        const std::vector<IqSample> block(count, IqSample{255, -255});
+        EXPECT_EQ(sumOfSquares(block.data(), block.size()), uint64_t{2 * 65025} * count) << count;
+    }
+}
+
 TEST(LevelMeter, OverloadNeedsAboutSevenTenthsOfASecondOfLoudInput)
 {
     OverloadMeter meter;
