@@ -25,28 +25,20 @@ std::string_view withoutNewline(std::string_view line)
 
 } // namespace
 
-Logger::Logger(PanelSink panel, ConsoleSink console)
-    : m_standardStreams(console ? nullptr : std::make_unique<ConsoleWriter>()),
-      m_panel(std::move(panel)),
-      m_console(console ? std::move(console)
-                        : ConsoleSink([this](LogLevel level, std::string_view line) { toStandardStreams(level, line); }))
+void Logger::writeToStandardStreams(LogLevel level, std::string_view line)
 {
+    const bool problem = level == LogLevel::Warning || level == LogLevel::Error;
+    std::FILE* stream = problem ? stderr : stdout;
+    if (level == LogLevel::Warning)
+        std::fputs("Warning: ", stream);
+    else if (level == LogLevel::Error)
+        std::fputs("Error: ", stream);
+    std::fwrite(line.data(), 1, line.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
 }
 
-void Logger::toStandardStreams(LogLevel level, std::string_view line)
-{
-    std::string text = level == LogLevel::Warning ? "Warning: " : level == LogLevel::Error ? "Error: " : "";
-    text.append(line);
-    text.push_back('\n');
-    if (level == LogLevel::Warning || level == LogLevel::Error) {
-        // Problems stay in the caller's thread: they are few, and a library's own words on
-        // standard error are told apart from ours by when they were written.
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fflush(stderr);
-        return;
-    }
-    m_standardStreams->post(stdout, std::move(text));
-}
+Logger::Logger(PanelSink panel, ConsoleSink console) : m_panel(std::move(panel)), m_console(std::move(console)) {}
 
 void Logger::log(LogLevel level, const QString& line, LogAudience audience)
 {

@@ -3,13 +3,11 @@
 #include "app/LogLevel.h"
 #include "audio/AsioLog.h"
 #include "demod/DemodDiagnostics.h"
-#include "platform/ConsoleWriter.h"
 
 #include <QString>
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -27,10 +25,10 @@ public:
     using PanelSink = std::function<void(LogLevel level, const QString& line, LogAudience audience)>;
     using ConsoleSink = std::function<void(LogLevel level, std::string_view line)>;
 
-    // Without a console sink, console lines go to standard output, written by a thread of the
-    // logger's own so that the threads that log never wait for the console; warnings and errors
-    // go to standard error at once.
-    explicit Logger(PanelSink panel, ConsoleSink console = {});
+    // Console lines go to standard output, warnings and errors to standard error.
+    static void writeToStandardStreams(LogLevel level, std::string_view line);
+
+    explicit Logger(PanelSink panel, ConsoleSink console = &Logger::writeToStandardStreams);
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
 
@@ -63,10 +61,7 @@ private:
     };
 
     void toConsole(LogLevel level, std::string_view line);
-    void toStandardStreams(LogLevel level, std::string_view line);
 
-    // Declared first: the last member to go, after everything that could still log.
-    std::unique_ptr<ConsoleWriter> m_standardStreams;
     PanelSink m_panel;
     ConsoleSink m_console;
     std::atomic<bool> m_debug{false};

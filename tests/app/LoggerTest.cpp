@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -103,36 +99,3 @@ TEST(LoggerTest, AudioBackendLinesGoToTheConsoleWithTheirLevel)
 }
 
 } // namespace
-
-TEST(ConsoleWriterTest, AStreamThatStallsDoesNotHoldUpThePosterAndLosesNothing)
-{
-    // A pipe nobody reads yet stands for a console that holds writes up: a synchronous write
-    // would wait once its 64 KiB are full, long before the 200 KB posted here.
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    std::FILE* stream = fdopen(ends[1], "w");
-    ASSERT_NE(stream, nullptr);
-    std::string expected;
-    std::string received;
-    {
-        ConsoleWriter writer;
-        for (int i = 0; i < 2000; ++i) {
-            std::string line = "line " + std::to_string(i) + ' ' + std::string(90, 'x') + '\n';
-            expected += line;
-            writer.post(stream, std::move(line));
-        }
-        std::thread reader([&] {
-            char chunk[4096];
-            ssize_t n = 0;
-            while ((n = ::read(ends[0], chunk, sizeof chunk)) > 0) {
-                received.append(chunk, static_cast<std::size_t>(n));
-                if (received.size() >= expected.size())
-                    return;
-            }
-        });
-        reader.join();
-    }
-    std::fclose(stream);
-    ::close(ends[0]);
-    EXPECT_EQ(received, expected);
-}
