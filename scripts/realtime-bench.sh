@@ -116,7 +116,7 @@ awk -v rate="$rate" '
     if (underrunTimes != "") print "  underruns at (time since start: count):" underrunTimes
   }' log.txt
 echo "Frames drawn: $fps per second"
-throttled=$(awk '/Throttle released, dropped/ { s += $6 } END { print s + 0 }' console.txt)
+throttled=$(awk '/Throttle released, dropped/ { s += $5 } END { print s + 0 }' console.txt)
 echo "Demodulation blocks dropped by the throttle: $throttled"
 p99=$(awk '/\[processIqBlock\]/ { sub(/,$/, "", $4); print substr($4, 5) }' console.txt | sort -g)
 if [ -n "$p99" ]; then
