@@ -26,8 +26,8 @@ struct DensitySettings {
 // Persistence histogram: how often the trace passes through each (column, level) cell,
 // decaying with time constant tau, turned into intensity bytes at most fps times a second.
 // Cell (level l, column j) sits at l * columns + j in the density and the picture, and at
-// l * (columns + padding) + j in the hits since the last picture: a trace seldom jumps far from column to column, so the hits of one
-// trace fall on a few runs of neighbouring cells.
+// l * (columns + padding) + j in the hits since the last picture: a trace seldom jumps far from
+// column to column, so the hits of one trace fall on a few runs of neighbouring cells.
 class DensityMap {
 public:
     // Once per block with the current settings. Disabled, or a new geometry or dB range, resets.

@@ -93,7 +93,8 @@ void printRx(const char* name, const RxCost& cost)
     const double delivered = cost.megabytesPerSecond / nominal;
     std::printf("  %-36s %5.1f %% of a core, %6.2f MB/s (nominal %.2f), %6.1f ms CPU per s of signal, timeouts %llu\n",
                 name, cost.coreShare * 100.0, cost.megabytesPerSecond, nominal,
-                delivered > 0.0 ? cost.coreShare * 1000.0 / delivered : 0.0, static_cast<unsigned long long>(cost.timeouts));
+                delivered > 0.0 ? cost.coreShare * 1000.0 / delivered : 0.0,
+                static_cast<unsigned long long>(cost.timeouts));
 }
 
 void benchConversion()
