@@ -79,6 +79,7 @@ void RxThread::run()
     m_periodCpuStart = m_callbacks.threadCpuNs();
     m_periodBytes = m_periodTimeouts = m_periodFftDrops = m_periodDemodOverflows = 0;
     m_highFillCount = 0;
+    m_hoggingPeriods = 0;
     uint32_t consecutiveFailures = 0;
 
     while (m_running.load()) {
@@ -146,7 +147,8 @@ void RxThread::stepDownIfHoggingACore(int64_t now)
     const int64_t cpu = m_callbacks.threadCpuNs();
     const double share = static_cast<double>(cpu - m_periodCpuStart) / static_cast<double>(now - m_periodStart);
     m_periodCpuStart = cpu;
-    if (!m_raised || share <= kMaxRaisedCoreShare)
+    m_hoggingPeriods = share > kMaxRaisedCoreShare ? m_hoggingPeriods + 1 : 0;
+    if (!m_raised || m_hoggingPeriods < kHoggingPeriods)
         return;
     m_raised = false;
     const int error = m_callbacks.lowerPriority();

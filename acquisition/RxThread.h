@@ -73,17 +73,21 @@ struct RxCallbacks {
 // The only reader of the receiver: pulls blocks into the FFT ring and, while demodulation is
 // on, into the demod ring, and reports throughput once per second. Runs until the shared
 // running flag is cleared, at a real-time priority below the demodulation thread's where the
-// system grants it. A reader that spends most of a core (a receiver simulated slower than real
-// time never lets it wait) would hold that core from every normal thread, the window's too: it
-// goes back to normal scheduling for the rest of the run.
+// system grants it. A reader that keeps spending most of a core (a receiver simulated slower
+// than real time never lets it wait) would hold that core from every normal thread, the
+// window's too: it goes back to normal scheduling for the rest of the run. A burst does not
+// count: stepped down for one, the reader would wait behind every normal thread for hours.
 class RxThread {
 public:
     // Consecutive failed reads after which the FFT ring is emptied of stale samples.
     static constexpr uint32_t kFailuresBeforeRingReset = 20;
     static constexpr int kHighFillPercent = 95;
     static constexpr int kHighFillReportsForTrigger = 3;
-    // Share of a core over one report period above which a raised reader steps down.
+    // Share of a core above which a raised reader steps down once it has held it for
+    // kHoggingPeriods report periods in a row. A simulated receiver's first pass through its
+    // scene takes most of a core for a second or two at the top rate, then little.
     static constexpr double kMaxRaisedCoreShare = 0.8;
+    static constexpr int kHoggingPeriods = 3;
 
     RxThread(const std::atomic<bool>& running, RxSources sources, RxCallbacks callbacks);
     // Joins; the owner clears the running flag first.
@@ -116,6 +120,7 @@ private:
     uint64_t m_periodDemodOverflows = 0;
     int m_highFillCount = 0;
     int64_t m_periodCpuStart = 0;
+    int m_hoggingPeriods = 0;
     bool m_raised = false;
 
     std::thread m_thread;
