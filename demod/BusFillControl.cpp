@@ -19,7 +19,15 @@ BusFillControl::BusFillControl(uint64_t capacity)
 uint64_t BusFillControl::targetSamples(uint64_t request) const
 {
     // A consumer reading more than the bus can steer holds half of it.
-    return std::min(orDefault(request) / 2 + kJitterMarginSamples, m_capacity / 2);
+    return std::min(orDefault(request) / 2 + m_margin, m_capacity / 2);
+}
+
+bool BusFillControl::widenMargin()
+{
+    if (m_margin >= kMaxJitterMarginSamples)
+        return false;
+    m_margin = std::min(m_margin + kMarginStepSamples, kMaxJitterMarginSamples);
+    return true;
 }
 
 double BusFillControl::update(double fillSamples, uint64_t request, size_t blockSamples)

@@ -14,8 +14,12 @@
 // each of those samples is delay: the producer leaves the excess out instead, in one cut.
 class BusFillControl {
 public:
-    // Fill kept beyond what one read takes: 6 ms at 48 kHz.
+    // Fill kept beyond what one read takes, to begin with: 6 ms at 48 kHz. Each underrun widens
+    // it by a step, up to the largest: a machine whose threads are held up longer than the
+    // margin now and then pays for it once, in latency, instead of with a dropout every time.
     static constexpr uint64_t kJitterMarginSamples = 288;
+    static constexpr uint64_t kMarginStepSamples = 96;
+    static constexpr uint64_t kMaxJitterMarginSamples = 576;
     // A consumer not seen yet is taken to read this many samples at a time.
     static constexpr uint64_t kDefaultRequest = 256;
     // The largest trim of the ratio: +-0.03 %, far below an audible pitch change.
@@ -42,13 +46,18 @@ public:
     // leaves the bus at its target. Call after update() for the same block; the blocks cut
     // from follow one another, so the listener hears one splice.
     uint64_t samplesToDrop(double fillSamples, uint64_t request, size_t blockSamples);
+    // Forgets the fill and the trim; the margin stays, since the hold-ups belong to the machine.
     void reset();
+    // After an underrun: one step more margin unless it is at its largest. Returns whether it grew.
+    bool widenMargin();
+    uint64_t marginSamples() const { return m_margin; }
 
     double trim() const { return m_trim; }
     double averageFill() const { return m_fill.value(); }
 
 private:
     uint64_t m_capacity;
+    uint64_t m_margin = kJitterMarginSamples;
     RunningAverage m_fill{kAverageSamples};
     double m_trim = 1.0;
     bool m_consumerSeen = false;

@@ -1,5 +1,6 @@
 #include "demod/DemodBlockProcessor.h"
 
+#include "demod/AudioRate.h"
 #include "platform/MonotonicClock.h"
 
 #include <algorithm>
@@ -121,6 +122,7 @@ size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_
         return 0;
     if (m_bus.realignAfterUnderrun(m_leftSlot, m_fillControl.targetSamples(request))) {
         m_fillControl.reset();
+        m_marginReportPending = m_fillControl.widenMargin() || m_marginReportPending;
         m_realigned = true;
     }
     const size_t drop = m_fillControl.samplesToDrop(fill * static_cast<double>(kBusCapacity), request, samples);
@@ -144,6 +146,11 @@ void DemodBlockProcessor::reportIfDue(int64_t nowNs, double fill)
     if (m_ncoReportPending) {
         m_diag.print("[DemodThread] NCO update: offset=%.0f Hz, inputRate=%.0f Hz\n", m_ncoOffsetHz, m_ncoInputRateHz);
         m_ncoReportPending = false;
+    }
+    if (m_marginReportPending) {
+        m_diag.print("[DemodThread] After an underrun the audio bus keeps %.0f ms beyond half a read\n",
+                     static_cast<double>(m_fillControl.marginSamples()) * 1000.0 / kAudioRateHz);
+        m_marginReportPending = false;
     }
     const uint64_t driverInput = m_driverInputPairs.exchange(0, std::memory_order_relaxed);
     m_diag.print("[RealRate] DrvIn:%.1fM NcoIn:%.1fM NcoOut:%.1fM CIC:%.1fk PreFIR:%.1fk PolyFIR:%.1fk Demod:%.1fk "

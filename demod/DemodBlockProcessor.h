@@ -88,6 +88,7 @@ private:
     bool m_throttling = false;
     uint64_t m_droppedWhileThrottled = 0;
     bool m_ncoReportPending = false;
+    bool m_marginReportPending = false;
     double m_ncoOffsetHz = 0.0;
     double m_ncoInputRateHz = 0.0;
     Statistics m_stats;

@@ -119,6 +119,21 @@ public:
         }
     }
 
+    // The producer is held up for `seconds` while the device reads on; the IQ of that time
+    // arrives at once when it resumes, as from a thread that was not scheduled.
+    void hold(double seconds)
+    {
+        const double end = m_now + seconds;
+        while (m_nextRead < end) {
+            m_now = m_nextRead;
+            consume();
+            m_nextRead += m_readPeriod;
+        }
+        m_now = end;
+        for (; m_nextBlock <= m_now; m_nextBlock += kBlockSeconds)
+            produce();
+    }
+
     double now() const { return m_now; }
     const std::vector<float>& played() const { return m_played; }
     // Reads that came up short, with the time of each.
@@ -206,6 +221,44 @@ TEST(BusRecovery, AudioReturnsSoonAfterAProducerStallOfAnyLengthAndTheFillGoesBa
             EXPECT_EQ(l.underrunsAfter(resume + 0.1), 0u);
         }
     }
+}
+
+TEST(BusRecovery, HoldUpsLongerThanTheMarginWidenItUntilTheyNoLongerUnderrun)
+{
+    // 10 ms hold-ups of the producer, twice a second: more than the fill the bus starts with.
+    Listening l;
+    l.run(1.5);
+    ASSERT_EQ(l.underrunsAfter(1.0), 0u);
+    for (int h = 0; h < 20; ++h) {
+        l.hold(0.010);
+        l.run(0.5);
+    }
+    const BusFillControl& fill = l.processor().fillControl();
+    EXPECT_GT(l.underrunsAfter(1.5), 0u);
+    EXPECT_GT(fill.marginSamples(), BusFillControl::kJitterMarginSamples);
+    EXPECT_LE(fill.marginSamples(), BusFillControl::kMaxJitterMarginSamples);
+    const double settled = l.now();
+    for (int h = 0; h < 20; ++h) {
+        l.hold(0.010);
+        l.run(0.5);
+    }
+    EXPECT_EQ(l.underrunsAfter(settled), 0u);
+    // A retune starts the chain afresh; the margin the machine needed stays.
+    const uint64_t widened = fill.marginSamples();
+    l.processor().reset();
+    EXPECT_EQ(fill.marginSamples(), widened);
+}
+
+TEST(BusFillControl, TheMarginWidensByStepsUpToItsLargest)
+{
+    BusFillControl c(2400);
+    uint64_t margin = BusFillControl::kJitterMarginSamples;
+    while (c.widenMargin()) {
+        margin += BusFillControl::kMarginStepSamples;
+        EXPECT_EQ(c.targetSamples(256), 128u + margin);
+    }
+    EXPECT_EQ(c.marginSamples(), BusFillControl::kMaxJitterMarginSamples);
+    EXPECT_EQ(c.targetSamples(4096), 1200u); // still at most half the bus
 }
 
 TEST(BusRecovery, ThePitchIsRightFromTheFirstSecondAfterAStartUpBacklog)
