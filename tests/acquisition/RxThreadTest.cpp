@@ -349,14 +349,6 @@ TEST(RxThreadRings, DemodRingIsLeftAloneWhileDemodulationIsOff)
 }
 
 // The scheduling policy and priority of the calling thread.
-std::pair<int, int> currentScheduling()
-{
-    int policy = 0;
-    sched_param param{};
-    pthread_getschedparam(pthread_self(), &policy, &param);
-    return {policy, param.sched_priority};
-}
-
 TEST(RxThreadPriority, ARefusalIsSaidOnceOnTheRxThreadAndReadingGoesOn)
 {
     std::atomic<bool> running{true};
@@ -438,18 +430,18 @@ TEST(RxThreadPriority, AReaderThatKeepsTakingMostOfACoreStepsDownOnceAndReadsOn)
 // keeps its normal scheduling.
 TEST(RxThreadPriority, TheReaderRunsBelowTheDemodulationThread)
 {
-    std::pair<int, int> timeCritical;
+    ThreadScheduling timeCritical;
     int timeCriticalError = 0;
     std::thread([&] {
         timeCriticalError = raiseThreadToTimeCritical();
-        timeCritical = currentScheduling();
+        timeCritical = currentThreadScheduling();
     }).join();
 
     std::atomic<bool> running{true};
-    std::pair<int, int> reader;
+    ThreadScheduling reader;
     ScriptedDevice device;
     device.onRead = [&](int, uint8_t*, uint32_t) {
-        reader = currentScheduling();
+        reader = currentThreadScheduling();
         running = false;
         return false;
     };
@@ -464,15 +456,21 @@ TEST(RxThreadPriority, TheReaderRunsBelowTheDemodulationThread)
     thread.start();
     thread.join();
 
-    if (reader.first == SCHED_FIFO) {
+    if (reader.policy == kDeadlinePolicy) {
+        // Under reservations the earlier deadline comes first.
         EXPECT_TRUE(lines.empty()) << lines.front();
-        EXPECT_GE(reader.second, sched_get_priority_min(SCHED_FIFO));
+        if (timeCriticalError == 0 && timeCritical.policy == kDeadlinePolicy) {
+            EXPECT_LT(timeCritical.deadlineNs, reader.deadlineNs);
+        }
+    } else if (reader.policy == SCHED_FIFO) {
+        EXPECT_TRUE(lines.empty()) << lines.front();
+        EXPECT_GE(reader.priority, sched_get_priority_min(SCHED_FIFO));
         if (timeCriticalError == 0) {
-            ASSERT_EQ(timeCritical.first, SCHED_FIFO);
-            EXPECT_LT(reader.second, timeCritical.second);
+            ASSERT_EQ(timeCritical.policy, SCHED_FIFO);
+            EXPECT_LT(reader.priority, timeCritical.priority);
         }
     } else {
-        EXPECT_EQ(reader.first, SCHED_OTHER);
+        EXPECT_EQ(reader.policy, SCHED_OTHER);
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0], "[RxThread] WARNING: Failed to set thread priority (error=" + std::to_string(EPERM) + ")");
     }
