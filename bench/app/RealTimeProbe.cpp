@@ -106,7 +106,8 @@ private:
     void hideItems()
     {
         for (const QString& name : qEnvironmentVariable("RTSA_BENCH_HIDE").split(u',', Qt::SkipEmptyParts)) {
-            if (QQuickItem* item = m_window->contentItem()->findChild<QQuickItem*>(name))
+            // From the window: the items declared in it are its children, not its content item's.
+            if (QQuickItem* item = m_window->findChild<QQuickItem*>(name))
                 item->setVisible(false);
             else
                 record(u"bench: no item named "_s + name);
