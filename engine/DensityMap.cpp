@@ -12,6 +12,8 @@ namespace {
 // A column's score in one trace: its row in the low bits, its smear width above them.
 constexpr int kSmearShift = 10;
 static_assert(1 << kSmearShift >= 1024, "every row fits below the smear");
+// A hit smears at most this many rows either way.
+constexpr int kMaxSmear = 3;
 
 uint8_t intensityByteExact(float density, double gamma, double densityMax)
 {
@@ -109,9 +111,30 @@ RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float*
         const float over = peak - avg;
         const int32_t smear = static_cast<int32_t>(over >= 6.0f) + static_cast<int32_t>(over >= 12.0f) +
                               static_cast<int32_t>(over >= 18.0f);
+        static_assert(kMaxSmear == 3, "one comparison per row of smear");
         const int32_t row = static_cast<int32_t>(position);
         events[j] = static_cast<uint16_t>(row | smear << kSmearShift);
         cells[j] = static_cast<uint32_t>(row) * stride;
+    }
+}
+
+// The lowest and highest centre row per column over `traces` traces of scores, trace t at
+// t * columns.
+RTSA_VECTOR_CLONES void centreRowSpans(const uint16_t* __restrict events, std::size_t traces, std::size_t columns,
+                                       uint16_t* __restrict low, uint16_t* __restrict high)
+{
+    constexpr uint16_t kRowMask = (1 << kSmearShift) - 1;
+    for (std::size_t j = 0; j < columns; ++j) {
+        low[j] = kRowMask;
+        high[j] = 0;
+    }
+    for (std::size_t t = 0; t < traces; ++t) {
+        const uint16_t* trace = events + t * columns;
+        for (std::size_t j = 0; j < columns; ++j) {
+            const uint16_t row = trace[j] & kRowMask;
+            low[j] = row < low[j] ? row : low[j];
+            high[j] = row > high[j] ? row : high[j];
+        }
     }
 }
 
@@ -214,6 +237,12 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         m_events.assign(kTraceBatch * c, 0);
         m_cells.assign(kTraceBatch * c, 0);
         m_pendingTraces = 0;
+        const std::size_t tiles = (c + kTileColumns - 1) / kTileColumns;
+        // Every tile starts with no rows.
+        m_tileLowRow.assign(tiles, static_cast<uint16_t>(levels));
+        m_tileHighRow.assign(tiles, 0);
+        m_batchLowRow.resize(c);
+        m_batchHighRow.resize(c);
         m_picture.reset();
         m_emitted = false;
     }
@@ -256,6 +285,7 @@ void DensityMap::flushLocked()
     const std::size_t c = m_columns;
     if (traces == 0 || c == 0)
         return;
+    widenTiles(traces);
     const int levels = m_settings.levels;
     const auto gain = static_cast<float>(m_settings.hitGain);
     float above[4];
@@ -302,6 +332,48 @@ void DensityMap::flushLocked()
     }
 }
 
+// Takes the rows the pending traces hit, their smear included, into their tiles.
+void DensityMap::widenTiles(std::size_t traces)
+{
+    const std::size_t c = m_columns;
+    centreRowSpans(m_events.data(), traces, c, m_batchLowRow.data(), m_batchHighRow.data());
+    const int topRow = m_settings.levels - 1;
+    for (std::size_t k = 0; k < m_tileLowRow.size(); ++k) {
+        const std::size_t end = std::min(c, (k + 1) * kTileColumns);
+        const std::size_t start = k * kTileColumns;
+        const int low = *std::min_element(m_batchLowRow.begin() + static_cast<std::ptrdiff_t>(start),
+                                          m_batchLowRow.begin() + static_cast<std::ptrdiff_t>(end));
+        const int high = *std::max_element(m_batchHighRow.begin() + static_cast<std::ptrdiff_t>(start),
+                                           m_batchHighRow.begin() + static_cast<std::ptrdiff_t>(end));
+        m_tileLowRow[k] = static_cast<uint16_t>(std::min<int>(m_tileLowRow[k], std::max(low - kMaxSmear, 0)));
+        m_tileHighRow[k] = static_cast<uint16_t>(std::max<int>(m_tileHighRow[k], std::min(high + kMaxSmear, topRow)));
+    }
+}
+
+void DensityMap::emitRow(std::size_t row, double decay, uint8_t* image)
+{
+    const std::size_t columns = m_columns;
+    float* density = m_density.data() + row * columns;
+    float* hits = m_hits.data() + row * m_hitStride;
+    const auto holds = [&](std::size_t tile) { return m_tileLowRow[tile] <= row && row <= m_tileHighRow[tile]; };
+    // Runs of neighbouring tiles alike, so that the loops below run long.
+    for (std::size_t tile = 0; tile < m_tileLowRow.size();) {
+        const bool live = holds(tile);
+        std::size_t next = tile + 1;
+        while (next < m_tileLowRow.size() && holds(next) == live)
+            ++next;
+        const std::size_t start = tile * kTileColumns;
+        const std::size_t count = std::min(columns, next * kTileColumns) - start;
+        if (live) {
+            decayAndAdd(density + start, hits + start, decay, count);
+            paint(density + start, image + start, count);
+        } else {
+            std::fill_n(image + start, count, uint8_t{0});
+        }
+        tile = next;
+    }
+}
+
 void DensityMap::emitLocked(int64_t nowNs)
 {
     if (m_columns == 0 || m_settings.levels <= 0)
@@ -317,11 +389,8 @@ void DensityMap::emitLocked(int64_t nowNs)
     // A row at a time, decayed and then painted while it is still in the cache: the map is
     // larger than the cache, and a second pass would read it all again.
     const std::size_t columns = m_columns;
-    for (std::size_t row = 0; row < cells / columns; ++row) {
-        float* density = m_density.data() + row * columns;
-        decayAndAdd(density, m_hits.data() + row * m_hitStride, decay, columns);
-        paint(density, picture->data() + row * columns, columns);
-    }
+    for (std::size_t row = 0; row < cells / columns; ++row)
+        emitRow(row, decay, picture->data() + row * columns);
     m_picture = std::move(picture);
     m_lastEmit = nowNs;
     m_emitted = true;

@@ -41,6 +41,9 @@ public:
 private:
     void resetLocked();
     void flushLocked();
+    void widenTiles(std::size_t traces);
+    // Decays and paints one row of the map, its tiles outside their rows cleared.
+    void emitRow(std::size_t row, double decay, uint8_t* image);
     void emitLocked(int64_t nowNs);
     void mapColumns(std::size_t traceLength);
     void updateByteThresholds();
@@ -75,6 +78,16 @@ private:
     std::vector<uint16_t> m_events;
     std::vector<uint32_t> m_cells;
     std::size_t m_pendingTraces = 0;
+    // The map in tiles of kTileColumns columns: rows m_tileLowRow[k] ..= m_tileHighRow[k] of
+    // tile k take in every hit since the map was last cleared, and outside them its density and
+    // hits are all zero, so a picture decays and paints only those rows and clears the rest. A
+    // trace covers a few neighbouring rows in most columns, few of the map's rows.
+    static constexpr std::size_t kTileColumns = 64;
+    std::vector<uint16_t> m_tileLowRow;
+    std::vector<uint16_t> m_tileHighRow;
+    // The lowest and highest centre row per column of the traces being added.
+    std::vector<uint16_t> m_batchLowRow;
+    std::vector<uint16_t> m_batchHighRow;
     std::size_t m_mappedTraceLength = 0;
     std::size_t m_mappedColumns = 0;
 

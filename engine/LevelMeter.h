@@ -7,20 +7,28 @@
 #include <cstdint>
 
 // I^2 + Q^2 summed over a run of at most kMaxSamples samples, exactly. A sum of squares may not
-// fit 32 unsigned bits, so each square is split into its upper and lower 16 bits and the halves
-// are summed in 32 bits. I and Q are added alike, one value at a time: a loop over the
-// interleaved values vectorises as they come, with no separating of I from Q.
+// fit 32 bits, so each value v is split into 256 h + l, h its signed upper byte and l its
+// unsigned lower one, and h^2, h l and l^2 are summed apart in 32 bits: v^2 = 65536 h^2 +
+// 512 h l + l^2. Products of 16-bit halves summed in pairs are what the processor's multiply-add
+// does, so the loops stay in 16-bit lanes. I and Q are added alike, one value at a time: a loop
+// over the interleaved values vectorises as they come, with no separating of I from Q.
 class SquareSum {
 public:
-    static constexpr std::size_t kMaxSamples = std::size_t{1} << 15;  // lower halves < 2^17 a sample
+    // l^2 <= 65025 a value, twice a sample: the largest of the three sums stays below 2^31.
+    static constexpr std::size_t kMaxSamples = std::size_t{1} << 14;
 
-    void add(int32_t value)
+    void add(int16_t value)
     {
-        const auto square = static_cast<uint32_t>(value * value);
-        m_upper += square >> 16;
-        m_lower += square & 0xffffu;
+        const auto high = static_cast<int16_t>(value >> 8);
+        const auto low = static_cast<int16_t>(value & 0xff);
+        m_high += high * high;
+        m_cross += high * low;
+        m_low += low * low;
     }
-    uint64_t total() const { return (uint64_t{m_upper} << 16) + m_lower; }
+    uint64_t total() const
+    {
+        return static_cast<uint64_t>(int64_t{m_high} * 65536 + int64_t{m_cross} * 512 + int64_t{m_low});
+    }
 
     // The exact sum over count samples, runSum(start, length) giving that of each run.
     template <typename RunSum>
@@ -33,8 +41,9 @@ public:
     }
 
 private:
-    uint32_t m_upper = 0;
-    uint32_t m_lower = 0;
+    int32_t m_high = 0;
+    int32_t m_cross = 0;
+    int32_t m_low = 0;
 };
 
 // I^2 + Q^2 summed over a block.

@@ -103,6 +103,37 @@ TEST(DensityMap, DecaysWithTauAndMapsThroughGamma)
     EXPECT_EQ(cell(curved.currentImage(), 5, 0), 110);
 }
 
+// A picture decays and paints only the rows the map's tiles of columns have been hit on: every
+// cell must still come out, in every tile up to the short last one, on rows a tile reached in an
+// earlier picture and on rows it reaches only now. Column j of the first trace lands on row
+// j mod 16 and of the second, a second later, on row 7 j + 3 mod 16: an old hit reads
+// trunc(exp(-2) * 255) = 34, a new one 255, and every other cell 0.
+TEST(DensityMap, EveryTileOfColumnsPaintsAllItsRowsUpToTheLastColumn)
+{
+    DensityMap map;
+    map.configure(linearSettings());
+    const auto traceOf = [](const auto& rowOf) {
+        std::vector<float> trace(100);
+        for (std::size_t j = 0; j < trace.size(); ++j)
+            trace[j] = static_cast<float>(-150.0 + 10.0 * static_cast<double>(rowOf(j)));
+        return trace;
+    };
+    const auto first = [](std::size_t j) { return j % 16; };
+    const auto second = [](std::size_t j) { return (7 * j + 3) % 16; };
+    map.accumulate(traceOf(first), 0);
+    map.accumulate(traceOf(second), kSecond);
+    const DensityImage image = map.currentImage();
+    ASSERT_EQ(image.width, 100);
+    for (int column = 0; column < image.width; ++column) {
+        const auto j = static_cast<std::size_t>(column);
+        for (int row = 0; row < image.height; ++row) {
+            const auto r = static_cast<std::size_t>(row);
+            const int expected = r == second(j) ? 255 : r == first(j) ? 34 : 0;
+            ASSERT_EQ(cell(image, row, column), expected) << column << " " << row;
+        }
+    }
+}
+
 TEST(DensityMap, IntensityBytesMatchTheExactCurve)
 {
     for (double gamma : {0.1, 0.6, 1.37, 2.0}) {

@@ -1,3 +1,4 @@
+#include "engine/FftAnalyzer.h"
 #include "engine/LevelMeter.h"
 #include "engine/PeakLine.h"
 #include "engine/PeakReadout.h"
@@ -46,6 +47,26 @@ TEST(LevelMeter, SumOfSquaresIsExactWhereEveryLowerHalfIsFull)
     for (std::size_t count : {std::size_t{1} << 15, std::size_t{1} << 16, std::size_t{200'003}}) {
         const std::vector<IqSample> block(count, IqSample{255, -255});
         EXPECT_EQ(sumOfSquares(block.data(), block.size()), uint64_t{2 * 65025} * count) << count;
+    }
+}
+
+// Each value is summed as its upper and lower bytes: the sums of their squares and products
+// must stay exact where each one peaks, over runs of every length around the longest run, for
+// the block level alone and for the one gathered while windowing. -1 has the largest lower
+// byte (255), -32513 the largest product of the two (-128 * 255), -32768 the largest upper.
+TEST(LevelMeter, SumOfSquaresIsExactWhereEachByteSumPeaks)
+{
+    constexpr std::size_t kRun = SquareSum::kMaxSamples;
+    FftAnalyzer analyzer;
+    analyzer.setSize(2 * kRun);
+    std::vector<float> power;
+    for (const int16_t value : {int16_t{-1}, int16_t{-32513}, int16_t{-32768}, int16_t{32767}}) {
+        const uint64_t square = static_cast<uint64_t>(int64_t{value} * value);
+        for (std::size_t count : {kRun - 1, kRun, kRun + 1, 2 * kRun, 3 * kRun + 7}) {
+            const std::vector<IqSample> block(count, IqSample{value, value});
+            EXPECT_EQ(sumOfSquares(block.data(), block.size()), 2 * square * count) << value << " " << count;
+            EXPECT_EQ(analyzer.processPower(block.data(), count, power), 2 * square * count) << value << " " << count;
+        }
     }
 }
 
