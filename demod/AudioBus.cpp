@@ -133,6 +133,12 @@ double AudioBus::fill(size_t slot) const
     return s ? static_cast<double>(s->available()) / static_cast<double>(m_capacity) : 0.0;
 }
 
+uint64_t AudioBus::deficit(size_t slot) const
+{
+    const AudioBusSlot* s = find(slot);
+    return s ? s->deficit() : 0;
+}
+
 void AudioBus::clear()
 {
     std::lock_guard lock(m_mutex);

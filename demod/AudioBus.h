@@ -46,6 +46,8 @@ public:
     // Always fills count samples (zeros where nothing was available); returns the real ones.
     size_t read(size_t slot, float* out, size_t count);
     double fill(size_t slot) const;
+    // Samples the slot's reader has played as silence beyond what was written (after an underrun).
+    uint64_t deficit(size_t slot) const;
     void clear();
 
     // Producer side, before a block is written to every slot alike: when the reader of

@@ -22,11 +22,20 @@ uint64_t BusFillControl::targetSamples(uint64_t request) const
     return std::min(orDefault(request) / 2 + m_margin, m_capacity / 2);
 }
 
-bool BusFillControl::widenMargin()
+uint64_t BusFillControl::largestMargin(uint64_t request) const
 {
-    if (m_margin >= kMaxJitterMarginSamples)
+    const uint64_t halfBus = m_capacity / 2;
+    const uint64_t halfRead = orDefault(request) / 2;
+    return halfBus > halfRead ? halfBus - halfRead : 0;
+}
+
+bool BusFillControl::widenMargin(uint64_t shortfall, uint64_t request)
+{
+    const uint64_t steps = (shortfall + kMarginStepSamples - 1) / kMarginStepSamples;
+    const uint64_t widened = m_margin + std::max<uint64_t>(steps, 1) * kMarginStepSamples;
+    if (widened > largestMargin(request))
         return false;
-    m_margin = std::min(m_margin + kMarginStepSamples, kMaxJitterMarginSamples);
+    m_margin = widened;
     return true;
 }
 

@@ -14,12 +14,12 @@
 // each of those samples is delay: the producer leaves the excess out instead, in one cut.
 class BusFillControl {
 public:
-    // Fill kept beyond what one read takes, to begin with: 6 ms at 48 kHz. Each underrun widens
-    // it by a step, up to the largest: a machine whose threads are held up longer than the
-    // margin now and then pays for it once, in latency, instead of with a dropout every time.
+    // Fill kept beyond what one read takes, to begin with: 6 ms at 48 kHz. An underrun the bus
+    // could have bridged widens it by what was missing, in whole steps: a machine whose threads
+    // are held up longer than the margin now and then pays for it once, in latency, instead of
+    // with a dropout every time.
     static constexpr uint64_t kJitterMarginSamples = 288;
     static constexpr uint64_t kMarginStepSamples = 96;
-    static constexpr uint64_t kMaxJitterMarginSamples = 576;
     // A consumer not seen yet is taken to read this many samples at a time.
     static constexpr uint64_t kDefaultRequest = 256;
     // The largest trim of the ratio: +-0.03 %, far below an audible pitch change.
@@ -48,8 +48,13 @@ public:
     uint64_t samplesToDrop(double fillSamples, uint64_t request, size_t blockSamples);
     // Forgets the fill and the trim; the margin stays, since the hold-ups belong to the machine.
     void reset();
-    // After an underrun: one step more margin unless it is at its largest. Returns whether it grew.
-    bool widenMargin();
+    // After an underrun that left the reader `shortfall` samples ahead of the writer: widens the
+    // margin by the shortfall, rounded up to whole steps, when the widest margin a consumer
+    // reading `request` samples can have would then cover it. A hold-up longer than the bus can
+    // bridge leaves the margin as it is: more delay would not have saved it. Returns whether it grew.
+    bool widenMargin(uint64_t shortfall, uint64_t request);
+    // The widest margin for a consumer reading `request` samples: its target at half the bus.
+    uint64_t largestMargin(uint64_t request) const;
     uint64_t marginSamples() const { return m_margin; }
 
     double trim() const { return m_trim; }

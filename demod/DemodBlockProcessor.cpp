@@ -120,10 +120,13 @@ size_t DemodBlockProcessor::throttleOrWrite(size_t samples, double fill, uint64_
     const std::lock_guard lock(m_writeMutex);
     if (!m_enabled.load())
         return 0;
-    if (m_bus.realignAfterUnderrun(m_leftSlot, m_fillControl.targetSamples(request))) {
-        m_fillControl.reset();
-        m_marginReportPending = m_fillControl.widenMargin() || m_marginReportPending;
-        m_realigned = true;
+    // The margin widens before the writer restarts, so the restart already keeps the new one.
+    if (const uint64_t shortfall = m_bus.deficit(m_leftSlot); shortfall > 0) {
+        m_marginReportPending = m_fillControl.widenMargin(shortfall, request) || m_marginReportPending;
+        if (m_bus.realignAfterUnderrun(m_leftSlot, m_fillControl.targetSamples(request))) {
+            m_fillControl.reset();
+            m_realigned = true;
+        }
     }
     const size_t drop = m_fillControl.samplesToDrop(fill * static_cast<double>(kBusCapacity), request, samples);
     const size_t accepted = m_bus.write(m_leftSlot, m_chain.left() + drop, samples - drop);

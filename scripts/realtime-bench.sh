@@ -116,7 +116,14 @@ awk -v rate="$rate" '
     if (underrunTimes != "") print "  underruns at (time since start: count):" underrunTimes
   }' log.txt
 echo "Frames drawn: $fps per second"
-throttled=$(awk '/Throttle released, dropped/ { s += $5 } END { print s + 0 }' console.txt)
+# The throttle also drops what the demodulator makes while the device is not reading yet (it
+# opens on a full bus) or any more (it is closing): none of that would have been heard.
+throttled=$(awk '
+  /Audio: opened/ { opened = 1 }
+  /Audio: fill=/ { if (opened) playing = 1 }
+  /Audio: closed/ { playing = 0 }
+  /Throttle released, dropped/ { if (playing) heard += $5; else unheard += $5 }
+  END { printf "%d while the device played, %d while it opened or closed", heard, unheard }' console.txt)
 echo "Demodulation blocks dropped by the throttle: $throttled"
 p99=$(awk '/\[processIqBlock\]/ { sub(/,$/, "", $4); print substr($4, 5) }' console.txt | sort -g)
 if [ -n "$p99" ]; then

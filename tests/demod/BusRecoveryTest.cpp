@@ -223,23 +223,26 @@ TEST(BusRecovery, AudioReturnsSoonAfterAProducerStallOfAnyLengthAndTheFillGoesBa
     }
 }
 
-TEST(BusRecovery, HoldUpsLongerThanTheMarginWidenItUntilTheyNoLongerUnderrun)
+TEST(BusRecovery, HoldUpsLongerThanTheMarginWidenItByWhatWasMissingAndThenNoLongerUnderrun)
 {
-    // 10 ms hold-ups of the producer, twice a second: more than the fill the bus starts with.
+    // 18 ms hold-ups of the producer, twice a second: three times the fill the bus starts with.
     Listening l;
     l.run(1.5);
     ASSERT_EQ(l.underrunsAfter(1.0), 0u);
+    size_t holdsThatUnderran = 0;
     for (int h = 0; h < 20; ++h) {
-        l.hold(0.010);
+        const size_t before = l.underrunsAfter(0.0);
+        l.hold(0.018);
         l.run(0.5);
+        holdsThatUnderran += l.underrunsAfter(0.0) > before ? 1 : 0;
     }
     const BusFillControl& fill = l.processor().fillControl();
-    EXPECT_GT(l.underrunsAfter(1.5), 0u);
-    EXPECT_GT(fill.marginSamples(), BusFillControl::kJitterMarginSamples);
-    EXPECT_LE(fill.marginSamples(), BusFillControl::kMaxJitterMarginSamples);
+    EXPECT_GE(holdsThatUnderran, 1u);
+    EXPECT_LE(holdsThatUnderran, 2u); // sized by the shortfall, not a step per dropout
+    EXPECT_LE(fill.marginSamples(), fill.largestMargin(kRead));
     const double settled = l.now();
     for (int h = 0; h < 20; ++h) {
-        l.hold(0.010);
+        l.hold(0.018);
         l.run(0.5);
     }
     EXPECT_EQ(l.underrunsAfter(settled), 0u);
@@ -247,17 +250,38 @@ TEST(BusRecovery, HoldUpsLongerThanTheMarginWidenItUntilTheyNoLongerUnderrun)
     const uint64_t widened = fill.marginSamples();
     l.processor().reset();
     EXPECT_EQ(fill.marginSamples(), widened);
+
+    // A hold-up longer than the bus can bridge adds no delay, and the audio comes back.
+    Listening stalled;
+    stalled.run(1.5);
+    stalled.hold(0.080);
+    const double resumed = stalled.now();
+    stalled.run(1.0);
+    EXPECT_GT(stalled.underrunsAfter(1.5), 0u);
+    EXPECT_EQ(stalled.processor().fillControl().marginSamples(), BusFillControl::kJitterMarginSamples);
+    EXPECT_EQ(stalled.underrunsAfter(resumed + 0.1), 0u);
 }
 
-TEST(BusFillControl, TheMarginWidensByStepsUpToItsLargest)
+TEST(BusFillControl, TheMarginWidensByTheShortfallInWholeStepsWhileTheBusCanBridgeIt)
 {
     BusFillControl c(2400);
-    uint64_t margin = BusFillControl::kJitterMarginSamples;
-    while (c.widenMargin()) {
-        margin += BusFillControl::kMarginStepSamples;
-        EXPECT_EQ(c.targetSamples(256), 128u + margin);
-    }
-    EXPECT_EQ(c.marginSamples(), BusFillControl::kMaxJitterMarginSamples);
+    const uint64_t step = BusFillControl::kMarginStepSamples;
+    const uint64_t largest = 1200 - 128; // the target at half the bus for reads of 256
+    EXPECT_EQ(c.largestMargin(256), largest);
+    ASSERT_TRUE(c.widenMargin(1, 256));
+    EXPECT_EQ(c.marginSamples(), BusFillControl::kJitterMarginSamples + step);
+    ASSERT_TRUE(c.widenMargin(2 * step + 1, 256)); // rounded up to whole steps
+    EXPECT_EQ(c.marginSamples(), BusFillControl::kJitterMarginSamples + 4 * step);
+    EXPECT_EQ(c.targetSamples(256), 128u + c.marginSamples());
+
+    const uint64_t before = c.marginSamples();
+    EXPECT_FALSE(c.widenMargin(largest - before + 1, 256)); // beyond the bus: unchanged
+    EXPECT_EQ(c.marginSamples(), before);
+    const uint64_t fits = (largest - before) / step * step;
+    ASSERT_TRUE(c.widenMargin(fits, 256));
+    EXPECT_EQ(c.marginSamples(), before + fits);
+    EXPECT_FALSE(c.widenMargin(0, 256));
+    EXPECT_LE(c.targetSamples(256), 1200u);
     EXPECT_EQ(c.targetSamples(4096), 1200u); // still at most half the bus
 }
 
