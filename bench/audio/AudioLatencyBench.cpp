@@ -13,6 +13,7 @@
 #include "app/RtsaController.h"
 #include "audio/AsioBackend.h"
 #include "audio/AsioHost.h"
+#include "bench/support/BenchFigures.h"
 #include "platform/ExecutablePath.h"
 #include "tests/audio/WavFileReader.h"
 
@@ -175,12 +176,6 @@ std::vector<std::pair<double, double>> tonePitches(const WavFileContents& wav, c
     return pitches;
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
 struct Run {
     double framesPerSecond = 0.0;
     std::vector<double> latencyMs;
@@ -288,8 +283,8 @@ int main(int argc, char** argv)
             continue;
         }
         std::fprintf(out, "  latency over %zu onsets: median %.2f ms, min %.2f ms, P95 %.2f ms, max %.2f ms\n",
-                     run.latencyMs.size(), percentile(run.latencyMs, 0.5), percentile(run.latencyMs, 0.0),
-                     percentile(run.latencyMs, 0.95), percentile(run.latencyMs, 1.0));
+                     run.latencyMs.size(), benchfigures::percentile(run.latencyMs, 0.5), benchfigures::percentile(run.latencyMs, 0.0),
+                     benchfigures::percentile(run.latencyMs, 0.95), benchfigures::percentile(run.latencyMs, 1.0));
         // The 1 kHz tone's pitch in each second of the file, from its keyed-on stretches.
         std::fprintf(out, "  left tone pitch by second of audio:");
         for (int second = 1; second <= static_cast<int>(seconds); ++second) {
@@ -316,7 +311,7 @@ int main(int argc, char** argv)
                 fill.push_back(counts.match(line).captured(1).toDouble());
             std::fprintf(out, "  underruns: %llu in total, %llu after the first second; bus fill median %.1f %%\n",
                          last.captured(2).toULongLong(),
-                         last.captured(2).toULongLong() - first.captured(2).toULongLong(), percentile(fill, 0.5));
+                         last.captured(2).toULongLong() - first.captured(2).toULongLong(), benchfigures::percentile(fill, 0.5));
         }
         std::fflush(out);
     }

@@ -5,8 +5,10 @@
 // each stage's share; then the FM demodulator on its own at 500 kHz, ns per sample. Medians of
 // several runs; pin it to one core (taskset -c N) on an otherwise idle machine. Stage shares
 // come from wall-clock laps and so include time the thread was not running.
+#include "bench/support/BenchFigures.h"
 #include "demod/DemodBlockProcessor.h"
 #include "demod/NfmDemodulator.h"
+#include "platform/ThreadPriority.h"
 #include "support/FmTestSignal.h"
 
 #include <algorithm>
@@ -25,19 +27,6 @@ constexpr double kSignalSeconds = 0.25;
 // the processor's caches. The blocks of this stretch are taken over and over.
 constexpr size_t kRecentBlocks = 128;
 constexpr int kRuns = 7;
-
-double threadCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // Lines nobody reads: the stages' console diagnostics would drown the figures.
 class Silent : public DemodDiagnostics {
@@ -61,14 +50,14 @@ double runOnce(DemodBlockProcessor& p, const std::vector<int16_t>& recent, doubl
 {
     static int16_t block[2 * kBlockPairs];
     const auto blocks = static_cast<size_t>(kSignalSeconds * rate) / kBlockPairs;
-    const double start = threadCpuSeconds();
+    const double start = static_cast<double>(threadCpuNowNs()) * 1e-9;
     for (size_t b = 0; b < blocks; ++b) {
         std::memcpy(block, recent.data() + 2 * kBlockPairs * (b % kRecentBlocks), sizeof block);
         p.processIqBlock(block, kBlockPairs, rate, center,
                          startNs + static_cast<int64_t>(static_cast<double>(b * kBlockPairs) / rate * 1e9));
         play(p);
     }
-    return threadCpuSeconds() - start;
+    return static_cast<double>(threadCpuNowNs()) * 1e-9 - start;
 }
 
 // The station the channel is benchmarked on, at a receiver rate.
@@ -95,7 +84,7 @@ void benchChannel(bool stereo, double rate)
     for (int r = 0; r < kRuns; ++r) {
         seconds.push_back(runOnce(p, iq, rate, center, (r + 1) * runNs));
     }
-    const double spent = median(seconds);
+    const double spent = benchfigures::median(seconds);
     const DemodChain::StageTimes& t = p.chain().stageTimes();
     const double stages = t.nco + t.cic + t.preFir + t.polyFir + t.squelch + t.demod + t.gain + t.resample + t.filter;
     // What the chain's stages do not account for: the bus, the throttle, the statistics and
@@ -134,17 +123,17 @@ void benchDemodulator(bool stereo)
     std::vector<float> left(kBlock), right(kBlock);
     std::vector<double> seconds;
     for (int r = 0; r < kRuns; ++r) {
-        const double start = threadCpuSeconds();
+        const double start = static_cast<double>(threadCpuNowNs()) * 1e-9;
         for (size_t pos = 0; pos + kBlock <= in.size(); pos += kBlock) {
             if (stereo)
                 d.processStereo(in.data() + pos, kBlock, left.data(), right.data(), kBlock);
             else
                 d.process(in.data() + pos, kBlock, left.data(), kBlock);
         }
-        seconds.push_back(threadCpuSeconds() - start);
+        seconds.push_back(static_cast<double>(threadCpuNowNs()) * 1e-9 - start);
     }
     std::printf("demodulator %-6s at 500 kHz | %5.1f ns per sample\n", stereo ? "stereo" : "mono",
-                median(seconds) / static_cast<double>(in.size() / kBlock * kBlock) * 1e9);
+                benchfigures::median(seconds) / static_cast<double>(in.size() / kBlock * kBlock) * 1e9);
     std::fflush(stdout);
 }
 

@@ -7,6 +7,7 @@
 //
 //   bench_demod_live [seconds] [stereo|mono]      (default 20 s, stereo)
 #include "app/RtsaController.h"
+#include "bench/support/BenchFigures.h"
 #include "tests/support/RtsaControllerTestAccess.h"
 
 #include <QCoreApplication>
@@ -81,12 +82,6 @@ private:
     std::thread m_reader;
 };
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -152,7 +147,7 @@ int main(int argc, char** argv)
     // Drop the first report: it includes the start-up.
     if (!p99.empty())
         p99.erase(p99.begin());
-    std::fprintf(out, "median P99 %.1f us over %zu reports; measured rate at most %.2f %% from 100 kHz\n", median(p99),
+    std::fprintf(out, "median P99 %.1f us over %zu reports; measured rate at most %.2f %% from 100 kHz\n", benchfigures::median(p99),
                  p99.size(), worstRate);
     return 0;
 }

@@ -4,10 +4,12 @@
 // rasteriser's work for the frame is counted. Per frame drawn it also gives the CPU time of the
 // rasteriser's threads and of the render thread, the window's own composition included, from
 // the threads' scheduler statistics.
+#include "bench/support/BenchFigures.h"
 #include "display/DemoSpectrum.h"
 #include "display/SpectrumItem.h"
 #include "display/SpectrumRenderer.h"
 #include "display/WindowGraphics.h"
+#include "platform/ThreadPriority.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -42,13 +44,6 @@ QRandomGenerator* benchRandom()
 {
     static QRandomGenerator generator(20261207);
     return &generator;
-}
-
-int64_t threadCpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
 int64_t processCpuNs()
@@ -99,12 +94,12 @@ public:
 
     void synchronize(const SpectrumItem& item) override
     {
-        const int64_t cpu0 = threadCpuNs();
+        const int64_t cpu0 = threadCpuNowNs();
         QElapsedTimer timer;
         timer.start();
         SpectrumRenderer::synchronize(item);
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        m_syncCpuNs = threadCpuNs() - cpu0;
+        m_syncCpuNs = threadCpuNowNs() - cpu0;
         std::lock_guard lock(m_timings.mutex);
         m_timings.syncMs.push_back(ms);
     }
@@ -112,13 +107,13 @@ public:
     void render(const QSize& targetSize, const QRect& area) override
     {
         const int64_t processCpu0 = processCpuNs();
-        const int64_t cpu0 = threadCpuNs();
+        const int64_t cpu0 = threadCpuNowNs();
         QElapsedTimer timer;
         timer.start();
         SpectrumRenderer::render(targetSize, area);
         QOpenGLContext::currentContext()->functions()->glFinish();
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        const int64_t cpu = threadCpuNs() - cpu0;
+        const int64_t cpu = threadCpuNowNs() - cpu0;
         const int64_t processCpu = processCpuNs() - processCpu0;
         std::lock_guard lock(m_timings.mutex);
         m_timings.renderProcessCpuMs.push_back(static_cast<double>(processCpu) / 1e6);
@@ -143,14 +138,6 @@ public:
 private:
     Timings& m_timings;
 };
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
-}
 
 // One measured configuration: which layers are on and how each fed frame differs from the last.
 struct Scenario {
@@ -267,7 +254,7 @@ void measurePainterImageDraws()
             context.functions()->glFinish();
             ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
         }
-        std::printf("  %-52s median %.3f ms\n", name, percentile(ms, 0.5));
+        std::printf("  %-52s median %.3f ms\n", name, benchfigures::percentile(ms, 0.5));
     };
     std::printf("QPainter::drawImage of a 2048 x 1200 waterfall into a 1760 x 294 strip (incl. glFinish):\n");
     measure("indexed image, unchanged", indexed, false);
@@ -374,14 +361,14 @@ int main(int argc, char** argv)
 
         std::lock_guard lock(timings.mutex);
         const double renders = static_cast<double>(timings.renderMs.size());
-        const double syncMedian = percentile(timings.syncMs, 0.5);
-        const double renderMedian = percentile(timings.renderMs, 0.5);
+        const double syncMedian = benchfigures::percentile(timings.syncMs, 0.5);
+        const double renderMedian = benchfigures::percentile(timings.renderMs, 0.5);
         std::printf("\n[%s]\n", scenario.name);
         std::printf("  renders: %.0f in %.2f s (%.1f per s)\n", renders, seconds, renders / seconds);
-        std::printf("  synchronize: median %.3f ms, p90 %.3f ms\n", syncMedian, percentile(timings.syncMs, 0.9));
+        std::printf("  synchronize: median %.3f ms, p90 %.3f ms\n", syncMedian, benchfigures::percentile(timings.syncMs, 0.9));
         std::printf("  render (incl. glFinish): median %.3f ms, p90 %.3f ms\n", renderMedian,
-                    percentile(timings.renderMs, 0.9));
-        const double cpuMedian = percentile(timings.threadCpuMs, 0.5);
+                    benchfigures::percentile(timings.renderMs, 0.9));
+        const double cpuMedian = benchfigures::percentile(timings.threadCpuMs, 0.5);
         std::printf("  synchronize + render median: %.3f ms -> %.1f %% of a core at 30 fps\n",
                     syncMedian + renderMedian, (syncMedian + renderMedian) * 30.0 / 10.0);
         std::printf("  render thread's own CPU in synchronize + render: median %.3f ms -> %.1f %% of a core at "
@@ -389,7 +376,7 @@ int main(int argc, char** argv)
                     cpuMedian, cpuMedian * 30.0 / 10.0);
         std::printf("  CPU of all threads while render() runs (render thread, rasteriser threads, anything "
                     "else of the process meanwhile): median %.3f ms\n",
-                    percentile(timings.renderProcessCpuMs, 0.5));
+                    benchfigures::percentile(timings.renderProcessCpuMs, 0.5));
         std::printf("  per frame drawn (%d swapped), window composition included: rasteriser threads %.3f ms, "
                     "render thread %.3f ms -> %.1f %% and %.1f %% of a core at 30 fps\n",
                     framesSwapped.load(), rasteriserMs, renderThreadMs, rasteriserMs * 3.0, renderThreadMs * 3.0);

@@ -1,8 +1,10 @@
 // Cost of the spectrum thread's work per IQ block, against the 30 MS/s real-time budget.
 // Time inside the pipeline is simulated at the real-time block rate, so the waterfall rows,
 // density pictures and published frames (30 per second) cost what they would live.
+#include "bench/support/BenchFigures.h"
 #include "engine/SpectrumProcessor.h"
 #include "measure/Measurements.h"
+#include "platform/ThreadPriority.h"
 
 #include <fftw3.h>
 
@@ -42,17 +44,9 @@ private:
     uint64_t m_frames = 0;
 };
 
-double nowUs()
+double threadCpuUs()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) * 1e-3;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return static_cast<double>(threadCpuNowNs()) * 1e-3;
 }
 
 // Blocks per timed repeat: roughly 40 ms of work each.
@@ -97,10 +91,10 @@ public:
     // Microseconds per transform over count transforms.
     double run(int count)
     {
-        const double t0 = nowUs();
+        const double t0 = threadCpuUs();
         for (int i = 0; i < count; ++i)
             fftwf_execute(m_plan);
-        return (nowUs() - t0) / count;
+        return (threadCpuUs() - t0) / count;
     }
 
 private:
@@ -151,12 +145,12 @@ public:
     // Microseconds per block over count blocks.
     double run(int count)
     {
-        const double t0 = nowUs();
+        const double t0 = threadCpuUs();
         for (int i = 0; i < count; ++i) {
             m_nowNs += m_blockNs;
             m_processor->processBlock();
         }
-        return (nowUs() - t0) / count;
+        return (threadCpuUs() - t0) / count;
     }
     uint64_t frames() const { return m_sink.frames(); }
     const SpectrumFrame& lastFrame() const { return m_sink.lastFrame(); }
@@ -197,12 +191,12 @@ void reportMeasurementCost(int n, double blockWorkUs)
         once();
     std::vector<double> perFrame;
     for (int r = 0; r < kRepeats; ++r) {
-        const double t0 = nowUs();
+        const double t0 = threadCpuUs();
         for (int i = 0; i < calls; ++i)
             once();
-        perFrame.push_back((nowUs() - t0) / calls);
+        perFrame.push_back((threadCpuUs() - t0) / calls);
     }
-    const double us = median(perFrame);
+    const double us = benchfigures::median(perFrame);
     const double framesPerBlock = s.maxFps * n / kInputRateHz;
     std::printf("%-34s N=%-5d %8.2f us/frame  at %.0f frames/s: %6.3f us/block = %5.2f %% of (b)'s block work"
                 " (tone %.1f dBFS, %d peaks)\n",
@@ -231,7 +225,7 @@ BesideFft measureBesideFft(int n, const SpectrumSettings& settings)
         pipelineUs.push_back(pipeline.run(blocks));
         ratios.push_back(pipelineUs.back() / fftUs.back());
     }
-    return {median(fftUs), median(pipelineUs), median(ratios)};
+    return {benchfigures::median(fftUs), benchfigures::median(pipelineUs), benchfigures::median(ratios)};
 }
 
 // What publishing a frame costs the spectrum thread: the same work with and without a display,
@@ -256,7 +250,7 @@ void reportPublishCost(int n, int waterfallLines)
         perFrame.push_back((withDisplay - withoutDisplay) / framesPerBlock);
     }
     std::printf("%-34s N=%-5d %8.1f us/frame (waterfall %d lines)\n", "(c) publishing one frame, all on", n,
-                median(perFrame), waterfallLines);
+                benchfigures::median(perFrame), waterfallLines);
 }
 
 // Returns the pipeline's time per block.
