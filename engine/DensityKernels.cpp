@@ -83,7 +83,7 @@ RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float*
     for (std::size_t j = 0; j < columns; ++j) {
         const float peak = peaks[j];
         const float avg = sums[j] * inverseCounts[j];
-        float position = (0.28f * avg + 0.72f * peak - minDb) * levelsPerDb + 0.5f;
+        float position = (peak - minDb) * levelsPerDb + 0.5f;
         position = position > 0.0f ? position : 0.0f;
         position = position < topRow ? position : topRow;
         const float over = peak - avg;

@@ -10,7 +10,7 @@ namespace densitykernels {
 // A column's score in one trace: its row in the low bits, its smear width above them.
 constexpr int kSmearShift = 10;
 static_assert(1 << kSmearShift >= 1024, "every row fits below the smear");
-// A hit smears at most this many rows either way.
+// A hit smears at most this many rows below its own.
 constexpr int kMaxSmear = 3;
 
 // Peak (not below floorDb) and sum of each column of `width` bins, each column's bins taken in
@@ -18,11 +18,12 @@ constexpr int kMaxSmear = 3;
 void reduceEvenColumns(const float* __restrict trace, std::size_t width, float floorDb, float* __restrict peaks,
                        float* __restrict sums, std::size_t columns);
 
-// Row and smear width per column, from its peak and mean (the mean weighs 28 %), and the row's
-// offset in hits whose rows are `stride` apart. Written branch-free and in float (a row is a
-// fraction of a dB, far above float's resolution) so that it vectorises eight columns at a time;
-// NaN levels land on row 0. The smear is one row per 6 dB the peak stands over the mean, at most
-// three: compared rather than divided, which would keep the loop at the divider's pace.
+// Row and smear width per column, and the row's offset in hits whose rows are `stride` apart.
+// The row is the column's peak, so that a signal is drawn at its level however many bins a
+// column holds; the smear, one row per 6 dB the peak stands over the column's mean, at most
+// three, is drawn below it. Written branch-free and in float (a row is a fraction of a dB, far
+// above float's resolution) so that it vectorises eight columns at a time; NaN levels land on
+// row 0. The smear is compared rather than divided, which would keep the loop at the divider's pace.
 void scoreColumns(const float* __restrict peaks, const float* __restrict sums, const float* __restrict inverseCounts,
                   uint16_t* __restrict events, uint32_t* __restrict cells, uint32_t stride, std::size_t columns,
                   float minDb, float levelsPerDb, float topRow);

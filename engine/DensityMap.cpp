@@ -156,14 +156,10 @@ void DensityMap::flushLocked()
     if (traces == 0 || c == 0)
         return;
     widenTiles(traces);
-    const int levels = m_settings.levels;
     const auto gain = static_cast<float>(m_settings.hitGain);
-    float above[4];
     float below[4];
-    for (int k = 1; k <= 3; ++k) {
-        above[k] = static_cast<float>(0.22 / k * m_settings.hitGain);
-        below[k] = above[k] * 0.6f;
-    }
+    for (int k = 1; k <= 3; ++k)
+        below[k] = static_cast<float>(0.22 / k * m_settings.hitGain);
     const std::size_t stride = m_hitStride;
     // One trace's hits on `count` neighbouring columns, whose cells start at `hits`. A smear is
     // the exception on most columns, so the loop is laid out for a centre hit alone: one
@@ -176,10 +172,8 @@ void DensityMap::flushLocked()
             if (events[j] >= (1 << kSmearShift)) [[unlikely]] {
                 const int level = events[j] & ((1 << kSmearShift) - 1);
                 const int smear = events[j] >> kSmearShift;
-                for (int k = 1; k <= smear; ++k) {
-                    column[static_cast<std::size_t>(std::min(level + k, levels - 1)) * stride] += above[k];
+                for (int k = 1; k <= smear; ++k)
                     column[static_cast<std::size_t>(std::max(level - k, 0)) * stride] += below[k];
-                }
             }
         }
     };
@@ -202,12 +196,11 @@ void DensityMap::flushLocked()
     }
 }
 
-// Takes the rows the pending traces hit, their smear included, into their tiles.
+// Takes the rows the pending traces hit, their smear below included, into their tiles.
 void DensityMap::widenTiles(std::size_t traces)
 {
     const std::size_t c = m_columns;
     centreRowSpans(m_events.data(), traces, c, m_batchLowRow.data(), m_batchHighRow.data());
-    const int topRow = m_settings.levels - 1;
     for (std::size_t k = 0; k < m_tileLowRow.size(); ++k) {
         const std::size_t end = std::min(c, (k + 1) * kTileColumns);
         const std::size_t start = k * kTileColumns;
@@ -216,7 +209,7 @@ void DensityMap::widenTiles(std::size_t traces)
         const int high = *std::max_element(m_batchHighRow.begin() + static_cast<std::ptrdiff_t>(start),
                                            m_batchHighRow.begin() + static_cast<std::ptrdiff_t>(end));
         m_tileLowRow[k] = static_cast<uint16_t>(std::min<int>(m_tileLowRow[k], std::max(low - kMaxSmear, 0)));
-        m_tileHighRow[k] = static_cast<uint16_t>(std::max<int>(m_tileHighRow[k], std::min(high + kMaxSmear, topRow)));
+        m_tileHighRow[k] = static_cast<uint16_t>(std::max<int>(m_tileHighRow[k], high));
     }
 }
 

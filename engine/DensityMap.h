@@ -2,6 +2,7 @@
 
 #include "engine/PicturePool.h"
 #include "engine/SpectrumFrame.h"
+#include "engine/SpectrumSettingTable.h"
 
 #include <array>
 #include <cstddef>
@@ -9,18 +10,19 @@
 #include <mutex>
 #include <vector>
 
-// The ten values that shape the persistence picture, in the order configure takes them.
+// The ten values that shape the persistence picture, in the order configure takes them; the map
+// starts with what the analyser starts with.
 struct DensitySettings {
     bool enabled = false;
-    uint64_t widthBins = 768;
-    int levels = 256;
-    double minDb = -120.0;
-    double maxDb = 0.0;
-    double tau = 1.0;
-    double hitGain = 1.0;
-    double gamma = 0.6;
-    double densityMax = 20.0;
-    double fps = 12.0;
+    uint64_t widthBins = static_cast<uint64_t>(spectrum_settings::densityWidthBins.initial);
+    int levels = spectrum_settings::densityLevels.initial;
+    double minDb = spectrum_settings::densityMinDb.initial;
+    double maxDb = spectrum_settings::densityMaxDb.initial;
+    double tau = spectrum_settings::densityTau.initial;
+    double hitGain = spectrum_settings::densityHitGain.initial;
+    double gamma = spectrum_settings::densityGamma.initial;
+    double densityMax = spectrum_settings::densityMax.initial;
+    double fps = spectrum_settings::densityFps.initial;
 };
 
 // Persistence histogram: how often the trace passes through each (column, level) cell,

@@ -108,9 +108,6 @@ SpectrumSettings defaults(int n)
     SpectrumSettings s;
     s.fftSize = n;
     s.sampleRateHz = kInputRateHz;
-    s.density.widthBins = 1024;
-    s.density.levels = 512;
-    s.density.tau = 0.5;
     return s;
 }
 

@@ -22,6 +22,7 @@ DensitySettings linearSettings()
     s.tau = 0.5;
     s.gamma = 1.0;
     s.densityMax = 1.0;
+    s.hitGain = 1.0;
     return s;
 }
 
@@ -44,20 +45,20 @@ TEST(DensityMap, OneColumnPerBinForShortTracesAndPairsForLongOnes)
     EXPECT_EQ(cell(image, 6, 42), 0);
     EXPECT_EQ(cell(image, 4, 42), 0);
 
-    // Pairs of -20 / -100 dB: peak -20, mean -60, so the hit lands at row 12 and, the peak
-    // standing 40 dB over the mean, smears three rows either way, lighter below.
+    // Pairs of -20 / -100 dB: the hit lands on the peak's row, 13, and, the peak standing 40 dB
+    // over the mean, smears three rows below it, lighter with each row.
     std::vector<float> trace(2048);
     for (std::size_t i = 0; i < trace.size(); ++i)
         trace[i] = i % 2 == 0 ? -20.0f : -100.0f;
     map.accumulate(trace, kSecond);
     image = map.currentImage();
     ASSERT_EQ(image.width, 1024);
-    const std::vector<int> expected{0, 11, 16, 33, 255, 56, 28, 18, 0};
+    const std::vector<int> expected{0, 0, 18, 28, 56, 255, 0, 0};
     for (int row = 8; row <= 15; ++row)
         EXPECT_EQ(cell(image, row, 700), expected[static_cast<std::size_t>(row - 8)]) << row;
 }
 
-// Every column of a long trace lands on its own row: column j's pair of bins, 3 dB apart, sits
+// Every column of a long trace lands on its own row: column j's pair of bins, 3 dB apart, peaks
 // in row j mod 16, so a column that took another's bins, or a pair read out of order, shows.
 TEST(DensityMap, EachColumnOfPairsHitsTheRowOfItsOwnBins)
 {
@@ -65,7 +66,7 @@ TEST(DensityMap, EachColumnOfPairsHitsTheRowOfItsOwnBins)
     map.configure(linearSettings());
     std::vector<float> trace(2048);
     for (std::size_t j = 0; j < trace.size() / 2; ++j) {
-        const auto level = static_cast<float>(-145.0 + 10.0 * static_cast<double>(j % 16));
+        const auto level = static_cast<float>(-147.0 + 10.0 * static_cast<double>(j % 16));
         trace[2 * j] = j % 3 == 0 ? level - 3.0f : level;
         trace[2 * j + 1] = j % 3 == 0 ? level : level - 3.0f;
     }
@@ -75,6 +76,29 @@ TEST(DensityMap, EachColumnOfPairsHitsTheRowOfItsOwnBins)
     for (int column = 0; column < image.width; ++column) {
         for (int row = 0; row < image.height; ++row)
             ASSERT_EQ(cell(image, row, column), row == column % 16 ? 255 : 0) << column << " " << row;
+    }
+}
+
+// A signal in one bin of a column is drawn at its own level however many bins the column holds
+// (one to eight, as 1024 columns show traces of 1024 to 8192 bins): nothing above that row,
+// the row itself lit, the column's quieter bins at most a lighter smear below.
+TEST(DensityMap, AColumnIsDrawnAtTheLevelOfItsLoudestBin)
+{
+    for (std::size_t width : {1u, 2u, 3u, 4u, 8u}) {
+        DensityMap map;
+        map.configure(linearSettings());
+        std::vector<float> trace(1024 * width, -150.0f);
+        for (std::size_t j = 0; j < 1024; ++j)
+            trace[j * width + j % width] = static_cast<float>(-147.0 + 10.0 * static_cast<double>(j % 16));
+        map.accumulate(trace, 0);
+        const DensityImage image = map.currentImage();
+        ASSERT_EQ(image.width, 1024);
+        for (int column = 0; column < image.width; ++column) {
+            const int peakRow = column % 16;
+            ASSERT_EQ(cell(image, peakRow, column), 255) << width << " " << column;
+            for (int row = peakRow + 1; row < image.height; ++row)
+                ASSERT_EQ(cell(image, row, column), 0) << width << " " << column << " " << row;
+        }
     }
 }
 
