@@ -1,6 +1,7 @@
 #include "engine/FftAnalyzer.h"
 
 #include "engine/FastLog.h"
+#include "engine/FftWindow.h"
 #include "engine/LevelMeter.h"
 #include "engine/PairedLanes.h"
 #include "engine/SpectrumSettingTable.h"
@@ -11,23 +12,6 @@
 #include <cstring>
 
 namespace {
-
-float windowValue(int type, std::size_t i, std::size_t n)
-{
-    const float d = n >= 2 ? static_cast<float>(n - 1) : 1.0f;
-    const float ratio = static_cast<float>(i) / d;
-    const float a = ratio * 6.2831855f;
-    switch (static_cast<WindowType>(type)) {
-    case WindowType::Hann:
-        return 0.5f - 0.5f * std::cos(a);
-    case WindowType::Hamming:
-        return 0.54f - 0.46f * std::cos(a);
-    case WindowType::Blackman:
-        return 0.42f - 0.5f * std::cos(a) + 0.08f * std::cos(ratio * 12.566371f);
-    default:
-        return 1.0f;
-    }
-}
 
 // Windows a run of samples into the transform's input and sums their I^2 + Q^2 on the way, so
 // that the block level needs no pass of its own over the block.
@@ -111,7 +95,7 @@ void FftAnalyzer::buildWindow()
     float* interleaved = m_interleavedWindow.data();
     float sum = 0.0f;
     for (std::size_t i = 0; i < m_size; ++i) {
-        const float w = windowValue(m_windowType, i, m_size);
+        const float w = fftWindowValue(m_windowType, i, m_size);
         m_window[i] = w;
         interleaved[2 * i] = w;
         interleaved[2 * i + 1] = w;

@@ -2,6 +2,7 @@
 
 #include "settings/SettingRange.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -10,6 +11,11 @@ enum class WindowType : int { Hann, Hamming, Blackman };
 
 // How the detector reduces the spectra of its window to one trace.
 enum class DetectorMode : int { Sample, Max, Min, Avg, Rms };
+
+// Where the persistence display takes its spectra from: each block's own spectrum, so that a
+// burst one block long shows at its level whatever the trace's detector does with it, or the
+// trace as the detector and video filter leave it.
+enum class DensitySource : int { EverySpectrum, DisplayTrace };
 
 // The waterfall's colour map.
 enum class WaterfallPalette : int { Turbo, Inferno };
@@ -34,9 +40,26 @@ inline constexpr SettingRange<int> detectorMode{static_cast<int>(DetectorMode::A
                                                 static_cast<int>(DetectorMode::Sample),
                                                 static_cast<int>(DetectorMode::Rms), 0};
 inline constexpr SettingRange<int> detectorWindow{20, 1, 1000, 0};
+// The share of each block that the next one repeats, in percent: 0, 50 or 75. Overlapped blocks
+// see a burst that straddles a block edge, which the window's fall to zero at both ends hides.
+inline constexpr SettingRange<int> overlapPercent{0, 0, 75, 25};
+// The nearest of the offered overlaps.
+constexpr int overlapChoice(int percent)
+{
+    return percent >= 63 ? 75 : percent >= 25 ? 50 : 0;
+}
+// Samples from one block's start to the next's.
+constexpr std::size_t hopSamples(std::size_t fftSize, int overlapPercent)
+{
+    const std::size_t repeated = fftSize * static_cast<std::size_t>(overlapChoice(overlapPercent)) / 100;
+    return fftSize > repeated ? fftSize - repeated : 1;
+}
 // 0 holds for ever.
 inline constexpr SettingRange<double> peakLineWindowSec{0.0, 0.0, 60.0, 0.0};
 
+inline constexpr SettingRange<int> densitySource{static_cast<int>(DensitySource::EverySpectrum),
+                                                 static_cast<int>(DensitySource::EverySpectrum),
+                                                 static_cast<int>(DensitySource::DisplayTrace), 0};
 inline constexpr SettingRange<int> densityLevels{512, 16, 1024, 0};
 inline constexpr SettingRange<int> densityWidthBins{1024, 128, 2048, 0};
 inline constexpr SettingRange<double> densityFps{12.0, 1.0, 60.0, 0.0};

@@ -17,6 +17,8 @@ struct SpectrumSettings {
     int detectorWindow = spectrum_settings::detectorWindow.initial;
     double vbwHz = spectrum_settings::vbwHz.initial;
     double maxFps = spectrum_settings::maxFps.initial;
+    int overlapPercent = spectrum_settings::overlapPercent.initial;
+    int densitySource = spectrum_settings::densitySource.initial;
     DensitySettings density;
     double peakLineWindowSec = spectrum_settings::peakLineWindowSec.initial;
     bool waterfallEnabled = false;
