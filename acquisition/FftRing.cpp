@@ -46,6 +46,20 @@ std::size_t FftRing::read(uint8_t* dst, std::size_t length)
     return m;
 }
 
+std::size_t FftRing::consume(std::size_t length)
+{
+    if (m_capacity == 0)
+        return 0;
+    const auto pass = m_gate.enterReader();
+    if (!pass)
+        return 0;
+    const uint64_t w = m_writeIndex.load(std::memory_order_acquire);
+    const uint64_t r = m_readIndex.load(std::memory_order_relaxed);
+    const std::size_t m = std::min(length, used(w, r));
+    m_readIndex.store((r + m) % m_capacity, std::memory_order_release);
+    return m;
+}
+
 std::size_t FftRing::available() const
 {
     if (m_capacity == 0)

@@ -2,6 +2,7 @@
 
 #include "acquisition/RingResetGate.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,15 @@ public:
 
     std::size_t write(const uint8_t* src, std::size_t length);
     std::size_t read(uint8_t* dst, std::size_t length);
+    // Hands use(first, firstLength, second, secondLength) the oldest `length` bytes where they
+    // lie, in at most two pieces, and leaves them in: the spectrum thread windows overlapping
+    // blocks in place, each sample copied out of the ring by no one. The producer never writes
+    // over bytes not yet consumed, and a reset waits until use returns. False, without a call,
+    // while fewer are there.
+    template <typename Use>
+    bool peek(std::size_t length, Use&& use);
+    // Takes out the oldest `length` bytes unread, or all there are; returns how many.
+    std::size_t consume(std::size_t length);
     std::size_t available() const;
     // What a write would keep now; only grows until the producer writes again.
     std::size_t space() const;
@@ -39,3 +49,20 @@ private:
     std::atomic<uint64_t> m_readIndex{0};
     RingResetGate m_gate;
 };
+
+template <typename Use>
+bool FftRing::peek(std::size_t length, Use&& use)
+{
+    if (m_capacity == 0 || length == 0)
+        return false;
+    const auto pass = m_gate.enterReader();
+    if (!pass)
+        return false;
+    const uint64_t w = m_writeIndex.load(std::memory_order_acquire);
+    const uint64_t r = m_readIndex.load(std::memory_order_relaxed);
+    if (used(w, r) < length)
+        return false;
+    const std::size_t first = std::min<std::size_t>(length, m_capacity - r);
+    use(m_buffer.get() + r, first, m_buffer.get(), length - first);
+    return true;
+}

@@ -13,10 +13,19 @@ static_assert(1 << kSmearShift >= 1024, "every row fits below the smear");
 // A hit smears at most this many rows below its own.
 constexpr int kMaxSmear = 3;
 
-// Peak (not below floorDb) and sum of each column of `width` bins, each column's bins taken in
-// order; the usual widths get loops of their own.
+// Peak (not below floorDb) and sum of each column of a trace in dB, each column's bins taken in
+// order: columns of `width` bins, the usual widths with loops of their own, or columns j of the
+// bins columnStart[j] .. columnStart[j + 1] - 1.
 void reduceEvenColumns(const float* __restrict trace, std::size_t width, float floorDb, float* __restrict peaks,
                        float* __restrict sums, std::size_t columns);
+void reduceUnevenColumns(const float* trace, const std::size_t* columnStart, float floorDb, float* peaks, float* sums,
+                         std::size_t columns);
+// The same for a spectrum in power (positive, normal values): the peaks come out in dB, the
+// sums add each bin's level read off its bits to within 0.13 dB, which only the smear reads.
+void reduceEvenPowerColumns(const float* __restrict power, std::size_t width, float* __restrict peaks,
+                            float* __restrict sums, std::size_t columns);
+void reduceUnevenPowerColumns(const float* power, const std::size_t* columnStart, float* peaks, float* sums,
+                              std::size_t columns);
 
 // Row and smear width per column, and the row's offset in hits whose rows are `stride` apart.
 // The row is the column's peak, so that a signal is drawn at its level however many bins a

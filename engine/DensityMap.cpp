@@ -12,6 +12,9 @@ using densitykernels::decayAndAdd;
 using densitykernels::kMaxSmear;
 using densitykernels::kSmearShift;
 using densitykernels::reduceEvenColumns;
+using densitykernels::reduceEvenPowerColumns;
+using densitykernels::reduceUnevenColumns;
+using densitykernels::reduceUnevenPowerColumns;
 using densitykernels::scoreColumns;
 
 namespace {
@@ -90,12 +93,22 @@ void DensityMap::mapColumns(std::size_t traceLength)
 
 void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
 {
+    accumulateOf(trace, nowNs, Bins::Db);
+}
+
+void DensityMap::accumulateSpectrum(const std::vector<float>& power, int64_t nowNs)
+{
+    accumulateOf(power, nowNs, Bins::Power);
+}
+
+void DensityMap::accumulateOf(const std::vector<float>& bins, int64_t nowNs, Bins kind)
+{
     std::lock_guard lock(m_mutex);
     const DensitySettings& s = m_settings;
     const int levels = s.levels;
-    if (!s.enabled || trace.empty() || levels <= 0 || s.minDb >= s.maxDb)
+    if (!s.enabled || bins.empty() || levels <= 0 || s.minDb >= s.maxDb)
         return;
-    const std::size_t c = std::min<std::size_t>(trace.size(), s.widthBins);
+    const std::size_t c = std::min<std::size_t>(bins.size(), s.widthBins);
     if (c == 0)
         return;
     const std::size_t cells = static_cast<std::size_t>(levels) * c;
@@ -116,24 +129,20 @@ void DensityMap::accumulate(const std::vector<float>& trace, int64_t nowNs)
         m_picture.reset();
         m_emitted = false;
     }
-    mapColumns(trace.size());
+    mapColumns(bins.size());
 
     const float floorDb = static_cast<float>(s.minDb);
-    const float* t = trace.data();
-    if (trace.size() % c == 0) {
-        reduceEvenColumns(t, trace.size() / c, floorDb, m_colPeak.data(), m_colSum.data(), c);
+    const float* b = bins.data();
+    const bool even = bins.size() % c == 0;
+    if (kind == Bins::Power) {
+        if (even)
+            reduceEvenPowerColumns(b, bins.size() / c, m_colPeak.data(), m_colSum.data(), c);
+        else
+            reduceUnevenPowerColumns(b, m_columnStart.data(), m_colPeak.data(), m_colSum.data(), c);
+    } else if (even) {
+        reduceEvenColumns(b, bins.size() / c, floorDb, m_colPeak.data(), m_colSum.data(), c);
     } else {
-        for (std::size_t j = 0; j < c; ++j) {
-            float peak = floorDb;
-            float sum = 0.0f;
-            for (std::size_t i = m_columnStart[j]; i < m_columnStart[j + 1]; ++i) {
-                if (t[i] > peak)
-                    peak = t[i];
-                sum += t[i];
-            }
-            m_colPeak[j] = peak;
-            m_colSum[j] = sum;
-        }
+        reduceUnevenColumns(b, m_columnStart.data(), floorDb, m_colPeak.data(), m_colSum.data(), c);
     }
     scoreColumns(m_colPeak.data(), m_colSum.data(), m_colInverseCount.data(), m_events.data() + m_pendingTraces * c,
                  m_cells.data() + m_pendingTraces * c, static_cast<uint32_t>(m_hitStride), c,

@@ -34,13 +34,19 @@ class DensityMap {
 public:
     // Once per block with the current settings. Disabled, or a new geometry or dB range, resets.
     void configure(DensitySettings settings);
-    // Scores the trace's columns; makes a picture on the first call and then at the picture rate.
+    // Scores the trace's columns (levels in dB); makes a picture on the first call and then at
+    // the picture rate.
     void accumulate(const std::vector<float>& trace, int64_t nowNs);
+    // The same for one block's spectrum as linear power (positive values), converted per column
+    // rather than per bin.
+    void accumulateSpectrum(const std::vector<float>& power, int64_t nowNs);
     // The last picture, or an empty one (0 x 0) while disabled or before the first picture.
     DensityImage currentImage() const;
     void clear();
 
 private:
+    enum class Bins { Db, Power };
+    void accumulateOf(const std::vector<float>& bins, int64_t nowNs, Bins kind);
     void resetLocked();
     void flushLocked();
     void widenTiles(std::size_t traces);

@@ -104,30 +104,40 @@ void FftAnalyzer::buildWindow()
     m_windowSum = sum;
 }
 
-bool FftAnalyzer::transformToPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
+bool FftAnalyzer::transformToPower(const IqBlockView& block, std::vector<float>& out)
 {
     m_sumOfSquares = 0;
-    if (samples == nullptr || count == 0)
+    if (block.first == nullptr || block.size() == 0)
         return false;
     const std::size_t n = m_size;
     out.resize(n);
     if (m_window.size() != n)
         buildWindow();
 
-    const std::size_t m = std::min(count, n);
-    // IqSample is two packed int16 values, so the block is read as one interleaved array.
-    const auto* raw = reinterpret_cast<const int16_t*>(samples);
+    // The first N samples are windowed, the pieces one after the other; the rest only count
+    // towards the block level.
     float* input = reinterpret_cast<float*>(m_input.get());
     const float* window = m_interleavedWindow.data();
-    m_sumOfSquares = SquareSum::overRuns(m, [&](std::size_t start, std::size_t length) {
-        return applyWindow(raw + 2 * start, window + 2 * start, input + 2 * start, length);
-    });
-    m_sumOfSquares += sumOfSquares(samples + m, count - m);
-    std::fill(input + 2 * m, input + 2 * n, 0.0f);
+    std::size_t windowed = 0;
+    const auto addPiece = [&](const IqSample* samples, std::size_t count) {
+        const std::size_t m = std::min(count, n - windowed);
+        // IqSample is two packed int16 values, so the piece is read as one interleaved array.
+        const auto* raw = reinterpret_cast<const int16_t*>(samples);
+        const std::size_t at = 2 * windowed;
+        m_sumOfSquares += SquareSum::overRuns(m, [&](std::size_t start, std::size_t length) {
+            return applyWindow(raw + 2 * start, window + at + 2 * start, input + at + 2 * start, length);
+        });
+        m_sumOfSquares += sumOfSquares(samples + m, count - m);
+        windowed += m;
+    };
+    addPiece(block.first, block.firstCount);
+    if (block.second != nullptr)
+        addPiece(block.second, block.secondCount);
+    std::fill(input + 2 * windowed, input + 2 * n, 0.0f);
 
     fftwf_execute(m_plan.get());
 
-    const float divisor = m_windowSum > 0.0f ? m_windowSum : static_cast<float>(m);
+    const float divisor = m_windowSum > 0.0f ? m_windowSum : static_cast<float>(windowed);
     const float amplitudeScale = 1.0f / (divisor * 32768.0f);
     const float scale = amplitudeScale * amplitudeScale;
     const float* spectrum = reinterpret_cast<const float*>(m_output.get());
@@ -141,13 +151,18 @@ bool FftAnalyzer::transformToPower(const IqSample* samples, std::size_t count, s
 
 uint64_t FftAnalyzer::processPower(const IqSample* samples, std::size_t count, std::vector<float>& out)
 {
-    transformToPower(samples, count, out);
+    return processPower(IqBlockView{samples, count, nullptr, 0}, out);
+}
+
+uint64_t FftAnalyzer::processPower(const IqBlockView& block, std::vector<float>& out)
+{
+    transformToPower(block, out);
     return m_sumOfSquares;
 }
 
 void FftAnalyzer::process(const IqSample* samples, std::size_t count, std::vector<float>& out)
 {
-    if (transformToPower(samples, count, out))
+    if (transformToPower(IqBlockView{samples, count, nullptr, 0}, out))
         fastlog::powerToDb(out.data(), out.data(), out.size());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/IqBlockView.h"
 #include "acquisition/IqSample.h"
 #include "engine/AlignedFloats.h"
 
@@ -40,6 +41,8 @@ public:
     // Returns I^2 + Q^2 summed over all count samples (0 for a null block), gathered while
     // windowing: the block level's input.
     uint64_t processPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
+    // The same for a block in two pieces, the second following the first in time.
+    uint64_t processPower(const IqBlockView& block, std::vector<float>& out);
 
     // Equivalent noise bandwidth in bins of a window type (1 for an unknown type).
     static double enbwBins(int windowType);
@@ -60,7 +63,7 @@ private:
     void allocate(std::size_t n);
     // Windows the block, transforms it and writes the floored power per bin; sums the block's
     // I^2 + Q^2 into m_sumOfSquares.
-    bool transformToPower(const IqSample* samples, std::size_t count, std::vector<float>& out);
+    bool transformToPower(const IqBlockView& block, std::vector<float>& out);
 
     std::size_t m_size = 2048;
     int m_windowType = 0;

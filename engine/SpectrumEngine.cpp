@@ -12,8 +12,8 @@ void SpectrumEngine::setWindowType(int type)
     m_analyzer.setWindowType(type);
 }
 
-uint64_t SpectrumEngine::analyse(const IqSample* samples, std::size_t count, std::vector<float>& power)
+uint64_t SpectrumEngine::analyse(const IqBlockView& block, std::vector<float>& power)
 {
     std::lock_guard lock(m_spectrumMutex);
-    return m_analyzer.processPower(samples, count, power);
+    return m_analyzer.processPower(block, power);
 }

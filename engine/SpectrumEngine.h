@@ -19,7 +19,7 @@ public:
     void setFftSize(std::size_t n);
     void setWindowType(int type);
     // The block's power spectrum; returns its I^2 + Q^2 summed over all samples.
-    uint64_t analyse(const IqSample* samples, std::size_t count, std::vector<float>& power);
+    uint64_t analyse(const IqBlockView& block, std::vector<float>& power);
 
     PeakLine& peakLine() { return m_peakLine; }
     DensityMap& density() { return m_density; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -30,6 +31,8 @@ SpectrumLoop::SpectrumLoop(SpectrumProcessor& processor, FftRing* ring, const st
       m_catchUpAboveBytes(catchUpAboveBytes != 0 ? catchUpAboveBytes
                                                  : kMinimumCatchUpBlocks * processor.blockBytes())
 {
+    if (ring != nullptr && ring->capacity() % kIqSampleBytes != 0)
+        throw std::invalid_argument("the FFT ring must hold whole IQ samples");
 }
 
 void SpectrumLoop::run()
@@ -41,16 +44,19 @@ void SpectrumLoop::run()
 bool SpectrumLoop::iterate()
 {
     const std::size_t b = m_processor.blockBytes();
-    uint8_t* block = m_processor.blockBuffer();
     if (m_ring != nullptr && b != 0 && m_ring->available() >= b) {
-        if (m_ring->available() > m_catchUpAboveBytes) {
-            uint64_t discarded = 0;
-            while (m_ring->available() > kBlocksKeptAfterCatchUp * b)
-                discarded += m_ring->read(block, b) == b ? 1 : 0;
-            m_processor.countDiscarded(discarded);
+        if (const std::size_t backlog = m_ring->available(); backlog > m_catchUpAboveBytes) {
+            const std::size_t hop = m_processor.hopBytes();
+            const std::size_t excess = backlog - kBlocksKeptAfterCatchUp * b;
+            m_processor.countDiscarded(m_ring->consume(excess - excess % hop) / hop);
         }
-        if (m_ring->read(block, b) == b) {
-            m_processor.processBlock();
+        const bool processed = m_ring->peek(b, [this](const uint8_t* first, std::size_t firstBytes,
+                                                      const uint8_t* second, std::size_t secondBytes) {
+            m_processor.processBlock({reinterpret_cast<const IqSample*>(first), firstBytes / kIqSampleBytes,
+                                      reinterpret_cast<const IqSample*>(second), secondBytes / kIqSampleBytes});
+        });
+        if (processed) {
+            m_ring->consume(m_processor.hopBytes());
             return true;
         }
     }

@@ -6,9 +6,11 @@
 #include <atomic>
 #include <cstddef>
 
-// Feeds the processor from the FFT ring: polls every millisecond, and when it has fallen far
-// behind throws old blocks away (counted by the processor) down to four blocks of backlog, so
-// that the display shows what is being received rather than what was.
+// Feeds the processor from the FFT ring: polls every millisecond, hands it each block where it
+// lies in the ring and then moves on by the processor's hop, so that overlapping blocks cost no
+// copy. When it has fallen far behind it throws old input away (the spectra it would have made
+// counted by the processor) down to four blocks of backlog, so that the display shows what is
+// being received rather than what was.
 class SpectrumLoop {
 public:
     // The backlog above which blocks are thrown away. Eight blocks at least; otherwise the
@@ -21,7 +23,8 @@ public:
     // present. The last quarter of the ring is room for the reads that arrive meanwhile.
     static std::size_t catchUpThresholdBytes(std::size_t blockBytes, std::size_t ringCapacity, double sampleRateHz);
 
-    // Without a threshold, eight blocks.
+    // Without a threshold, eight blocks. The ring must hold whole samples, so that its end never
+    // splits one.
     SpectrumLoop(SpectrumProcessor& processor, FftRing* ring, const std::atomic<bool>& running,
                  std::size_t catchUpAboveBytes = 0);
 

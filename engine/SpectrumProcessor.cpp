@@ -10,21 +10,25 @@ SpectrumProcessor::SpectrumProcessor(SpectrumEngine& engine, const SettingsSnaps
       m_sink(sink),
       m_lostBytes(lostBytes),
       m_clock(std::move(clock)),
-      m_block(blockBytes, 0)
+      m_blockBytes(blockBytes)
 {
     m_settingsSource.refresh(m_settingsVersion, m_settings);
     const int64_t t0 = m_clock();
     m_lastPublish = m_lastWaterfall = m_lastStatus = m_lastOverloadTime = m_lastPeakTime = t0;
 }
 
-void SpectrumProcessor::processBlock()
+std::size_t SpectrumProcessor::hopBytes() const
+{
+    return spectrum_settings::hopSamples(m_blockBytes / kIqSampleBytes, m_settings.overlapPercent) * kIqSampleBytes;
+}
+
+void SpectrumProcessor::processBlock(const IqBlockView& block)
 {
     m_settingsSource.refresh(m_settingsVersion, m_settings);
     const SpectrumSettings& s = m_settings;
-    const auto* samples = reinterpret_cast<const IqSample*>(m_block.data());
-    const std::size_t count = m_block.size() / kIqSampleBytes;
+    const std::size_t count = block.size();
 
-    const uint64_t squares = m_engine.analyse(samples, count, m_power);
+    const uint64_t squares = m_engine.analyse(block, m_power);
     m_detector.process(m_power.data(), m_power.size(), s.detectorMode, s.detectorWindow);
 
     const int64_t t1 = m_clock();
@@ -50,7 +54,12 @@ void SpectrumProcessor::processBlock()
 
     const int64_t t4 = m_clock();
     m_engine.density().configure(s.density);
-    m_engine.density().accumulate(trace, t4);
+    if (s.density.enabled) {
+        if (s.densitySource == static_cast<int>(DensitySource::DisplayTrace))
+            m_engine.density().accumulate(trace, t4);
+        else
+            m_engine.density().accumulateSpectrum(m_power, t4);
+    }
 
     if (m_sink.displayAlive()) {
         const int64_t elapsedMs = (t4 - m_lastPublish) / 1'000'000;
@@ -75,7 +84,7 @@ void SpectrumProcessor::report(int64_t now)
 
     SpectrumStatus status;
     status.blocksProcessed = m_processed;
-    status.droppedFrames = m_block.empty() ? 0 : newlyLost / m_block.size();
+    status.droppedFrames = m_blockBytes == 0 ? 0 : newlyLost / m_blockBytes;
     status.discardedBlocks = m_discarded;
     status.framesPerSecond = m_framesPerSecond;
     status.videoFilterAlpha = m_videoFilterAlpha;

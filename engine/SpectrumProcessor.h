@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/IqBlockView.h"
 #include "engine/Detector.h"
 #include "engine/SettingsSnapshot.h"
 #include "engine/SpectrumEngine.h"
@@ -17,20 +18,23 @@
 // The spectrum thread's work on one block: spectrum, detector, RMS and overload, video filter,
 // waterfall row, peak line, density, and at most maxFps times a second a frame for the display;
 // once a second its status. Takes over newly published settings at the start of a block. Holds
-// the thread's own state; constructing it is the thread's start.
+// the thread's own state; constructing it is the thread's start. Blocks may overlap: the next
+// one starts hopBytes() after this one's start.
 class SpectrumProcessor {
 public:
     // Monotonic nanoseconds.
     using Clock = std::function<int64_t()>;
 
-    // blockBytes is fixed for the run; lostBytes counts IQ bytes the producer could not place.
+    // blockBytes (the FFT size's samples) is fixed for the run; lostBytes counts IQ bytes the
+    // producer could not place.
     SpectrumProcessor(SpectrumEngine& engine, const SettingsSnapshot<SpectrumSettings>& settings, SpectrumSink& sink,
                       const std::atomic<uint64_t>& lostBytes, std::size_t blockBytes, Clock clock = monotonicNowNs);
 
-    std::size_t blockBytes() const { return m_block.size(); }
-    uint8_t* blockBuffer() { return m_block.data(); }
-    // Runs every per-block step on the block buffer.
-    void processBlock();
+    std::size_t blockBytes() const { return m_blockBytes; }
+    // From this block's start to the next one's, under the settings of the last block.
+    std::size_t hopBytes() const;
+    // Runs every per-block step on a block of blockBytes().
+    void processBlock(const IqBlockView& block);
     // Blocks thrown away unprocessed to catch up with the input; reported with the status.
     void countDiscarded(uint64_t blocks) { m_discarded += blocks; }
 
@@ -47,7 +51,7 @@ private:
     const std::atomic<uint64_t>& m_lostBytes;
     Clock m_clock;
 
-    std::vector<uint8_t> m_block;
+    std::size_t m_blockBytes;
     std::vector<float> m_power;
     Detector m_detector;
     VideoFilter m_videoFilter;

@@ -134,9 +134,8 @@ public:
         m_engine.setWindowType(settings.windowType);
         m_processor = std::make_unique<SpectrumProcessor>(m_engine, m_settings, m_sink, m_lost,
                                                           static_cast<std::size_t>(n) * 4, [this] { return m_nowNs; });
-        std::vector<uint8_t> block(static_cast<std::size_t>(n) * 4);
-        fillNoiseAndTone(block);
-        std::memcpy(m_processor->blockBuffer(), block.data(), block.size());
+        m_block.resize(static_cast<std::size_t>(n) * 4);
+        fillNoiseAndTone(m_block);
     }
 
     // Microseconds per block over count blocks.
@@ -145,7 +144,7 @@ public:
         const double t0 = threadCpuUs();
         for (int i = 0; i < count; ++i) {
             m_nowNs += m_blockNs;
-            m_processor->processBlock();
+            m_processor->processBlock({reinterpret_cast<const IqSample*>(m_block.data()), m_block.size() / 4});
         }
         return (threadCpuUs() - t0) / count;
     }
@@ -160,6 +159,7 @@ private:
     const int64_t m_blockNs;
     int64_t m_nowNs = 0;
     std::unique_ptr<SpectrumProcessor> m_processor;
+    std::vector<uint8_t> m_block;
 };
 
 // The measurements run where a frame is handed to the display, at most maxFps times a second,

@@ -70,6 +70,40 @@ TEST(FftRing, WrapAroundReadsBackInOrderAndEmptyReadsNothing)
     EXPECT_EQ(ring.read(out, 10), 0u);
 }
 
+// The spectrum thread windows blocks where they lie: a block across the buffer's end comes in
+// two pieces in stream order, and looking leaves it in until it is consumed.
+TEST(FftRing, PeekShowsTheOldestBytesInPlaceAcrossTheEndAndConsumeTakesThemOut)
+{
+    FftRing ring(12);
+    std::vector<uint8_t> seen;
+    const auto look = [&](std::size_t length) {
+        seen.clear();
+        return ring.peek(length, [&](const uint8_t* first, std::size_t firstLength, const uint8_t* second,
+                                     std::size_t secondLength) {
+            seen.assign(first, first + firstLength);
+            seen.insert(seen.end(), second, second + secondLength);
+        });
+    };
+    const auto data = iota(8);
+    ASSERT_EQ(ring.write(data.data(), 8), 8u);
+    EXPECT_FALSE(look(9));
+    EXPECT_TRUE(seen.empty());
+    ASSERT_TRUE(look(8));
+    EXPECT_EQ(seen, data);
+    EXPECT_EQ(ring.available(), 8u);
+
+    EXPECT_EQ(ring.consume(6), 6u);
+    const auto more = iota(8, 100);
+    ASSERT_EQ(ring.write(more.data(), 8), 8u);
+    ASSERT_TRUE(look(10));
+    EXPECT_EQ(seen, (std::vector<uint8_t>{6, 7, 100, 101, 102, 103, 104, 105, 106, 107}));
+    EXPECT_EQ(ring.consume(4), 4u);
+    ASSERT_TRUE(look(6));
+    EXPECT_EQ(seen, (std::vector<uint8_t>{102, 103, 104, 105, 106, 107}));
+    EXPECT_EQ(ring.consume(100), 6u);
+    EXPECT_FALSE(look(1));
+}
+
 TEST(FftRing, ResetEmptiesTheRing)
 {
     FftRing ring(64);

@@ -162,6 +162,28 @@ TEST(FftAnalyzer, PowerReturnsTheSquaresOfEverySampleOfTheBlock)
     EXPECT_EQ(analyzer.processPower(nullptr, 10, power), 0u);
 }
 
+// A block split by a ring's end is windowed piece after piece, each sample at its own place in
+// the window: the same spectrum and level as the block in one piece, to the bit.
+TEST(FftAnalyzer, ABlockInTwoPiecesGivesTheSpectrumOfTheWholeBlock)
+{
+    FftAnalyzer analyzer;
+    analyzer.setSize(256);
+    analyzer.setWindowType(2);
+    std::vector<IqSample> block = noise(256, 5);
+    const std::vector<IqSample> carrier = tone(256, 0.3, 12000.0);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i].i = static_cast<int16_t>(block[i].i / 2 + carrier[i].i / 2);
+    std::vector<float> whole;
+    const uint64_t wholeSquares = analyzer.processPower(block.data(), block.size(), whole);
+    for (std::size_t split : {std::size_t{1}, std::size_t{100}, std::size_t{255}}) {
+        const std::vector<IqSample> tail(block.begin() + static_cast<std::ptrdiff_t>(split), block.end());
+        std::vector<float> pieces;
+        EXPECT_EQ(analyzer.processPower(IqBlockView{block.data(), split, tail.data(), tail.size()}, pieces),
+                  wholeSquares);
+        EXPECT_EQ(pieces, whole) << split;
+    }
+}
+
 TEST(FftAnalyzer, SingleBinHannDividesBySampleCount)
 {
     FftAnalyzer analyzer;

@@ -83,8 +83,7 @@ struct Rig {
     {
         for (int64_t t = stepNs; t <= durationNs; t += stepNs) {
             now += stepNs;
-            std::copy(block.begin(), block.end(), processor.blockBuffer());
-            processor.processBlock();
+            processor.processBlock({reinterpret_cast<const IqSample*>(block.data()), block.size() / kIqSampleBytes});
         }
     }
 
@@ -135,6 +134,40 @@ TEST(SpectrumLoop, CutsABacklogOfMoreThanEightBlocksToFour)
     EXPECT_EQ(rig.sink.m_reports[0].discardedBlocks, 6u);
     EXPECT_EQ(rig.sink.m_reports[1].discardedBlocks, 0u);
     EXPECT_EQ(rig.sink.m_reports[1].blocksProcessed, 100u);
+}
+
+// Overlapped blocks are read where they lie and the loop moves on by the hop: four blocks of
+// input make seven half-overlapped spectra (thirteen at 75 %), and a block's worth less than a
+// hop is left for the next input. A backlog is cut back in whole hops and counted in the
+// spectra it would have made.
+TEST(SpectrumLoop, OverlappedBlocksStepByTheHopAndACutBacklogCountsTheirSpectra)
+{
+    for (const auto& [overlap, spectra] : {std::pair{50, 7}, std::pair{75, 13}}) {
+        Rig rig;
+        rig.sink.change([overlap](SpectrumSettings& s) { s.overlapPercent = overlap; });
+        std::atomic<bool> running{true};
+        const std::size_t b = 1024;
+        const std::size_t hop = b * static_cast<std::size_t>(100 - overlap) / 100;
+        FftRing ring(64 * b);
+        SpectrumLoop loop(rig.processor, &ring, running, 20 * b);
+        const std::vector<uint8_t> filler(b, 1);
+        for (int i = 0; i < 4; ++i)
+            ring.write(filler.data(), b);
+        int processed = 0;
+        while (loop.iterate())
+            ++processed;
+        EXPECT_EQ(processed, spectra) << overlap;
+        EXPECT_EQ(ring.available(), b - hop) << overlap;
+
+        for (int i = 0; i < 24; ++i)
+            ring.write(filler.data(), b);
+        EXPECT_TRUE(loop.iterate());
+        EXPECT_EQ(ring.available(), 4 * b - hop) << overlap;
+        rig.runFor(1000 * kMs, 10 * kMs);
+        ASSERT_FALSE(rig.sink.m_reports.empty());
+        // 24 blocks and the leftover, less four blocks kept: (20 b + b - hop) / hop spectra.
+        EXPECT_EQ(rig.sink.m_reports[0].discardedBlocks, (21 * b - hop) / hop) << overlap;
+    }
 }
 
 TEST(SpectrumLoop, CatchUpThresholdAllowsForPollingAtHighRates)

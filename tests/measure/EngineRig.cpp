@@ -58,14 +58,12 @@ SpectrumFrame analyseIq(const Iq& iq, const EngineRun& run)
     const auto n = static_cast<std::size_t>(run.fftSize);
     SpectrumProcessor processor(engine, source, sink, lost, n * 4, [&nowNs] { return nowNs; });
 
+    std::vector<IqSample> block(n);
     for (std::size_t first = 0; first + n <= iq.size(); first += n) {
-        auto* raw = reinterpret_cast<int16_t*>(processor.blockBuffer());
-        for (std::size_t i = 0; i < n; ++i) {
-            raw[2 * i] = toSample(iq[first + i].real());
-            raw[2 * i + 1] = toSample(iq[first + i].imag());
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            block[i] = {toSample(iq[first + i].real()), toSample(iq[first + i].imag())};
         nowNs += 100'000'000;
-        processor.processBlock();
+        processor.processBlock({block.data(), n});
     }
     return std::move(sink.last);
 }
