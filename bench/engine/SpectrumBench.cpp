@@ -103,6 +103,13 @@ private:
     fftwf_plan m_plan;
 };
 
+// Real time per block: the hop between block starts at the input rate.
+double blockUs(int n, const SpectrumSettings& settings)
+{
+    const std::size_t hop = spectrum_settings::hopSamples(static_cast<std::size_t>(n), settings.overlapPercent);
+    return static_cast<double>(hop) / kInputRateHz * 1e6;
+}
+
 SpectrumSettings defaults(int n)
 {
     SpectrumSettings s;
@@ -128,7 +135,7 @@ public:
     Pipeline(int n, const SpectrumSettings& settings, bool display, int64_t clockStepNs = 0)
         : m_settings(settings),
           m_sink(display),
-          m_blockNs(clockStepNs > 0 ? clockStepNs : static_cast<int64_t>(std::llround(n / kInputRateHz * 1e9)))
+          m_blockNs(clockStepNs > 0 ? clockStepNs : static_cast<int64_t>(std::llround(blockUs(n, settings) * 1e3)))
     {
         m_engine.setFftSize(static_cast<std::size_t>(n));
         m_engine.setWindowType(settings.windowType);
@@ -254,18 +261,18 @@ void reportPublishCost(int n, int waterfallLines)
 double report(const char* config, int n, const SpectrumSettings& settings)
 {
     const BesideFft m = measureBesideFft(n, settings);
-    const double blockUs = n / kInputRateHz * 1e6;
+    const double realTimeUs = blockUs(n, settings);
     std::printf("%-34s N=%-5d %8.2f us/block %10.0f spectra/s  real-time x%6.2f  fft-ratio %5.2f (bare FFT %.2f us)\n",
-                config, n, m.pipelineUs, 1e6 / m.pipelineUs, blockUs / m.pipelineUs, m.ratio, m.fftUs);
+                config, n, m.pipelineUs, 1e6 / m.pipelineUs, realTimeUs / m.pipelineUs, m.ratio, m.fftUs);
     return m.pipelineUs;
 }
 
 // Only the all-on pipeline at one size for a while, for a profiler to look into.
 void profile(int n, double seconds)
 {
-    Pipeline pipeline(n, everythingOn(n, 3), true);
-    const double blockUs = n / kInputRateHz * 1e6;
-    const int blocks = static_cast<int>(seconds * 1e6 / blockUs);
+    const SpectrumSettings s = everythingOn(n, 3);
+    Pipeline pipeline(n, s, true);
+    const int blocks = static_cast<int>(seconds * 1e6 / blockUs(n, s));
     std::printf("all on, N=%d: %.2f us/block over %d blocks\n", n, pipeline.run(blocks), blocks);
 }
 
@@ -287,8 +294,8 @@ int writeSignal(const char* path)
 } // namespace
 
 // With "profile N [seconds]" runs only the all-on pipeline at size N (default 10 s of input);
-// with "signal FILE" writes the input block; with "allon N" measures the all-on pipeline beside
-// the bare FFT at size N only.
+// with "signal FILE" writes the input block; with "allon N [OVERLAP]" measures the all-on pipeline
+// beside the bare FFT at size N only, its blocks overlapping by OVERLAP percent (0).
 int main(int argc, char** argv)
 {
     if (argc >= 3 && std::strcmp(argv[1], "profile") == 0) {
@@ -299,7 +306,9 @@ int main(int argc, char** argv)
         return writeSignal(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "allon") == 0) {
         const int n = std::atoi(argv[2]);
-        report("(b) all on: Avg N=20, VBW 10 Hz", n, everythingOn(n, 3));
+        SpectrumSettings s = everythingOn(n, 3);
+        s.overlapPercent = argc >= 4 ? std::atoi(argv[3]) : 0;
+        report(s.overlapPercent > 0 ? "(e) all on, overlapped blocks" : "(b) all on: Avg N=20, VBW 10 Hz", n, s);
         return 0;
     }
     std::printf("median of %d repeats of thread CPU time; real time = 30 MS/s input; fft-ratio = median of per-block "
@@ -309,6 +318,12 @@ int main(int argc, char** argv)
         report("(a) defaults: Avg N=20", n, defaults(n));
         const double allOnUs = report("(b) all on: Avg N=20, VBW 10 Hz", n, everythingOn(n, 3));
         report("(b) all on: Max N=20, VBW 10 Hz", n, everythingOn(n, 1));
+        for (int overlap : {50, 75}) {
+            SpectrumSettings s = everythingOn(n, 3);
+            s.overlapPercent = overlap;
+            std::printf("overlap %d %%: ", overlap);
+            report("(e) all on, overlapped blocks", n, s);
+        }
         reportPublishCost(n, 400);
         reportPublishCost(n, 1200);
         reportMeasurementCost(n, allOnUs);
