@@ -358,13 +358,15 @@ void RtsaController::apply(const ApplyRequest& request)
     const bool deviceKeptItsOwn = m_receiver.centerHz.load() != megaToWholeHz<uint64_t>(request.freqMHz);
     if (centerMoved || deviceKeptItsOwn)
         emit centerFreqChanged(deviceKeptItsOwn ? static_cast<double>(m_receiver.centerHz.load()) / 1e6 : request.freqMHz);
-    // The FFT size that meets the resolution target depends on the rate just applied; the
-    // target is only read in the GUI thread, so it is looked at there. A faster rate may
-    // clamp the target itself, and the interface must show the target actually kept.
+    // The FFT size that meets the resolution target depends on the rate just applied, and so
+    // does the intercept time; the target is only read in the GUI thread, so both are looked at
+    // there. A faster rate may clamp the target itself, and the interface must show the target
+    // actually kept.
     QMetaObject::invokeMethod(
         this, [this] {
             if (m_spectrumSettings.rbwTargetHz > 0.0 && applyRbwTarget(m_spectrumSettings.rbwTargetHz))
                 emit rbwTargetHzChanged();
+            updateIntercept();
         },
         Qt::QueuedConnection);
 }

@@ -19,6 +19,12 @@ void RtsaController::setDensityEnabled(bool enabled)
     emit densityEnabledChanged();
 }
 
+void RtsaController::setDensitySource(int source)
+{
+    update(this, m_spectrumSettings.densitySource, spectrum_settings::densitySource.clamp(source), 0.0,
+           &RtsaController::densitySourceChanged);
+}
+
 void RtsaController::setDensityLevels(int levels)
 {
     update(this, m_spectrumSettings.densityLevels, spectrum_settings::densityLevels.clamp(levels), 0.0,

@@ -77,7 +77,8 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
     for (const auto changed :
          {&RtsaController::fftSizeChanged, &RtsaController::windowTypeChanged, &RtsaController::vbwHzChanged,
           &RtsaController::maxFpsChanged, &RtsaController::detectorModeChanged, &RtsaController::detectorWindowChanged,
-          &RtsaController::densityEnabledChanged, &RtsaController::densityLevelsChanged,
+          &RtsaController::spectrumOverlapChanged, &RtsaController::densityEnabledChanged,
+          &RtsaController::densitySourceChanged, &RtsaController::densityLevelsChanged,
           &RtsaController::densityWidthBinsChanged, &RtsaController::densityFpsChanged,
           &RtsaController::densityTauChanged, &RtsaController::densityHitGainChanged,
           &RtsaController::densityGammaChanged, &RtsaController::densityMaxChanged,
@@ -87,6 +88,15 @@ RtsaController::RtsaController(const DeviceFactory& makeDevice, const AudioBacke
           &RtsaController::waterfallPaletteIdChanged})
         connect(this, changed, this, &RtsaController::publishSpectrumSettings);
     publishSpectrumSettings();
+    // The rate's changes come from apply; a run's start and end decide whether it is known.
+    for (const auto changed : {&RtsaController::fftSizeChanged, &RtsaController::windowTypeChanged,
+                               &RtsaController::spectrumOverlapChanged, &RtsaController::runningChanged})
+        connect(this, changed, this, &RtsaController::updateIntercept);
+    connect(this, &RtsaController::runningChanged, this, [this] {
+        if (!running())
+            noteSpectraSkipped(false);
+    });
+    updateIntercept();
 }
 
 RtsaController::~RtsaController()

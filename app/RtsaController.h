@@ -47,7 +47,11 @@ class RtsaController : public QObject {
     Q_PROPERTY(double maxFps READ maxFps WRITE setMaxFps NOTIFY maxFpsChanged)
     Q_PROPERTY(int detectorMode READ detectorMode WRITE setDetectorMode NOTIFY detectorModeChanged)
     Q_PROPERTY(int detectorWindow READ detectorWindow WRITE setDetectorWindow NOTIFY detectorWindowChanged)
+    Q_PROPERTY(int spectrumOverlap READ spectrumOverlap WRITE setSpectrumOverlap NOTIFY spectrumOverlapChanged)
+    Q_PROPERTY(double interceptSeconds READ interceptSeconds NOTIFY interceptChanged)
+    Q_PROPERTY(QString interceptText READ interceptText NOTIFY interceptChanged)
     Q_PROPERTY(bool densityEnabled READ densityEnabled WRITE setDensityEnabled NOTIFY densityEnabledChanged)
+    Q_PROPERTY(int densitySource READ densitySource WRITE setDensitySource NOTIFY densitySourceChanged)
     Q_PROPERTY(int densityLevels READ densityLevels WRITE setDensityLevels NOTIFY densityLevelsChanged)
     Q_PROPERTY(int densityWidthBins READ densityWidthBins WRITE setDensityWidthBins NOTIFY densityWidthBinsChanged)
     Q_PROPERTY(double densityFps READ densityFps WRITE setDensityFps NOTIFY densityFpsChanged)
@@ -69,6 +73,7 @@ class RtsaController : public QObject {
     Q_PROPERTY(int spectrumBlocksPerSec READ spectrumBlocksPerSec NOTIFY spectrumStatusChanged)
     Q_PROPERTY(int spectrumDroppedFrames READ spectrumDroppedFrames NOTIFY spectrumStatusChanged)
     Q_PROPERTY(int spectrumDiscardedBlocks READ spectrumDiscardedBlocks NOTIFY spectrumStatusChanged)
+    Q_PROPERTY(QString spectraSkipped READ spectraSkipped NOTIFY spectraSkippedChanged)
     Q_PROPERTY(double audioBusFillPct READ audioBusFillPct NOTIFY audioStatusChanged)
     Q_PROPERTY(int audioUnderruns READ audioUnderruns NOTIFY audioStatusChanged)
     Q_PROPERTY(int audioOverruns READ audioOverruns NOTIFY audioStatusChanged)
@@ -170,6 +175,14 @@ public:
     void setDetectorMode(int mode);
     int detectorWindow() const { return m_spectrumSettings.detectorWindow.load(); }
     void setDetectorWindow(int window);
+    // The share of each block the next one repeats, in percent; snapped to an offered one.
+    int spectrumOverlap() const { return m_spectrumSettings.overlapPercent.load(); }
+    void setSpectrumOverlap(int percent);
+    // The shortest burst some spectrum sees within 1 dB of its level wherever it falls
+    // (intercept::fullAmplitudeSeconds) at the FFT size, window, overlap and the rate last
+    // applied; and the window's statement of it, empty while no receiver runs.
+    double interceptSeconds() const { return m_interceptSeconds; }
+    QString interceptText() const { return m_interceptText; }
     double peakLineWindowSec() const { return m_spectrumSettings.peakLineWindowSec.load(); }
     void setPeakLineWindowSec(double seconds);
     double ringUsagePct() const { return m_session->rxStatus().fftFillPct(); }
@@ -183,6 +196,9 @@ public:
     int spectrumBlocksPerSec() const;
     int spectrumDroppedFrames() const;
     int spectrumDiscardedBlocks() const;
+    // While blocks are overlapped and the spectrum thread's last second discarded some, what
+    // that costs the user; else empty.
+    QString spectraSkipped() const { return m_spectraSkipped; }
     double audioBusFillPct() const;
     int audioUnderruns() const;
     int audioOverruns() const;
@@ -199,6 +215,9 @@ public:
     // Density and waterfall (PersistenceProperties.cpp).
     bool densityEnabled() const { return m_spectrumSettings.densityEnabled.load(); }
     void setDensityEnabled(bool enabled);
+    // DensitySource: each block's spectrum, or the trace.
+    int densitySource() const { return m_spectrumSettings.densitySource.load(); }
+    void setDensitySource(int source);
     int densityLevels() const { return m_spectrumSettings.densityLevels.load(); }
     void setDensityLevels(int levels);
     int densityWidthBins() const { return m_spectrumSettings.densityWidthBins.load(); }
@@ -376,7 +395,10 @@ signals:
     void maxFpsChanged();
     void detectorModeChanged();
     void detectorWindowChanged();
+    void spectrumOverlapChanged();
+    void interceptChanged();
     void densityEnabledChanged();
+    void densitySourceChanged();
     void densityLevelsChanged();
     void densityWidthBinsChanged();
     void densityFpsChanged();
@@ -390,6 +412,7 @@ signals:
     void ringUsagePctChanged();
     void rxStatusChanged();
     void spectrumStatusChanged();
+    void spectraSkippedChanged();
     void audioStatusChanged();
     void demodStatusChanged();
     void autoAdjustmentChanged();
@@ -459,6 +482,12 @@ private:
     // Stores a target and the FFT size that follows from it at the current sample rate; true
     // when the stored target changed (a faster rate may clamp it).
     bool applyRbwTarget(double hz);
+    // GUI thread: works the intercept time out again when one of what it depends on changed,
+    // and states it while a receiver runs.
+    void updateIntercept();
+    // GUI thread: the warning for spectra skipped while blocks overlap, from whether the last
+    // second discarded blocks.
+    void noteSpectraSkipped(bool discarded);
     // From any thread: runs `show` in the GUI thread with the spectrum view's next repaint (at
     // once without a view), so that the window draws the figures it changes in the spectrum's
     // frame instead of an extra one between two of its repaints.
@@ -515,6 +544,17 @@ private:
     // Read and handed over in one step, so that a record read earlier never replaces a newer one.
     std::mutex m_spectrumPublishMutex;
     int64_t m_lastOverloadLogMs = 0;
+    // What the intercept time was last worked out for, and the result (GUI thread).
+    struct InterceptInputs {
+        int fftSize = 0;
+        int windowType = 0;
+        int overlapPercent = 0;
+        uint32_t sampleRateHz = 0;
+        bool operator==(const InterceptInputs&) const = default;
+    } m_interceptInputs;
+    double m_interceptSeconds = 0.0;
+    QString m_interceptText;
+    QString m_spectraSkipped;
     QString m_audioStatus;
     QString m_demodStatus;
     QString m_autoAdjustment;

@@ -88,6 +88,8 @@ SpectrumSettings RtsaController::spectrumSettingsSnapshot() const
     s.windowType = windowType();
     s.detectorMode = detectorMode();
     s.detectorWindow = detectorWindow();
+    s.overlapPercent = spectrumOverlap();
+    s.densitySource = densitySource();
     s.vbwHz = vbwHz();
     s.maxFps = maxFps();
     s.density.enabled = densityEnabled();
@@ -133,6 +135,7 @@ void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
     if (status.discardedBlocks > 0)
         m_log.log(LogLevel::Warning, QStringLiteral("DSP catch-up: discarded %1 blocks").arg(status.discardedBlocks),
                   LogAudience::Status);
+    noteSpectraSkipped(status.discardedBlocks > 0);
     emit spectrumStatusChanged();
     emit fpsChanged();
 
@@ -142,6 +145,21 @@ void RtsaController::showSpectrumStatus(const SpectrumStatus& status)
     if (audio)
         m_log.status(*audio);
     emit audioStatusChanged();
+}
+
+void RtsaController::noteSpectraSkipped(bool discarded)
+{
+    // Overlapped blocks ask more of the CPU than the stream does: what it cannot keep up with is
+    // said where the spectrum's figures are, never dropped silently. A report that comes in after
+    // the run stopped says nothing of the next one.
+    const int overlap = spectrumOverlap();
+    const QString warning = discarded && overlap > 0 && running()
+                                ? QStringLiteral("Overlap %1 %: the CPU cannot keep up, spectra skipped").arg(overlap)
+                                : QString();
+    if (warning == m_spectraSkipped)
+        return;
+    m_spectraSkipped = warning;
+    emit spectraSkippedChanged();
 }
 
 void RtsaController::showRxStatus()

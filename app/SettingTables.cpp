@@ -24,6 +24,21 @@ QVariantMap entry(const SettingRange<uint64_t>& range)
                                       static_cast<double>(range.max), static_cast<double>(range.step)});
 }
 
+// The overlap's entry with the overlaps the spectrum thread takes: each step of the range, snapped.
+QVariantMap overlapEntry()
+{
+    namespace s = spectrum_settings;
+    static_assert(s::overlapPercent.step > 0);
+    QVariantList choices;
+    for (int percent = s::overlapPercent.min; percent <= s::overlapPercent.max; percent += s::overlapPercent.step) {
+        if (const int offered = s::overlapChoice(percent); !choices.contains(offered))
+            choices.append(offered);
+    }
+    QVariantMap overlap = entry(s::overlapPercent);
+    overlap.insert(QStringLiteral("choices"), choices);
+    return overlap;
+}
+
 QVariantMap spectrumTable()
 {
     namespace s = spectrum_settings;
@@ -35,7 +50,9 @@ QVariantMap spectrumTable()
             {QStringLiteral("maxFps"), entry(s::maxFps)},
             {QStringLiteral("detectorMode"), entry(s::detectorMode)},
             {QStringLiteral("detectorWindow"), entry(s::detectorWindow)},
+            {QStringLiteral("overlapPercent"), overlapEntry()},
             {QStringLiteral("peakLineWindowSec"), entry(s::peakLineWindowSec)},
+            {QStringLiteral("densitySource"), entry(s::densitySource)},
             {QStringLiteral("densityLevels"), entry(s::densityLevels)},
             {QStringLiteral("densityWidthBins"), entry(s::densityWidthBins)},
             {QStringLiteral("densityFps"), entry(s::densityFps)},

@@ -34,6 +34,11 @@ public:
         Rms = static_cast<int>(DetectorMode::Rms),
     };
     Q_ENUM(Detector)
+    enum DensitySources {
+        EverySpectrum = static_cast<int>(DensitySource::EverySpectrum),
+        DisplayTrace = static_cast<int>(DensitySource::DisplayTrace),
+    };
+    Q_ENUM(DensitySources)
     enum WaterfallColours {
         Turbo = static_cast<int>(WaterfallPalette::Turbo),
         Inferno = static_cast<int>(WaterfallPalette::Inferno),

@@ -18,6 +18,8 @@ struct SpectrumControlState {
     std::atomic<double> maxFps{spectrum_settings::maxFps.initial};
     std::atomic<int> detectorMode{spectrum_settings::detectorMode.initial};
     std::atomic<int> detectorWindow{spectrum_settings::detectorWindow.initial};
+    std::atomic<int> overlapPercent{spectrum_settings::overlapPercent.initial};
+    std::atomic<int> densitySource{spectrum_settings::densitySource.initial};
     std::atomic<bool> densityEnabled{false};
     std::atomic<int> densityLevels{spectrum_settings::densityLevels.initial};
     std::atomic<int> densityWidthBins{spectrum_settings::densityWidthBins.initial};

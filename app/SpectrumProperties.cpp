@@ -1,8 +1,11 @@
-// Spectrum settings: FFT size and window, resolution target, video filter, detector, frame
-// rate and peak line, with the peak readout and peak-line commands.
+// Spectrum settings: FFT size and window, resolution target, video filter, detector, overlap,
+// frame rate and peak line, with the intercept time they give, the peak readout and peak-line
+// commands.
 #include "app/RtsaController.h"
 
+#include "app/InterceptText.h"
 #include "app/SettingUpdate.h"
+#include "engine/InterceptTime.h"
 #include "engine/RbwRule.h"
 #include "engine/SpectrumSettingTable.h"
 
@@ -101,6 +104,38 @@ void RtsaController::setDetectorWindow(int window)
 {
     update(this, m_spectrumSettings.detectorWindow, spectrum_settings::detectorWindow.clamp(window), 0.0,
            &RtsaController::detectorWindowChanged);
+}
+
+void RtsaController::setSpectrumOverlap(int percent)
+{
+    if (!setting::storeIfDifferent(m_spectrumSettings.overlapPercent, spectrum_settings::overlapChoice(percent)))
+        return;
+    // Skipped spectra are told for the overlap they were skipped at; the next second tells again.
+    noteSpectraSkipped(false);
+    emit spectrumOverlapChanged();
+}
+
+void RtsaController::updateIntercept()
+{
+    const InterceptInputs inputs{fftSize(), windowType(), spectrumOverlap(), m_receiver.sampleRateHz.load()};
+    bool changed = false;
+    // Milliseconds of work at large sizes: only when what it depends on has changed.
+    if (inputs != m_interceptInputs) {
+        m_interceptInputs = inputs;
+        const double seconds = intercept::fullAmplitudeSeconds(static_cast<std::size_t>(inputs.fftSize),
+                                                               inputs.windowType, inputs.overlapPercent,
+                                                               static_cast<double>(inputs.sampleRateHz));
+        changed = seconds != m_interceptSeconds;
+        m_interceptSeconds = seconds;
+    }
+    // Until a receiver runs, the rate it will run at is not known.
+    const QString text = running() ? formatInterceptTime(m_interceptSeconds) : QString();
+    if (text != m_interceptText) {
+        m_interceptText = text;
+        changed = true;
+    }
+    if (changed)
+        emit interceptChanged();
 }
 
 void RtsaController::setPeakLineWindowSec(double seconds)

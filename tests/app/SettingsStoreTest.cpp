@@ -97,6 +97,8 @@ private slots:
         runAndSave(path, [](RtsaController* c, FakeWindow& w) {
             c->setRbwTargetHz(30000);
             c->setDetectorMode(1);
+            c->setSpectrumOverlap(75);
+            c->setDensitySource(static_cast<int>(DensitySource::DisplayTrace));
             c->setWaterfallEnabled(true);
             c->setNewDemodFmDeviationHz(300000);
             c->setNewDemodFmStereoEnabled(true);
@@ -116,6 +118,8 @@ private slots:
         QVERIFY(next.log.lines.empty());
         QCOMPARE(c->rbwTargetHz(), 30000.0);
         QCOMPARE(c->detectorMode(), 1);
+        QCOMPARE(c->spectrumOverlap(), 75);
+        QCOMPARE(c->densitySource(), static_cast<int>(DensitySource::DisplayTrace));
         QVERIFY(c->waterfallEnabled());
         QCOMPARE(c->newDemodFmDeviationHz(), 300000.0);
         QVERIFY(c->newDemodFmStereoEnabled());

@@ -34,6 +34,9 @@ private slots:
     void settersClampAndSignalOnlyOnChange();
     void vbwAlphaSwitchesTheVideoFilterOff();
     void rbwTargetChoosesTheFftSize();
+    void overlapAndDensitySourceReachTheSpectrumThread();
+    void interceptFollowsItsSettingsAndIsStatedWhileRunning();
+    void skippedSpectraAreToldWhileBlocksOverlap();
     void acquisitionPublishesToTheItemUntilItIsDestroyed();
 };
 
@@ -148,6 +151,106 @@ void ControllerSpectrumTest::rbwTargetChoosesTheFftSize()
     QCOMPARE(events.size(), 5);
     c.setRbwTargetHz(0.0);
     QCOMPARE(events.size(), 6);
+}
+
+void ControllerSpectrumTest::overlapAndDensitySourceReachTheSpectrumThread()
+{
+    RtsaController c;
+    const auto published = [&c] { return RtsaControllerTestAccess::publishedSpectrumSettings(c); };
+    QSignalSpy overlap(&c, &RtsaController::spectrumOverlapChanged);
+    c.setSpectrumOverlap(70);
+    QCOMPARE(c.spectrumOverlap(), 75);
+    QCOMPARE(published().overlapPercent, 75);
+    c.setSpectrumOverlap(200);
+    QCOMPARE(overlap.count(), 1);
+    c.setSpectrumOverlap(40);
+    QCOMPARE(published().overlapPercent, 50);
+    c.setSpectrumOverlap(-5);
+    QCOMPARE(c.spectrumOverlap(), 0);
+    QCOMPARE(published().overlapPercent, 0);
+    QCOMPARE(overlap.count(), 3);
+
+    QSignalSpy source(&c, &RtsaController::densitySourceChanged);
+    c.setDensitySource(4);
+    QCOMPARE(c.densitySource(), static_cast<int>(DensitySource::DisplayTrace));
+    QCOMPARE(published().densitySource, static_cast<int>(DensitySource::DisplayTrace));
+    c.setDensitySource(static_cast<int>(DensitySource::DisplayTrace));
+    c.setDensitySource(-1);
+    QCOMPARE(published().densitySource, static_cast<int>(DensitySource::EverySpectrum));
+    QCOMPARE(source.count(), 2);
+}
+
+void ControllerSpectrumTest::interceptFollowsItsSettingsAndIsStatedWhileRunning()
+{
+    RtsaController c(silentReceiver);
+    // Before a run the rate is not known for sure: the figure is there, the statement is not.
+    const double at20 = c.interceptSeconds();
+    QVERIFY(at20 > 0.0);
+    QCOMPARE(c.interceptText(), QString());
+    QVERIFY(c.connectDevice());
+    c.applyParams(1000.0, 30.0, 0, 0, 0, 0);
+    // The same samples at the new rate.
+    QTRY_VERIFY_WITH_TIMEOUT(c.interceptSeconds() < at20, kEventWaitMs);
+    QVERIFY(std::abs(c.interceptSeconds() * 30e6 - at20 * 20e6) < 1e-6);
+
+    QSignalSpy changed(&c, &RtsaController::interceptChanged);
+    QVERIFY(c.startRx());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(c.interceptText(), QStringLiteral("POI 100 % ≥ 100 µs"));
+    c.setSpectrumOverlap(50);
+    QCOMPARE(c.interceptText(), QStringLiteral("POI 100 % ≥ 65.9 µs"));
+    c.setSpectrumOverlap(75);
+    QCOMPARE(c.interceptText(), QStringLiteral("POI 100 % ≥ 48.9 µs"));
+    c.setFftSize(8192);
+    QCOMPARE(c.interceptText(), QStringLiteral("POI 100 % ≥ 196 µs"));
+    c.setSpectrumOverlap(0);
+    QCOMPARE(c.interceptText(), QStringLiteral("POI 100 % ≥ 400 µs"));
+    QCOMPARE(changed.count(), 5);
+    // The Blackman window's narrower top needs a shorter burst.
+    const double hann = c.interceptSeconds();
+    c.setWindowType(static_cast<int>(WindowType::Blackman));
+    QVERIFY(c.interceptSeconds() < hann);
+
+    c.stopRx();
+    QCOMPARE(c.interceptText(), QString());
+    QVERIFY(c.interceptSeconds() > 0.0);
+}
+
+void ControllerSpectrumTest::skippedSpectraAreToldWhileBlocksOverlap()
+{
+    RtsaController c(silentReceiver);
+    QVERIFY(c.connectDevice());
+    QVERIFY(c.startRx());
+    QSignalSpy changed(&c, &RtsaController::spectraSkippedChanged);
+    SpectrumStatus skipping;
+    skipping.blocksProcessed = 900;
+    skipping.discardedBlocks = 12;
+    const auto report = [&c](const SpectrumStatus& status) { RtsaControllerTestAccess::spectrumStatus(c, status); };
+
+    // Without overlap a discarded block is the spectrum thread's own catch-up, logged as before.
+    report(skipping);
+    QCOMPARE(c.spectraSkipped(), QString());
+    c.setSpectrumOverlap(75);
+    report(skipping);
+    QCOMPARE(c.spectraSkipped(), QStringLiteral("Overlap 75 %: the CPU cannot keep up, spectra skipped"));
+    report(skipping);
+    QCOMPARE(changed.count(), 1);
+    report(SpectrumStatus{});
+    QCOMPARE(c.spectraSkipped(), QString());
+
+    // Told for the overlap it was measured at.
+    report(skipping);
+    c.setSpectrumOverlap(50);
+    QCOMPARE(c.spectraSkipped(), QString());
+    report(skipping);
+    QCOMPARE(c.spectraSkipped(), QStringLiteral("Overlap 50 %: the CPU cannot keep up, spectra skipped"));
+
+    // Gone with the run, also when a report of its last second comes in after it.
+    c.stopRx();
+    QCOMPARE(c.spectraSkipped(), QString());
+    report(skipping);
+    QCOMPARE(c.spectraSkipped(), QString());
+    QCOMPARE(changed.count(), 6);
 }
 
 void ControllerSpectrumTest::acquisitionPublishesToTheItemUntilItIsDestroyed()

@@ -23,6 +23,11 @@ TestCase {
         verify(entries > 30, "entries read: " + entries)
     }
 
+    // The panel offers the overlaps the controller snaps to, each once.
+    function test_overlapChoicesAreTheSnappedOnes() {
+        compare(Settings.spectrum.overlapPercent.choices, [0, 50, 75])
+    }
+
     // The panel offers stereo at exactly the deviations the controller accepts it at.
     function test_stereoNeedsBroadcastDeviation() {
         verify(Settings.isStereoDeviation(150000))
