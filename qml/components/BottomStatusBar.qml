@@ -4,8 +4,9 @@ import "../logic"
 import "../logic/SpectrumMath.js" as SpectrumMath
 import "../logic/PanelLogic.js" as PanelLogic
 
-// Resolution and video bandwidth, FFT size, frame rate and the spectrum thread's latest
-// figures; below them the audio and demodulator figures and the last failure, each in a place
+// Resolution and video bandwidth, FFT size, the intercept time they give while a receiver runs,
+// frame rate and the spectrum thread's latest figures (or the spectra it skips while blocks
+// overlap); below them the audio and demodulator figures and the last failure, each in a place
 // of its own that never changes size.
 Rectangle {
     id: bar
@@ -18,6 +19,7 @@ Rectangle {
     readonly property string audioStatus: rtsa && rtsa.audioEnabled ? rtsa.audioStatus : ""
     readonly property string demodStatus: rtsa && rtsa.newDemodEnabled ? rtsa.demodStatus : ""
     readonly property string lastError: rtsa ? rtsa.lastError : ""
+    readonly property string spectraSkipped: rtsa ? rtsa.spectraSkipped : ""
     // Three places of equal width in the status row.
     readonly property real placeWidth: (rows.width - 2 * 24) / 3
 
@@ -64,6 +66,14 @@ Rectangle {
                 text: "FFT: " + (bar.rtsa ? bar.rtsa.fftSize : "--")
             }
             Text {
+                id: poiText
+                objectName: "poiText"
+                visible: text !== ""
+                font.pixelSize: 13
+                color: "#8AA2B2"
+                text: bar.rtsa ? bar.rtsa.interceptText : ""
+            }
+            Text {
                 id: fpsText
                 objectName: "fpsText"
                 font.pixelSize: 13
@@ -74,9 +84,11 @@ Rectangle {
                 objectName: "dspStatusText"
                 anchors.verticalCenter: parent.verticalCenter
                 width: Math.max(0, figures.width - rbwText.width - vbwText.width - fftText.width - fpsText.width
-                                - 4 * figures.spacing)
-                color: PanelLogic.levelColor(bar.app.dspStatusLevel, "#4FC3F7")
-                text: bar.app.dspStatus
+                                - (poiText.visible ? poiText.width + figures.spacing : 0) - 4 * figures.spacing)
+                // Spectra skipped are news about the spectrum thread that outweighs its figures.
+                color: bar.spectraSkipped !== "" ? PanelLogic.kWarningColor
+                                                 : PanelLogic.levelColor(bar.app.dspStatusLevel, "#4FC3F7")
+                text: bar.spectraSkipped !== "" ? bar.spectraSkipped : bar.app.dspStatus
             }
         }
         Row {

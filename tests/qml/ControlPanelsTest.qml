@@ -389,6 +389,12 @@ PanelTestCase {
         compare(rtsa.vbwHz, 30)
         click("maxFps60")
         compare([rtsa.maxFps, app.lastUserMaxFps], [60, 60])
+        compare(item("overlap0").normalColor, Qt.color("#2F3945"))
+        click("overlap75")
+        compare(rtsa.spectrumOverlap, 75)
+        click("overlap50")
+        compare(rtsa.spectrumOverlap, 50)
+        compare(item("overlap75").normalColor, Qt.color("#232831"))
 
         click("rbw1k")
         compare([rtsa.rbwTargetHz, app.lastUserRbwTargetHz], [1000, 1000])
@@ -439,6 +445,11 @@ PanelTestCase {
                  view.densityPalette], [30, 64, 768, 24, 2.0, 2])
         click("peakHoldInf")
         compare(rtsa.peakLineWindowSec, 0)
+        compare(item("densitySourceeveryspectrum").text, "every spectrum")
+        click("densitySourcedisplaytrace")
+        compare(rtsa.densitySource, Settings.DisplayTrace)
+        click("densitySourceeveryspectrum")
+        compare(rtsa.densitySource, Settings.EverySpectrum)
 
         // Slider ends and the step between.
         const gamma = item("gammaSlider")

@@ -150,6 +150,31 @@ TestCase {
         compare(bar.height, height)
     }
 
+    // The intercept time stands beside the FFT size while the controller states it; spectra
+    // skipped take the spectrum thread's place, in the warning colour, while they last.
+    function test_interceptAndSkippedSpectraShowInTheFiguresRow() {
+        const dsp = item("dspStatusText")
+        const width = dsp.width
+        verify(!item("poiText").visible)
+        rtsa.interceptText = "POI 100 % \u2265 48.9 \u00B5s"
+        verify(item("poiText").visible)
+        compare(item("poiText").text, "POI 100 % \u2265 48.9 \u00B5s")
+        // The spectrum thread's place gives up the room, and keeps to the row.
+        verify(dsp.width < width)
+        tryVerify(() => Math.abs(dsp.x + dsp.width - item("poiText").parent.width) < 0.5, 30000)
+
+        app.dispatchLogEntry("DSP 14648 fps, dropFrames=0", Settings.Info, true)
+        rtsa.spectraSkipped = "Overlap 75 %: the CPU cannot keep up, spectra skipped"
+        compare(dsp.text, rtsa.spectraSkipped)
+        compare(dsp.color, Qt.color("#E4B55E"))
+        rtsa.spectraSkipped = ""
+        compare(dsp.text, "DSP 14648 fps, dropFrames=0")
+        compare(dsp.color, Qt.color("#4FC3F7"))
+        rtsa.interceptText = ""
+        verify(!item("poiText").visible)
+        compare(dsp.width, width)
+    }
+
     // A text cut short shows whole while the pointer rests on it.
     function test_hoverShowsTheWholeStatus() {
         rtsa.lastError = "Device open error: RZ640 device not found (find(RZ_640_1/RZ_640_N) both returned null); "

@@ -28,7 +28,11 @@ QtObject {
     property real maxFps: Settings.spectrum.maxFps.initial
     property int detectorMode: Settings.spectrum.detectorMode.initial
     property int detectorWindow: Settings.spectrum.detectorWindow.initial
+    property int spectrumOverlap: Settings.spectrum.overlapPercent.initial
+    property real interceptSeconds: 0
+    property string interceptText: ""
     property bool densityEnabled: false
+    property int densitySource: Settings.spectrum.densitySource.initial
     property int densityLevels: Settings.spectrum.densityLevels.initial
     property int densityWidthBins: Settings.spectrum.densityWidthBins.initial
     property real densityFps: Settings.spectrum.densityFps.initial
@@ -76,6 +80,7 @@ QtObject {
     property int spectrumBlocksPerSec: 0
     property int spectrumDroppedFrames: 0
     property int spectrumDiscardedBlocks: 0
+    property string spectraSkipped: ""
     property real audioBusFillPct: 0
     property int audioUnderruns: 0
     property int audioOverruns: 0

@@ -5,8 +5,8 @@ import ".."
 import "../../logic"
 
 // The persistence display and the peak line: on, off and clear, its level range (following the
-// trace, or the full scale), how long the peak holds, the histogram's size, rate, decay and
-// mapping, and its palette.
+// trace, or the full scale), how long the peak holds, the spectra it draws, the histogram's size,
+// rate, decay and mapping, and its palette.
 Panel {
     id: panel
 
@@ -74,6 +74,16 @@ Panel {
         choices: [{ label: "Inf", value: 0 }, 1, 3, 5, 10, 30]
         current: panel.rtsa ? panel.rtsa.peakLineWindowSec : undefined
         onChosen: (value) => panel.rtsa.peakLineWindowSec = value
+    }
+
+    FieldLabel { text: "Density source" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "densitySource"
+        choices: [{ label: "every spectrum", value: Settings.EverySpectrum },
+                  { label: "display trace", value: Settings.DisplayTrace }]
+        current: panel.rtsa ? panel.rtsa.densitySource : undefined
+        onChosen: (value) => panel.rtsa.densitySource = value
     }
 
     FieldLabel { text: "Density Levels" }

@@ -6,8 +6,8 @@ import "../../logic"
 import "../../logic/SpectrumMath.js" as SpectrumMath
 
 // Spectrum processing: window, detector and its averaging length, resolution and video
-// bandwidth, the frame-rate limit, and the trace's scale (reference level, dB per division, or
-// set from the trace).
+// bandwidth, the blocks' overlap, the frame-rate limit, and the trace's scale (reference level,
+// dB per division, or set from the trace).
 Panel {
     id: panel
 
@@ -86,6 +86,15 @@ Panel {
         choices: [{ label: "off", value: 0 }, 1, 5, 10, 30, 100]
         current: panel.rtsa ? panel.rtsa.vbwHz : undefined
         onChosen: (value) => panel.rtsa.vbwHz = value
+    }
+
+    FieldLabel { text: "Overlap" }
+    ChoiceRow {
+        width: panel.contentWidth
+        namePrefix: "overlap"
+        choices: Settings.spectrum.overlapPercent.choices.map(percent => ({ label: percent + " %", value: percent }))
+        current: panel.rtsa ? panel.rtsa.spectrumOverlap : undefined
+        onChosen: (value) => panel.rtsa.spectrumOverlap = value
     }
 
     FieldLabel { text: "Max FPS" }
