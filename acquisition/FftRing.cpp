@@ -29,24 +29,8 @@ std::size_t FftRing::write(const uint8_t* src, std::size_t length)
     return m;
 }
 
-std::size_t FftRing::read(uint8_t* dst, std::size_t length)
-{
-    if (m_capacity == 0 || dst == nullptr)
-        return 0;
-    const auto pass = m_gate.enterReader();
-    if (!pass)
-        return 0;
-    const uint64_t w = m_writeIndex.load(std::memory_order_acquire);
-    const uint64_t r = m_readIndex.load(std::memory_order_relaxed);
-    const std::size_t m = std::min(length, used(w, r));
-    if (m == 0)
-        return 0;
-    copyOutOfRing(m_buffer.get(), m_capacity, r, dst, m);
-    m_readIndex.store((r + m) % m_capacity, std::memory_order_release);
-    return m;
-}
-
-std::size_t FftRing::consume(std::size_t length)
+template <typename Use>
+std::size_t FftRing::takeOldest(std::size_t length, Use&& use)
 {
     if (m_capacity == 0)
         return 0;
@@ -56,8 +40,23 @@ std::size_t FftRing::consume(std::size_t length)
     const uint64_t w = m_writeIndex.load(std::memory_order_acquire);
     const uint64_t r = m_readIndex.load(std::memory_order_relaxed);
     const std::size_t m = std::min(length, used(w, r));
+    if (m == 0)
+        return 0;
+    use(r, m);
     m_readIndex.store((r + m) % m_capacity, std::memory_order_release);
     return m;
+}
+
+std::size_t FftRing::read(uint8_t* dst, std::size_t length)
+{
+    if (dst == nullptr)
+        return 0;
+    return takeOldest(length, [&](uint64_t from, std::size_t m) { copyOutOfRing(m_buffer.get(), m_capacity, from, dst, m); });
+}
+
+std::size_t FftRing::consume(std::size_t length)
+{
+    return takeOldest(length, [](uint64_t, std::size_t) {});
 }
 
 std::size_t FftRing::available() const

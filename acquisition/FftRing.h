@@ -41,6 +41,10 @@ public:
     static constexpr double kShortestSpanSeconds = 0.5;
 
 private:
+    // Under the reader's pass: hands use(offset, count) the oldest min(length, available) bytes
+    // and then takes them out; returns the count, 0 while a reset is under way.
+    template <typename Use>
+    std::size_t takeOldest(std::size_t length, Use&& use);
     std::size_t used(uint64_t w, uint64_t r) const { return w >= r ? w - r : m_capacity - r + w; }
 
     const std::size_t m_capacity;

@@ -3,6 +3,7 @@
 #include "acquisition/FftRing.h"
 #include "engine/SpectrumLoop.h"
 #include "engine/SpectrumProcessor.h"
+#include "tests/support/GeneratedIq.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,14 +27,6 @@ public:
     void deliverFrame(SpectrumFrame&&) override {}
     void statusReport(const SpectrumStatus&) override {}
 };
-
-int16_t toSample(double v)
-{
-    const long rounded = std::lround(v);
-    if (rounded > 32767 || rounded < -32768)
-        throw std::runtime_error("burst IQ clips");
-    return static_cast<int16_t>(rounded);
-}
 
 } // namespace
 
@@ -85,7 +78,7 @@ BurstRig::Drawn BurstRig::run(const std::vector<std::complex<double>>& signal, s
     }
     m_stream.resize(signal.size());
     for (std::size_t i = 0; i < signal.size(); ++i)
-        m_stream[i] = {toSample(signal[i].real() + m_noise[i].real()), toSample(signal[i].imag() + m_noise[i].imag())};
+        m_stream[i] = {roundedIqValue(signal[i].real() + m_noise[i].real()), roundedIqValue(signal[i].imag() + m_noise[i].imag())};
 
     m_engine.density().clear();
     SettingsSnapshot<SpectrumSettings> source(m_settings);

@@ -1,6 +1,7 @@
 #include "tests/measure/EngineRig.h"
 
 #include "engine/SpectrumProcessor.h"
+#include "tests/support/GeneratedIq.h"
 
 #include <fftw3.h>
 
@@ -10,7 +11,6 @@
 #include <memory>
 #include <numbers>
 #include <random>
-#include <stdexcept>
 
 namespace {
 
@@ -22,14 +22,6 @@ public:
 
     SpectrumFrame last;
 };
-
-int16_t toSample(double v)
-{
-    const long rounded = std::lround(v);
-    if (rounded > 32767 || rounded < -32768)
-        throw std::runtime_error("generated IQ clips");
-    return static_cast<int16_t>(rounded);
-}
 
 } // namespace
 
@@ -61,7 +53,7 @@ SpectrumFrame analyseIq(const Iq& iq, const EngineRun& run)
     std::vector<IqSample> block(n);
     for (std::size_t first = 0; first + n <= iq.size(); first += n) {
         for (std::size_t i = 0; i < n; ++i)
-            block[i] = {toSample(iq[first + i].real()), toSample(iq[first + i].imag())};
+            block[i] = {roundedIqValue(iq[first + i].real()), roundedIqValue(iq[first + i].imag())};
         nowNs += 100'000'000;
         processor.processBlock({block.data(), n});
     }
