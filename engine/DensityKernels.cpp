@@ -15,8 +15,8 @@ using Lanes = int32_t __attribute__((vector_size(32)));
 // How a column's bins are read. A trace's levels are dB as they stand, its peak not below the
 // floor. A spectrum's bins are power: the peak is taken in power and converted once per
 // column, exactly; the sum, which only sets the smear (a row per 6 dB the peak stands over the
-// mean), adds logarithms read off each float's exponent and mantissa bits, within 0.13 dB and
-// about a sixth of the exact logarithm's work.
+// mean), adds logarithms read off each float's exponent and mantissa bits, within 0.13 dB: per
+// bin only the bits as a number are added, scaled to dB once per column.
 struct DbLevels {
     static float peakStart(float floorDb) { return floorDb; }
     static float level(float v) { return v; }
@@ -35,13 +35,22 @@ struct PowerLevels {
     {
         int32_t bits;
         std::memcpy(&bits, &v, sizeof bits);
-        return static_cast<float>(bits) * kDbPerBit + kDbAtZeroBits;
+        return static_cast<float>(bits);
     }
     static void levels(const pairedlanes::Floats& v, pairedlanes::Floats& out)
     {
         Lanes bits;
         std::memcpy(&bits, &v, sizeof bits);
-        out = __builtin_convertvector(bits, pairedlanes::Floats) * kDbPerBit + kDbAtZeroBits;
+        out = __builtin_convertvector(bits, pairedlanes::Floats);
+    }
+    // The peaks in dB, and the sums of `count(j)` bins' bit patterns as their levels' sums.
+    template <typename Count>
+    static void finish(float* __restrict peaks, float* __restrict sums, std::size_t columns, Count count)
+    {
+        for (std::size_t j = 0; j < columns; ++j) {
+            peaks[j] = fastlog::powerToDb(peaks[j]);
+            sums[j] = sums[j] * kDbPerBit + count(j) * kDbAtZeroBits;
+        }
     }
 };
 
@@ -132,13 +141,6 @@ inline void reduceUnevenColumnsOf(const float* __restrict bins, const std::size_
     }
 }
 
-// The peaks, found in power, in dB.
-inline void peaksToDb(float* __restrict peaks, std::size_t columns)
-{
-    for (std::size_t j = 0; j < columns; ++j)
-        peaks[j] = fastlog::powerToDb(peaks[j]);
-}
-
 } // namespace
 
 RTSA_VECTOR_CLONES void reduceEvenColumns(const float* __restrict trace, std::size_t width, float floorDb,
@@ -157,14 +159,16 @@ RTSA_VECTOR_CLONES void reduceEvenPowerColumns(const float* __restrict power, st
                                                float* __restrict peaks, float* __restrict sums, std::size_t columns)
 {
     reduceEvenColumnsOf<PowerLevels>(power, width, 0.0f, peaks, sums, columns);
-    peaksToDb(peaks, columns);
+    const auto bins = static_cast<float>(width);
+    PowerLevels::finish(peaks, sums, columns, [bins](std::size_t) { return bins; });
 }
 
 void reduceUnevenPowerColumns(const float* power, const std::size_t* columnStart, float* peaks, float* sums,
                               std::size_t columns)
 {
     reduceUnevenColumnsOf<PowerLevels>(power, columnStart, 0.0f, peaks, sums, columns);
-    peaksToDb(peaks, columns);
+    PowerLevels::finish(peaks, sums, columns,
+                        [columnStart](std::size_t j) { return static_cast<float>(columnStart[j + 1] - columnStart[j]); });
 }
 
 RTSA_VECTOR_CLONES void scoreColumns(const float* __restrict peaks, const float* __restrict sums,
